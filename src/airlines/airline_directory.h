@@ -1,0 +1,50 @@
+// The airline directory read from "airlinecodes.csv" (IATA code, ICAO code, name, remark
+// per row) and the three lookups the decoder uses to name a flight's airline.
+// Where a designator repeats, the first row wins.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace ternwick {
+
+struct AirlineRec {
+    std::string IataCode;
+    std::string IcaoCode;
+    std::string AirlineName;
+    std::string Remark;
+};
+
+class AirlineDirectory {
+public:
+    static constexpr int kRows = 5428;  // rows read; anything after them is ignored
+
+    // Parses the file's text. Returns the number of complete rows read (at most kRows).
+    int LoadText(std::string_view text);
+    // Reads the file; on a missing or short file `problem` names the file and says how
+    // many rows were read. The rows that were read are used either way.
+    int LoadFile(const std::string& path, std::string& problem);
+
+    int size() const { return static_cast<int>(rows_.size()); }
+    const std::vector<AirlineRec>& rows() const { return rows_; }
+
+    std::string IATAofICAO(std::string_view icao) const;
+    std::string AIRofICAO(std::string_view icao) const;
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    using Index = std::unordered_map<std::string, int, Hash, std::equal_to<>>;
+    std::vector<AirlineRec> rows_;
+    Index by_icao_;  // first row of each ICAO designator
+    Index by_iata_;  // first row of each IATA designator
+};
+
+// The longest leading run of "A".."Z" of a callsign.
+std::string ICAOflight(std::string_view flight);
+
+}  // namespace ternwick

@@ -1,0 +1,60 @@
+#include "field_reader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace ternwick {
+
+void FieldReader::SkipLineEnd() {
+    // CR LF, a lone LF and a lone CR each end one line.
+    if (pos_ < text_.size() && text_[pos_] == '\r') ++pos_;
+    if (pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
+    ++next_line_;
+}
+
+bool FieldReader::Next(std::string& out) {
+    out.clear();
+    if (pos_ >= text_.size()) return false;
+    line_ = next_line_;
+    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+    if (pos_ < text_.size() && text_[pos_] == '"') {
+        ++pos_;
+        const size_t close = text_.find('"', pos_);
+        const size_t end = close == std::string_view::npos ? text_.size() : close;
+        out.assign(text_.substr(pos_, end - pos_));
+        pos_ = close == std::string_view::npos ? end : end + 1;
+        // Whatever stands between the closing quote and the separator is not part of the value.
+        while (pos_ < text_.size() && text_[pos_] != ',' && text_[pos_] != '\r' && text_[pos_] != '\n') ++pos_;
+    } else {
+        const size_t start = pos_;
+        while (pos_ < text_.size() && text_[pos_] != ',' && text_[pos_] != '\r' && text_[pos_] != '\n') ++pos_;
+        size_t end = pos_;
+        while (end > start && (text_[end - 1] == ' ' || text_[end - 1] == '\t')) --end;
+        out.assign(text_.substr(start, end - start));
+    }
+    if (pos_ < text_.size()) {
+        if (text_[pos_] == ',') ++pos_;
+        else SkipLineEnd();
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad()) {
+        error = "read error";
+        return false;
+    }
+    text = std::move(ss).str();
+    return true;
+}
+
+}  // namespace ternwick

@@ -1,0 +1,101 @@
+#include "replay_core.h"
+
+#include <cstdio>
+
+namespace ternwick {
+
+int WallClock::SecondsInHour() const {
+    const std::time_t now = std::time(nullptr);
+    if (now != last_) {
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        cached_ = tm.tm_min * 60 + tm.tm_sec;
+        last_ = now;
+    }
+    return cached_;
+}
+
+bool ReplayStream(std::FILE* in, Tracker& tracker, FrameAssembler& frames, ReplayCounters& counters,
+                  const std::function<void()>& on_message) {
+    unsigned char buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) {
+        counters.bytes += n;
+        for (size_t i = 0; i < n; ++i) {
+            if (!frames.Feed(buf[i])) continue;
+            tracker.Squitter.assign(frames.Digits());
+            tracker.EvalSquitter();
+            frames.Clear();
+            ++counters.evaluated;
+            if (on_message) on_message();
+        }
+    }
+    return !std::ferror(in);
+}
+
+std::string TraceForPrint(const std::string& rx) {
+    std::string out;
+    out.reserve(rx.size());
+    for (size_t i = 0; i < rx.size(); ++i) {
+        if (rx[i] == '\r' && i + 1 < rx.size() && rx[i + 1] == '\n') continue;
+        out += rx[i];
+    }
+    return out;
+}
+
+namespace {
+
+void AppendCsvText(std::string& out, const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) {
+        out += s;
+        return;
+    }
+    out += '"';
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+}  // namespace
+
+std::string FlightTableCsv(const FlightTable& db) {
+    std::string out = "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon\n";
+    char num[96];
+    for (int i = 0; i <= FlightTable::kLast; ++i) {
+        const DbRecord& e = db(i);
+        if (e.Icao.empty()) continue;
+        for (const std::string* s : {&e.Icao, &e.Flight, &e.IataFlight, &e.Airline, &e.PosKind}) {
+            AppendCsvText(out, *s);
+            out += ',';
+        }
+        std::snprintf(num, sizeof num, "%d,%d,%.6f,%.6f\n", e.Altitude, e.Speed, e.Lat, e.Lon);
+        out += num;
+    }
+    return out;
+}
+
+std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double seconds) {
+    std::string out;
+    char line[160];
+    auto add = [&](const char* fmt, auto... v) {
+        std::snprintf(line, sizeof line, fmt, v...);
+        out += line;
+    };
+    add("bytes read: %llu\n", (unsigned long long)c.bytes);
+    add("messages evaluated: %llu\n", (unsigned long long)c.evaluated);
+    for (int df = 0; df < 32; ++df)
+        if (s.per_df[df]) add("  DF%02d: %llu\n", df, (unsigned long long)s.per_df[df]);
+    for (int tc = 0; tc < 32; ++tc)
+        if (s.per_tc[tc]) add("  TC%02d: %llu\n", tc, (unsigned long long)s.per_tc[tc]);
+    add("CRC rejections: %llu\n", (unsigned long long)s.crc_rejected);
+    add("positions decoded: %llu\n", (unsigned long long)s.positions);
+    add("decodes rejected as implausible: %llu\n", (unsigned long long)s.rejected_decodes);
+    add("NL mismatches: %llu\n", (unsigned long long)s.nl_mismatch);
+    add("elapsed seconds: %.3f\n", seconds);
+    add("messages per second: %.0f\n", seconds > 0 ? c.evaluated / seconds : 0.0);
+    return out;
+}
+
+}  // namespace ternwick

@@ -1,0 +1,43 @@
+// Headless replay: feeds recorded files through the character rules and the Tracker,
+// and formats what ternwick-replay prints (trace, CSV of the flight table, statistics).
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <string>
+
+#include "decode/frame_assembler.h"
+#include "decode/tracker.h"
+
+namespace ternwick {
+
+// Seconds within the hour of the local wall clock, cached per second.
+class WallClock {
+public:
+    int SecondsInHour() const;
+
+private:
+    mutable std::time_t last_ = -1;
+    mutable int cached_ = 0;
+};
+
+// Reads one stream to its end, evaluating each complete message. on_message runs after
+// every evaluation (for the trace); on_byte, if set, after every byte.
+struct ReplayCounters {
+    uint64_t bytes = 0;
+    uint64_t evaluated = 0;
+};
+bool ReplayStream(std::FILE* in, Tracker& tracker, FrameAssembler& frames, ReplayCounters& counters,
+                  const std::function<void()>& on_message);
+
+// The RxText trace with CR LF turned into LF.
+std::string TraceForPrint(const std::string& rx);
+
+// The tracked entries 0..500 in index order as CSV with a header line.
+std::string FlightTableCsv(const FlightTable& db);
+
+// Statistics block printed by --stats.
+std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double seconds);
+
+}  // namespace ternwick

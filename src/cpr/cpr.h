@@ -1,0 +1,38 @@
+// CPR arithmetic: the floor remainder and the number of longitude zones (NL) used by
+// the global decoding of airborne and surface positions (DO-260B / ICAO Annex 10 Vol III).
+// Pure functions, no state.
+#pragma once
+
+#include <optional>
+
+namespace ternwick {
+
+// val - modval * floor(val / modval): never negative for modval >= 1.
+double modulo(double val, double modval);
+
+// Number of longitude zones at latitude val (only |val| matters), 1..59, from the
+// table of transition latitudes; a latitude equal to a transition gets the smaller NL.
+double calcnl(double val);
+
+// One global decode from an even/odd pair of raw 17-bit reports.
+struct CprPair {
+    double yz[2];  // latitude reports, [0] even, [1] odd
+    double xz[2];  // longitude reports
+};
+
+struct CprFix {
+    double lat;
+    double lon;
+};
+
+// Airborne (360-degree zones). f is the format of the newest report: its position is the
+// one returned. Latitudes of 270 degrees or more are brought to -90..0 before the zone
+// test, so southern positions decode with the right NL. Longitude comes out in 0..360.
+// Empty when the two candidate latitudes lie in different NL zones.
+std::optional<CprFix> DecodeAirbornePair(const CprPair& p, int f);
+
+// Surface (90-degree zones): the solution with latitude in 0..90 and longitude in 0..90;
+// the caller adds its longitude offset.
+std::optional<CprFix> DecodeSurfacePair(const CprPair& p, int f);
+
+}  // namespace ternwick

@@ -1,0 +1,180 @@
+#include "tracker.h"
+
+#include <cmath>
+
+#include "frame_bytes.h"
+
+namespace ternwick {
+
+namespace {
+
+constexpr char kCrLf[] = "\r\n";
+
+// 6-bit identification codes: space, A-Z, 21 spaces, 0-9, 5 spaces; code 63 adds nothing.
+constexpr char kIdCharset[] = " ABCDEFGHIJKLMNOPQRSTUVWXYZ                     0123456789     ";
+static_assert(sizeof(kIdCharset) - 1 == 63);
+
+void AppendTwoDigits(std::string& s, int v) {
+    s += static_cast<char>('0' + v / 10);
+    s += static_cast<char>('0' + v % 10);
+}
+
+// Hand-over check: exactly 14 or 28 characters, all 0-9 or A-F; fills the bytes.
+bool ParseSquitter(const std::string& sq, uint8_t* out) {
+    if (sq.size() != 14 && sq.size() != 28) return false;
+    for (size_t k = 0; k < sq.size() / 2; ++k) {
+        const char hi = sq[2 * k], lo = sq[2 * k + 1];
+        const int h = (hi >= 'a') ? -1 : HexDigitValue(hi);
+        const int l = (lo >= 'a') ? -1 : HexDigitValue(lo);
+        if (h < 0 || l < 0) return false;
+        out[k] = static_cast<uint8_t>(h * 16 + l);
+    }
+    return true;
+}
+
+}  // namespace
+
+Tracker::Tracker(TrackerHost& host, const AirlineDirectory& airlines) : host_(host), airlines_(airlines) {
+    trace_.reserve(128);
+    for (int i = 0; i <= FlightTable::kLast; ++i) Db.InitDbPos(i);
+}
+
+std::string Tracker::StatusText() const {
+    return "Flights in range: " + std::to_string(Db.InUse()) + kCrLf + "Flights with pos: " +
+           std::to_string(Db.WithPosition()) + kCrLf;
+}
+
+void Tracker::EnterAircraft() {
+    // Bytes 1..3 (message bits 9-32): the aircraft address, characters 3 to 8 of the text.
+    CurIcao.assign(Squitter, 2, 6);
+    trace_ += "ICAO ";
+    trace_ += CurIcao;
+    if (!Db.IcaoInDb(CurIcao)) {
+        NewDbPos = Db.AvailDb();
+        if (NewDbPos != -1) {
+            Db.SetIcao(NewDbPos, CurIcao);
+            DbRecord& e = Db(NewDbPos);
+            e.Flight.assign(8, ' ');
+            e.PosKind = "-";
+        }
+    }
+    Entry().LastHeard = static_cast<int16_t>(host_.SecondsInHour());
+}
+
+void Tracker::EvalSquitter() {
+    uint8_t msg[14];
+    ++stats_.messages;
+    if (!ParseSquitter(Squitter, msg)) {
+        ++stats_.malformed;
+        return;
+    }
+    const bool is_short = Squitter.size() == 14;
+
+    DF = msg[0] >> 3;  // bits 1-5: downlink format
+    ++stats_.per_df[DF];
+    trace_.assign(Squitter);
+    trace_ += kCrLf;
+    trace_ += "DF";
+    AppendTwoDigits(trace_, DF);
+
+    if (is_short && DF == 0) {
+        trace_ += " Short ACAS";
+        trace_ += kCrLf;
+    } else if (is_short && DF == 11) {
+        // An all-call reply's parity is overlaid with the interrogator code: not tested.
+        trace_ += " All Call Reply";
+        trace_ += kCrLf;
+        EnterAircraft();
+        DbRecord& e = Entry();
+        if (e.Flight == "        ") e.Flight = "No-Call ";
+    } else if (!is_short && DF == 17) {
+        if (CRC24_Bytes(msg, 14) == 0) {
+            trace_ += " Extended Squitter";
+            trace_ += kCrLf;
+            EnterAircraft();
+            EvalExtendedSquitter(msg);
+        } else {
+            ++stats_.crc_rejected;
+        }
+    }
+}
+
+void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
+    const uint8_t* me = msg + 4;  // ME field: message bits 33-88
+    TC = me[0] >> 3;              // ME 1-5: type code
+    ++stats_.per_tc[TC];
+    trace_ += kCrLf;
+    trace_ += "TC";
+    AppendTwoDigits(trace_, TC);
+
+    if (TC == 4) {
+        EvalIdentification(me);
+    } else if (TC >= 5 && TC <= 8) {
+        trace_ += " Surface Pos";
+        DbRecord& e = Entry();
+        if (e.PosKind == "A") e.CprLat[0] = e.CprLat[1] = e.CprLon[0] = e.CprLon[1] = 0;
+        e.PosKind = "S";
+        CountPosition(EvalSurfPosition(Db, host_, msg, CurIcao));
+    } else if (TC >= 9 && TC <= 18) {
+        trace_ += " Airborne Pos Baro";
+        DbRecord& e = Entry();
+        if (e.PosKind == "S") e.CprLat[0] = e.CprLat[1] = e.CprLon[0] = e.CprLon[1] = 0;
+        e.PosKind = "A";
+        CountPosition(EvalPosition(Db, host_, msg, CurIcao));
+    } else if (TC == 19) {
+        trace_ += " Airborne Velocity";
+        EvalVelocity(me);
+    } else if (TC >= 20 && TC <= 22) {
+        trace_ += " Airborne Pos GNSS";
+    }
+}
+
+void Tracker::EvalIdentification(const uint8_t* me) {
+    trace_ += " Identification";
+    // ME 9-56: eight 6-bit character codes.
+    uint64_t bits = 0;
+    for (int k = 1; k <= 6; ++k) bits = (bits << 8) | me[k];
+    CurFlight.clear();
+    for (int c = 0; c < 8; ++c) {
+        const unsigned code = (bits >> (42 - 6 * c)) & 0x3F;
+        if (code < 63) CurFlight += kIdCharset[code];
+    }
+    DbRecord& e = Entry();
+    if (e.Flight != CurFlight) e.IataFlight.clear();
+    e.Flight = CurFlight;
+    if (e.IataFlight.empty()) {
+        // The directory is consulted once per change of flight identification.
+        const std::string designator = ICAOflight(CurFlight);
+        std::string number = CurFlight.substr(designator.size());
+        if (number.size() < 6) number.resize(6, ' ');
+        e.IataFlight = airlines_.IATAofICAO(designator) + number;
+        e.Airline = airlines_.AIRofICAO(designator);
+    }
+    trace_ += kCrLf;
+    trace_ += CurFlight;
+}
+
+void Tracker::EvalVelocity(const uint8_t* me) {
+    const int subtype = me[0] & 0x07;                        // ME 6-8
+    const int field1 = ((me[1] & 0x03) << 8) | me[2];        // ME 15-24
+    const int field2 = ((me[3] & 0x7F) << 3) | (me[4] >> 5); // ME 26-35
+    const int scale = (subtype == 2 || subtype == 4) ? 4 : 1;  // supersonic: 4-knot steps
+    if (subtype == 1 || subtype == 2) {
+        // Ground speed from the east-west and north-south components; 0 = not available.
+        if (field1 == 0 || field2 == 0) return;
+        const double ew = (field1 - 1) * scale, ns = (field2 - 1) * scale;
+        Entry().Speed = static_cast<int32_t>(std::lround(std::sqrt(ew * ew + ns * ns)));
+    } else if (subtype == 3 || subtype == 4) {
+        // Airspeed (indicated or true, ME 25), the best this message offers.
+        if (field2 == 0) return;
+        Entry().Speed = (field2 - 1) * scale;
+    }
+}
+
+void Tracker::CountPosition(PosOutcome out) {
+    if (out == PosOutcome::Stored) ++stats_.positions;
+    else if (out == PosOutcome::NlMismatch) ++stats_.nl_mismatch;
+    else if (out == PosOutcome::Rejected) ++stats_.rejected_decodes;
+}
+
+}  // namespace ternwick

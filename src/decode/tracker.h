@@ -1,0 +1,72 @@
+// Tracker: owns the evaluation state (Squitter, DF, CurIcao, NewDbPos, TC, CurFlight) and
+// the flight table Db, and evaluates one message at a time with EvalSquitter. It builds
+// the per-message trace (RxText) and the counts (StatusText) that a window shows.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "airlines/airline_directory.h"
+#include "cpr/position.h"
+#include "flights/flight_table.h"
+
+namespace ternwick {
+
+// What the evaluation needs from outside: position plotting and the current map (see
+// PositionHost), and the clock as seconds within the hour (0..3599).
+class TrackerHost : public PositionHost {
+public:
+    virtual int SecondsInHour() const = 0;
+};
+
+struct TrackerStats {
+    uint64_t messages = 0;          // EvalSquitter calls
+    uint64_t per_df[32] = {};
+    uint64_t per_tc[32] = {};       // valid extended squitters by type code
+    uint64_t crc_rejected = 0;      // 28-digit DF17 with a remainder other than 0
+    uint64_t positions = 0;         // positions stored
+    uint64_t nl_mismatch = 0;
+    uint64_t rejected_decodes = 0;  // implausible jumps not stored
+    uint64_t malformed = 0;         // Squitter not 14/28 hex digits: ignored
+};
+
+class Tracker {
+public:
+    Tracker(TrackerHost& host, const AirlineDirectory& airlines);
+
+    // State shared with the input side and the display, under their established names.
+    std::string Squitter;
+    int16_t DF = 0;
+    std::string CurIcao;
+    int16_t NewDbPos = 0;
+    int16_t TC = 0;
+    std::string CurFlight;
+    FlightTable Db;
+
+    // Evaluates the message in Squitter (14 or 28 upper-case hex digits). Anything else
+    // is ignored and counted as malformed.
+    void EvalSquitter();
+
+    // Trace of the last message, lines separated by CR LF.
+    const std::string& RxText() const { return trace_; }
+    // "Flights in range: n" CR LF "Flights with pos: m" CR LF (computed on demand).
+    std::string StatusText() const;
+
+    const TrackerStats& stats() const { return stats_; }
+
+private:
+    void EnterAircraft();
+    void EvalExtendedSquitter(const uint8_t* msg);
+    void EvalIdentification(const uint8_t* me);
+    void EvalVelocity(const uint8_t* me);
+    void CountPosition(PosOutcome out);
+    DbRecord& Entry() { return Db(Db.IcaoDbPointer(CurIcao)); }
+
+    TrackerHost& host_;
+    const AirlineDirectory& airlines_;
+    std::string trace_;
+    TrackerStats stats_;
+};
+
+}  // namespace ternwick

@@ -1,0 +1,82 @@
+// The flight table: one DbRecord per tracked aircraft, indices -1..500.
+// Entries 0..500 are tracked (free while Icao is empty); -1 is the overflow entry that
+// absorbs updates for an aircraft with no entry. Lookups are indexed but answer exactly
+// what a lowest-index-first linear scan would.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace ternwick {
+
+struct DbRecord {
+    std::string Icao;        // 6 hex digits as received; empty = free entry
+    std::string Flight;      // 8 characters once known
+    std::string IataFlight;  // IATA code + flight number; empty = not yet worked out
+    std::string Airline;
+    int16_t LastHeard = 0;   // seconds within the hour, 0..3599
+    std::string PosKind;     // "-" none yet, "A" airborne, "S" surface
+    int32_t CprLon[2] = {0, 0};  // raw 17-bit reports, [0] even, [1] odd
+    int32_t CprLat[2] = {0, 0};  // CprLat == 0 means "no report of this format held"
+    int32_t Altitude = 0;    // feet
+    int32_t Speed = 0;       // knots
+    double Lon = 0.0;        // degrees east, 0..360 airborne; 0 = no position
+    double Lat = 0.0;        // degrees north, negative south
+    int16_t PlotX = 0;       // where last plotted on the current map; 0,0 = not yet
+    int16_t PlotY = 0;
+
+    // Position plausibility: a decode that disagrees with the stored position is held
+    // here; a second one agreeing with it is believed (the aircraft really moved there).
+    bool HasCandidate = false;
+    double CandLat = 0.0;
+    double CandLon = 0.0;
+};
+
+class FlightTable {
+public:
+    static constexpr int kFirst = -1;
+    static constexpr int kLast = 500;
+    static constexpr int kTracked = kLast + 1;  // entries 0..500
+
+    FlightTable();
+
+    // Db(i), i in -1..500. Never change Icao through this reference: use SetIcao.
+    DbRecord& operator()(int i) { return rows_[static_cast<size_t>(i + 1)]; }
+    const DbRecord& operator()(int i) const { return rows_[static_cast<size_t>(i + 1)]; }
+
+    bool IcaoInDb(std::string_view icao) const { return IcaoDbPointer(icao) != -1; }
+    // Lowest index 0..500 holding exactly this address (case-sensitive), else -1.
+    int16_t IcaoDbPointer(std::string_view icao) const;
+    // Lowest free index 0..500, else -1.
+    int16_t AvailDb() const;
+    // Resets entry i (-1..500) to a free entry; LastHeard keeps its value.
+    void InitDbPos(int i);
+    // Clears PlotX/PlotY of entries 0..500 (after the map picture was reloaded).
+    void ResetPlotFlags();
+
+    // Sets the address of entry i, keeping the index consistent. Entry -1 is not indexed.
+    void SetIcao(int i, std::string_view icao);
+
+    // Entries in use among 0..500 (kept up to date, no scan).
+    int InUse() const { return in_use_; }
+    // Entries in use that have a position (Lon != 0): a scan, for display only.
+    int WithPosition() const;
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::array<DbRecord, kTracked + 1> rows_;
+    std::unordered_map<std::string, int16_t, Hash, std::equal_to<>> index_;
+    std::array<uint64_t, (kTracked + 63) / 64> used_{};  // bit set = entry's Icao not empty
+    int in_use_ = 0;
+};
+
+// Pads str with spaces on the right, or cuts it, to exactly `length` characters.
+std::string FixLenString(std::string_view str, int length);
+
+}  // namespace ternwick
