@@ -70,7 +70,9 @@ std::string FlightTableCsv(const FlightTable& db) {
             AppendCsvText(out, *s);
             out += ',';
         }
-        std::snprintf(num, sizeof num, "%d,%d,%.6f,%.6f\n", e.Altitude, e.Speed, e.Lat, e.Lon);
+        // The table keeps airborne longitudes in 0..360; scripts expect -180..180.
+        const double lon = e.Lon > 180.0 ? e.Lon - 360.0 : e.Lon;
+        std::snprintf(num, sizeof num, "%d,%d,%.6f,%.6f\n", e.Altitude, e.Speed, e.Lat, lon);
         out += num;
     }
     return out;
