@@ -70,8 +70,10 @@ double calcnl(double val) {
 
 std::optional<CprFix> DecodeAirbornePair(const CprPair& p, int f) {
     ZoneLat z = PairLatitudes(p, 6.0, 360.0 / 59.0);
-    for (double& r : z.rlat)
-        if (r >= 270.0) r -= 360.0;  // southern hemisphere
+    for (double& r : z.rlat) {
+        if (r >= 270.0) r -= 360.0;        // southern hemisphere
+        if (r > 90.0) return std::nullopt;  // no latitude at all: corrupt reports
+    }
     const double nl = calcnl(z.rlat[0]);
     if (nl != calcnl(z.rlat[1])) return std::nullopt;
     return CprFix{z.rlat[f], PairLongitude(p, f, nl, 360.0)};

@@ -28,7 +28,8 @@ struct CprFix {
 // Airborne (360-degree zones). f is the format of the newest report: its position is the
 // one returned. Latitudes of 270 degrees or more are brought to -90..0 before the zone
 // test, so southern positions decode with the right NL. Longitude comes out in 0..360.
-// Empty when the two candidate latitudes lie in different NL zones.
+// Empty when the two candidate latitudes lie in different NL zones, or a candidate is not a
+// latitude at all (90..270 degrees, which only damaged reports give).
 std::optional<CprFix> DecodeAirbornePair(const CprPair& p, int f);
 
 // Surface (90-degree zones): the solution with latitude in 0..90 and longitude in 0..90;

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "airlines/airline_directory.h"
+#include "airlines/field_reader.h"
+
+using namespace ternwick;
+
+TEST(FieldReader, SeparatorsQuotesBlanksAndEmptyLines) {
+    FieldReader r("  AB, \"Air, Inc.\"  ,x y \r\n\r\nlast");
+    std::string f;
+    std::vector<std::string> got;
+    while (r.Next(f)) got.push_back(f);
+    EXPECT_EQ(got, (std::vector<std::string>{"AB", "Air, Inc.", "x y", "", "last"}));
+}
+
+TEST(Airlines, Lookups) {
+    AirlineDirectory d;
+    EXPECT_EQ(d.LoadText("LH,DLH,Lufthansa,Germany\n,XYZ,\"No IATA, Ltd\",\nBA,BAW,British Airways,UK\n"
+                         "ZZ,DLH,Duplicate,Nowhere\n"),
+              4);
+    EXPECT_EQ(d.IATAofICAO("DLH"), "LH");  // first row wins
+    EXPECT_EQ(d.AIRofICAO("DLH"), "Lufthansa");
+    EXPECT_EQ(d.AIRofICAO("XYZ"), "No IATA, Ltd");
+    EXPECT_EQ(d.IATAofICAO("XYZ"), "");
+    EXPECT_EQ(d.IATAofICAO("Q7"), "Q7");  // two characters: already an IATA code
+    EXPECT_EQ(d.AIRofICAO("BA"), "British Airways");
+    EXPECT_EQ(d.AIRofICAO("dlh"), "");
+    for (const char* bad : {"", "D", "DLHX"}) {
+        EXPECT_EQ(d.IATAofICAO(bad), "");
+        EXPECT_EQ(d.AIRofICAO(bad), "");
+    }
+    EXPECT_EQ(ICAOflight("DLH400  "), "DLH");
+    EXPECT_EQ(ICAOflight("ABCDEFGH"), "ABCDEFGH");
+    EXPECT_EQ(ICAOflight(""), "");
+    EXPECT_EQ(ICAOflight(" DLH400"), "");
+    EXPECT_EQ(ICAOflight("dLH400"), "");
+}
+
+TEST(Airlines, MissingOrShortFileIsReported) {
+    AirlineDirectory d;
+    std::string problem;
+    EXPECT_EQ(d.LoadFile("/nonexistent/airlinecodes.csv", problem), 0);
+    EXPECT_NE(problem.find("/nonexistent/airlinecodes.csv"), std::string::npos);
+    EXPECT_EQ(d.AIRofICAO("DLH"), "");
+
+    const std::string path = testing::TempDir() + "short_airlinecodes.csv";
+    std::ofstream(path) << "LH,DLH,Lufthansa,Germany\nBA,BAW,British Airways";  // second row incomplete
+    EXPECT_EQ(d.LoadFile(path, problem), 1);
+    EXPECT_NE(problem.find(path), std::string::npos);
+    EXPECT_NE(problem.find("1 of 5428 rows"), std::string::npos);
+    EXPECT_EQ(d.AIRofICAO("DLH"), "Lufthansa");
+    std::remove(path.c_str());
+}

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "flights/flight_table.h"
+
+using namespace ternwick;
+
+TEST(FlightTable, AllocationLookupAndFree) {
+    FlightTable db;
+    EXPECT_EQ(db.AvailDb(), 0);
+    EXPECT_FALSE(db.IcaoInDb("4CA2B1"));
+    EXPECT_EQ(db.IcaoDbPointer("4CA2B1"), -1);
+
+    db.SetIcao(0, "4CA2B1");
+    db.SetIcao(1, "40621D");
+    EXPECT_EQ(db.IcaoDbPointer("40621D"), 1);
+    EXPECT_EQ(db.IcaoDbPointer("4ca2b1"), -1);  // case-sensitive
+    EXPECT_EQ(db.AvailDb(), 2);
+
+    db(0).LastHeard = 1234;
+    db(0).Flight = "TST123  ";
+    db(0).PosKind = "A";
+    db(0).Lat = 10;
+    db.InitDbPos(0);
+    EXPECT_EQ(db.AvailDb(), 0);  // lowest free index first
+    EXPECT_EQ(db(0).LastHeard, 1234);
+    EXPECT_EQ(db(0).Flight, "");
+    EXPECT_EQ(db(0).PosKind, "");
+    EXPECT_EQ(db(0).Lat, 0.0);
+    EXPECT_EQ(db.InUse(), 1);
+}
+
+TEST(FlightTable, FullTableLeavesOnlyOverflowEntry) {
+    FlightTable db;
+    char icao[8];
+    for (int i = 0; i <= 500; ++i) {
+        std::snprintf(icao, sizeof icao, "%06X", 0x100000 + i);
+        db.SetIcao(db.AvailDb(), icao);
+    }
+    EXPECT_EQ(db.AvailDb(), -1);
+    EXPECT_EQ(db.InUse(), 501);
+    EXPECT_EQ(db.IcaoDbPointer("ABCDEF"), -1);
+    db(-1).Altitude = 5000;  // what callers do with the -1 answer
+    EXPECT_EQ(db.InUse(), 501);
+    EXPECT_EQ(db(500).Altitude, 0);
+    db.InitDbPos(500);
+    EXPECT_EQ(db.AvailDb(), 500);
+}
+
+TEST(FlightTable, IndexAgreesWithLinearScan) {
+    FlightTable db;
+    std::mt19937 rng(3);
+    const char* pool[] = {"A00001", "A00002", "A00003", "a00001", "FFFFFF", "000000", "123456"};
+    for (int step = 0; step < 20000; ++step) {
+        const std::string icao = pool[rng() % 7];
+        if (rng() % 3 == 0) {
+            db.InitDbPos(static_cast<int>(rng() % 501));
+        } else if (!db.IcaoInDb(icao) && db.AvailDb() != -1) {
+            db.SetIcao(db.AvailDb(), icao);
+        }
+        int scan_ptr = -1, scan_free = -1;
+        for (int i = 0; i <= 500; ++i) {
+            if (scan_ptr == -1 && db(i).Icao == icao) scan_ptr = i;
+            if (scan_free == -1 && db(i).Icao.empty()) scan_free = i;
+        }
+        ASSERT_EQ(db.IcaoDbPointer(icao), scan_ptr);
+        ASSERT_EQ(db.AvailDb(), scan_free);
+    }
+}
+
+TEST(FlightTable, FixLenStringAndPlotFlags) {
+    EXPECT_EQ(FixLenString("ABC", 5), "ABC  ");
+    EXPECT_EQ(FixLenString("ABCDEFG", 5), "ABCDE");
+    EXPECT_EQ(FixLenString("ABCDE", 5), "ABCDE");
+    FlightTable db;
+    db(7).PlotX = 3;
+    db(7).PlotY = 4;
+    db(-1).PlotX = 9;
+    db.ResetPlotFlags();
+    EXPECT_EQ(db(7).PlotX, 0);
+    EXPECT_EQ(db(7).PlotY, 0);
+    EXPECT_EQ(db(-1).PlotX, 9);  // the overflow entry is never scanned
+}

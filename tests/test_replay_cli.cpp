@@ -1,0 +1,59 @@
+// The headless command as a script would use it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct RunResult {
+    int status;
+    std::string out;
+};
+
+RunResult RunReplay(const std::string& args) {
+    const std::string cmd = std::string(TERNWICK_BIN_DIR) + "/ternwick-replay " + args + " 2>&1";
+    RunResult r{0, {}};
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    r.status = WEXITSTATUS(pclose(p));
+    return r;
+}
+
+std::string WriteLog(const std::string& name, const std::string& text) {
+    const std::string path = testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+}  // namespace
+
+TEST(ReplayCli, TraceOfAnIdentification) {
+    const std::string log = WriteLog("ident.log", "*8D4CA2B120513531CB38206CB0D3;\r\n");
+    const RunResult r = RunReplay("--airlines /dev/null --trace " + log);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("8D4CA2B120513531CB38206CB0D3\nDF17 Extended Squitter\nICAO 4CA2B1\n"
+                         "TC04 Identification\nTST123  \n\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(ReplayCli, CsvAndMissingFile) {
+    // The published even/odd pair, then a velocity message, with a missing file in between.
+    const std::string a = WriteLog("pair.log",
+                                   "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n");
+    const std::string b = WriteLog("vel.log", "garbage\x01\xff*8D485020994409940838175B284F;");
+    const RunResult r = RunReplay("--airlines /dev/null --csv --stats " + a + " /nonexistent.log " + b);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("/nonexistent.log"), std::string::npos);
+    EXPECT_NE(r.out.find("icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon\n"
+                         "40621D,        ,,,A,38000,0,52.265780,3.938913\n"
+                         "485020,        ,,,-,0,159,0.000000,0.000000\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("messages evaluated: 3"), std::string::npos);
+    EXPECT_NE(r.out.find("positions decoded: 1"), std::string::npos);
+}

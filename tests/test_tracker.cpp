@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+using namespace ternwick;
+using namespace ternwick::test;
+
+namespace {
+
+struct Fixture {
+    Fixture() {
+        airlines.LoadText("TS,TST,Test Airways,Nowhere\nLH,DLH,Lufthansa,Germany\nXX,TST,Second Test,Dup\n");
+        host.seconds = 1234;
+    }
+    FakeHost host;
+    AirlineDirectory airlines;
+    Tracker t{host, airlines};
+    DbRecord& e(const char* icao) { return t.Db(t.Db.IcaoDbPointer(icao)); }
+};
+
+// A position message from raw CPR values (for the documented pairs).
+std::string RawPos(uint32_t icao, int tc, int odd, int lat, int lon, uint32_t ac12 = 0x10) {
+    uint8_t me[7];
+    PositionMe(me, tc, ac12, odd, {lat, lon});
+    return MakeEs(icao, me);
+}
+
+}  // namespace
+
+TEST(Tracker, TracesAndStatus) {
+    Fixture f;
+    EXPECT_EQ(f.t.StatusText(), "Flights in range: 0\r\nFlights with pos: 0\r\n");
+    Feed(f.t, "8D4CA2B120513531CB38206CB0D3");
+    EXPECT_EQ(f.t.RxText(),
+              "8D4CA2B120513531CB38206CB0D3\r\nDF17 Extended Squitter\r\nICAO 4CA2B1\r\nTC04 Identification\r\nTST123  ");
+    EXPECT_EQ(f.e("4CA2B1").LastHeard, 1234);
+    EXPECT_EQ(f.e("4CA2B1").Flight, "TST123  ");
+    EXPECT_EQ(f.e("4CA2B1").IataFlight, "TS123   ");
+    EXPECT_EQ(f.e("4CA2B1").Airline, "Test Airways");  // first row of a repeated designator
+
+    Feed(f.t, "8D4CA2B120513531CB38206CB0D0");  // damaged parity
+    EXPECT_EQ(f.t.RxText(), "8D4CA2B120513531CB38206CB0D0\r\nDF17");
+    Feed(f.t, "02E197B00179C3");
+    EXPECT_EQ(f.t.RxText(), "02E197B00179C3\r\nDF00 Short ACAS\r\n");
+    Feed(f.t, "0000000000000000000000000000");
+    EXPECT_EQ(f.t.RxText(), "0000000000000000000000000000\r\nDF00");
+    Feed(f.t, "20001838CA3804");
+    EXPECT_EQ(f.t.RxText(), "20001838CA3804\r\nDF04");
+    Feed(f.t, "5D40621D999999");
+    EXPECT_EQ(f.t.RxText(), "5D40621D999999\r\nDF11 All Call Reply\r\nICAO 40621D");
+    EXPECT_EQ(f.e("40621D").Flight, "No-Call ");
+    EXPECT_EQ(f.e("40621D").PosKind, "-");
+    EXPECT_EQ(f.t.StatusText(), "Flights in range: 2\r\nFlights with pos: 0\r\n");
+
+    // Contract breaks are ignored, not half-evaluated.
+    for (const char* bad : {"", "8D", "8d4ca2b120513531cb38206cb0d3", "8D4CA2B120513531CB38206CB0DG"}) Feed(f.t, bad);
+    EXPECT_EQ(f.t.stats().malformed, 4u);
+    EXPECT_EQ(f.t.Db.InUse(), 2);
+}
+
+TEST(Tracker, IdentificationLookupsOncePerChange) {
+    Fixture f;
+    Feed(f.t, "5D4CA2B1000000");  // "No-Call " first
+    Feed(f.t, "8D4CA2B120513531CB38206CB0D3");
+    EXPECT_EQ(f.e("4CA2B1").Flight, "TST123  ");
+    // A different callsign (DLH400, built here) replaces Flight, IataFlight and Airline.
+    uint8_t me[7] = {0x20, 0x10, 0xC2, 0x34, 0xC3, 0x08, 0x20};  // D L H 4 0 0 _ _ (6-bit codes)
+    Feed(f.t, MakeEs(0x4CA2B1, me));
+    EXPECT_EQ(f.e("4CA2B1").Flight, "DLH400  ");
+    EXPECT_EQ(f.e("4CA2B1").IataFlight, "LH400   ");
+    EXPECT_EQ(f.e("4CA2B1").Airline, "Lufthansa");
+    // Code 63 adds no character; type codes 1-3 are not identification.
+    uint8_t me63[7] = {0x20, 0x07, 0xF8, 0x20, 0x82, 0x08, 0x20};  // A, 63, six blanks
+    Feed(f.t, MakeEs(0x4CA2B1, me63));
+    EXPECT_EQ(f.e("4CA2B1").Flight, "A      ");
+    uint8_t tc2[7] = {0x10, 0x10, 0xC2, 0x34, 0xC3, 0x08, 0x20};
+    Feed(f.t, MakeEs(0x4CA2B1, tc2));
+    EXPECT_EQ(f.e("4CA2B1").Flight, "A      ");
+    EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 6), "\r\nTC02");
+}
+
+TEST(Tracker, VelocityFillsSpeed) {
+    Fixture f;
+    Feed(f.t, "8D485020994409940838175B284F");  // ground speed 159 kt (published example)
+    EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC19 Airborne Velocity");
+    EXPECT_EQ(f.e("485020").Speed, 159);
+    Feed(f.t, "8DA05F219B06B6AF189400CBC33F");  // true airspeed 375 kt (published example)
+    EXPECT_EQ(f.e("A05F21").Speed, 375);
+    const uint8_t gnss[7] = {21 << 3, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
+    Feed(f.t, MakeEs(0x485020, gnss));  // GNSS position: only traced
+    EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC21 Airborne Pos GNSS");
+    EXPECT_EQ(f.e("485020").Lat, 0.0);
+}
+
+TEST(Tracker, AltitudeBothCodings) {
+    int32_t ft = 0;
+    ASSERT_TRUE(AltitudeFromAc12(0x10, ft));  // Q=1, N=0
+    EXPECT_EQ(ft, -1000);
+    ASSERT_TRUE(AltitudeFromAc12(0xFFF, ft));  // Q=1, N=2047
+    EXPECT_EQ(ft, 50175);
+    // Gillham (Q=0), bits C1 A1 C2 A2 C4 A4 B1 Q B2 D2 B4 D4. The 100-foot steps run
+    // C4, C2 C4, C2, C1 C2, C1 and back in odd 500-foot bands (B4 alone is band 1).
+    const struct { uint32_t ac12; int feet; } cases[] = {
+        {0b000010000000, -1200}, {0b001010000000, -1100}, {0b001000000000, -1000},
+        {0b101000000000, -900},  {0b100000000000, -800},  {0b100000000010, -700},
+        {0b000010000010, -300},  {0b001000001010, 0},     {0b001101100010, 10000}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(AltitudeFromAc12(c.ac12, ft)) << c.ac12;
+        EXPECT_EQ(ft, c.feet) << std::hex << c.ac12;
+    }
+    EXPECT_FALSE(AltitudeFromAc12(0, ft));  // no C bit: not an altitude
+    // Through the evaluation: DF17, TC 11, Q = 0.
+    Fixture f;
+    Feed(f.t, RawPos(0x4CA1F3, 11, 0, 1000, 1000, 0b100000000010));
+    EXPECT_EQ(f.e("4CA1F3").Altitude, -700);
+}
+
+TEST(Tracker, PositionsThroughTheEvaluation) {
+    Fixture f;
+    Feed(f.t, RawPos(0x4CA1F3, 11, 0, 34953, 85779));
+    EXPECT_EQ(f.e("4CA1F3").Lat, 0.0);  // one format only: no position yet
+    EXPECT_EQ(f.e("4CA1F3").Altitude, -1000);
+    Feed(f.t, RawPos(0x4CA1F3, 11, 1, 16894, 83522));
+    EXPECT_NEAR(f.e("4CA1F3").Lat, 49.600013, 5e-6);
+    EXPECT_NEAR(f.e("4CA1F3").Lon, 6.200001, 5e-6);
+    EXPECT_EQ(f.host.plotted, (std::vector<int16_t>{0}));
+    EXPECT_EQ(f.t.StatusText(), "Flights in range: 1\r\nFlights with pos: 1\r\n");
+
+    // Surface messages empty the store first: the first one decodes nothing.
+    f.host.surf_offset = -90;
+    Feed(f.t, RawPos(0x4CA1F3, 7, 0, 11360, 81527, 0));
+    EXPECT_EQ(f.e("4CA1F3").PosKind, "S");
+    EXPECT_EQ(f.e("4CA1F3").CprLat[1], 0);
+    EXPECT_NEAR(f.e("4CA1F3").Lon, 6.200001, 5e-6);
+    f.host.plot_surf = false;
+    Feed(f.t, RawPos(0x4CA1F3, 7, 1, 70153, 72483, 0));
+    // The surface pair lands far from the airborne fix; it needs a second agreeing pair.
+    Feed(f.t, RawPos(0x4CA1F3, 7, 0, 11360, 81527, 0));
+    EXPECT_NEAR(f.e("4CA1F3").Lat, 49.630005, 5e-6);
+    EXPECT_NEAR(f.e("4CA1F3").Lon, -83.789996, 5e-6);
+    EXPECT_EQ(f.host.plotted.size(), 1u);  // "Plot Surface" not ticked
+}
+
+TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
+    Fixture f;
+    char hex[16];
+    for (int i = 0; i <= 500; ++i) {
+        std::snprintf(hex, sizeof hex, "5D%06X000000", 0x100000 + i);
+        Feed(f.t, hex);
+    }
+    EXPECT_EQ(f.t.NewDbPos, 500);
+    Feed(f.t, RawPos(0xABCDEF, 11, 0, 34953, 85779));
+    Feed(f.t, RawPos(0xABCDEF, 11, 1, 16894, 83522));
+    EXPECT_EQ(f.t.NewDbPos, -1);
+    EXPECT_NEAR(f.t.Db(-1).Lat, 49.600013, 5e-6);
+    EXPECT_EQ(f.host.plotted, (std::vector<int16_t>{-1}));
+    EXPECT_EQ(f.t.StatusText(), "Flights in range: 501\r\nFlights with pos: 0\r\n");
+}
