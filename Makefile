@@ -26,6 +26,7 @@ test: build
 
 bench: build
 	$(BUILD)/bench/ternwick-bench
+	BUILD=$(BUILD) bench/replay_throughput.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,98 @@
+// Decoder throughput: EvalSquitter per message on a typical mix, and the replay path
+// (character rules + evaluation) over a large generated log held in memory.
+// `make bench` runs it; bench/replay_throughput.sh times the real command on a file.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <random>
+
+#include "app/replay_core.h"
+#include "test_support.h"
+
+using namespace ternwick;
+using namespace ternwick::test;
+
+namespace {
+
+// A mix like real reception: 40 % all-call / short replies, the rest extended squitters
+// (positions, velocities, identifications) from 300 aircraft, 2 % damaged.
+std::vector<std::string> TypicalMix(size_t n) {
+    std::mt19937 rng(1);
+    std::vector<std::string> out;
+    out.reserve(n);
+    char buf[32];
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t icao = 0x400000 + rng() % 300;
+        const int kind = rng() % 100;
+        if (kind < 30) {
+            std::snprintf(buf, sizeof buf, "5D%06X%06X", icao, unsigned(rng() & 0xFFFFFF));
+            out.emplace_back(buf);
+        } else if (kind < 40) {
+            std::snprintf(buf, sizeof buf, "02E1%010X", unsigned(rng()));
+            out.emplace_back(buf);
+        } else if (kind < 75) {
+            const double lat = 50 + (icao % 100) * 0.01 + i * 1e-7, lon = 8 + (icao % 37) * 0.01;
+            out.push_back(AirbornePos(icao, lat, lon, int(i & 1)));
+        } else if (kind < 90) {
+            out.emplace_back("8D485020994409940838175B284F");
+        } else if (kind < 98) {
+            out.emplace_back("8D4CA2B120513531CB38206CB0D3");
+        } else {
+            out.emplace_back("8D4CA2B120513531CB38206CB0D0");
+        }
+    }
+    return out;
+}
+
+void BM_EvalSquitter(benchmark::State& state) {
+    const auto mix = TypicalMix(100000);
+    FakeHost host;
+    AirlineDirectory airlines;
+    Tracker t(host, airlines);
+    size_t i = 0;
+    for (auto _ : state) {
+        t.Squitter = mix[i];
+        t.EvalSquitter();
+        if (++i == mix.size()) i = 0;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_EvalSquitter);
+
+void BM_ReplayStream(benchmark::State& state) {
+    std::string log;
+    for (const auto& m : TypicalMix(1000000)) log += "*" + m + ";\r\n";
+    uint64_t messages = 0;
+    for (auto _ : state) {
+        FakeHost host;
+        AirlineDirectory airlines;
+        Tracker t(host, airlines);
+        FrameAssembler frames;
+        ReplayCounters c;
+        std::FILE* in = fmemopen(log.data(), log.size(), "rb");
+        ReplayStream(in, t, frames, c, nullptr);
+        std::fclose(in);
+        messages += c.evaluated;
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(messages));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.size()));
+}
+BENCHMARK(BM_ReplayStream)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+// Writes the generated log for timing the command itself: ternwick-bench --write-log FILE N
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--write-log") {
+        std::FILE* f = std::fopen(argv[2], "wb");
+        if (!f) {
+            std::perror(argv[2]);
+            return 2;
+        }
+        for (const auto& m : TypicalMix(std::stoul(argv[3]))) std::fprintf(f, "*%s;\r\n", m.c_str());
+        return std::fclose(f) == 0 ? 0 : 2;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
