@@ -5,7 +5,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev clang direwolf xvfb fonts-dejavu-core
 
-.PHONY: deps build run test bench clean
+.PHONY: deps build run test bench fuzz clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -27,6 +27,14 @@ test: build
 bench: build
 	$(BUILD)/bench/ternwick-bench
 	BUILD=$(BUILD) bench/replay_throughput.sh
+
+# Fuzzes the character rules and the evaluation for FUZZ_SECONDS (default 60).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DTERNWICK_FUZZ=ON -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF
+	cmake --build $(BUILD)-fuzz --target fuzz_replay
+	mkdir -p $(BUILD)-fuzz/corpus
+	$(BUILD)-fuzz/bin/fuzz_replay -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(BUILD)-fuzz/corpus
 
 clean:
 	rm -rf $(BUILD)
