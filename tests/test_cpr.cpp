@@ -59,6 +59,18 @@ TEST(Cpr, SurfacePairsKnownAnswers) {
     EXPECT_NEAR(even->lon, 6.210004, 5e-6);
 }
 
+TEST(Cpr, LocalDecodeNearTheReference) {
+    // Published example: even frame 8D40621D58C382D690C8AC2863A7 next to 52.258, 3.918.
+    const CprFix fix = DecodeLocal(93000, 51372, 0, false, 52.258, 3.918);
+    EXPECT_NEAR(fix.lat, 52.25720, 1e-5);
+    EXPECT_NEAR(fix.lon, 3.91937, 1e-5);
+    // West of Greenwich and south of the equator, a degree away from the reference.
+    const CprReport r = EncodeCpr(-33.95, -70.8, 1, false);
+    const CprFix sw = DecodeLocal(r.lat, r.lon, 1, false, -33.0, -71.5);
+    EXPECT_NEAR(sw.lat, -33.95, 1e-4);
+    EXPECT_NEAR(sw.lon, -70.8, 1e-4);
+}
+
 TEST(Cpr, DamagedPairsGiveNothing) {
     // j = 20 puts the even candidate at 120..126 degrees: no latitude.
     EXPECT_FALSE(DecodeAirbornePair({{44431, 1}, {0, 0}}, 0));

@@ -60,6 +60,6 @@ TEST(ReplayFuzz, RandomValidFramesKeepTableConsistent) {
         const DbRecord& e = t.Db(i);
         ASSERT_EQ(t.Db.IcaoDbPointer(e.Icao), i);
         ASSERT_TRUE(e.Lat >= -90 && e.Lat <= 90) << e.Lat;
-        ASSERT_TRUE(e.Lon >= 0 && e.Lon < 360) << e.Lon;
+        ASSERT_TRUE(e.Lon >= -180 && e.Lon < 360) << e.Lon;
     }
 }

@@ -134,11 +134,20 @@ TEST(Tracker, PositionsThroughTheEvaluation) {
     EXPECT_NEAR(f.e("4CA1F3").Lon, 6.200001, 5e-6);
     f.host.plot_surf = false;
     Feed(f.t, RawPos(0x4CA1F3, 7, 1, 70153, 72483, 0));
-    // The surface pair lands far from the airborne fix; it needs a second agreeing pair.
-    Feed(f.t, RawPos(0x4CA1F3, 7, 0, 11360, 81527, 0));
-    EXPECT_NEAR(f.e("4CA1F3").Lat, 49.630005, 5e-6);
-    EXPECT_NEAR(f.e("4CA1F3").Lon, -83.789996, 5e-6);
+    // The offset puts the pair a quarter of the globe away from the airborne fix; the
+    // report decoded next to that fix gives the right quadrant.
+    EXPECT_NEAR(f.e("4CA1F3").Lat, 49.630004, 5e-6);
+    EXPECT_NEAR(f.e("4CA1F3").Lon, 6.210003, 5e-6);
     EXPECT_EQ(f.host.plotted.size(), 1u);  // "Plot Surface" not ticked
+}
+
+TEST(Tracker, SurfaceOffsetPlacesAFreshEntry) {
+    Fixture f;
+    f.host.surf_offset = -90;
+    Feed(f.t, RawPos(0x4CA1F3, 7, 0, 11360, 81527, 0));
+    Feed(f.t, RawPos(0x4CA1F3, 7, 1, 70153, 72483, 0));
+    EXPECT_NEAR(f.e("4CA1F3").Lat, 49.630004, 5e-6);
+    EXPECT_NEAR(f.e("4CA1F3").Lon, -83.789997, 5e-6);
 }
 
 TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {

@@ -86,4 +86,17 @@ std::optional<CprFix> DecodeSurfacePair(const CprPair& p, int f) {
     return CprFix{z.rlat[f], PairLongitude(p, f, nl, 90.0)};
 }
 
+CprFix DecodeLocal(int yz, int xz, int f, bool surface, double ref_lat, double ref_lon) {
+    const double span = surface ? 90.0 : 360.0;
+    const double dlat = span / (60 - f);
+    const double y = yz / kCprScale, x = xz / kCprScale;
+    const double j = std::floor(ref_lat / dlat) + std::floor(0.5 + modulo(ref_lat, dlat) / dlat - y);
+    const double lat = dlat * (j + y);
+    double ni = calcnl(lat) - f;
+    if (ni < 1) ni = 1;
+    const double dlon = span / ni;
+    const double m = std::floor(ref_lon / dlon) + std::floor(0.5 + modulo(ref_lon, dlon) / dlon - x);
+    return {lat, dlon * (m + x)};
+}
+
 }  // namespace ternwick

@@ -36,4 +36,9 @@ std::optional<CprFix> DecodeAirbornePair(const CprPair& p, int f);
 // the caller adds its longitude offset.
 std::optional<CprFix> DecodeSurfacePair(const CprPair& p, int f);
 
+// Local decode of one report (raw 17-bit yz, xz of format f) relative to a reference
+// position: the solution nearest the reference, right while the aircraft is within half a
+// zone of it (3 degrees airborne, 0.75 surface). Longitude is not normalised.
+CprFix DecodeLocal(int yz, int xz, int f, bool surface, double ref_lat, double ref_lon);
+
 }  // namespace ternwick

@@ -47,23 +47,33 @@ PosOutcome StoreAndDecode(FlightTable& db, std::string_view icao, const Position
                        {double(e.CprLon[0]), double(e.CprLon[1])}};
     auto fix = surface ? DecodeSurfacePair(pair, pf.f) : DecodeAirbornePair(pair, pf.f);
     if (!fix) return PosOutcome::NlMismatch;
-    const double lat = fix->lat;
-    const double lon = fix->lon + lon_offset;
 
     // A pair whose halves lie far apart (a gap in reception) gives a zone index one off:
-    // the aircraft would jump a whole zone. Believe a jump only when a second, fresh pair
-    // agrees with it; otherwise drop the older half so that the next pair is fresh.
+    // the aircraft would jump a whole zone. Then the new report alone, decoded next to the
+    // stored position, is believed if it stays close to it. A jump that neither explains is
+    // believed only when a second, fresh pair agrees with it; meanwhile the older half is
+    // dropped so that the next pair is fresh.
     const double tol = surface ? kSurfaceJumpDeg : kAirborneJumpDeg;
     const bool first = e.Lat == 0.0 && e.Lon == 0.0;
+    double lat = fix->lat;
+    double lon = fix->lon + lon_offset;
     const bool plausible = first || Near(lat, lon, e.Lat, e.Lon, tol) ||
                            (e.HasCandidate && Near(lat, lon, e.CandLat, e.CandLon, tol));
     if (!plausible) {
-        e.CprLat[1 - pf.f] = 0;
-        e.CprLon[1 - pf.f] = 0;
-        e.HasCandidate = true;
-        e.CandLat = lat;
-        e.CandLon = lon;
-        return PosOutcome::Rejected;
+        const CprFix local = DecodeLocal(pf.lat, pf.lon, pf.f, surface, e.Lat, e.Lon);
+        if (Near(local.lat, local.lon, e.Lat, e.Lon, tol)) {
+            lat = local.lat;
+            // Airborne longitudes are kept in 0..360; surface ones in -180..180, where the
+            // map offsets put them.
+            lon = surface ? modulo(local.lon + 180.0, 360.0) - 180.0 : modulo(local.lon, 360.0);
+        } else {
+            e.CprLat[1 - pf.f] = 0;
+            e.CprLon[1 - pf.f] = 0;
+            e.HasCandidate = true;
+            e.CandLat = lat;
+            e.CandLon = lon;
+            return PosOutcome::Rejected;
+        }
     }
     e.HasCandidate = false;
     e.Lat = lat;
