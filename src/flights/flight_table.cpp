@@ -9,8 +9,12 @@ FlightTable::FlightTable() { index_.reserve(2 * kTracked); }
 int16_t FlightTable::IcaoDbPointer(std::string_view icao) const {
     // An empty address would match every free entry in a scan; free entries are not indexed.
     if (icao.empty()) return AvailDb();
+    if (last_valid_ && icao == last_key_) return last_index_;
     auto it = index_.find(icao);
-    return it == index_.end() ? int16_t{-1} : it->second;
+    last_key_.assign(icao);
+    last_index_ = it == index_.end() ? int16_t{-1} : it->second;
+    last_valid_ = true;
+    return last_index_;
 }
 
 int16_t FlightTable::AvailDb() const {
@@ -23,6 +27,7 @@ int16_t FlightTable::AvailDb() const {
 }
 
 void FlightTable::SetIcao(int i, std::string_view icao) {
+    last_valid_ = false;
     DbRecord& e = (*this)(i);
     if (i < 0) {  // the overflow entry is never scanned
         e.Icao = icao;

@@ -74,6 +74,10 @@ private:
     std::unordered_map<std::string, int16_t, Hash, std::equal_to<>> index_;
     std::array<uint64_t, (kTracked + 63) / 64> used_{};  // bit set = entry's Icao not empty
     int in_use_ = 0;
+    // One message looks its aircraft up a dozen times: remember the last answer.
+    mutable std::string last_key_;
+    mutable int16_t last_index_ = -1;
+    mutable bool last_valid_ = false;
 };
 
 // Pads str with spaces on the right, or cuts it, to exactly `length` characters.
