@@ -1,0 +1,144 @@
+#include "map_surface.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QImageReader>
+#include <QImageWriter>
+
+namespace ternwick {
+
+namespace {
+
+// Point sizes turn into pixels at 96 dots per inch whatever screen (if any) there is.
+constexpr int kDotsPerMeter = 3780;
+
+QImage BlankImage() {
+    QImage img(MapSurface::kWidth, MapSurface::kHeight, QImage::Format_RGB32);
+    img.setDotsPerMeterX(kDotsPerMeter);
+    img.setDotsPerMeterY(kDotsPerMeter);
+    img.fill(MapSurface::kBackground);
+    return img;
+}
+
+}  // namespace
+
+QColor ColorFromRgbValue(int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
+}
+
+int32_t RgbValue(int red, int green, int blue) { return red + 256 * green + 65536 * blue; }
+
+QFont MapFont() {
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setBold(true);
+    font.setPointSizeF(8.0);
+    if (!QFontInfo(font).fixedPitch()) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setBold(true);
+        font.setPointSizeF(8.0);
+    }
+    font.setStyleStrategy(QFont::NoAntialias);
+    return font;
+}
+
+MapSurface::MapSurface() : picture_(BlankImage()), image_(picture_) {}
+
+MapSurface::~MapSurface() { EndPainting(); }
+
+QPainter& MapSurface::Painter() {
+    if (!painter_) {
+        painter_ = std::make_unique<QPainter>(&image_);
+        painter_->setRenderHint(QPainter::Antialiasing, false);
+        painter_->setRenderHint(QPainter::TextAntialiasing, false);
+        painter_->setFont(font_);
+    }
+    return *painter_;
+}
+
+void MapSurface::EndPainting() {
+    if (painter_) {
+        painter_->end();
+        painter_.reset();
+    }
+}
+
+bool MapSurface::LoadPicture(const QString& path, QString& error) {
+    QImageReader reader(path);
+    QImage pic = reader.read();
+    if (pic.isNull()) {
+        error = QStringLiteral("Map picture \"%1\" cannot be loaded (%2)").arg(path, reader.errorString());
+        return false;
+    }
+    QImage base = BlankImage();
+    {
+        QPainter p(&base);
+        p.drawImage(0, 0, pic);  // own size, top-left; the surface edge crops a larger one
+    }
+    picture_ = std::move(base);
+    Wipe();
+    return true;
+}
+
+void MapSurface::Wipe() {
+    EndPainting();
+    image_ = picture_;
+    image_.detach();
+    ++revision_;
+}
+
+void MapSurface::SetFont(const QFont& font) {
+    font_ = font;
+    if (painter_) painter_->setFont(font_);
+}
+
+void MapSurface::Circle(float x, float y, double radius, int32_t col) {
+    QPainter& p = Painter();
+    p.setPen(QPen(ColorFromRgbValue(col), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (fill_style_ == kFillSolid) p.setBrush(ColorFromRgbValue(fill_color_));
+    else p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(x, y), radius, radius);
+    current_x_ = x;
+    current_y_ = y;
+    ++revision_;
+}
+
+void MapSurface::Line(float x1, float y1, float x2, float y2, int32_t col) {
+    QPainter& p = Painter();
+    p.setPen(QPen(ColorFromRgbValue(col), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
+    current_x_ = x2;
+    current_y_ = y2;
+    ++revision_;
+}
+
+double MapSurface::TextHeight() const { return QFontMetricsF(font_, &image_).height(); }
+
+void MapSurface::Print(std::string_view text) {
+    QPainter& p = Painter();
+    const QFontMetricsF fm(font_, &image_);
+    p.setPen(ColorFromRgbValue(fore_color_));
+    p.drawText(QPointF(current_x_, current_y_ + fm.ascent()),
+               QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    current_x_ = 0.0f;
+    current_y_ += static_cast<float>(fm.height());
+    ++revision_;
+}
+
+const QImage& MapSurface::Image() {
+    EndPainting();
+    return image_;
+}
+
+bool MapSurface::SavePng(const QString& path, QString& error) {
+    QImageWriter writer(path, "png");
+    if (!writer.write(Image())) {
+        error = QStringLiteral("Map picture \"%1\" cannot be written (%2)").arg(path, writer.errorString());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace ternwick

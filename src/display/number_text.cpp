@@ -1,0 +1,89 @@
+#include "number_text.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace ternwick {
+
+double LeadingNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    std::string num;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) num += text[i++];
+    size_t digits = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) num += text[i++], ++digits;
+    if (i < text.size() && text[i] == '.') {
+        num += text[i++];
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) num += text[i++], ++digits;
+    }
+    if (digits == 0) return 0.0;
+    // An exponent counts only when digits follow it ("2e" is just 2).
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        size_t j = i + 1;
+        std::string exp = "e";
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) exp += text[j++];
+        if (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) {
+            while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) exp += text[j++];
+            num += exp;
+        }
+    }
+    // Only the characters collected above reach the parser, and they never hold a
+    // locale's decimal comma, so the C parser's locale cannot change the result.
+    return std::strtod(num.c_str(), nullptr);
+}
+
+double RoundHalfEven(double v) {
+    if (!std::isfinite(v)) return v;
+    const double down = std::floor(v);
+    const double diff = v - down;
+    if (diff > 0.5) return down + 1.0;
+    if (diff < 0.5) return down;
+    return std::fmod(down, 2.0) == 0.0 ? down : down + 1.0;
+}
+
+int16_t RoundToInt16(double v) {
+    const double r = RoundHalfEven(v);
+    if (!(r >= -32768.0)) return -32768;  // also NaN
+    if (r > 32767.0) return 32767;
+    return static_cast<int16_t>(r);
+}
+
+int32_t RoundToInt32(double v) {
+    const double r = RoundHalfEven(v);
+    if (!(r >= double(std::numeric_limits<int32_t>::min()))) return std::numeric_limits<int32_t>::min();
+    if (r > double(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(r);
+}
+
+std::string FormatDigits(double v, int int_digits, int decimals) {
+    if (std::isnan(v)) return "NaN";
+    if (std::isinf(v)) return v < 0 ? "-Inf" : "Inf";
+    // Print well past the wanted decimals: glibc prints the exact binary value, so the
+    // first dropped digit is exact and decides the rounding.
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals + 24, std::fabs(v));
+    std::string s = buf;
+    const size_t point = s.find('.');
+    std::string digits = s.substr(0, point) + s.substr(point + 1, static_cast<size_t>(decimals));
+    const char first_dropped = s[point + 1 + static_cast<size_t>(decimals)];
+    if (first_dropped >= '5') {
+        size_t k = digits.size();
+        while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
+        if (k == 0) digits.insert(digits.begin(), '1');
+        else ++digits[k - 1];
+    }
+    std::string whole = digits.substr(0, digits.size() - static_cast<size_t>(decimals));
+    const std::string frac = digits.substr(whole.size());
+    while (whole.size() > 1 && whole[0] == '0') whole.erase(0, 1);
+    if (whole.size() < static_cast<size_t>(int_digits)) whole.insert(0, static_cast<size_t>(int_digits) - whole.size(), '0');
+    std::string out;
+    if (v < 0 && digits.find_first_not_of('0') != std::string::npos) out = "-";
+    out += whole;
+    if (decimals > 0) out += "." + frac;
+    return out;
+}
+
+}  // namespace ternwick

@@ -1,0 +1,70 @@
+#include "projection.h"
+
+#include <cmath>
+
+#include "number_text.h"
+
+namespace ternwick {
+
+double LonIntoFrame(const MapDef& map, double lon) {
+    double d = std::fmod(lon - map.MapLonWest, 360.0);
+    if (d < 0.0) d += 360.0;
+    if (d >= 360.0) d = 0.0;  // a hair west of the edge that rounded up to a whole turn
+    return d;
+}
+
+bool OnMap(const MapDef& map, double lon, double lat) {
+    const double d = LonIntoFrame(map, lon);
+    return 0.0 < d && d < map.MapLonSpan && map.MapLatSouth < lat && lat < map.MapLatSouth + map.MapLatSpan;
+}
+
+double MapX(const MapDef& map, double lon) {
+    const double scale = 800.0 / map.MapLonSpan;
+    return LonIntoFrame(map, lon) * scale;
+}
+
+double MapY(const MapDef& map, double lat) {
+    const double scale = 400.0 / map.MapLatSpan;
+    return (map.MapLatSpan - (lat - map.MapLatSouth)) * scale;
+}
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Two address characters read as one hex number; a missing or non-hex character ends
+// the number, so nothing readable gives 0.
+int HexPair(std::string_view icao, size_t first, size_t second) {
+    int value = 0;
+    for (size_t pos : {first, second}) {
+        const int h = pos < icao.size() ? HexValue(icao[pos]) : -1;
+        if (h < 0) break;
+        value = value * 16 + h;
+    }
+    return value;
+}
+
+}  // namespace
+
+double EntryColourExact(std::string_view icao, std::string_view pos_kind) {
+    double red = HexPair(icao, 3, 0) / 2.0;
+    double green = HexPair(icao, 4, 1) / 2.0;
+    double blue = HexPair(icao, 5, 2) / 2.0;
+    if (pos_kind == "S") {
+        red += 24.0;
+        green += 24.0;
+        blue += 24.0;
+    }
+    return red + 256.0 * green + 65536.0 * blue;
+}
+
+int32_t EntryColour(std::string_view icao, std::string_view pos_kind) {
+    return RoundToInt32(EntryColourExact(icao, pos_kind));
+}
+
+}  // namespace ternwick

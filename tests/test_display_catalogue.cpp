@@ -1,0 +1,158 @@
+// The map catalogue file, the projection into the map frame, entry colours and the number
+// reading and patterns the display uses.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "display/map_catalogue.h"
+#include "display/number_text.h"
+#include "display/projection.h"
+
+using namespace ternwick;
+
+TEST(MapCatalogue, FieldsInFileOrderQuotesAndExtraLines) {
+    // One map per line, a quoted name holding a comma, CR LF, and lines after the last map.
+    const std::string text =
+        "2\r\n"
+        "\"Cebu, Visayas\",maps/cebu.png,120,8,8.5,4,4,2,90\r\n"
+        "Europe, \"maps/europe.png\", -12.5, 44, 35, 22, 3, 1, 0\r\n"
+        "Extra,never.png,x,y,z\r\n"
+        "garbage\r\n";
+    MapTable t;
+    std::string error;
+    ASSERT_TRUE(ParseMapCatalogue(text, "setup.txt", t, error)) << error;
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[0].MapName, "");
+    EXPECT_EQ(t[1].MapName, "Cebu, Visayas");
+    EXPECT_EQ(t[1].MapFile, "maps/cebu.png");
+    EXPECT_EQ(t[1].MapLonWest, 120.0);
+    EXPECT_EQ(t[1].MapLonSpan, 8.0);  // second number in the file, last of the frame here
+    EXPECT_EQ(t[1].MapLatSouth, 8.5);
+    EXPECT_EQ(t[1].MapLatSpan, 4.0);
+    EXPECT_EQ(t[1].MapDotRadius, 4);
+    EXPECT_EQ(t[1].MapDrawWidth, 2);
+    EXPECT_EQ(t[1].MapSurfLonOffset, 90.0);
+    EXPECT_EQ(t[2].MapName, "Europe");
+    EXPECT_EQ(t[2].MapFile, "maps/europe.png");
+    EXPECT_EQ(t[2].MapLonWest, -12.5);
+
+    // The same fields in any arrangement read the same.
+    MapTable u;
+    ASSERT_TRUE(ParseMapCatalogue("1,A,a.png\n1,2,3,4\n5\n6,7", "x", u, error)) << error;
+    EXPECT_EQ(u[1].MapLonSpan, 2.0);
+    EXPECT_EQ(u[1].MapSurfLonOffset, 7.0);
+}
+
+TEST(MapCatalogue, BrokenFilesNameFileMapAndField) {
+    struct Case {
+        const char* text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"", "Map catalogue \"setup.txt\" is empty"},
+        {"0\n", "the number of maps is 0; it must be at least 1"},
+        {"two\n", "number of maps: \"two\" is not a number"},
+        {"2\nA,a.png,1,2,3,4,5,6,7\nB,b.png,1,2\n",
+         "Map catalogue \"setup.txt\" ends early, map 2, field MapLatSouth is missing (the file announces 2 maps)"},
+        {"1\nA,a.png,1,2,3,4,big,6,7\n", "Map catalogue \"setup.txt\", map 1, field MapDotRadius (line 2): \"big\" is not a number"},
+        {"1\nA,a.png,1,2,3,4,5,6,7e\n", "map 1, field MapSurfLonOffset (line 2): \"7e\" is not a number"},
+        {"1\nA,a.png,1,2,3,4,5,99999,0\n", "field MapDrawWidth (line 2): \"99999\" is out of range"},
+        // An empty line is one empty field: everything after it shifts.
+        {"1\n\nA,a.png,1,2,3,4,5,6,7\n", "map 1, field MapLonWest (line 3): \"a.png\" is not a number"},
+    };
+    for (const Case& c : cases) {
+        MapTable t(5);
+        std::string error;
+        EXPECT_FALSE(ParseMapCatalogue(c.text, "setup.txt", t, error)) << c.text;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_EQ(t.size(), 5u);  // untouched on failure
+    }
+    MapTable t;
+    std::string error;
+    EXPECT_FALSE(LoadMapCatalogue("/nonexistent/setup.txt", t, error));
+    EXPECT_EQ(error, "Map catalogue \"/nonexistent/setup.txt\" cannot be read (No such file or directory)");
+}
+
+TEST(MapCatalogue, PictureFoundBesideTheProgramWhenNotInTheCurrentFolder) {
+    namespace fs = std::filesystem;
+    const fs::path app = fs::path(testing::TempDir()) / "ternwick_app_folder";
+    fs::create_directories(app / "maps");
+    std::ofstream(app / "maps" / "only_here.png") << "x";
+    EXPECT_EQ(ResolveMapFile("maps/only_here.png", app.string()), (app / "maps" / "only_here.png").string());
+    EXPECT_EQ(ResolveMapFile("maps/nowhere.png", app.string()), "maps/nowhere.png");
+    EXPECT_EQ(ResolveMapFile("/abs/pic.png", app.string()), "/abs/pic.png");
+}
+
+TEST(Projection, FrameWindowAndWrap) {
+    MapDef m;
+    m.MapLonWest = -12.0;
+    m.MapLonSpan = 44.0;
+    m.MapLatSouth = 35.0;
+    m.MapLatSpan = 22.0;
+    // 5 W kept as 355 in the table is 7 degrees into a map starting at 12 W.
+    EXPECT_TRUE(OnMap(m, 355.0, 50.0));
+    EXPECT_NEAR(MapX(m, 355.0), 7.0 * (800.0 / 44.0), 1e-9);
+    EXPECT_NEAR(MapY(m, 50.0), 7.0 * (400.0 / 22.0), 1e-9);
+    EXPECT_TRUE(OnMap(m, -5.0, 50.0));
+    EXPECT_FALSE(OnMap(m, -12.0, 50.0));  // edges are off the map
+    EXPECT_FALSE(OnMap(m, 32.0, 50.0));
+    EXPECT_FALSE(OnMap(m, 0.0, 35.0));
+    EXPECT_FALSE(OnMap(m, 0.0, 57.0));
+    EXPECT_FALSE(OnMap(m, 100.0, 50.0));
+
+    MapDef pacific;  // crosses the 180th meridian
+    pacific.MapLonWest = 170.0;
+    pacific.MapLonSpan = 20.0;
+    pacific.MapLatSouth = -10.0;
+    pacific.MapLatSpan = 20.0;
+    EXPECT_TRUE(OnMap(pacific, -175.0, 0.0));
+    EXPECT_DOUBLE_EQ(MapX(pacific, -175.0), 600.0);
+    EXPECT_DOUBLE_EQ(MapX(pacific, 169.0), 359.0 * 40.0);
+
+    MapDef empty;  // zero spans: nothing is ever on it
+    EXPECT_FALSE(OnMap(empty, 0.0, 0.0));
+}
+
+TEST(Projection, EntryColours) {
+    EXPECT_EQ(EntryColour("4CA1F3", "A"), 1932810);
+    EXPECT_EQ(EntryColour("4CA1F3", "S"), 3511842);
+    EXPECT_EQ(EntryColour("4CA1F3", "s"), 1932810);  // only "S" is the surface
+    EXPECT_DOUBLE_EQ(EntryColourExact("1B2C3D", "-"), 6888928.5);
+    EXPECT_EQ(EntryColour("1B2C3D", "-"), 6888928);
+    EXPECT_EQ(EntryColour("FFFFFF", "A"), 8388608);  // 8388607.5 up to the even neighbour
+    // A non-hex or missing character ends its number: green "0G" reads 0, and with only
+    // four characters red is "41" (32.5, to the even 32) and green and blue are 0.
+    EXPECT_EQ(EntryColour("4G0000", "A"), 2);
+    EXPECT_EQ(EntryColour("12Z4", "A"), 32);
+    EXPECT_EQ(EntryColour("", "A"), 0);
+}
+
+TEST(NumberText, LeadingNumberRoundingAndPatterns) {
+    EXPECT_EQ(LeadingNumber("120"), 120.0);
+    EXPECT_EQ(LeadingNumber("  2.5 s"), 2.5);
+    EXPECT_EQ(LeadingNumber("-3x"), -3.0);
+    EXPECT_EQ(LeadingNumber("1e2"), 100.0);
+    EXPECT_EQ(LeadingNumber("2e"), 2.0);
+    EXPECT_EQ(LeadingNumber(""), 0.0);
+    EXPECT_EQ(LeadingNumber("abc"), 0.0);
+    EXPECT_EQ(LeadingNumber("."), 0.0);
+
+    EXPECT_EQ(RoundToInt16(2.5), 2);
+    EXPECT_EQ(RoundToInt16(3.5), 4);
+    EXPECT_EQ(RoundToInt16(-2.5), -2);
+    EXPECT_EQ(RoundToInt16(2.5000001), 3);
+    EXPECT_EQ(RoundToInt16(1e9), 32767);
+
+    EXPECT_EQ(FormatDigits(6.2, 3, 4), "006.2000");
+    EXPECT_EQ(FormatDigits(359.5, 3, 4), "359.5000");
+    EXPECT_EQ(FormatDigits(0.0, 3, 4), "000.0000");
+    EXPECT_EQ(FormatDigits(-33.86881, 3, 4), "-033.8688");
+    EXPECT_EQ(FormatDigits(0.03125, 3, 4), "000.0313");   // exact half: away from zero
+    EXPECT_EQ(FormatDigits(999.99996, 3, 4), "1000.0000");
+    EXPECT_EQ(FormatDigits(-0.00001, 3, 4), "000.0000");  // no "-" on a zero
+    EXPECT_EQ(FormatDigits(3475, 5, 0), "03475");
+    EXPECT_EQ(FormatDigits(375 * 1.852, 3, 0), "695");    // 694.5
+    EXPECT_EQ(FormatDigits(-40, 5, 0), "-00040");
+    EXPECT_EQ(FormatDigits(3599, 3, 0), "3599");
+}

@@ -1,0 +1,125 @@
+// The live flight list: exact text of heading and rows, expiry, and the cached refresh
+// giving the same results as a full pass every time.
+#include <gtest/gtest.h>
+
+#include "display/live_list.h"
+
+using namespace ternwick;
+
+namespace {
+
+constexpr char kHeadingKnots[] =
+    " ICAO    ICAOid    IATAid     Airline       LON        LAT        T   Alt.    Knts  Hrd\r\n"
+    "---------------------------------------------------------------------------------------\r\n";
+
+void Put(FlightTable& db, int i, const char* icao, int16_t heard) {
+    db.SetIcao(i, icao);
+    db(i).Flight = "        ";
+    db(i).PosKind = "-";
+    db(i).LastHeard = heard;
+}
+
+// An identified airborne entry, an entry with nothing but its address, a surface entry.
+void Fill(FlightTable& db) {
+    Put(db, 0, "4CA1F3", 3590);
+    DbRecord& a = db(0);
+    a.Flight = "ABC123  ";
+    a.IataFlight = "AB123   ";
+    a.Airline = "Alpha Bravo Airways";
+    a.Lon = 6.2;
+    a.Lat = 53.4213;
+    a.PosKind = "A";
+    a.Altitude = 3475;
+    a.Speed = 250;
+    Put(db, 3, "ABCDEF", 5);
+    db(3).Lon = 359.5;
+    Put(db, 2, "3C6DD2", 4);
+    db(2).PosKind = "S";
+    db(2).Lon = -0.45;
+    db(2).Lat = -33.86881;
+}
+
+}  // namespace
+
+TEST(LiveList, HeadingAndRowsExactly) {
+    FlightTable db;
+    EXPECT_EQ(ShowTextTable(db, 5, {}), kHeadingKnots);
+    EXPECT_EQ(FlightListHeading(true).substr(0, 89),
+              " ICAO    ICAOid    IATAid     Airline       LON        LAT        T   Alt.    kmh   Hrd\r\n");
+
+    Fill(db);
+    const std::string text = ShowTextTable(db, 5, {120.0, false});
+    EXPECT_EQ(text, std::string(kHeadingKnots) +
+                        "4CA1F3   ABC123    AB123      Alpha Bravo   006.2000   053.4213   A   03475   250   015   \r\n"
+                        "3C6DD2                                      -000.4500   -033.8688   S   Surf.   000   001   \r\n"
+                        "ABCDEF                                      359.5000   000.0000   -   Undef   000   000   \r\n");
+
+    // Every piece starts under its heading word (the address one column left of it).
+    const std::string heading = FlightListHeading(false);
+    const std::string row = FlightListRow(db(0), 15, false);
+    ASSERT_EQ(row.size(), 92u);
+    const std::pair<const char*, size_t> columns[] = {{"ICAOid", 9}, {"IATAid", 19}, {"Airline", 30},
+                                                      {"LON", 44},    {"LAT", 55},    {"T   Alt", 66},
+                                                      {"Alt.", 70},   {"Knts", 78},   {"Hrd", 84}};
+    for (const auto& [word, column] : columns) {
+        EXPECT_EQ(heading.find(word), column) << word;
+        EXPECT_NE(row[column], ' ') << word;
+        EXPECT_EQ(row[column - 1], ' ') << word;
+    }
+
+    const std::string kmh = FlightListRow(db(0), 15, true);
+    EXPECT_EQ(kmh.substr(78, 3), "463");
+    db(0).Speed = 0;
+    EXPECT_EQ(FlightListRow(db(0), 15, true).substr(78, 3), "000");
+}
+
+TEST(LiveList, ExpiryKeepsAgeEqualToTheLimit) {
+    FlightTable db;
+    Put(db, 0, "AAAAAA", 80);    // age 120 at 200: stays
+    Put(db, 1, "BBBBBB", 79);    // age 121: freed
+    Put(db, 2, "CCCCCC", 3500);  // age 300 across the hour: freed
+    Put(db, 3, "DDDDDD", 3590);  // age 210 at 200 with a longer limit below
+    EXPECT_EQ(ExpireEntries(db, 200, 120.0), 3);
+    EXPECT_EQ(db(0).Icao, "AAAAAA");
+    EXPECT_EQ(db(1).Icao, "");
+    EXPECT_EQ(db.IcaoDbPointer("BBBBBB"), -1);
+    EXPECT_EQ(db(1).LastHeard, 79);  // freeing keeps the time stamp
+
+    Put(db, 3, "DDDDDD", 3590);
+    EXPECT_EQ(ExpireEntries(db, 200, 210.5), 0);
+    EXPECT_EQ(ExpireEntries(db, 200, 0.0), 2);  // an expiry of 0 frees all not heard this second
+    EXPECT_EQ(db.InUse(), 0);
+}
+
+TEST(LiveList, CachedPassesMatchAFullPassEveryTime) {
+    FlightTable cached_db, full_db;
+    Fill(cached_db);
+    Fill(full_db);
+    LiveList live;
+    ListSettings s{120.0, false};
+    auto same = [&](int now, const char* step) {
+        live.ShowTextTable(cached_db, now, s);
+        const std::string full = ShowTextTable(full_db, now, s);
+        EXPECT_EQ(live.Text(cached_db), full) << step;
+    };
+    same(5, "first pass");
+    const uint64_t gen = live.Generation();
+    same(5, "nothing changed");
+    EXPECT_EQ(live.Generation(), gen);
+
+    for (FlightTable* db : {&cached_db, &full_db}) {
+        Put(*db, 7, "777777", 5);
+        (*db)(0).Altitude = 12000;
+    }
+    live.TableChanged();
+    same(5, "a message was evaluated");
+    same(6, "the second turned");
+    s.use_kmh = true;
+    same(6, "unit changed");
+    same(130, "entries aged out");
+    EXPECT_EQ(cached_db.InUse(), 0);
+    s.expire_seconds = 5000;
+    for (FlightTable* db : {&cached_db, &full_db}) Put(*db, 9, "999999", 100);
+    live.TableChanged();
+    same(130, "longer expiry");
+}
