@@ -16,21 +16,64 @@ int WallClock::SecondsInHour() const {
 }
 
 bool ReplayStream(std::FILE* in, Tracker& tracker, FrameAssembler& frames, ReplayCounters& counters,
-                  const std::function<void()>& on_message) {
+                  const std::function<void()>& on_message, const std::function<void()>& on_byte) {
     unsigned char buf[1 << 16];
     size_t n;
+    const bool per_byte = static_cast<bool>(on_byte);
     while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) {
         counters.bytes += n;
         for (size_t i = 0; i < n; ++i) {
-            if (!frames.Feed(buf[i])) continue;
-            tracker.Squitter.assign(frames.Digits());
-            tracker.EvalSquitter();
-            frames.Clear();
-            ++counters.evaluated;
-            if (on_message) on_message();
+            if (frames.Feed(buf[i])) {
+                tracker.Squitter.assign(frames.Digits());
+                tracker.EvalSquitter();
+                frames.Clear();
+                ++counters.evaluated;
+                if (on_message) on_message();
+            }
+            if (per_byte) on_byte();
         }
     }
     return !std::ferror(in);
+}
+
+bool ReplayClock::SetFixed(const std::string& text) {
+    int d = 0, h = 0, m = 0, s = 0;
+    char end = 0;
+    if (std::sscanf(text.c_str(), "%d:%d:%d:%d%c", &d, &h, &m, &s, &end) != 4) return false;
+    if (d < 1 || d > 31 || h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59) return false;
+    fixed_ = true;
+    day_ = d;
+    hour_ = h;
+    minute_ = m;
+    second_ = s;
+    return true;
+}
+
+int ReplayClock::SecondsInHour() const { return fixed_ ? minute_ * 60 + second_ : wall_.SecondsInHour(); }
+
+void ReplayClock::DayHourMinute(int& day, int& hour, int& minute) const {
+    if (fixed_) {
+        day = day_;
+        hour = hour_;
+        minute = minute_;
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    day = tm.tm_mday;
+    hour = tm.tm_hour;
+    minute = tm.tm_min;
+}
+
+std::string LinesForPrint(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') out += text[i];
+        else if (i + 1 >= text.size() || text[i + 1] != '\n') out += '\n';
+    }
+    return out;
 }
 
 std::string TraceForPrint(const std::string& rx) {

@@ -23,13 +23,33 @@ private:
 };
 
 // Reads one stream to its end, evaluating each complete message. on_message runs after
-// every evaluation (for the trace); on_byte, if set, after every byte.
+// every evaluation (for the trace); on_byte, if set, after every byte (after the
+// evaluation the byte completed), as the live list runs during a replay.
 struct ReplayCounters {
     uint64_t bytes = 0;
     uint64_t evaluated = 0;
 };
 bool ReplayStream(std::FILE* in, Tracker& tracker, FrameAssembler& frames, ReplayCounters& counters,
-                  const std::function<void()>& on_message);
+                  const std::function<void()>& on_message, const std::function<void()>& on_byte = {});
+
+// The clock a replay runs by: the wall clock, or a fixed moment for reproducible output.
+class ReplayClock {
+public:
+    // "DAY:HH:MM:SS" (day of the month 1..31); false when the text is not such a moment.
+    bool SetFixed(const std::string& text);
+    bool fixed() const { return fixed_; }
+    int SecondsInHour() const;
+    // Day of the month, hour and minute.
+    void DayHourMinute(int& day, int& hour, int& minute) const;
+
+private:
+    bool fixed_ = false;
+    int day_ = 1, hour_ = 0, minute_ = 0, second_ = 0;
+    WallClock wall_;
+};
+
+// A text with every CR LF, and every lone CR, turned into LF (list text, report lines).
+std::string LinesForPrint(const std::string& text);
 
 // The RxText trace with CR LF turned into LF.
 std::string TraceForPrint(const std::string& rx);
