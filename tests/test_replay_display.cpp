@@ -90,32 +90,26 @@ TEST(ReplayDisplay, PictureListAndReports) {
     EXPECT_EQ(img.pixel(400, 390), qRgb(255, 255, 255));  // the map picture
 }
 
-TEST(ReplayDisplay, MapChoiceGivesTheSurfaceOffset) {
+TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {
     const std::string cat = Catalogue(), log = TrafficLog();
-    const RunResult shifted = Replay("--catalogue " + cat + " --map 2 --csv " + log);
-    EXPECT_NE(shifted.out.find("3C6DD2,        ,,,S,0,0,40.510002,120.270003\n"), std::string::npos) << shifted.out;
-    const RunResult overridden = Replay("--catalogue " + cat + " --map 2 --surf-offset 0 --csv " + log);
-    EXPECT_NE(overridden.out.find("3C6DD2,        ,,,S,0,0,40.510002,30.270003\n"), std::string::npos)
-        << overridden.out;
-}
+    RunResult r = Replay("--catalogue " + cat + " --map 2 --csv " + log);  // surface offset 90
+    EXPECT_NE(r.out.find("3C6DD2,        ,,,S,0,0,40.510002,120.270003\n"), std::string::npos) << r.out;
+    r = Replay("--catalogue " + cat + " --map 2 --surf-offset 0 --csv " + log);
+    EXPECT_NE(r.out.find("3C6DD2,        ,,,S,0,0,40.510002,30.270003\n"), std::string::npos) << r.out;
 
-TEST(ReplayDisplay, BrokenCatalogueMapNumberAndOutputPath) {
-    const std::string log = TrafficLog();
     const std::string bad = Write("display_bad_setup.txt", "1\nA,a.png,west,1,2,3,4,5,6\n");
-    RunResult r = Replay("--catalogue " + bad + " --list " + log);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("Map catalogue \"" + bad + "\", map 1, field MapLonWest (line 2): \"west\" is not a number"),
-              std::string::npos)
-        << r.out;
-
-    r = Replay("--catalogue " + Catalogue() + " --map 3 --csv " + log);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("--map 3: map catalogue"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("has maps 1 to 2"), std::string::npos) << r.out;
-
-    r = Replay("--catalogue " + Catalogue() + " --png /nonexistent/dir/out.png " + log);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("Map picture \"/nonexistent/dir/out.png\" cannot be written"), std::string::npos) << r.out;
+    const std::pair<std::string, std::string> failures[] = {
+        {"--catalogue " + bad + " --list ",
+         "Map catalogue \"" + bad + "\", map 1, field MapLonWest (line 2): \"west\" is not a number"},
+        {"--catalogue " + cat + " --map 3 --csv ", "--map 3: map catalogue \"" + cat + "\" has maps 1 to 2"},
+        {"--catalogue " + cat + " --png /nonexistent/dir/out.png ",
+         "Map picture \"/nonexistent/dir/out.png\" cannot be written"},
+    };
+    for (const auto& [args, message] : failures) {
+        r = Replay(args + log);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+    }
 }
 
 TEST(ReplayDisplay, MissingDefaultCatalogueOnlyStopsMapOptions) {
