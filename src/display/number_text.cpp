@@ -1,9 +1,8 @@
 #include "number_text.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 
 namespace ternwick {
@@ -30,9 +29,16 @@ double LeadingNumber(std::string_view text) {
             num += exp;
         }
     }
-    // Only the characters collected above reach the parser, and they never hold a
-    // locale's decimal comma, so the C parser's locale cannot change the result.
-    return std::strtod(num.c_str(), nullptr);
+    // from_chars always reads "." as the decimal point; strtod would follow the locale the
+    // application set (a German desktop reads "2.5" as 2).
+    const char* first = num.data() + (num[0] == '+' ? 1 : 0);
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(first, num.data() + num.size(), value);
+    if (ec == std::errc::result_out_of_range) {
+        if (num.find("e-") != std::string::npos) return 0.0;  // too small: underflow
+        return num[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+    }
+    return ec == std::errc() ? value : 0.0;
 }
 
 double RoundHalfEven(double v) {
@@ -61,11 +67,13 @@ int32_t RoundToInt32(double v) {
 std::string FormatDigits(double v, int int_digits, int decimals) {
     if (std::isnan(v)) return "NaN";
     if (std::isinf(v)) return v < 0 ? "-Inf" : "Inf";
-    // Print well past the wanted decimals: glibc prints the exact binary value, so the
-    // first dropped digit is exact and decides the rounding.
+    // Print well past the wanted decimals: to_chars prints the exact binary value, so the
+    // first dropped digit is exact and decides the rounding. (Unlike printf it ignores the
+    // locale, which a Qt application sets from the desktop.)
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals + 24, std::fabs(v));
-    std::string s = buf;
+    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::fixed, decimals + 24);
+    if (res.ec != std::errc()) return "Overflow";
+    std::string s(buf, res.ptr);
     const size_t point = s.find('.');
     std::string digits = s.substr(0, point) + s.substr(point + 1, static_cast<size_t>(decimals));
     const char first_dropped = s[point + 1 + static_cast<size_t>(decimals)];
