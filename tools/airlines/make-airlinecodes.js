@@ -47,8 +47,9 @@ function parseCsv(text) {
 function clean(value) {
   let v = (value === undefined ? '' : String(value)).replace(/[\r\n\t]+/g, ' ').trim();
   if (v === '\\N' || /^-+$/.test(v) || v === 'N/A') return '';
-  // The directory reader ends a quoted field at the next double quote: none may remain.
-  return v.replace(/"/g, "'");
+  // Apostrophes come backslash-escaped ("d\\'Haiti"); the directory reader ends a quoted
+  // field at the next double quote, so none may remain either.
+  return v.replace(/\\+'/g, "'").replace(/\\/g, '').replace(/"/g, "'");
 }
 
 // A field holding a comma is quoted (blanks were trimmed, so nothing else needs it).
