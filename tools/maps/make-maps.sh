@@ -37,7 +37,12 @@ for res in 10m 50m 110m; do
     node "$topo2geo" -i "$src" "countries=$work/countries-$res.geojson" "land=$work/land-$res.geojson"
 done
 
-cmake -S "$repo" -B "$build" -G Ninja -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF >/dev/null
+# A fresh build folder is made without tests and benchmarks; an existing one keeps its settings.
+if [ -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$repo" -B "$build" >/dev/null
+else
+    cmake -S "$repo" -B "$build" -G Ninja -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF >/dev/null
+fi
 ninja -C "$build" ternwick-mapgen >/dev/null
 
 QT_QPA_PLATFORM=offscreen "$build/bin/ternwick-mapgen" --setup "$repo/data/setup.txt" \
