@@ -4,6 +4,10 @@ ternwick_test(test_traffic
   SOURCES test_traffic.cpp test_traffic_globe.cpp
   LIBS ternwick_traffic ternwick_decode)
 
+ternwick_test(test_shipped_data
+  SOURCES test_shipped_data.cpp
+  LIBS ternwick_display ternwick_mapgen ternwick_traffic ternwick_decode Qt6::Gui)
+
 # The commands fail with a message naming what is wrong.
 add_test(NAME mapgen_missing_catalogue
   COMMAND ternwick-mapgen --setup ${CMAKE_CURRENT_BINARY_DIR}/no-such-setup.txt --land x --countries y)
