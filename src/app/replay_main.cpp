@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -192,10 +193,14 @@ int main(int argc, char** argv) {
     std::unique_ptr<QCoreApplication> app;
     if (!opt.png.empty()) {
         if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // The offscreen platform's notes (no runtime folder, and so on) are no news to a user.
+        if (!std::getenv("QT_LOGGING_RULES")) setenv("QT_LOGGING_RULES", "qt.qpa.*=false", 1);
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
+    // Qt takes the desktop locale; what this command prints uses "." whatever the locale.
+    std::setlocale(LC_NUMERIC, "C");
 
     const std::string folder = QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString();
     const std::string airline_path = opt.airlines.empty() ? folder + "/airlinecodes.csv" : opt.airlines;
