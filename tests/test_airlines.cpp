@@ -6,6 +6,8 @@
 #include "airlines/airline_directory.h"
 #include "airlines/field_reader.h"
 
+#include "temp_path.h"
+
 using namespace ternwick;
 
 TEST(FieldReader, SeparatorsQuotesBlanksAndEmptyLines) {
@@ -46,7 +48,7 @@ TEST(Airlines, MissingOrShortFileIsReported) {
     EXPECT_NE(problem.find("/nonexistent/airlinecodes.csv"), std::string::npos);
     EXPECT_EQ(d.AIRofICAO("DLH"), "");
 
-    const std::string path = testing::TempDir() + "short_airlinecodes.csv";
+    const std::string path = ternwick::test::TempPath("short_airlinecodes.csv");
     std::ofstream(path) << "LH,DLH,Lufthansa,Germany\nBA,BAW,British Airways";  // second row incomplete
     EXPECT_EQ(d.LoadFile(path, problem), 1);
     EXPECT_NE(problem.find(path), std::string::npos);

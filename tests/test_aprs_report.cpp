@@ -9,6 +9,8 @@
 
 #include "aprs/aprs_report.h"
 
+#include "temp_path.h"
+
 using namespace ternwick;
 
 namespace {
@@ -54,7 +56,7 @@ TEST(AprsReport, DecodeAprsReadsObjectPositionAndSymbol) {
     if (std::system("command -v decode_aprs >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "decode_aprs (Debian package direwolf) is not installed";
     // decode_aprs reads monitor-format lines "SRC>DST,PATH:info", one per line.
-    const std::string path = testing::TempDir() + "ternwick_aprs_lines.txt";
+    const std::string path = ternwick::test::TempPath("ternwick_aprs_lines.txt");
     {
         std::ofstream out(path, std::ios::binary);
         std::string north = AprsObjectLine(Entry("4CA1F3", "ABC123  ", 53.4213, 6.2701), {5, 14, 7});

@@ -10,6 +10,8 @@
 #include "display/number_text.h"
 #include "display/projection.h"
 
+#include "temp_path.h"
+
 using namespace ternwick;
 
 namespace {
@@ -76,7 +78,7 @@ TEST(MapCatalogue, BrokenFilesNameFileMapAndField) {
 }
 
 TEST(MapCatalogue, PictureFoundBesideTheProgramWhenNotInTheCurrentFolder) {
-    const std::filesystem::path app = std::filesystem::path(testing::TempDir()) / "ternwick_app";
+    const std::filesystem::path app = std::filesystem::path(ternwick::test::TempPath("ternwick_app"));
     std::filesystem::create_directories(app / "maps");
     std::ofstream(app / "maps" / "here.png") << "x";
     EXPECT_EQ(ResolveMapFile("maps/here.png", app.string()), (app / "maps" / "here.png").string());

@@ -8,6 +8,8 @@
 
 #include "display/map_view.h"
 
+#include "temp_path.h"
+
 using namespace ternwick;
 
 namespace {
@@ -139,14 +141,14 @@ TEST(MapPlot, HomeMarkDrawBlobAndDrawName) {
 }
 
 TEST(MapPicture, LoadShowsOwnSizeClearWipesAndFailureKeepsPicture) {
-    const QString dir = QDir::tempPath();
+    const QString small = QString::fromStdString(ternwick::test::TempPath("small.png"));
     QImage pic(100, 50, QImage::Format_RGB32);
     pic.fill(qRgb(0, 0, 200));
-    ASSERT_TRUE(pic.save(dir + "/ternwick_small.png"));
+    ASSERT_TRUE(pic.save(small));
     Fixture f;
     MapTable table{MapDef{}, kTestMap, kTestMap};
-    table[1].MapFile = (dir + "/ternwick_small.png").toStdString();
-    table[2].MapFile = (dir + "/ternwick_missing.png").toStdString();
+    table[1].MapFile = small.toStdString();
+    table[2].MapFile = ternwick::test::TempPath("missing.png");
     f.view.SetCatalogue(table);
     ASSERT_TRUE(f.view.SelectMap(1));
     EXPECT_FALSE(f.view.SelectMap(3));

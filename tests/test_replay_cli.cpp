@@ -5,6 +5,8 @@
 #include <fstream>
 #include <string>
 
+#include "temp_path.h"
+
 namespace {
 
 struct RunResult {
@@ -24,7 +26,7 @@ RunResult RunReplay(const std::string& args) {
 }
 
 std::string WriteLog(const std::string& name, const std::string& text) {
-    const std::string path = testing::TempDir() + name;
+    const std::string path = ternwick::test::TempPath(name);
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }

@@ -9,6 +9,8 @@
 
 #include "test_support.h"
 
+#include "temp_path.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -33,7 +35,7 @@ RunResult Replay(const std::string& args) {
 }
 
 std::string Write(const std::string& name, const std::string& text) {
-    const std::string path = testing::TempDir() + name;
+    const std::string path = ternwick::test::TempPath(name);
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
@@ -54,7 +56,7 @@ std::string TrafficLog() {
 std::string Catalogue() {
     QImage white(800, 400, QImage::Format_RGB32);
     white.fill(Qt::white);
-    const std::string pic = testing::TempDir() + "display_white.png";
+    const std::string pic = ternwick::test::TempPath("display_white.png");
     white.save(QString::fromStdString(pic));
     return Write("display_setup.txt", "2\n\"Wide, test\"," + pic + ",-12,144,0,60,3,1,0\nShifted," + pic +
                                           ",-12,144,0,60,3,1,90\n");
@@ -63,7 +65,7 @@ std::string Catalogue() {
 }  // namespace
 
 TEST(ReplayDisplay, PictureListAndReports) {
-    const std::string png = testing::TempDir() + "display_out.png";
+    const std::string png = ternwick::test::TempPath("display_out.png");
     fs::remove(png);
     const RunResult r =
         Replay("--catalogue " + Catalogue() + " --png " + png + " --list --aprs --expire 60 " + TrafficLog());
@@ -114,7 +116,7 @@ TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {
 
 TEST(ReplayDisplay, MissingDefaultCatalogueOnlyStopsMapOptions) {
     // A copy of the program in a folder without setup.txt.
-    const fs::path dir = fs::path(testing::TempDir()) / "display_solo";
+    const fs::path dir = fs::path(ternwick::test::TempPath("display_solo"));
     fs::create_directories(dir);
     fs::copy_file(fs::path(TERNWICK_BIN_DIR) / "ternwick-replay", dir / "ternwick-replay",
                   fs::copy_options::overwrite_existing);
