@@ -16,21 +16,20 @@ int WallClock::SecondsInHour() const {
 }
 
 bool ReplayStream(std::FILE* in, Tracker& tracker, FrameAssembler& frames, ReplayCounters& counters,
-                  const std::function<void()>& on_message, const std::function<void()>& on_byte) {
+                  const std::function<void()>& on_message, const std::function<void()>& before_message) {
     unsigned char buf[1 << 16];
     size_t n;
-    const bool per_byte = static_cast<bool>(on_byte);
     while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) {
         counters.bytes += n;
         for (size_t i = 0; i < n; ++i) {
             if (frames.Feed(buf[i])) {
+                if (before_message) before_message();
                 tracker.Squitter.assign(frames.Digits());
                 tracker.EvalSquitter();
                 frames.Clear();
                 ++counters.evaluated;
                 if (on_message) on_message();
             }
-            if (per_byte) on_byte();
         }
     }
     return !std::ferror(in);

@@ -23,14 +23,16 @@ private:
 };
 
 // Reads one stream to its end, evaluating each complete message. on_message runs after
-// every evaluation (for the trace); on_byte, if set, after every byte (after the
-// evaluation the byte completed), as the live list runs during a replay.
+// every evaluation (for the trace); before_message, if set, right before each one. The
+// live list's pass (expiry) goes there: between two evaluations nothing but the clock
+// changes, so a pass before each message and one at the end give what a pass after every
+// byte would, without paying for it on every byte.
 struct ReplayCounters {
     uint64_t bytes = 0;
     uint64_t evaluated = 0;
 };
 bool ReplayStream(std::FILE* in, Tracker& tracker, FrameAssembler& frames, ReplayCounters& counters,
-                  const std::function<void()>& on_message, const std::function<void()>& on_byte = {});
+                  const std::function<void()>& on_message, const std::function<void()>& before_message = {});
 
 // The clock a replay runs by: the wall clock, or a fixed moment for reproducible output.
 class ReplayClock {

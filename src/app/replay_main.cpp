@@ -251,8 +251,8 @@ int main(int argc, char** argv) {
             const std::string t = TraceForPrint(tracker.RxText()) + "\n\n";
             std::fwrite(t.data(), 1, t.size(), stdout);
         };
-    std::function<void()> on_byte;
-    if (opt.list) on_byte = [&] { live.ShowTextTable(tracker.Db, host.clock.SecondsInHour(), list_settings); };
+    std::function<void()> before_message;
+    if (opt.list) before_message = [&] { live.ShowTextTable(tracker.Db, host.clock.SecondsInHour(), list_settings); };
 
     int status = 0;
     const auto start = std::chrono::steady_clock::now();
@@ -263,7 +263,7 @@ int main(int argc, char** argv) {
             status = 2;
             continue;
         }
-        if (!ReplayStream(in, tracker, frames, counters, on_message, on_byte)) {
+        if (!ReplayStream(in, tracker, frames, counters, on_message, before_message)) {
             std::fprintf(stderr, "ternwick-replay: error reading %s: %s\n", path.c_str(), std::strerror(errno));
             status = 2;
         }

@@ -91,8 +91,11 @@ std::string ShowTextTable(FlightTable& db, int now, const ListSettings& settings
 void LiveList::ShowTextTable(FlightTable& db, int now, const ListSettings& settings) {
     // With the same table, second and settings a pass would free nothing new and list
     // the same text, so it is skipped.
-    if (have_pass_ && !table_changed_ && now == now_ && settings == settings_) return;
-    ExpireEntries(db, now, settings.expire_seconds);
+    const bool same_clock = have_pass_ && now == now_ && settings == settings_;
+    if (same_clock && !table_changed_) return;
+    // Within the same second an evaluation only makes the entry it touched 0 seconds old,
+    // so no other entry can newly pass a limit of 0 or more: the scan can wait.
+    if (!same_clock || settings.expire_seconds < 0) ExpireEntries(db, now, settings.expire_seconds);
     have_pass_ = true;
     table_changed_ = false;
     now_ = now;
