@@ -1,5 +1,7 @@
 #include "map_surface.h"
 
+#include <cmath>
+
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -62,6 +64,7 @@ void MapSurface::EndPainting() {
     if (painter_) {
         painter_->end();
         painter_.reset();
+        line_pen_width_ = -1;  // a new painter starts with the default pen
     }
 }
 
@@ -94,12 +97,30 @@ void MapSurface::SetFont(const QFont& font) {
     if (painter_) painter_->setFont(font_);
 }
 
-void MapSurface::Circle(float x, float y, double radius, int32_t col) {
-    QPainter& p = Painter();
+const QImage& MapSurface::CircleStamp(double radius, int32_t col, QPointF frac, int& half) {
+    half = static_cast<int>(std::ceil(std::fabs(radius) + draw_width_)) + 2;
+    const StampKey key{radius, draw_width_, fill_style_, col, fill_style_ == kFillSolid ? fill_color_ : 0,
+                       static_cast<int>(frac.x() * 4), static_cast<int>(frac.y() * 4)};
+    auto it = stamps_.find(key);
+    if (it != stamps_.end()) return it->second;
+    if (stamps_.size() > 4096) stamps_.clear();  // bounded, whatever the traffic
+    QImage stamp(2 * half + 1, 2 * half + 1, QImage::Format_ARGB32_Premultiplied);
+    stamp.fill(Qt::transparent);
+    QPainter p(&stamp);
+    p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QPen(ColorFromRgbValue(col), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     if (fill_style_ == kFillSolid) p.setBrush(ColorFromRgbValue(fill_color_));
     else p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QPointF(x, y), radius, radius);
+    p.drawEllipse(QPointF(half + key.fx / 4.0, half + key.fy / 4.0), radius, radius);
+    p.end();
+    return stamps_.emplace(key, std::move(stamp)).first->second;
+}
+
+void MapSurface::Circle(float x, float y, double radius, int32_t col) {
+    const double fx = std::floor(x), fy = std::floor(y);
+    int half = 0;
+    const QImage& stamp = CircleStamp(radius, col, QPointF(x - fx, y - fy), half);
+    Painter().drawImage(QPoint(static_cast<int>(fx) - half, static_cast<int>(fy) - half), stamp);
     current_x_ = x;
     current_y_ = y;
     ++revision_;
@@ -107,7 +128,11 @@ void MapSurface::Circle(float x, float y, double radius, int32_t col) {
 
 void MapSurface::Line(float x1, float y1, float x2, float y2, int32_t col) {
     QPainter& p = Painter();
-    p.setPen(QPen(ColorFromRgbValue(col), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (col != line_pen_col_ || draw_width_ != line_pen_width_) {
+        p.setPen(QPen(ColorFromRgbValue(col), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        line_pen_col_ = col;
+        line_pen_width_ = draw_width_;
+    }
     p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
     current_x_ = x2;
     current_y_ = y2;
@@ -120,6 +145,7 @@ void MapSurface::Print(std::string_view text) {
     QPainter& p = Painter();
     const QFontMetricsF fm(font_, &image_);
     p.setPen(ColorFromRgbValue(fore_color_));
+    line_pen_width_ = -1;  // the pen no longer is the line pen
     p.drawText(QPointF(current_x_, current_y_ + fm.ascent()),
                QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     current_x_ = 0.0f;

@@ -2,6 +2,8 @@
 // drawn over it, with the drawing state (fill, line width, colours, font, current position).
 #pragma once
 
+#include <unordered_map>
+
 #include <QFont>
 #include <QImage>
 #include <QPainter>
@@ -78,6 +80,28 @@ public:
 private:
     QPainter& Painter();
     void EndPainting();
+    const QImage& CircleStamp(double radius, int32_t col, QPointF centre_in_stamp, int& half);
+
+    // A replay plots the same few circles hundreds of thousands of times: each distinct
+    // circle (radius, width, colours, quarter-pixel offset) is drawn once into a small
+    // transparent image and then copied, which is many times cheaper than filling a path.
+    struct StampKey {
+        double radius;
+        int width, fill_style;
+        int32_t pen, fill;
+        int fx, fy;  // quarter pixels
+        bool operator==(const StampKey&) const = default;
+    };
+    struct StampHash {
+        size_t operator()(const StampKey& k) const {
+            return std::hash<double>{}(k.radius) ^ (size_t(k.pen) * 0x9E3779B1u) ^ (size_t(k.fill) << 7) ^
+                   (size_t(k.width) << 3) ^ size_t(k.fx * 4 + k.fy) ^ (size_t(k.fill_style) << 29);
+        }
+    };
+    std::unordered_map<StampKey, QImage, StampHash> stamps_;
+    // The painter's pen as the last Line set it (-1: something else set the pen since).
+    int32_t line_pen_col_ = 0;
+    int line_pen_width_ = -1;
 
     QImage picture_;  // the loaded picture on the background, nothing drawn
     QImage image_;    // what is shown
