@@ -18,8 +18,11 @@ build: deps
 	cmake -S . -B $(BUILD) -G Ninja
 	cmake --build $(BUILD)
 
+# Replays the shipped demo traffic around Cebu: the live list, the counts, and the map
+# with every track drawn on it.
 run: build
-	$(BUILD)/bin/ternwick-replay --stats --csv $(BUILD)/bin/demo.log
+	$(BUILD)/bin/ternwick-replay --list --stats --png $(BUILD)/ternwick-map.png $(BUILD)/bin/demo.log
+	@echo "Map picture with the plotted tracks: $(BUILD)/ternwick-map.png"
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2

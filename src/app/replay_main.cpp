@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <clocale>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -195,6 +197,12 @@ int main(int argc, char** argv) {
         if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
         // The offscreen platform's notes (no runtime folder, and so on) are no news to a user.
         if (!std::getenv("QT_LOGGING_RULES")) setenv("QT_LOGGING_RULES", "qt.qpa.*=false", 1);
+        if (!std::getenv("XDG_RUNTIME_DIR")) {
+            // What Qt would fall back to anyway, without its warning on every run.
+            const std::string dir = "/tmp/runtime-" + std::to_string(getuid());
+            mkdir(dir.c_str(), 0700);
+            setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+        }
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
