@@ -31,13 +31,15 @@ bench: build
 	$(BUILD)/bench/ternwick-bench
 	BUILD=$(BUILD) bench/replay_throughput.sh
 
-# Fuzzes the character rules and the evaluation for FUZZ_SECONDS (default 60).
+# Fuzzes the character rules with the evaluation, and the data file parsers, for
+# FUZZ_SECONDS each (default 60).
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DTERNWICK_FUZZ=ON -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF
-	cmake --build $(BUILD)-fuzz --target fuzz_replay
-	mkdir -p $(BUILD)-fuzz/corpus
-	$(BUILD)-fuzz/bin/fuzz_replay -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(BUILD)-fuzz/corpus
+	cmake --build $(BUILD)-fuzz --target fuzz_replay fuzz_data_files
+	mkdir -p $(BUILD)-fuzz/corpus-replay $(BUILD)-fuzz/corpus-data
+	$(BUILD)-fuzz/bin/fuzz_replay -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(BUILD)-fuzz/corpus-replay
+	$(BUILD)-fuzz/bin/fuzz_data_files -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(BUILD)-fuzz/corpus-data
 
 clean:
 	rm -rf $(BUILD)
