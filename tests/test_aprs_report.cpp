@@ -1,12 +1,21 @@
-// APRS object report lines: exact bytes, hemispheres, and what an independent APRS decoder
-// (direwolf's decode_aprs) reads back from them.
+// APRS object report lines: exact bytes, hemispheres, what an independent decoder
+// (direwolf's decode_aprs) reads back, and the report port read through a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <regex>
 #include <string>
+#include <tuple>
 
+#include "aprs/aprs_output.h"
 #include "aprs/aprs_report.h"
 
 #include "temp_path.h"
@@ -16,40 +25,27 @@ using namespace ternwick;
 namespace {
 
 DbRecord Entry(const char* icao, const char* flight, double lat, double lon) {
-    DbRecord e;
-    e.Icao = icao;
-    e.Flight = flight;
-    e.Lat = lat;
-    e.Lon = lon;
-    return e;
+    return {icao, flight, "", "", 0, "A", {}, {}, 0, 0, lon, lat};
 }
 
-// Position fields only: what follows the "z" of the time up to the comment.
-std::string Position(double lat, double lon) {
-    const std::string line = AprsObjectLine(Entry("ABCDEF", "        ", lat, lon), {1, 0, 0});
-    return line.substr(39, 19);
-}
+const std::string kNorth = "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5325.  N/00616.00E^ABC123  \r";
 
 }  // namespace
 
 TEST(AprsReport, LineBytes) {
-    const std::string line = AprsObjectLine(Entry("4CA1F3", "ABC123  ", 53.4213, 6.2701), {5, 14, 7});
-    EXPECT_EQ(line, "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5325.  N/00616.00E^ABC123  \r");
-    EXPECT_EQ(line.size(), 67u);
-
-    EXPECT_EQ(Position(5.25, 0.5), "0515.  N/00030.00E^");
-    EXPECT_EQ(Position(53.9999, 179.99999), "5359.  N/17959.00E^");  // never rounded up
-    EXPECT_EQ(Position(0.0, 0.0), "0000.  N/00000.00E^");
-    // South and west carry S and W with unsigned degrees; the table's 0..360 longitudes
-    // above 180 are west, and surface positions may be below 0.
-    EXPECT_EQ(Position(-33.8688, 289.75), "3352.  S/07015.00W^");
-    EXPECT_EQ(Position(-0.5, -0.45), "0030.  S/00027.00W^");
-    EXPECT_EQ(Position(10.0, 180.0), "1000.  N/18000.00E^");
-    EXPECT_EQ(Position(10.0, 360.0), "1000.  N/00000.00E^");
-
-    const std::string no_call = AprsObjectLine(Entry("4CA1F3", "No-Call ", 1, 1), {31, 0, 59});
-    EXPECT_EQ(no_call.substr(32, 7), "310059z");
-    EXPECT_EQ(no_call.substr(58), "No-Call \r");
+    EXPECT_EQ(AprsObjectLine(Entry("4CA1F3", "ABC123  ", 53.4213, 6.2701), {5, 14, 7}), kNorth);  // 67 bytes
+    // Positions never round up; south and west carry S and W with unsigned degrees; the
+    // table's longitudes above 180 are west, and surface longitudes may be below 0.
+    const std::tuple<double, double, const char*> positions[] = {
+        {5.25, 0.5, "0515.  N/00030.00E^"},    {53.9999, 179.99999, "5359.  N/17959.00E^"},
+        {0.0, 0.0, "0000.  N/00000.00E^"},     {-33.8688, 289.75, "3352.  S/07015.00W^"},
+        {-0.5, -0.45, "0030.  S/00027.00W^"},  {10.0, 180.0, "1000.  N/18000.00E^"},
+        {10.0, 360.0, "1000.  N/00000.00E^"},
+    };
+    for (auto [lat, lon, text] : positions)
+        EXPECT_EQ(AprsObjectLine(Entry("ABCDEF", "        ", lat, lon), {1, 0, 0}).substr(39, 19), text) << lat;
+    EXPECT_EQ(AprsObjectLine(Entry("4CA1F3", "No-Call ", 1, 1), {31, 0, 59}).substr(32),
+              "310059z0100.  N/00100.00E^No-Call \r");
 }
 
 TEST(AprsReport, DecodeAprsReadsObjectPositionAndSymbol) {
@@ -57,26 +53,67 @@ TEST(AprsReport, DecodeAprsReadsObjectPositionAndSymbol) {
         GTEST_SKIP() << "decode_aprs (Debian package direwolf) is not installed";
     // decode_aprs reads monitor-format lines "SRC>DST,PATH:info", one per line.
     const std::string path = ternwick::test::TempPath("ternwick_aprs_lines.txt");
-    {
-        std::ofstream out(path, std::ios::binary);
-        std::string north = AprsObjectLine(Entry("4CA1F3", "ABC123  ", 53.4213, 6.2701), {5, 14, 7});
-        std::string south = AprsObjectLine(Entry("E80451", "LAN800  ", -33.8688, 289.75), {5, 14, 7});
-        north.back() = '\n';
-        south.back() = '\n';
-        out << north << south;
-    }
+    std::string lines = kNorth + AprsObjectLine(Entry("E80451", "LAN800  ", -33.8688, 289.75), {5, 14, 7});
+    std::replace(lines.begin(), lines.end(), '\r', '\n');
+    std::ofstream(path, std::ios::binary) << lines;
+
     FILE* p = popen(("decode_aprs " + path + " 2>&1").c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::string raw;
     char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) raw.append(buf, n);
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) raw.append(buf, n);
     pclose(p);
     const std::string out = std::regex_replace(raw, std::regex("\x1b\\[[0-9;]*[A-Za-z]"), "");
-
-    EXPECT_NE(out.find("Object, \"4CA1F3\", LARGE Aircraft"), std::string::npos) << out;
-    EXPECT_NE(out.find("N 53 25.0000, E 006 16.0000"), std::string::npos) << out;
-    EXPECT_NE(out.find("Object, \"E80451\", LARGE Aircraft"), std::string::npos) << out;
-    EXPECT_NE(out.find("S 33 52.0000, W 070 15.0000"), std::string::npos) << out;
+    for (const char* expected : {"Object, \"4CA1F3\", LARGE Aircraft", "N 53 25.0000, E 006 16.0000",
+                                 "Object, \"E80451\", LARGE Aircraft", "S 33 52.0000, W 070 15.0000"})
+        EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
     EXPECT_EQ(out.find("rror"), std::string::npos) << out;
+}
+
+TEST(ReportPort, PortNumbers) {
+    const QStringList ports{"ttyS0", "ttyS1", "ttyUSB0"};
+    QString error;
+    EXPECT_EQ(PortNameFromText("3", ports, error), "ttyUSB0");
+    EXPECT_EQ(PortNameFromText("2.5", ports, error), "ttyS1");  // halves to even: 2
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_EQ(PortNameFromText("", ports, error), "");  // port 0
+    EXPECT_EQ(error, "Serial port 0: there are 3 serial ports (1 = ttyS0 ... 3 = ttyUSB0), or type a device name");
+}
+
+TEST(ReportPort, OpenReportAndCloseThroughAPseudoTerminal) {
+    int argc = 1;
+    char app_name[] = "test_aprs", *argv[] = {app_name, nullptr};
+    QCoreApplication app(argc, argv);
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    AprsOutput out([] { return AprsTime{5, 14, 7}; });
+    FlightTable db;
+    db(3) = Entry("4CA1F3", "ABC123  ", 53.4213, 6.2701);
+
+    EXPECT_TRUE(out.SendAprsObject(db, 3).isEmpty());  // closed: nothing sent
+    EXPECT_EQ(out.StartStopAprs_Click(name), "");
+    EXPECT_EQ(out.Caption(), "Stop COM:");
+    ASSERT_TRUE(out.IsOpen());
+    EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    const std::string expected = "APRS Port Open\r" + kNorth;
+    std::string got;
+    char buf[256];
+    for (pollfd p{master, POLLIN, 0}; got.size() < expected.size() && poll(&p, 1, 5000) > 0;) {
+        const ssize_t n = read(master, buf, sizeof buf);
+        if (n <= 0) break;
+        got.append(buf, static_cast<size_t>(n));
+    }
+    EXPECT_EQ(got, expected);
+
+    EXPECT_EQ(out.StartStopAprs_Click(name), "");
+    EXPECT_EQ(out.Caption(), "Start COM:");
+    EXPECT_FALSE(out.IsOpen());
+    const QString message = out.StartStopAprs_Click("/dev/ternwick-no-such-port");
+    EXPECT_TRUE(message.startsWith("Serial port /dev/ternwick-no-such-port cannot be opened ("))
+        << message.toStdString();
+    EXPECT_EQ(out.Caption(), "Start COM:");
+    EXPECT_FALSE(out.IsOpen());
+    close(slave);
+    close(master);
 }

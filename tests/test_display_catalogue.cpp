@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "display/map_catalogue.h"
 #include "display/number_text.h"
@@ -25,90 +26,70 @@ std::string Describe(const MapDef& m) {
 
 }  // namespace
 
-TEST(MapCatalogue, FieldsInFileOrderQuotesAndExtraLines) {
-    // One map per line, a quoted name holding a comma, CR LF, and lines after the last map.
-    const std::string text =
-        "2\r\n"
-        "\"Cebu, Visayas\",maps/cebu.png,120,8,8.5,4,4,2,90\r\n"
-        "Europe, \"maps/europe.png\", -12.5, 44, 35, 22, 3, 1, 0\r\n"
-        "Extra,never.png,x,y,z\r\n"
-        "garbage\r\n";
+TEST(MapCatalogue, FieldsInFileOrderAndFaultsNamingFileMapAndField) {
     MapTable t;
     std::string error;
-    ASSERT_TRUE(ParseMapCatalogue(text, "setup.txt", t, error)) << error;
+    ASSERT_TRUE(ParseMapCatalogue("2\r\n\"Cebu, Visayas\",maps/cebu.png,120,8,8.5,4,4,2,90\r\n"
+                                  "Europe, \"maps/europe.png\", -12.5, 44, 35, 22, 3, 1, 0\r\n"
+                                  "Extra,never.png,x,y,z\r\ngarbage\r\n",
+                                  "setup.txt", t, error))
+        << error;
     ASSERT_EQ(t.size(), 3u);
-    // In record order: the file's second number (the longitude span) comes last of the frame.
+    // Printed in record order: the file's second number (the longitude span) comes last of the frame.
     EXPECT_EQ(Describe(t[0]), "||0|0|0|0|0|0|0");
     EXPECT_EQ(Describe(t[1]), "Cebu, Visayas|maps/cebu.png|120|8.5|4|8|4|2|90");
     EXPECT_EQ(Describe(t[2]), "Europe|maps/europe.png|-12.5|35|22|44|3|1|0");
-
-    // The same fields in any arrangement read the same.
+    // The same fields in any arrangement of lines read the same.
     ASSERT_TRUE(ParseMapCatalogue("1,A,a.png\n1,2,3,4\n5\n6.5,7", "x", t, error)) << error;
     EXPECT_EQ(Describe(t[1]), "A|a.png|1|3|4|2|5|6|7");  // 6.5 to the even 6
-}
 
-TEST(MapCatalogue, BrokenFilesNameFileMapAndField) {
-    struct Case {
-        const char* text;
-        const char* message;
-    };
-    const Case cases[] = {
+    const std::filesystem::path app = ternwick::test::TempPath("ternwick_app");
+    std::filesystem::create_directories(app / "maps");
+    std::ofstream(app / "maps" / "here.png") << "x";
+    EXPECT_EQ(ResolveMapFile("maps/here.png", app.string()), (app / "maps" / "here.png").string());
+    EXPECT_EQ(ResolveMapFile("maps/nowhere.png", app.string()), "maps/nowhere.png");
+
+    const std::pair<const char*, const char*> cases[] = {
         {"", "Map catalogue \"setup.txt\" is empty"},
         {"0\n", "the number of maps is 0; it must be at least 1"},
         {"two\n", "number of maps: \"two\" is not a number"},
         {"2\nA,a.png,1,2,3,4,5,6,7\nB,b.png,1,2\n",
          "Map catalogue \"setup.txt\" ends early, map 2, field MapLatSouth is missing (the file announces 2 maps)"},
-        {"1\nA,a.png,1,2,3,4,big,6,7\n", "Map catalogue \"setup.txt\", map 1, field MapDotRadius (line 2): \"big\" is not a number"},
+        {"1\nA,a.png,1,2,3,4,big,6,7\n",
+         "Map catalogue \"setup.txt\", map 1, field MapDotRadius (line 2): \"big\" is not a number"},
         {"1\nA,a.png,1,2,3,4,5,6,7e\n", "map 1, field MapSurfLonOffset (line 2): \"7e\" is not a number"},
         {"1\nA,a.png,1,2,3,4,5,99999,0\n", "field MapDrawWidth (line 2): \"99999\" is out of range"},
         // An empty line is one empty field: everything after it shifts.
         {"1\n\nA,a.png,1,2,3,4,5,6,7\n", "map 1, field MapLonWest (line 3): \"a.png\" is not a number"},
     };
-    for (const Case& c : cases) {
-        MapTable t(5);
-        std::string error;
-        EXPECT_FALSE(ParseMapCatalogue(c.text, "setup.txt", t, error)) << c.text;
-        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    for (auto [text, message] : cases) {
+        t.assign(5, MapDef{});
+        EXPECT_FALSE(ParseMapCatalogue(text, "setup.txt", t, error)) << text;
+        EXPECT_NE(error.find(message), std::string::npos) << error;
         EXPECT_EQ(t.size(), 5u);  // untouched on failure
     }
-    MapTable t;
-    std::string error;
     EXPECT_FALSE(LoadMapCatalogue("/nonexistent/setup.txt", t, error));
     EXPECT_EQ(error, "Map catalogue \"/nonexistent/setup.txt\" cannot be read (No such file or directory)");
 }
 
-TEST(MapCatalogue, PictureFoundBesideTheProgramWhenNotInTheCurrentFolder) {
-    const std::filesystem::path app = std::filesystem::path(ternwick::test::TempPath("ternwick_app"));
-    std::filesystem::create_directories(app / "maps");
-    std::ofstream(app / "maps" / "here.png") << "x";
-    EXPECT_EQ(ResolveMapFile("maps/here.png", app.string()), (app / "maps" / "here.png").string());
-    EXPECT_EQ(ResolveMapFile("maps/nowhere.png", app.string()), "maps/nowhere.png");
-}
-
 TEST(Projection, FrameWindowAndColours) {
-    MapDef m;  // 12W..32E, 35N..57N
-    m.MapLonWest = -12.0;
-    m.MapLonSpan = 44.0;
-    m.MapLatSouth = 35.0;
-    m.MapLatSpan = 22.0;
-    // 5 W, kept as 355 in the table, is 7 degrees into the map; edges are off the map.
-    EXPECT_TRUE(OnMap(m, 355.0, 50.0));
-    EXPECT_NEAR(MapX(m, 355.0), 7.0 * (800.0 / 44.0), 1e-9);
-    EXPECT_NEAR(MapY(m, 50.0), 7.0 * (400.0 / 22.0), 1e-9);
+    const MapDef m{"", "", -12, 35, 22, 44};  // 12W..32E, 35N..57N
+    EXPECT_TRUE(OnMap(m, 355.0, 50.0));  // 5 W as the table keeps it
+    EXPECT_NEAR(MapX(m, 355.0), 127.27272727, 1e-8);  // 7 degrees in
+    EXPECT_NEAR(MapX(m, -13.0), 6527.27272727, 1e-8);  // 1 degree west: 359 degrees in, far off the picture
     for (auto [lon, lat] : {std::pair{-12.0, 50.0}, {32.0, 50.0}, {0.0, 35.0}, {0.0, 57.0}, {100.0, 50.0}})
         EXPECT_FALSE(OnMap(m, lon, lat)) << lon << " " << lat;
     EXPECT_FALSE(OnMap(MapDef{}, 0.0, 0.0));  // zero spans: nothing is ever on it
 
-    EXPECT_EQ(EntryColour("4CA1F3", "A"), 1932810);
-    EXPECT_EQ(EntryColour("4CA1F3", "S"), 3511842);
-    EXPECT_EQ(EntryColour("4CA1F3", "s"), 1932810);  // only "S" is the surface
+    // Surface ("S" only) is 24 lighter; the sum rounds halves to the even neighbour. A non-hex
+    // or missing character ends its number: green "0G" reads 0; with four characters red is
+    // "41" (32.5, to the even 32) and green and blue are 0.
     EXPECT_DOUBLE_EQ(EntryColourExact("1B2C3D", "-"), 6888928.5);
-    EXPECT_EQ(EntryColour("1B2C3D", "-"), 6888928);
-    EXPECT_EQ(EntryColour("FFFFFF", "A"), 8388608);  // 8388607.5 up to the even neighbour
-    // A non-hex or missing character ends its number: green "0G" reads 0, and with only
-    // four characters red is "41" (32.5, to the even 32) and green and blue are 0.
-    EXPECT_EQ(EntryColour("4G0000", "A"), 2);
-    EXPECT_EQ(EntryColour("12Z4", "A"), 32);
+    const std::tuple<const char*, const char*, int> colours[] = {
+        {"4CA1F3", "A", 1932810}, {"4CA1F3", "S", 3511842}, {"4CA1F3", "s", 1932810}, {"1B2C3D", "-", 6888928},
+        {"FFFFFF", "A", 8388608}, {"4G0000", "A", 2},       {"12Z4", "A", 32},
+    };
+    for (auto [icao, kind, colour] : colours) EXPECT_EQ(EntryColour(icao, kind), colour) << icao << " " << kind;
 }
 
 TEST(NumberText, LeadingNumberRoundingAndPatterns) {

@@ -14,28 +14,24 @@
 namespace {
 
 namespace fs = std::filesystem;
+using ternwick::test::TempPath;
 
 struct RunResult {
     int status;
-    std::string out;
+    std::string out;  // standard output and standard error
 };
 
-RunResult RunProgram(const std::string& program, const std::string& args) {
+RunResult Replay(const std::string& args, const std::string& program = TERNWICK_BIN_DIR "/ternwick-replay") {
     RunResult r{0, {}};
-    FILE* p = popen((program + " " + args + " 2>&1").c_str(), "r");
+    FILE* p = popen((program + " --airlines /dev/null --at 5:14:07:30 " + args + " 2>&1").c_str(), "r");
     char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
     r.status = WEXITSTATUS(pclose(p));
     return r;
 }
 
-RunResult Replay(const std::string& args) {
-    return RunProgram(std::string(TERNWICK_BIN_DIR) + "/ternwick-replay", "--airlines /dev/null --at 5:14:07:30 " + args);
-}
-
 std::string Write(const std::string& name, const std::string& text) {
-    const std::string path = ternwick::test::TempPath(name);
+    const std::string path = TempPath(name);
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
@@ -43,12 +39,10 @@ std::string Write(const std::string& name, const std::string& text) {
 // The published pair for 40621D, then a pair for 4CA1F3 at 50.01N 3.01W (357 degrees in
 // the table), and a surface pair for 3C6DD2 at 40.51N 30.27E (before any map offset).
 std::string TrafficLog() {
-    using namespace ternwick::test;
-    return Write("display_traffic.log",
-                 "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n*" +
-                     AirbornePos(0x4CA1F3, 50.01, -3.01, 0) + ";\r\n*" + AirbornePos(0x4CA1F3, 50.01, -3.01, 1) +
-                     ";\r\n*" + SurfacePos(0x3C6DD2, 40.51, 30.27, 0) + ";\r\n*" +
-                     SurfacePos(0x3C6DD2, 40.51, 30.27, 1) + ";\r\n");
+    std::string log = "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n";
+    for (int odd : {0, 1}) log += "*" + ternwick::test::AirbornePos(0x4CA1F3, 50.01, -3.01, odd) + ";\r\n";
+    for (int odd : {0, 1}) log += "*" + ternwick::test::SurfacePos(0x3C6DD2, 40.51, 30.27, odd) + ";\r\n";
+    return Write("display_traffic.log", log);
 }
 
 // Map 1: 12W..132E, 0..60N (x = (lon + 12) * 800 / 144, y = (60 - lat) * 400 / 60).
@@ -56,19 +50,18 @@ std::string TrafficLog() {
 std::string Catalogue() {
     QImage white(800, 400, QImage::Format_RGB32);
     white.fill(Qt::white);
-    const std::string pic = ternwick::test::TempPath("display_white.png");
+    const std::string pic = TempPath("display_white.png");
     white.save(QString::fromStdString(pic));
-    return Write("display_setup.txt", "2\n\"Wide, test\"," + pic + ",-12,144,0,60,3,1,0\nShifted," + pic +
-                                          ",-12,144,0,60,3,1,90\n");
+    return Write("display_setup.txt",
+                 "2\n\"Wide, test\"," + pic + ",-12,144,0,60,3,1,0\nShifted," + pic + ",-12,144,0,60,3,1,90\n");
 }
 
 }  // namespace
 
 TEST(ReplayDisplay, PictureListAndReports) {
-    const std::string png = ternwick::test::TempPath("display_out.png");
+    const std::string png = TempPath("display_out.png");
     fs::remove(png);
-    const RunResult r =
-        Replay("--catalogue " + Catalogue() + " --png " + png + " --list --aprs --expire 60 " + TrafficLog());
+    const RunResult r = Replay("--catalogue " + Catalogue() + " --png " + png + " --list --aprs --expire 60 " + TrafficLog());
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.  N/00356.00E^        \n"
                          "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5000.  N/00300.00W^        \n"
@@ -83,12 +76,12 @@ TEST(ReplayDisplay, PictureListAndReports) {
               std::string::npos)
         << r.out;
 
-    QImage img(QString::fromStdString(png));
+    const QImage img(QString::fromStdString(png));
     ASSERT_FALSE(img.isNull());
-    EXPECT_EQ(img.pixel(89, 52), qRgb(18, 8, 107));   // 40621D
-    EXPECT_EQ(img.pixel(50, 66), qRgb(10, 126, 29));  // 4CA1F3, west of Greenwich
-    EXPECT_EQ(img.pixel(235, 130), qRgb(130, 134, 43));  // 3C6DD2 on the surface: 24 lighter
-    EXPECT_EQ(img.pixel(755, 331), qRgb(255, 0, 0));  // home mark at 123.98E 10.31N
+    EXPECT_EQ(img.pixel(89, 52), qRgb(18, 8, 107));       // 40621D
+    EXPECT_EQ(img.pixel(50, 66), qRgb(10, 126, 29));      // 4CA1F3, west of Greenwich
+    EXPECT_EQ(img.pixel(235, 130), qRgb(130, 134, 43));   // 3C6DD2 on the surface: 24 lighter
+    EXPECT_EQ(img.pixel(755, 331), qRgb(255, 0, 0));      // home mark at 123.98E 10.31N
     EXPECT_EQ(img.pixel(400, 390), qRgb(255, 255, 255));  // the map picture
 }
 
@@ -115,19 +108,14 @@ TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {
 }
 
 TEST(ReplayDisplay, MissingDefaultCatalogueOnlyStopsMapOptions) {
-    // A copy of the program in a folder without setup.txt.
-    const fs::path dir = fs::path(ternwick::test::TempPath("display_solo"));
+    const fs::path dir = TempPath("display_solo");  // a copy of the program without setup.txt beside it
     fs::create_directories(dir);
-    fs::copy_file(fs::path(TERNWICK_BIN_DIR) / "ternwick-replay", dir / "ternwick-replay",
-                  fs::copy_options::overwrite_existing);
-    const std::string program = (dir / "ternwick-replay").string();
-    const std::string log = TrafficLog();
-
-    RunResult r = RunProgram(program, "--airlines /dev/null --csv " + log);
+    fs::copy_file(TERNWICK_BIN_DIR "/ternwick-replay", dir / "ternwick-replay", fs::copy_options::overwrite_existing);
+    const std::string program = dir / "ternwick-replay", log = TrafficLog();
+    RunResult r = Replay("--csv " + log, program);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("4CA1F3,        ,,,A,35000,0,50.009998,-3.010031\n"), std::string::npos) << r.out;
-
-    r = RunProgram(program, "--airlines /dev/null --list " + log);
+    r = Replay("--list " + log, program);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("Map catalogue \"" + (dir / "setup.txt").string() + "\" cannot be read"), std::string::npos)
         << r.out;

@@ -1,161 +1,214 @@
-// The traffic generator's message building against published example messages and the
-// altitude code tables, and its recording and truth output.
+// The traffic generator: published example messages and code tables bit for bit, its
+// recording and truth output, and the decoder reading its traffic back all over the globe.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <regex>
-#include <sstream>
 
 #include "cpr_encoder.h"
-#include "decode/frame_bytes.h"
 #include "mode_s_frames.h"
+#include "test_support.h"
 #include "traffic_sim.h"
 
+using namespace ternwick;
 using namespace ternwick::traffic;
 
 namespace {
 
 std::string Es(uint32_t icao, uint64_t me) { return ToHex(ExtendedSquitter(icao, kCaAirborne, me)); }
 
+std::string Hex6(uint32_t icao) {
+    char s[8];
+    std::snprintf(s, sizeof s, "%06X", icao);
+    return s;
+}
+
+// Metres between two nearby positions, longitudes in any turn.
+double DistanceM(double lat1, double lon1, double lat2, double lon2) {
+    return 111195.0 * std::hypot(lat2 - lat1, std::remainder(lon2 - lon1, 360.0) * std::cos(lat1 * M_PI / 180));
+}
+
+struct Decoder {
+    test::FakeHost host;
+    AirlineDirectory airlines;
+    Tracker t{host, airlines};
+    std::vector<SimMessage> messages;
+    int positions = 0;   // positions stored while feeding
+    double worst_m = 0;  // largest distance of a stored position from where its report was sent
+
+    explicit Decoder(TrafficSim& sim, double offset = 0) : messages(sim.Run()) {
+        host.surf_offset = offset;
+        for (const SimMessage& m : messages) {
+            const uint64_t before = t.stats().positions;
+            test::Feed(t, m.hex);
+            if (t.stats().positions == before) continue;
+            const DbRecord& e = Entry(sim.fleet()[m.aircraft].icao);
+            worst_m = std::max(worst_m, DistanceM(e.Lat, e.Lon, m.lat, m.lon));
+            ++positions;
+        }
+    }
+    const DbRecord& Entry(uint32_t icao) { return t.Db(t.Db.IcaoDbPointer(Hex6(icao))); }
+    double MissM(const AircraftTruth& truth) {
+        const DbRecord& e = Entry(truth.icao);
+        return DistanceM(e.Lat, e.Lon, *truth.lat, *truth.lon);
+    }
+};
+
 }  // namespace
 
-// Widely published example messages must come out bit for bit, parity included.
-TEST(TrafficFrames, PublishedExamplesAreReproduced) {
+TEST(TrafficGenerator, PublishedExamplesCodeTablesAndFileFormats) {
     uint64_t me = 0;
     ASSERT_TRUE(IdentificationMe("KLM1023", 0, me));
     EXPECT_EQ(Es(0x4840D6, me), "8D4840D6202CC371C32CE0576098");
+    EXPECT_FALSE(IdentificationMe("klm1023", 0, me));    // lower case has no code
+    EXPECT_FALSE(IdentificationMe("KLM10234X", 0, me));  // nine characters
 
-    // An even/odd airborne pair at 38000 ft; the positions are those the pair decodes to.
     const uint32_t alt = AltitudeQ1(38000);
-    EXPECT_EQ(alt, 0xC38u);
     EXPECT_EQ(Es(0x40621D, AirbornePositionMe(11, alt, 0, EncodeCpr(52.2572021484375, 3.91937255859375, 0, false))),
               "8D40621D58C382D690C8AC2863A7");
     EXPECT_EQ(Es(0x40621D, AirbornePositionMe(11, alt, 1, EncodeCpr(52.26578017412606, 3.938912527901786, 1, false))),
               "8D40621D58C386435CC412692AD6");
-
-    // Ground speed 8 kt west, 159 kt south, descending 832 ft/min on a GNSS rate.
-    GroundVelocity v;
-    v.east_kt = -8;
-    v.north_kt = -159;
-    v.vertical_fpm = -832;
-    v.baro_rate = false;
-    v.ifr = true;
-    v.gnss_above_baro_ft = 550;
-    EXPECT_EQ(Es(0x485020, VelocityMe(v)), "8D485020994409940838175B284F");
+    EXPECT_EQ(Es(0x485020, VelocityMe({.east_kt = -8, .north_kt = -159, .vertical_fpm = -832, .baro_rate = false,
+                                       .ifr = true, .gnss_above_baro_ft = 550})),
+              "8D485020994409940838175B284F");
     EXPECT_EQ(ReportedSpeed(-8, -159), 159);
 
-    // All-call replies carry the plain CRC of their first 32 bits.
-    const Frame allcall = AllCallReply(0x4840D6, kCaAirborne);
+    const Frame allcall = AllCallReply(0x4840D6, kCaAirborne);  // plain CRC of the first 32 bits
     EXPECT_EQ(ToHex(allcall).substr(0, 8), "5D4840D6");
-    EXPECT_EQ(ternwick::CRC24_Bytes(allcall.data(), 7), 0);
+    EXPECT_EQ(CRC24_Bytes(allcall.data(), 7), 0);
 
-    EXPECT_FALSE(IdentificationMe("klm1023", 0, me));    // lower case has no code
-    EXPECT_FALSE(IdentificationMe("KLM10234X", 0, me));  // nine characters
-}
-
-TEST(TrafficFrames, AltitudeCodes) {
-    // Q = 1: 25-ft steps from -1000 ft; the Q bit sits between the seventh and eighth bit.
+    // Q = 1: 25-ft steps from -1000 ft, the Q bit between the seventh and eighth bit.
     EXPECT_EQ(AltitudeQ1(-1000), 0x010u);
     EXPECT_EQ(AltitudeQ1(50175), 0xFFFu);
-    EXPECT_EQ(AltitudeQ1(60000), 0xFFFu);  // clamped
-    EXPECT_EQ(AltitudeOfQ1(AltitudeQ1(10012)), 10000);
-    EXPECT_EQ(AltitudeOfQ1(AltitudeQ1(10013)), 10025);
-
+    EXPECT_EQ(AltitudeQ1(60000), 0xFFFu);
     // Gillham (Q = 0), ICAO Annex 10 pulse table, in field order C1 A1 C2 A2 C4 A4 B1 Q B2 D2 B4 D4.
-    struct Case { int feet; uint32_t code; };
-    for (const Case c : {Case{-1000, 0x200}, Case{0, 0x20A}, Case{5000, 0x248}, Case{21500, 0x74A},
-                         Case{35000, 0x661}, Case{50000, 0x323}, Case{-950, 0xA00}}) {
-        const auto code = AltitudeGillham(c.feet);
-        ASSERT_TRUE(code.has_value()) << c.feet;
-        EXPECT_EQ(*code, c.code) << c.feet;
-    }
+    for (auto [feet, code] : {std::pair{-1000, 0x200u}, {0, 0x20Au}, {5000, 0x248u}, {21500, 0x74Au},
+                              {35000, 0x661u}, {50000, 0x323u}, {-950, 0xA00u}})
+        EXPECT_EQ(AltitudeGillham(feet), code) << feet;
     EXPECT_FALSE(AltitudeGillham(-1300).has_value());
     EXPECT_FALSE(AltitudeGillham(126800).has_value());
     EXPECT_TRUE(AltitudeGillham(126700).has_value());
-}
 
-TEST(TrafficFrames, CprZonesAndSurfaceFields) {
-    // NL from the closed formula agrees with the published transition table.
-    EXPECT_EQ(NumberOfZones(0), 59);
-    EXPECT_EQ(NumberOfZones(10.47047129), 59);
-    EXPECT_EQ(NumberOfZones(10.4704714), 58);
-    EXPECT_EQ(NumberOfZones(-45), 42);
-    EXPECT_EQ(NumberOfZones(59.0), 30);
-    EXPECT_EQ(NumberOfZones(86.9), 2);
-    EXPECT_EQ(NumberOfZones(87.0), 2);
-    EXPECT_EQ(NumberOfZones(87.01), 1);
-
+    for (auto [lat, nl] : {std::pair{0.0, 59}, {10.47047129, 59}, {10.4704714, 58}, {-45.0, 42}, {59.0, 30},
+                           {86.9, 2}, {87.0, 2}, {87.01, 1}})
+        EXPECT_EQ(NumberOfZones(lat), nl) << lat;
     // The top of a zone wraps to report 0 of the next; a surface zone is a quarter as tall.
     EXPECT_EQ(EncodeCpr(6.0 - 1e-9, 1.0, 0, false).lat, 0u);
     EXPECT_EQ(EncodeCpr(0.75, 0.0, 0, false).lat, 16384u);
     EXPECT_EQ(EncodeCpr(0.75, 0.0, 0, true).lat, 65536u);
 
-    struct Speed { double knots; int code; };
-    for (const Speed s : {Speed{0, 1}, Speed{0.125, 2}, Speed{0.99, 8}, Speed{1, 9}, Speed{1.99, 12}, Speed{2, 13},
-                          Speed{14.9, 38}, Speed{15, 39}, Speed{69.5, 93}, Speed{70, 94}, Speed{100, 109},
-                          Speed{174, 123}, Speed{175, 124}})
-        EXPECT_EQ(MovementCode(s.knots), s.code) << s.knots;
+    for (auto [knots, code] : {std::pair{0.0, 1}, {0.125, 2}, {0.99, 8}, {1.0, 9}, {1.99, 12}, {2.0, 13}, {14.9, 38},
+                               {15.0, 39}, {69.5, 93}, {70.0, 94}, {100.0, 109}, {174.0, 123}, {175.0, 124}})
+        EXPECT_EQ(MovementCode(knots), code) << knots;
+    // TC 6, movement 14 (2.5 kt), track valid, track 90 degrees (32), odd, then latitude and longitude.
+    EXPECT_EQ(SurfacePositionMe(6, MovementCode(2.5), 90.0, 1, CprReport{0x1ABCD, 0x0F0F0}), 0x30EA07579AF0F0u);
 
-    // Movement 14 (2.5 kt), track 90 degrees (code 32) valid, odd format.
-    const uint64_t me = SurfacePositionMe(6, MovementCode(2.5), 90.0, 1, CprReport{0x1ABCD, 0x0F0F0});
-    EXPECT_EQ(me >> 51, 6u);                 // ME 1-5
-    EXPECT_EQ((me >> 44) & 0x7F, 14u);       // ME 6-12
-    EXPECT_EQ((me >> 43) & 1, 1u);           // ME 13
-    EXPECT_EQ((me >> 36) & 0x7F, 32u);       // ME 14-20
-    EXPECT_EQ((me >> 34) & 1, 1u);           // ME 22
-    EXPECT_EQ((me >> 17) & 0x1FFFF, 0x1ABCDu);
-    EXPECT_EQ(me & 0x1FFFF, 0x0F0F0u);
+    EXPECT_EQ(RecordingText({{.hex = "5D4840D6A1B2C3"}, {.hex = "8D4840D6202CC371C32CE0576098"}}),
+              "*5D4840D6A1B2C3;\r\n*8D4840D6202CC371C32CE0576098;\r\n");
+    EXPECT_EQ(TruthCsv({{0x4840D6, "KLM1023 ", 'A', 52.25, 359.5, 38000, 159}, {0x00ABCD, "", '-', {}, {}, {}, {}}}),
+              "icao,flight,pos_kind,altitude_ft,speed_kt,lat,lon\n"
+              "4840D6,KLM1023 ,A,38000,159,52.250000,-0.500000\n"
+              "00ABCD,,-,,,,\n");
 }
 
-TEST(TrafficOutput, RecordingAndTruthFormats) {
-    FleetOptions fleet;
-    fleet.centre_lat = 10.3075;
-    fleet.centre_lon = 123.9794;
-    fleet.aircraft = 16;
-    fleet.on_ground = 2;
-    fleet.seed = 3;
-    SimSettings settings;
-    settings.duration_s = 20;
-    settings.damage = 0.05;
-    TrafficSim sim(RandomFleet(fleet), settings);
-    const auto messages = sim.Run();
-    ASSERT_GT(messages.size(), 400u);
+TEST(TrafficReadBack, SingleFlightsAllOverTheGlobe) {
+    struct Case {
+        const char* where;
+        double lat, lon, heading, speed_kt;
+        int altitude_ft;
+        bool gillham = false, ground = false;
+        double offset = 0, tolerance_m = 5.0;  // half a CPR step each way
+    };
+    // At 85 degrees the odd longitude zones are 180 degrees wide: one 17-bit step is 13 m there.
+    // Surface steps are a quarter of the airborne ones.
+    const Case cases[] = {
+        {"north across NL 59/58", 10.43, 124.0, 0, 480, 33000},
+        {"south across NL 30/29", 60.05, 10.0, 180, 480, 37000, true},
+        {"south and east", -33.9, 151.2, 200, 450, 24000, true},
+        {"south and west", -34.6, -58.4, 300, 420, 11025},
+        {"north and west", 40.6, -73.8, 60, 380, 28000},
+        {"east across Greenwich", 51.47, -0.05, 90, 400, 8000, true},
+        {"north across the equator", -0.05, 30.0, 0, 480, 41000},
+        {"east across 180", -17.0, 179.97, 90, 480, 39000},
+        {"west across 180", 52.0, -179.97, 270, 480, 36000, true},
+        {"85 north", 85.0, 20.0, 90, 480, 38000, false, false, 0, 7.5},
+        {"85 south", -85.0, -120.0, 270, 480, 31000, false, false, 0, 7.5},
+        {"Mactan, surface", 10.3075, 123.9794, 0, 15, 0, false, true, 90, 1.5},
+        {"Kennedy, surface", 40.6413, -73.7781, 0, 15, 0, false, true, -90, 1.5},
+        {"Heathrow, surface", 51.4700, -0.4543, 0, 15, 0, false, true, -90, 1.5},
+        {"Charles de Gaulle, surface", 49.0097, 2.5479, 0, 15, 0, false, true, 0, 1.5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        TrafficSim sim({{.icao = 0x758123, .callsign = "PAL123", .on_ground = c.ground, .lat = c.lat, .lon = c.lon,
+                         .heading_deg = c.heading, .speed_kt = c.speed_kt, .altitude_ft = double(c.altitude_ft),
+                         .target_ft = double(c.altitude_ft), .taxi_radius_m = 300, .gillham = c.gillham,
+                         .position_tc = c.ground ? 7 : 0}},
+                       {.duration_s = 90, .loss = 0.1});
+        Decoder d(sim, c.offset);
+        EXPECT_GT(d.positions, 120);
+        EXPECT_LE(d.worst_m, c.tolerance_m);
 
-    // Every record: "*", 14 or 28 upper-case hex digits, ";", CR LF; time order kept.
-    const std::string text = RecordingText(messages);
-    const std::regex record(R"(\*([0-9A-F]{14}|[0-9A-F]{28});\r\n)");
-    size_t pos = 0, records = 0, damaged = 0;
-    for (std::sregex_iterator it(text.begin(), text.end(), record), end; it != end; ++it, ++records) {
-        ASSERT_EQ(static_cast<size_t>(it->position()), pos) << "stray text before record " << records;
-        pos += it->length();
+        const DbRecord& e = d.Entry(0x758123);
+        EXPECT_EQ(e.Flight, "PAL123  ");
+        EXPECT_EQ(e.PosKind, c.ground ? "S" : "A");
+        EXPECT_EQ(e.Altitude, c.altitude_ft);  // surface reports carry no altitude
+        EXPECT_EQ(e.Speed, c.ground ? 0 : static_cast<int>(c.speed_kt));  // no speed from surface movement
+        ASSERT_TRUE(sim.truth()[0].lat.has_value());
+        EXPECT_LE(d.MissM(sim.truth()[0]), c.tolerance_m);
     }
-    EXPECT_EQ(pos, text.size());
-    EXPECT_EQ(records, messages.size());
-    for (size_t i = 0; i < messages.size(); ++i) {
-        if (i) {
-            EXPECT_LE(messages[i - 1].time, messages[i].time);
-        }
-        const auto bytes = ternwick::cv_BytesFromHex(messages[i].hex);
-        if (bytes.size() == 14) {
-            EXPECT_EQ(bytes[0] >> 3, 17);  // damage never touches the downlink format
-            EXPECT_EQ(ternwick::CRC24_Bytes(bytes) != 0, messages[i].damaged);
-        }
-        damaged += messages[i].damaged;
-    }
-    EXPECT_GT(damaged, 0u);
+}
 
-    // Header, one row per aircraft, callsigns of known airlines padded to 8 characters.
-    const std::string csv = TruthCsv(sim.truth());
-    EXPECT_EQ(csv.substr(0, csv.find('\n')), "icao,flight,pos_kind,altitude_ft,speed_kt,lat,lon");
-    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 17);
-    const std::regex row(
-        R"(([0-9A-F]{6}),(([A-Z]{3}[0-9]{1,4} *)?),([AS-]),(-?[0-9]*),([0-9]*),(-?[0-9.]*),(-?[0-9.]*))");
-    std::istringstream lines(csv.substr(csv.find('\n') + 1));
-    for (std::string line; std::getline(lines, line);) {
-        std::smatch m;
-        ASSERT_TRUE(std::regex_match(line, m, row)) << line;
-        if (!m[2].str().empty()) {
-            EXPECT_EQ(m[2].length(), 8) << line;
+// Stopping a flight at every moment while it crosses an NL boundary: the truth always names
+// the position the decoder holds, also when the newest pair straddles the boundary.
+TEST(TrafficReadBack, TruthAtEveryMomentAcrossNlBoundaries) {
+    for (auto [lat, heading] : {std::pair{10.4650, 0.0}, {59.9600, 180.0}}) {
+        SCOPED_TRACE(lat);
+        int straddled = 0;
+        for (double end = 2.0; end < 12.0; end += 0.05) {
+            TrafficSim sim({{.icao = 0x758124, .callsign = {}, .lat = lat, .lon = 124.0, .heading_deg = heading,
+                             .speed_kt = 480, .altitude_ft = 30000, .target_ft = 30000}},
+                           {.duration_s = end, .loss = 0, .damage = 0});
+            Decoder d(sim);
+            straddled = std::max<int>(straddled, static_cast<int>(d.t.stats().nl_mismatch));
+            const AircraftTruth& truth = sim.truth()[0];
+            ASSERT_EQ(truth.lat.has_value(), d.Entry(truth.icao).Lat != 0) << end;
+            if (truth.lat) { EXPECT_LE(d.MissM(truth), 5.0) << end; }
+        }
+        EXPECT_EQ(straddled, 1);
+    }
+}
+
+// Whole fleets with lost and damaged messages end as the truth says.
+TEST(TrafficReadBack, RandomFleetsMatchTheTruth) {
+    struct Case { const char* where; double lat, lon; int on_ground; double offset; };
+    for (const Case& c : {Case{"Cebu", 10.3075, 123.9794, 6, 90}, Case{"Fiji, across 180", -17.75, 179.5, 0, 0},
+                          Case{"London, across Greenwich", 51.5, 0.0, 0, 0},
+                          Case{"Anchorage, across NL boundaries", 61.17, -150.0, 0, 0}}) {
+        SCOPED_TRACE(c.where);
+        TrafficSim sim(RandomFleet({.centre_lat = c.lat, .centre_lon = c.lon, .aircraft = 40, .on_ground = c.on_ground,
+                                    .airport_lat = {}, .airport_lon = {}, .gillham_share = 0.3,
+                                    .mode_s_only_share = 0.1, .seed = 11}),
+                       {.duration_s = 180, .seed = 11});
+        Decoder d(sim, c.offset);
+        EXPECT_LE(d.worst_m, 5.0);
+        const auto damaged = std::count_if(d.messages.begin(), d.messages.end(), [](auto& m) { return m.damaged; });
+        EXPECT_GT(damaged, 0);
+        EXPECT_EQ(d.t.stats().crc_rejected, static_cast<uint64_t>(damaged));
+        EXPECT_EQ(d.t.Db.InUse(), 40);
+
+        for (const AircraftTruth& truth : sim.truth()) {
+            SCOPED_TRACE(Hex6(truth.icao));
+            ASSERT_NE(d.t.Db.IcaoDbPointer(Hex6(truth.icao)), -1);
+            const DbRecord& e = d.Entry(truth.icao);
+            EXPECT_EQ(e.Flight, truth.flight.empty() ? "No-Call " : truth.flight);
+            EXPECT_EQ(e.PosKind, std::string(1, truth.pos_kind));
+            EXPECT_EQ(e.Altitude, truth.altitude_ft.value_or(0));
+            EXPECT_EQ(e.Speed, truth.speed_kt.value_or(0));
+            if (truth.lat) {
+                EXPECT_LE(d.MissM(truth), 5.0);
+            } else {
+                EXPECT_TRUE(e.Lat == 0 && e.Lon == 0);
+            }
         }
     }
 }

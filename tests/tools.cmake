@@ -1,11 +1,7 @@
-# The data-making tools and the shipped data: the traffic generator read back by the
-# decoder, the airline directory, the map catalogue with its pictures, the demo recording.
-ternwick_test(test_traffic
-  SOURCES test_traffic.cpp test_traffic_globe.cpp
-  LIBS ternwick_traffic ternwick_decode)
+# The data-making tools and the data they made.
+ternwick_test(test_traffic SOURCES test_traffic.cpp LIBS ternwick_traffic ternwick_decode)
 
-ternwick_test(test_shipped_data
-  SOURCES test_shipped_data.cpp
+ternwick_test(test_shipped_data SOURCES test_shipped_data.cpp
   LIBS ternwick_display ternwick_mapgen ternwick_traffic ternwick_decode Qt6::Gui)
 
 # The commands fail with a message naming what is wrong.
