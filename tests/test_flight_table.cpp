@@ -31,23 +31,6 @@ TEST(FlightTable, AllocationLookupAndFree) {
     EXPECT_EQ(db.InUse(), 1);
 }
 
-TEST(FlightTable, FullTableLeavesOnlyOverflowEntry) {
-    FlightTable db;
-    char icao[8];
-    for (int i = 0; i <= 500; ++i) {
-        std::snprintf(icao, sizeof icao, "%06X", 0x100000 + i);
-        db.SetIcao(db.AvailDb(), icao);
-    }
-    EXPECT_EQ(db.AvailDb(), -1);
-    EXPECT_EQ(db.InUse(), 501);
-    EXPECT_EQ(db.IcaoDbPointer("ABCDEF"), -1);
-    db(-1).Altitude = 5000;  // what callers do with the -1 answer
-    EXPECT_EQ(db.InUse(), 501);
-    EXPECT_EQ(db(500).Altitude, 0);
-    db.InitDbPos(500);
-    EXPECT_EQ(db.AvailDb(), 500);
-}
-
 TEST(FlightTable, IndexAgreesWithLinearScan) {
     FlightTable db;
     std::mt19937 rng(3);

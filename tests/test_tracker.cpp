@@ -158,10 +158,14 @@ TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
         Feed(f.t, hex);
     }
     EXPECT_EQ(f.t.NewDbPos, 500);
+    EXPECT_EQ(f.t.Db.AvailDb(), -1);
     Feed(f.t, RawPos(0xABCDEF, 11, 0, 34953, 85779));
     Feed(f.t, RawPos(0xABCDEF, 11, 1, 16894, 83522));
     EXPECT_EQ(f.t.NewDbPos, -1);
     EXPECT_NEAR(f.t.Db(-1).Lat, 49.600013, 5e-6);
     EXPECT_EQ(f.host.plotted, (std::vector<int16_t>{-1}));
     EXPECT_EQ(f.t.StatusText(), "Flights in range: 501\r\nFlights with pos: 0\r\n");
+    EXPECT_EQ(f.t.Db(500).Lat, 0.0);
+    f.t.Db.InitDbPos(500);
+    EXPECT_EQ(f.t.Db.AvailDb(), 500);
 }
