@@ -75,16 +75,6 @@ std::string LinesForPrint(const std::string& text) {
     return out;
 }
 
-std::string TraceForPrint(const std::string& rx) {
-    std::string out;
-    out.reserve(rx.size());
-    for (size_t i = 0; i < rx.size(); ++i) {
-        if (rx[i] == '\r' && i + 1 < rx.size() && rx[i + 1] == '\n') continue;
-        out += rx[i];
-    }
-    return out;
-}
-
 namespace {
 
 void AppendCsvText(std::string& out, const std::string& s) {

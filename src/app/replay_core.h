@@ -53,9 +53,6 @@ private:
 // A text with every CR LF, and every lone CR, turned into LF (list text, report lines).
 std::string LinesForPrint(const std::string& text);
 
-// The RxText trace with CR LF turned into LF.
-std::string TraceForPrint(const std::string& rx);
-
 // The tracked entries 0..500 in index order as CSV with a header line.
 std::string FlightTableCsv(const FlightTable& db);
 

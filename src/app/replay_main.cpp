@@ -256,7 +256,7 @@ int main(int argc, char** argv) {
         on_message = [&] {
             if (opt.list) live.TableChanged();
             if (!opt.trace) return;
-            const std::string t = TraceForPrint(tracker.RxText()) + "\n\n";
+            const std::string t = LinesForPrint(tracker.RxText()) + "\n\n";
             std::fwrite(t.data(), 1, t.size(), stdout);
         };
     std::function<void()> before_message;
