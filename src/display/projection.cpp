@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "decode/frame_bytes.h"
 #include "number_text.h"
 
 namespace ternwick {
@@ -30,19 +31,12 @@ double MapY(const MapDef& map, double lat) {
 
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // Two address characters read as one hex number; a missing or non-hex character ends
 // the number, so nothing readable gives 0.
 int HexPair(std::string_view icao, size_t first, size_t second) {
     int value = 0;
     for (size_t pos : {first, second}) {
-        const int h = pos < icao.size() ? HexValue(icao[pos]) : -1;
+        const int h = pos < icao.size() ? HexDigitValue(icao[pos]) : -1;
         if (h < 0) break;
         value = value * 16 + h;
     }
