@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "airlines/airline_directory.h"
-#include "airlines/field_reader.h"
+#include "common/field_reader.h"
 
 #include "temp_path.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <tuple>
 
-#include "aprs/aprs_output.h"
+#include "session/aprs_output.h"
 #include "aprs/aprs_report.h"
 
 #include "temp_path.h"

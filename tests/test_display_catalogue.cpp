@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "display/map_catalogue.h"
-#include "display/number_text.h"
+#include "common/number_text.h"
 #include "display/projection.h"
 
 #include "temp_path.h"

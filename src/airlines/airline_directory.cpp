@@ -1,6 +1,6 @@
 #include "airline_directory.h"
 
-#include "field_reader.h"
+#include "common/field_reader.h"
 
 namespace ternwick {
 

@@ -2,16 +2,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <ctime>
+
+#include "common/longitude.h"
 
 namespace ternwick {
-
-AprsTime LocalAprsTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    return {tm.tm_mday, tm.tm_hour, tm.tm_min};
-}
 
 namespace {
 
@@ -30,9 +24,7 @@ void DegreesMinutes(double value, int& degrees, int& minutes) {
 std::string AprsObjectLine(const DbRecord& e, const AprsTime& t) {
     // Longitude into -180..180 (the table keeps airborne positions in 0..360, and a
     // surface position may fall below 0 once its map offset is added).
-    double lon = std::fmod(e.Lon, 360.0);
-    if (lon > 180.0) lon -= 360.0;
-    else if (lon <= -180.0) lon += 360.0;
+    const double lon = SignedLongitude(e.Lon);
     const double lat = e.Lat;
 
     int lat_deg = 0, lat_min = 0, lon_deg = 0, lon_min = 0;

@@ -13,15 +13,13 @@ inline constexpr char kAprsHeader[] = "QZ7TRK>APZ001,TCPIP*:;";
 // Sent once when the report port has been opened.
 inline constexpr char kAprsPortOpenText[] = "APRS Port Open\r";
 
-// Day of the month (1..31), hour (0..23) and minute (0..59) stamped on a report.
+// Day of the month (1..31), hour (0..23) and minute (0..59) of the UTC clock, stamped on a
+// report: the "z" after them means UTC.
 struct AprsTime {
     int day = 1;
     int hour = 0;
     int minute = 0;
 };
-
-// The computer's local date and time, as the reports carry it (no time-zone conversion).
-AprsTime LocalAprsTime();
 
 // The report line for entry e: object name (the address and blanks to nine characters),
 // live marker, DDHHMMz time, latitude and longitude in whole degrees and whole minutes

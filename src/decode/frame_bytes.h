@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/hex_digit.h"
+
 namespace ternwick {
 
 // Hex text to bytes, first transmitted byte at index 0. An odd length gets a "0" in front.
@@ -19,12 +21,5 @@ inline int32_t CRC24_Bytes(const std::vector<uint8_t>& abMessage) {
     return CRC24_Bytes(abMessage.data(), abMessage.size());
 }
 
-// Value 0..15 of one hex digit, or -1.
-inline int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 }  // namespace ternwick

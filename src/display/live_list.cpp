@@ -1,6 +1,6 @@
 #include "live_list.h"
 
-#include "number_text.h"
+#include "common/number_text.h"
 
 namespace ternwick {
 

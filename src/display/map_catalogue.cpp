@@ -4,8 +4,8 @@
 #include <cmath>
 #include <filesystem>
 
-#include "airlines/field_reader.h"
-#include "number_text.h"
+#include "common/field_reader.h"
+#include "common/number_text.h"
 
 namespace ternwick {
 

@@ -1,6 +1,6 @@
 #include "map_view.h"
 
-#include "number_text.h"
+#include "common/number_text.h"
 #include "projection.h"
 
 namespace ternwick {

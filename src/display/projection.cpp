@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "decode/frame_bytes.h"
-#include "number_text.h"
+#include "common/hex_digit.h"
+#include "common/number_text.h"
 
 namespace ternwick {
 

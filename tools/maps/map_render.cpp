@@ -14,7 +14,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "airlines/field_reader.h"
+#include "common/field_reader.h"
 
 namespace ternwick::maps {
 

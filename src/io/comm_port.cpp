@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "display/number_text.h"
+#include "common/number_text.h"
 
 namespace ternwick {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "aprs_report.h"
-#include "comm_port.h"
+#include "aprs/aprs_report.h"
+#include "io/comm_port.h"
 #include "flights/flight_table.h"
 
 namespace ternwick {
@@ -34,7 +34,7 @@ private:
 class AprsOutput {
 public:
     // `clock` stamps the reports; `ports` lists the serial ports that port numbers count.
-    explicit AprsOutput(std::function<AprsTime()> clock = LocalAprsTime,
+    explicit AprsOutput(std::function<AprsTime()> clock,
                         std::function<QStringList()> ports = SortedPortNames);
 
     // StartStopAprs_Click with the text of the port box. Opening sends "APRS Port Open" and
