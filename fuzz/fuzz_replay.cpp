@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "decode/frame_assembler.h"
+#include "decode/byte_pump.h"
 #include "decode/tracker.h"
 
 namespace {
@@ -26,13 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static ternwick::AirlineDirectory airlines;
     // One tracker for the whole run, as in a long replay: state carries over between inputs.
     static ternwick::Tracker tracker(host, airlines);
-    static ternwick::FrameAssembler frames;
-    for (size_t i = 0; i < size; ++i) {
-        if (!frames.Feed(data[i])) continue;
-        tracker.Squitter.assign(frames.Digits());
-        tracker.EvalSquitter();
-        frames.Clear();
-    }
+    static ternwick::BytePump pump(tracker);
+    // Both character rule sets over the same bytes: the recorded-file rules and the
+    // receiver's, which keep their digits across ";".
+    pump.FeedRecorded(std::span<const uint8_t>(data, size));
+    pump.FeedReceiver(std::span<const uint8_t>(data, size));
     // Also hand the raw input over directly: the evaluation must survive contract breaks.
     tracker.Squitter.assign(reinterpret_cast<const char*>(data), size < 64 ? size : 64);
     tracker.EvalSquitter();

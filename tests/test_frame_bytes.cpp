@@ -2,8 +2,9 @@
 
 #include <random>
 
-#include "decode/frame_assembler.h"
+#include "decode/byte_pump.h"
 #include "decode/frame_bytes.h"
+#include "test_support.h"
 
 using namespace ternwick;
 
@@ -79,4 +80,42 @@ TEST(FrameAssembler, RecordedTextRules) {
     EXPECT_TRUE(collect("*8d4ca2b120513531cb38206cb0d3;").empty());
     // 29 digits never shrink back to 28 however long the garbage runs.
     EXPECT_TRUE(collect("*" + m28 + "0" + std::string(1000, 'A') + ";").empty());
+}
+
+// The byte pump with the receiver's rules: what the serial port delivers, in arbitrary
+// chunks, gives the same evaluations as the text arriving byte by byte.
+TEST(BytePump, ReceiverRulesAndTheSharedSquitter) {
+    const std::string m28 = "8D4CA2B120513531CB38206CB0D3", m14 = "5D4CA2B1123456";
+    auto receive = [&](const std::vector<std::string>& chunks) {
+        test::FakeHost host;
+        AirlineDirectory airlines;
+        Tracker t(host, airlines);
+        BytePump pump(t);
+        std::vector<std::string> out;
+        pump.after_message = [&] { out.push_back(t.Squitter); };
+        pump.StartReception();
+        for (const std::string& c : chunks) pump.FeedReceiver(c);
+        return out;
+    };
+    using V = std::vector<std::string>;
+    // Two messages in one read, each evaluated as its ";" arrives.
+    EXPECT_EQ(receive({"*" + m28 + ";\r\n*" + m14 + ";\r\n"}), (V{m28, m14}));
+    // A repeated ";" evaluates the same digits again; split reads change nothing.
+    EXPECT_EQ(receive({"*" + m28.substr(0, 5), m28.substr(5) + ";", ";"}), (V{m28, m28}));
+    // Digits after a ";" without a start marker are appended: 42 digits, nothing evaluated.
+    EXPECT_EQ(receive({"*" + m28 + ";" + m14 + ";*" + m14 + ";"}), (V{m28, m14}));
+    // Lower-case digits are skipped.
+    EXPECT_EQ(receive({"*8d4ca2b120513531cb38206cb0d3;"}), V{});
+
+    // A replay started after reception continues from the Squitter the receiver left:
+    // only a record with a start marker is evaluated.
+    test::FakeHost host;
+    AirlineDirectory airlines;
+    Tracker t(host, airlines);
+    BytePump pump(t);
+    pump.FeedReceiver("*" + m28 + ";");
+    EXPECT_EQ(pump.PendingDigits(), m28);
+    pump.FeedRecorded(m14 + ";*" + m14 + ";");
+    EXPECT_EQ(pump.evaluated(), 2u);
+    EXPECT_EQ(t.Squitter, m14);
 }

@@ -11,7 +11,7 @@
 #include <iterator>
 
 #include "airlines/airline_directory.h"
-#include "decode/frame_assembler.h"
+#include "decode/byte_pump.h"
 #include "display/projection.h"
 #include "map_render.h"
 #include "test_support.h"
@@ -59,12 +59,7 @@ TEST(ShippedData, AirlineDirectoryAndDemoRecordingAroundCebu) {
     test::FakeHost host;
     host.surf_offset = 90;  // the Cebu map's
     Tracker t(host, dir);
-    FrameAssembler frames;
-    for (char c : log) {
-        if (!frames.Feed(static_cast<unsigned char>(c))) continue;
-        test::Feed(t, std::string(frames.Digits()));
-        frames.Clear();
-    }
+    BytePump(t).FeedRecorded(log);
     EXPECT_GT(t.stats().crc_rejected, 0u);
     EXPECT_GT(t.stats().per_df[11], 0u);
     int airborne = 0, surface = 0;
