@@ -159,11 +159,16 @@ TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
     }
     EXPECT_EQ(f.t.NewDbPos, 500);
     EXPECT_EQ(f.t.Db.AvailDb(), -1);
-    Feed(f.t, RawPos(0xABCDEF, 11, 0, 34953, 85779));
-    Feed(f.t, RawPos(0xABCDEF, 11, 1, 16894, 83522));
+    // Halves of two aircraft meet in the overflow entry: pairing them would invent a
+    // position (10.35N 132.4W) that neither has, so nothing is stored, plotted or reported.
+    Feed(f.t, ternwick::test::AirbornePos(0xABCDEF, 10.3, 123.9, 0));
+    Feed(f.t, ternwick::test::AirbornePos(0xFEDCBA, 10.35, 60.0, 1));
+    Feed(f.t, ternwick::test::AirbornePos(0xABCDEF, 10.3, 123.9, 1));
     EXPECT_EQ(f.t.NewDbPos, -1);
-    EXPECT_NEAR(f.t.Db(-1).Lat, 49.600013, 5e-6);
-    EXPECT_EQ(f.host.plotted, (std::vector<int16_t>{-1}));
+    EXPECT_EQ(f.t.stats().table_full, 3u);
+    EXPECT_EQ(f.t.Db(-1).Lat, 0.0);
+    EXPECT_EQ(f.t.Db(-1).Lon, 0.0);
+    EXPECT_TRUE(f.host.plotted.empty());
     EXPECT_EQ(f.t.StatusText(), "Flights in range: 501\r\nFlights with pos: 0\r\n");
     EXPECT_EQ(f.t.Db(500).Lat, 0.0);
     f.t.Db.InitDbPos(500);

@@ -51,6 +51,7 @@ void Tracker::EnterAircraft() {
     trace_ += CurIcao;
     if (!Db.IcaoInDb(CurIcao)) {
         NewDbPos = Db.AvailDb();
+        if (NewDbPos == -1) ++stats_.table_full;
         if (NewDbPos != -1) {
             Db.SetIcao(NewDbPos, CurIcao);
             DbRecord& e = Db(NewDbPos);
@@ -111,12 +112,16 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
         EvalIdentification(me);
     } else if (TC >= 5 && TC <= 8) {
         trace_ += " Surface Pos";
+        // The overflow entry gathers several aircraft: halves of different ones would pair
+        // into a position that belongs to none of them.
+        if (Db.IcaoDbPointer(CurIcao) == -1) return;
         DbRecord& e = Entry();
         if (e.PosKind == "A") e.CprLat[0] = e.CprLat[1] = e.CprLon[0] = e.CprLon[1] = 0;
         e.PosKind = "S";
         CountPosition(EvalSurfPosition(Db, host_, msg, CurIcao));
     } else if (TC >= 9 && TC <= 18) {
         trace_ += " Airborne Pos Baro";
+        if (Db.IcaoDbPointer(CurIcao) == -1) return;
         DbRecord& e = Entry();
         if (e.PosKind == "S") e.CprLat[0] = e.CprLat[1] = e.CprLon[0] = e.CprLon[1] = 0;
         e.PosKind = "A";

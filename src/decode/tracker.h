@@ -29,6 +29,7 @@ struct TrackerStats {
     uint64_t nl_mismatch = 0;
     uint64_t rejected_decodes = 0;  // implausible jumps not stored
     uint64_t malformed = 0;         // Squitter not 14/28 hex digits: ignored
+    uint64_t table_full = 0;        // messages of an aircraft the full table had no entry for
 };
 
 class Tracker {
