@@ -1,68 +1,26 @@
 #include "replay_core.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+
+#include "common/longitude.h"
 
 namespace ternwick {
 
-int WallClock::SecondsInHour() const {
-    const std::time_t now = std::time(nullptr);
-    if (now != last_) {
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        cached_ = tm.tm_min * 60 + tm.tm_sec;
-        last_ = now;
-    }
-    return cached_;
-}
-
-bool ReplayStream(std::FILE* in, Tracker& tracker, FrameAssembler& frames, ReplayCounters& counters,
-                  const std::function<void()>& on_message, const std::function<void()>& before_message) {
-    unsigned char buf[1 << 16];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) {
-        counters.bytes += n;
-        for (size_t i = 0; i < n; ++i) {
-            if (frames.Feed(buf[i])) {
-                if (before_message) before_message();
-                tracker.Squitter.assign(frames.Digits());
-                tracker.EvalSquitter();
-                frames.Clear();
-                ++counters.evaluated;
-                if (on_message) on_message();
-            }
+bool PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk) {
+    uint8_t buf[1 << 16];
+    for (;;) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
         }
+        pump.FeedRecorded(std::span<const uint8_t>(buf, static_cast<size_t>(n)));
+        if (after_chunk) after_chunk();
     }
-    return !std::ferror(in);
-}
-
-bool ReplayClock::SetFixed(const std::string& text) {
-    int d = 0, h = 0, m = 0, s = 0;
-    char end = 0;
-    if (std::sscanf(text.c_str(), "%d:%d:%d:%d%c", &d, &h, &m, &s, &end) != 4) return false;
-    if (d < 1 || d > 31 || h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59) return false;
-    fixed_ = true;
-    day_ = d;
-    hour_ = h;
-    minute_ = m;
-    second_ = s;
-    return true;
-}
-
-int ReplayClock::SecondsInHour() const { return fixed_ ? minute_ * 60 + second_ : wall_.SecondsInHour(); }
-
-void ReplayClock::DayHourMinute(int& day, int& hour, int& minute) const {
-    if (fixed_) {
-        day = day_;
-        hour = hour_;
-        minute = minute_;
-        return;
-    }
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    day = tm.tm_mday;
-    hour = tm.tm_hour;
-    minute = tm.tm_min;
 }
 
 std::string LinesForPrint(const std::string& text) {
@@ -103,7 +61,7 @@ std::string FlightTableCsv(const FlightTable& db) {
             out += ',';
         }
         // The table keeps airborne longitudes in 0..360; scripts expect -180..180.
-        const double lon = e.Lon > 180.0 ? e.Lon - 360.0 : e.Lon;
+        const double lon = SignedLongitude(e.Lon);
         std::snprintf(num, sizeof num, "%d,%d,%.6f,%.6f\n", e.Altitude, e.Speed, e.Lat, lon);
         out += num;
     }
@@ -127,6 +85,7 @@ std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double sec
     add("positions decoded: %llu\n", (unsigned long long)s.positions);
     add("decodes rejected as implausible: %llu\n", (unsigned long long)s.rejected_decodes);
     add("NL mismatches: %llu\n", (unsigned long long)s.nl_mismatch);
+    add("messages finding the flight table full: %llu\n", (unsigned long long)s.table_full);
     add("elapsed seconds: %.3f\n", seconds);
     add("messages per second: %.0f\n", seconds > 0 ? c.evaluated / seconds : 0.0);
     return out;

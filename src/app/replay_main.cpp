@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <clocale>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstdio>
@@ -17,11 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "aprs/aprs_report.h"
-#include "display/live_list.h"
-#include "display/map_catalogue.h"
-#include "display/map_view.h"
 #include "replay_core.h"
+#include "session/session.h"
 
 using namespace ternwick;
 
@@ -43,35 +41,6 @@ struct Options {
 
     // Options that only make sense with a map catalogue.
     bool NeedsCatalogue() const { return !png.empty() || list || map_given || !catalogue.empty(); }
-};
-
-// The window's side of the evaluation, without a window: positions are plotted on the map
-// picture (--png) and reported (--aprs) when asked for.
-class ReplayHost : public TrackerHost {
-public:
-    ReplayClock clock;
-    double surf_offset = 0.0;
-    bool plot = false;
-    MapView* view = nullptr;  // --png
-    bool print_reports = false;
-    FlightTable* db = nullptr;
-
-    int SecondsInHour() const override { return clock.SecondsInHour(); }
-    bool PlotAir() const override { return plot; }
-    bool PlotSurf() const override { return plot; }
-    double MapSurfLonOffset() const override { return surf_offset; }
-    void PlotPosDb(int16_t dbpos) override {
-        if (view) view->PlotPosDb(*db, dbpos);
-        else Report(dbpos);
-    }
-    // The report step: with the report port "open", the line goes to standard output.
-    void Report(int16_t dbpos) const {
-        if (!print_reports) return;
-        AprsTime t;
-        clock.DayHourMinute(t.day, t.hour, t.minute);
-        const std::string line = LinesForPrint(AprsObjectLine((*db)(dbpos), t));
-        std::fwrite(line.data(), 1, line.size(), stdout);
-    }
 };
 
 void Usage(std::FILE* to) {
@@ -163,28 +132,6 @@ int ParseArgs(int argc, char** argv, Options& o) {
     return -1;
 }
 
-// The map catalogue and the current map. A catalogue that was asked for (or that a map
-// option needs) must load; the default one may be absent for a plain replay.
-int LoadMaps(const Options& opt, const std::string& folder, MapTable& table, MapDef& current) {
-    const std::string path = opt.catalogue.empty() ? folder + "/setup.txt" : opt.catalogue;
-    if (!opt.NeedsCatalogue() && !QFile::exists(QString::fromStdString(path))) return -1;
-    std::string error;
-    if (!LoadMapCatalogue(path, table, error)) {
-        std::fprintf(stderr, "ternwick-replay: %s\n", error.c_str());
-        if (opt.NeedsCatalogue()) return 2;
-        table.clear();
-        return -1;
-    }
-    const int maps = static_cast<int>(table.size()) - 1;
-    if (opt.map < 1 || opt.map > maps) {
-        std::fprintf(stderr, "ternwick-replay: --map %d: map catalogue \"%s\" has maps 1 to %d\n", opt.map,
-                     path.c_str(), maps);
-        return 2;
-    }
-    current = table[static_cast<size_t>(opt.map)];
-    return -1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -210,87 +157,86 @@ int main(int argc, char** argv) {
     // Qt takes the desktop locale; what this command prints uses "." whatever the locale.
     std::setlocale(LC_NUMERIC, "C");
 
-    const std::string folder = QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString();
-    const std::string airline_path = opt.airlines.empty() ? folder + "/airlinecodes.csv" : opt.airlines;
-    AirlineDirectory airlines;
-    std::string problem;
-    airlines.LoadFile(airline_path, problem);
-    if (!problem.empty()) std::fprintf(stderr, "ternwick-replay: %s\n", problem.c_str());
-
-    MapTable maps;
-    MapDef current;
-    if (int rc = LoadMaps(opt, folder, maps, current); rc >= 0) return rc;
-
-    ReplayHost host;
-    if (!opt.at.empty() && !host.clock.SetFixed(opt.at)) {
+    Session session;
+    if (!opt.at.empty() && !session.clock().SetFixed(opt.at)) {
         std::fprintf(stderr, "ternwick-replay: --at: '%s' is not D:HH:MM:SS\n", opt.at.c_str());
         return 2;
     }
-    host.surf_offset = opt.surf_offset.value_or(current.MapSurfLonOffset);
-    host.plot = !opt.png.empty() || opt.aprs;
-    host.print_reports = opt.aprs;
-    Tracker tracker(host, airlines);
-    host.db = &tracker.Db;
-
-    std::unique_ptr<MapView> view;
-    if (!opt.png.empty()) {
-        // As the window starts: the map's picture, the map font, the home mark.
-        view = std::make_unique<MapView>();
-        view->SetAppFolder(folder);
-        view->SetCatalogue(maps);
-        view->SelectMap(opt.map);
-        std::string error;
-        if (!view->ClearMap(tracker.Db, error)) std::fprintf(stderr, "ternwick-replay: %s\n", error.c_str());
-        view->SetMapFont();
-        view->DrawHomeMark();
-        view->SetReportStep([&host](int16_t dbpos) { host.Report(dbpos); });
-        host.view = view.get();
+    SessionConfig config;
+    config.folder = QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString();
+    config.catalogue = opt.catalogue;
+    // A plain replay needs no map: only the map options make the catalogue a must.
+    config.catalogue_required = opt.NeedsCatalogue();
+    config.airlines = opt.airlines;
+    config.map = opt.map;
+    config.draw = !opt.png.empty();
+    StartupProblems problems;
+    const bool started = session.Start(config, problems);
+    for (const std::string* p : {&problems.catalogue, &problems.airlines, &problems.picture})
+        if (!p->empty()) std::fprintf(stderr, "ternwick-replay: %s\n", p->c_str());
+    if (!started) {
+        if (problems.bad_map) std::fprintf(stderr, "ternwick-replay: --map %d: %s\n", opt.map, problems.fatal.c_str());
+        else std::fprintf(stderr, "ternwick-replay: %s\n", problems.fatal.c_str());
+        return 2;
     }
 
-    LiveList live;
-    const ListSettings list_settings{opt.expire, false};
-    FrameAssembler frames;
-    ReplayCounters counters;
-    std::function<void()> on_message;
-    if (opt.trace || opt.list)
-        on_message = [&] {
-            if (opt.list) live.TableChanged();
-            if (!opt.trace) return;
-            const std::string t = LinesForPrint(tracker.RxText()) + "\n\n";
+    session.SetSurfOffsetOverride(opt.surf_offset);
+    const bool plot = !opt.png.empty() || opt.aprs;
+    session.SetPlotAir(plot);
+    session.SetPlotSurf(plot);
+    // With --aprs the report port counts as open and its lines go to standard output.
+    if (opt.aprs)
+        session.SetReportPrinter([](const std::string& line) {
+            const std::string out = LinesForPrint(line);
+            std::fwrite(out.data(), 1, out.size(), stdout);
+        });
+    session.SetListSettings({opt.expire, false});
+    session.SetListPerMessage(opt.list);
+    if (opt.trace)
+        session.SetMessageObserver([&session] {
+            const std::string t = LinesForPrint(session.tracker().RxText()) + "\n\n";
             std::fwrite(t.data(), 1, t.size(), stdout);
-        };
-    std::function<void()> before_message;
-    if (opt.list) before_message = [&] { live.ShowTextTable(tracker.Db, host.clock.SecondsInHour(), list_settings); };
+        });
 
+    // Output to a pipe or a terminal is handed on after every read, so a receiver piped in
+    // shows its messages as they come; to a file it is written in large blocks.
+    struct stat out_stat {};
+    const bool live_output = fstat(STDOUT_FILENO, &out_stat) == 0 && !S_ISREG(out_stat.st_mode);
+    const std::function<void()> after_chunk = live_output ? std::function<void()>([] { std::fflush(stdout); })
+                                                          : std::function<void()>();
+
+    BytePump& pump = session.pump();
     int status = 0;
     const auto start = std::chrono::steady_clock::now();
     for (const std::string& path : opt.files) {
-        std::FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-        if (!in) {
+        const int fd = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
             std::fprintf(stderr, "ternwick-replay: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
             status = 2;
             continue;
         }
-        if (!ReplayStream(in, tracker, frames, counters, on_message, before_message)) {
+        if (!PumpStream(fd, pump, after_chunk)) {
             std::fprintf(stderr, "ternwick-replay: error reading %s: %s\n", path.c_str(), std::strerror(errno));
             status = 2;
         }
-        if (in != stdin) std::fclose(in);
+        if (fd != STDIN_FILENO) close(fd);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    if (view) {
+    if (session.drawing()) {
         QString error;
-        if (!view->Surface().SavePng(QString::fromStdString(opt.png), error)) {
+        if (!session.view().Surface().SavePng(QString::fromStdString(opt.png), error)) {
             std::fprintf(stderr, "ternwick-replay: %s\n", error.toLocal8Bit().constData());
             status = 2;
         }
     }
     if (opt.list) {
-        live.ShowTextTable(tracker.Db, host.clock.SecondsInHour(), list_settings);
-        std::fputs(LinesForPrint(live.Text(tracker.Db)).c_str(), stdout);
+        session.ShowTextTable();
+        std::fputs(LinesForPrint(session.ListText()).c_str(), stdout);
     }
-    if (opt.csv) std::fputs(FlightTableCsv(tracker.Db).c_str(), stdout);
-    if (opt.stats) std::fputs(StatsText(tracker.stats(), counters, seconds).c_str(), stdout);
+    if (opt.csv) std::fputs(FlightTableCsv(session.Db()).c_str(), stdout);
+    if (opt.stats)
+        std::fputs(StatsText(session.tracker().stats(), {pump.bytes(), pump.evaluated()}, seconds).c_str(), stdout);
+    session.Shutdown();
     return status;
 }

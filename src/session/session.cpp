@@ -1,0 +1,106 @@
+#include "session.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace ternwick {
+
+Session::Session()
+    : tracker_(*this, airlines_),
+      pump_(tracker_),
+      aprs_([this] { return ReportTime(); }) {
+    // Every evaluation may change the table; while the list is on, the expiry pass runs
+    // right before it.
+    pump_.before_message = [this] {
+        if (list_per_message_) ShowTextTable();
+    };
+    pump_.after_message = [this] {
+        live_.TableChanged();
+        if (observer_) observer_();
+    };
+    view_.SetReportStep([this](int16_t dbpos) { Report(dbpos); });
+}
+
+Session::~Session() { Shutdown(); }
+
+bool Session::Start(const SessionConfig& config, StartupProblems& problems) {
+    view_.SetAppFolder(config.folder);
+
+    // The map catalogue. Without one a headless replay still decodes (surface offset 0).
+    const std::string catalogue = config.catalogue.empty() ? config.folder + "/setup.txt" : config.catalogue;
+    MapTable table;
+    const bool absent_default = !config.catalogue_required && config.catalogue.empty() &&
+                                !QFile::exists(QString::fromStdString(catalogue));
+    if (!absent_default) {
+        std::string error;
+        if (!LoadMapCatalogue(catalogue, table, error)) {
+            if (config.catalogue_required) {
+                problems.fatal = error;
+                return false;
+            }
+            problems.catalogue = error;  // told, and the replay goes on without maps
+            table.clear();
+        }
+    }
+    view_.SetCatalogue(table);
+
+    // The airline directory: a missing or short file is told; the rows read are used.
+    airlines_.LoadFile(config.airlines.empty() ? config.folder + "/airlinecodes.csv" : config.airlines,
+                       problems.airlines);
+
+    if (!table.empty()) {
+        const int maps = static_cast<int>(table.size()) - 1;
+        if (!view_.SelectMap(config.map)) {
+            problems.fatal = "map catalogue \"" + catalogue + "\" has maps 1 to " + std::to_string(maps);
+            problems.bad_map = true;
+            return false;
+        }
+    }
+
+    drawing_ = config.draw;
+    if (drawing_) {
+        std::string error;
+        if (!view_.ClearMap(tracker_.Db, error) && problems.picture.empty()) problems.picture = error;
+        view_.SetMapFont();
+        view_.DrawHomeMark();
+    }
+    tracker_.Squitter.clear();
+    for (int i = 0; i <= FlightTable::kLast; ++i) tracker_.Db.InitDbPos(i);
+    tracker_.NewDbPos = 0;
+    return true;
+}
+
+void Session::Shutdown() { aprs_.Close(); }
+
+double Session::MapSurfLonOffset() const {
+    return surf_offset_override_.value_or(view_.CurrentMap().MapSurfLonOffset);
+}
+
+void Session::ShowTextTable() { live_.ShowTextTable(tracker_.Db, clock_.SecondsInHour(), list_settings_); }
+
+bool Session::MapList_Click(int k, std::string& error) {
+    view_.SelectMap(k);
+    return ClearMap_Click(error);
+}
+
+bool Session::ClearMap_Click(std::string& error) { return view_.ClearMap(tracker_.Db, error); }
+
+AprsTime Session::ReportTime() const {
+    const ClockTime t = clock_.Now();
+    return {t.day, t.hour, t.minute};
+}
+
+void Session::PlotPosDb(int16_t dbpos) {
+    // Without a picture there is nothing to draw; the report step runs all the same.
+    if (drawing_) view_.PlotPosDb(tracker_.Db, dbpos);
+    else Report(dbpos);
+}
+
+void Session::Report(int16_t dbpos) {
+    if (printer_) printer_(AprsObjectLine(tracker_.Db(dbpos), ReportTime()));
+    if (!aprs_.IsOpen()) return;
+    const QString error = aprs_.SendAprsObject(tracker_.Db, dbpos);
+    if (!error.isEmpty() && on_failure_) on_failure_(error);
+}
+
+}  // namespace ternwick

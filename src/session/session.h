@@ -1,0 +1,122 @@
+// One running session: the airline directory, the flight table with its Tracker, the map
+// view, the live list, the APRS output and the clock, brought up in the one start-up order
+// that the window and the headless replay share. It is the tracker's host: it plots what
+// the tracker decodes and reports it.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "airlines/airline_directory.h"
+#include "common/clock.h"
+#include "decode/byte_pump.h"
+#include "decode/tracker.h"
+#include "display/live_list.h"
+#include "display/map_view.h"
+#include "session/aprs_output.h"
+
+namespace ternwick {
+
+struct SessionConfig {
+    std::string folder;         // the application folder (data files beside the program)
+    std::string catalogue;      // empty: "setup.txt" in the folder
+    bool catalogue_required = true;  // false: a missing default catalogue is no problem
+    std::string airlines;       // empty: "airlinecodes.csv" in the folder
+    int map = 1;                // the current map, catalogue entry 1..N
+    bool draw = true;           // keep the map picture (needs a QGuiApplication)
+};
+
+// What start-up found. A fatal problem ends start-up; the others are told and the session
+// runs with what it has.
+struct StartupProblems {
+    std::string fatal;      // the catalogue cannot be used, or the map number is not in it
+    bool bad_map = false;   // fatal because the map number is not in the catalogue
+    std::string catalogue;  // an optional catalogue that could not be read (no maps then)
+    std::string airlines;   // the airline directory is missing or short
+    std::string picture;    // the first map's picture cannot be loaded
+};
+
+class Session : public TrackerHost {
+public:
+    Session();
+    ~Session() override;
+
+    // Start-up: catalogue, airline directory, current map and its picture, the map font,
+    // the home mark, an empty flight table. False when problems.fatal is set.
+    bool Start(const SessionConfig& config, StartupProblems& problems);
+    // Shut-down: the report port is closed.
+    void Shutdown();
+
+    Tracker& tracker() { return tracker_; }
+    FlightTable& Db() { return tracker_.Db; }
+    BytePump& pump() { return pump_; }
+    Clock& clock() { return clock_; }
+    AirlineDirectory& airlines() { return airlines_; }
+    MapView& view() { return view_; }
+    bool drawing() const { return drawing_; }
+    AprsOutput& aprs() { return aprs_; }
+    LiveList& live() { return live_; }
+
+    // The controls that decide what happens to a decoded position.
+    void SetPlotAir(bool on) { plot_air_ = on; }
+    void SetPlotSurf(bool on) { plot_surf_ = on; }
+    // A surface longitude offset that overrides the current map's.
+    void SetSurfOffsetOverride(std::optional<double> deg) { surf_offset_override_ = deg; }
+
+    // "Live List" and the list settings ("DB. Exp.:", "Use kmh"). While the list is on, an
+    // expiry pass runs before every message, as a pass after every replayed byte would.
+    void SetListPerMessage(bool on) { list_per_message_ = on; }
+    bool ListPerMessage() const { return list_per_message_; }
+    void SetListSettings(const ListSettings& s) { list_settings_ = s; }
+    const ListSettings& listSettings() const { return list_settings_; }
+    // ShowTextTable: the expiry pass for the current second.
+    void ShowTextTable();
+    // The live list text of the last pass.
+    const std::string& ListText() { return live_.Text(tracker_.Db); }
+
+    // "Map" list and "Clr Map": false with a message when the picture cannot be loaded (the
+    // previous picture stays, wiped).
+    bool MapList_Click(int k, std::string& error);
+    bool ClearMap_Click(std::string& error);
+
+    // Where report lines go besides the report port (the headless replay prints them).
+    void SetReportPrinter(std::function<void(const std::string& line)> printer) { printer_ = std::move(printer); }
+    // Runs after every evaluated message (a trace printer, a window's refresh flag).
+    void SetMessageObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+    // Told when the report port failed while reporting (it is then closed).
+    void SetReportFailure(std::function<void(const QString&)> on_failure) { on_failure_ = std::move(on_failure); }
+    AprsTime ReportTime() const;
+
+    // TrackerHost
+    int SecondsInHour() const override { return clock_.SecondsInHour(); }
+    bool PlotAir() const override { return plot_air_; }
+    bool PlotSurf() const override { return plot_surf_; }
+    double MapSurfLonOffset() const override;
+    void PlotPosDb(int16_t dbpos) override;
+
+private:
+    void Report(int16_t dbpos);
+
+    Clock clock_;
+    AirlineDirectory airlines_;
+    Tracker tracker_;
+    BytePump pump_;
+    MapView view_;
+    LiveList live_;
+    AprsOutput aprs_;
+    bool drawing_ = false;
+    bool plot_air_ = true;
+    bool plot_surf_ = true;
+    std::optional<double> surf_offset_override_;
+    bool list_per_message_ = false;
+    ListSettings list_settings_;
+    std::function<void(const std::string&)> printer_;
+    std::function<void(const QString&)> on_failure_;
+    std::function<void()> observer_;
+};
+
+}  // namespace ternwick
