@@ -5,7 +5,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev clang direwolf xvfb fonts-dejavu-core
 
-.PHONY: deps build run test bench fuzz clean
+.PHONY: deps build run replay test bench fuzz clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -18,9 +18,19 @@ build: deps
 	cmake -S . -B $(BUILD) -G Ninja
 	cmake --build $(BUILD)
 
-# Replays the shipped demo traffic around Cebu: the live list, the counts, and the map
-# with every track drawn on it.
+# Opens the window and replays the shipped demo traffic around Cebu in it. Without a
+# display the headless replay runs instead.
 run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/bin/ternwick $(BUILD)/bin/demo.log; \
+	else \
+	  echo "No display found: showing the headless replay instead (the window needs a desktop, or xvfb-run)."; \
+	  $(MAKE) --no-print-directory replay; \
+	fi
+
+# The same traffic without a window: the live list, the counts, and the map with every
+# track drawn on it as a PNG.
+replay: build
 	$(BUILD)/bin/ternwick-replay --list --stats --png $(BUILD)/ternwick-map.png $(BUILD)/bin/demo.log
 	@echo "Map picture with the plotted tracks: $(BUILD)/ternwick-map.png"
 

@@ -1,0 +1,269 @@
+// Building the window: the controls with their captions, start-up values and accessible
+// names, arranged with layouts so the window can be resized.
+#include "main_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "gui/map_widget.h"
+#include "io/file_replay.h"
+#include "io/serial_receiver.h"
+#include "session/session.h"
+
+namespace ternwick {
+
+namespace {
+
+// The text boxes' fixed-pitch font: the list columns line up only in one.
+QFont TextBoxFont() {
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPointSize(9);
+    f.setWeight(QFont::Normal);
+    return f;
+}
+
+QPushButton* Button(const QString& caption, const QString& tip, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setToolTip(tip);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLineEdit* Box(const QString& text, const QString& name, const QString& tip, int width, QWidget* parent) {
+    auto* e = new QLineEdit(text, parent);
+    e->setAccessibleName(name);
+    e->setToolTip(tip);
+    e->setFont(TextBoxFont());
+    e->setFixedWidth(width);
+    return e;
+}
+
+QPlainTextEdit* TextArea(const QString& name, QWidget* parent) {
+    auto* t = new QPlainTextEdit(parent);
+    t->setAccessibleName(name);
+    t->setFont(TextBoxFont());
+    t->setLineWrapMode(QPlainTextEdit::NoWrap);
+    return t;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+    setWindowTitle(QStringLiteral("Ternwick"));
+    setAccessibleName(QStringLiteral("Ternwick"));
+    replay_ = new FileReplay(session_.pump(), this);
+    receiver_ = new SerialReceiver(session_.pump(), SortedPortNames, this);
+    BuildControls();
+    Connect();
+
+    // The state at the end of start-up: receiver stopped, no replay file chosen, the
+    // catalogue's first map current, an empty table, empty text outputs.
+    GoCmd->setEnabled(false);
+    ReadPause->setEnabled(false);
+    Timer1.setInterval(500);
+    refresh_.setInterval(100);  // screen rate for the map, the list and the counts
+    refresh_.start();
+    session_.SetPlotAir(PlotAir->isChecked());
+    session_.SetPlotSurf(PlotSurf->isChecked());
+    ListSettingsChanged();
+    Refresh();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildControls() {
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(BuildControlColumn(), 0, 0);
+
+    Map = new MapWidget(session_.view().Surface(), this);
+    grid->addWidget(Map, 0, 1, Qt::AlignLeft | Qt::AlignTop);
+
+    auto* texts = new QVBoxLayout;
+    StatusText = TextArea(QStringLiteral("Flight counts"), this);
+    StatusText->setToolTip(QStringLiteral("Aircraft in the flight table, and how many have a position"));
+    StatusText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StatusText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StatusText->setFixedHeight(QFontMetrics(StatusText->font()).lineSpacing() * 2 +
+                               2 * static_cast<int>(StatusText->document()->documentMargin()) + 6);
+    RxText = TextArea(QStringLiteral("Last message"), this);
+    RxText->setReadOnly(true);
+    RxText->setToolTip(QStringLiteral("The last message evaluated, and what it said"));
+    texts->addWidget(StatusText);
+    texts->addWidget(RxText, 1);
+    grid->addLayout(texts, 1, 0);
+
+    TableText = TextArea(QStringLiteral("Live flight list"), this);
+    TableText->setReadOnly(true);
+    TableText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    TableText->setToolTip(QStringLiteral("The aircraft heard, refreshed while a source runs"));
+    grid->addWidget(TableText, 1, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(1, 1);
+}
+
+QWidget* MainWindow::BuildControlColumn() {
+    auto* column = new QWidget(this);
+    auto* v = new QVBoxLayout(column);
+    v->setContentsMargins(0, 0, 0, 0);
+
+    ClearMap = Button(QStringLiteral("Clr Map"), QStringLiteral("Clear the map: load its picture again"), column);
+    v->addWidget(ClearMap, 0, Qt::AlignRight);
+
+    Frame1 = new QGroupBox(QStringLiteral("Serial Data Source:"), column);
+    auto* serial = new QHBoxLayout(Frame1);
+    StartStopCom = Button(QStringLiteral("Start COM:"), QStringLiteral("Start or stop the serial receiver"), Frame1);
+    Text3 = Box(QStringLiteral("1"), QStringLiteral("Receiver port"),
+                QStringLiteral("Receiver port: a number (1 = the first serial port) or a device such as "
+                               "/dev/ttyUSB0 or COM3"),
+                90, Frame1);
+    Blink = new QLabel(Frame1);
+    Blink->setFixedSize(20, 20);
+    Blink->setAutoFillBackground(true);
+    Blink->setAccessibleName(QStringLiteral("Receiver indicator"));
+    SetBlink(QColor(128, 128, 128), QStringLiteral("stopped"));
+    serial->addWidget(StartStopCom);
+    serial->addWidget(Text3);
+    serial->addWidget(Blink);
+    v->addWidget(Frame1);
+
+    FileOpt = new QGroupBox(QStringLiteral("File Data Source:"), column);
+    auto* file = new QGridLayout(FileOpt);
+    const char* modes[3] = {"Read All", "Read Manual", "Read Timer"};
+    for (int i = 0; i < 3; ++i) {
+        FileOption[i] = new QRadioButton(QString::fromLatin1(modes[i]), FileOpt);
+        FileOption[i]->setToolTip(QStringLiteral("Every replay reads the whole file"));
+        file->addWidget(FileOption[i], i, 0);
+    }
+    FileOption[0]->setChecked(true);
+    GoCmd = Button(QStringLiteral("Go"), QStringLiteral("Replay the chosen file"), FileOpt);
+    ReadPause = Button(QStringLiteral("||"), QStringLiteral("Pause the replay"), FileOpt);
+    ReadPause->setAccessibleDescription(QStringLiteral("Pause or resume the replay"));
+    OpenFileCmd = Button(QStringLiteral("Open File"), QStringLiteral("Choose a recorded file to replay"), FileOpt);
+    auto* go = new QHBoxLayout;
+    go->addWidget(GoCmd);
+    go->addWidget(ReadPause);
+    file->addLayout(go, 1, 1);
+    file->addWidget(OpenFileCmd, 2, 1);
+    v->addWidget(FileOpt);
+
+    Frame2 = new QGroupBox(QStringLiteral("Log Data to File:"), column);
+    auto* log = new QHBoxLayout(Frame2);
+    LogData = new QCheckBox(QStringLiteral("Log Data"), Frame2);
+    LogData->setCheckState(Qt::PartiallyChecked);  // shown grayed
+    LogData->setEnabled(false);
+    LogData->setToolTip(QStringLiteral("Ternwick writes no log files"));
+    OpenLogData = Button(QStringLiteral("Open Log File"), QStringLiteral("Ternwick writes no log files"), Frame2);
+    log->addWidget(LogData);
+    log->addWidget(OpenLogData);
+    v->addWidget(Frame2);
+
+    AprsFrame = new QGroupBox(QStringLiteral("APRS Output:"), column);
+    auto* aprs = new QHBoxLayout(AprsFrame);
+    StartStopAprs = Button(QStringLiteral("Start COM:"), QStringLiteral("Open or close the APRS report port"), AprsFrame);
+    AprsComPort = Box(QStringLiteral("1"), QStringLiteral("APRS port"),
+                      QStringLiteral("APRS report port: a number or a device name"), 90, AprsFrame);
+    aprs->addWidget(StartStopAprs);
+    aprs->addWidget(AprsComPort);
+    aprs->addStretch();
+    v->addWidget(AprsFrame);
+
+    auto* expiry = new QGridLayout;
+    struct Row {
+        const char* label;
+        const char* value;
+        const char* tip;
+        QLineEdit** box;
+    } rows[3] = {
+        {"AirPosExp:", "10", "Airborne position expiry, seconds (not used)", &AirPosExpire},
+        {"DB. Exp.:", "120", "Seconds after which an aircraft not heard leaves the list", &DbExpire},
+        {"SurfPosExp:", "30", "Surface position expiry, seconds (not used)", &SurfPosExpire},
+    };
+    for (int i = 0; i < 3; ++i) {
+        const QString label = QString::fromLatin1(rows[i].label);
+        auto* l = new QLabel(label, column);
+        *rows[i].box = Box(QString::fromLatin1(rows[i].value), label, QString::fromLatin1(rows[i].tip), 60, column);
+        l->setBuddy(*rows[i].box);
+        expiry->addWidget(l, i, 0);
+        expiry->addWidget(*rows[i].box, i, 1, Qt::AlignLeft);
+    }
+    v->addLayout(expiry);
+
+    auto* checks = new QGridLayout;
+    PlotAir = new QCheckBox(QStringLiteral("Plot Air"), column);
+    ShowDb = new QCheckBox(QStringLiteral("Live List"), column);
+    PlotSurf = new QCheckBox(QStringLiteral("Plot Surface"), column);
+    UseKmh = new QCheckBox(QStringLiteral("Use kmh"), column);
+    PlotAir->setToolTip(QStringLiteral("Plot (and report) airborne positions"));
+    PlotSurf->setToolTip(QStringLiteral("Plot (and report) surface positions"));
+    ShowDb->setToolTip(QStringLiteral("Show the live flight list"));
+    UseKmh->setToolTip(QStringLiteral("Speeds in the list in km/h instead of knots"));
+    for (QCheckBox* c : {PlotAir, ShowDb, PlotSurf}) c->setChecked(true);
+    checks->addWidget(PlotAir, 0, 0);
+    checks->addWidget(ShowDb, 0, 1);
+    checks->addWidget(PlotSurf, 1, 0);
+    checks->addWidget(UseKmh, 1, 1);
+    v->addLayout(checks);
+
+    MapList = new QComboBox(column);
+    MapList->setAccessibleName(QStringLiteral("Map choice"));
+    MapList->setToolTip(QStringLiteral("The map shown"));
+    const MapTable& maps = session_.view().Catalogue();
+    for (size_t k = 1; k < maps.size(); ++k) MapList->addItem(QString::fromStdString(maps[k].MapName));
+    v->addWidget(MapList, 0, Qt::AlignLeft);
+    v->addStretch();
+    column->setFixedWidth(column->sizeHint().width());
+    return column;
+}
+
+void MainWindow::Connect() {
+    connect(StartStopCom, &QPushButton::clicked, this, &MainWindow::StartStopCom_Click);
+    connect(&Timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
+    connect(OpenFileCmd, &QPushButton::clicked, this, &MainWindow::OpenFileCmd_Click);
+    connect(GoCmd, &QPushButton::clicked, this, &MainWindow::GoCmd_Click);
+    connect(ReadPause, &QPushButton::clicked, this, &MainWindow::ReadPause_Click);
+    connect(StartStopAprs, &QPushButton::clicked, this, &MainWindow::StartStopAprs_Click);
+    connect(ClearMap, &QPushButton::clicked, this, &MainWindow::ClearMap_Click);
+    connect(MapList, &QComboBox::activated, this, &MainWindow::MapList_Click);
+    connect(PlotAir, &QCheckBox::toggled, this, [this](bool on) { session_.SetPlotAir(on); });
+    connect(PlotSurf, &QCheckBox::toggled, this, [this](bool on) { session_.SetPlotSurf(on); });
+    connect(UseKmh, &QCheckBox::toggled, this, &MainWindow::ListSettingsChanged);
+    connect(DbExpire, &QLineEdit::textChanged, this, &MainWindow::ListSettingsChanged);
+    connect(&refresh_, &QTimer::timeout, this, &MainWindow::Refresh);
+    connect(receiver_, &SerialReceiver::failed, this, &MainWindow::ReceiverFailed);
+    connect(replay_, &FileReplay::finished, this, [this] { ReplayEnded({}); });
+    connect(replay_, &FileReplay::failed, this, &MainWindow::ReplayEnded);
+    // While "Live List" is ticked a replay makes the list's expiry pass before every message
+    // and after the last byte of every slice, as a pass after every byte would.
+    replay_->before_slice = [this] { session_.SetListPerMessage(ShowDb->isChecked()); };
+    replay_->after_slice = [this] {
+        session_.SetListPerMessage(false);
+        if (ShowDb->isChecked()) session_.ShowTextTable();
+    };
+    session_.SetReportFailure([this](const QString& message) {
+        ShowAprsCaption();
+        ShowMessage(message);
+    });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Shut-down: the replay ends, both ports close; nothing is saved.
+    replay_->Stop();
+    receiver_->Stop();
+    Timer1.stop();
+    refresh_.stop();
+    session_.Shutdown();
+    event->accept();
+}
+
+}  // namespace ternwick

@@ -1,0 +1,111 @@
+// The main window "Ternwick": the controls of the serial receiver, the file replay and the
+// APRS output, the map, the live flight list and the text outputs. It only wires controls
+// to the session and its sources; decoding and drawing happen in the session.
+#pragma once
+
+#include <QWidget>
+
+#include <QTimer>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace ternwick {
+
+class FileReplay;
+class MapWidget;
+class SerialReceiver;
+class Session;
+
+class MainWindow : public QWidget {
+public:
+    // `session` has been started; the window shows its current map and table.
+    explicit MainWindow(Session& session, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // As if `path` had been chosen with "Open File" and "Go" pressed.
+    void ReplayFile(const QString& path);
+    // A message box that does not hold up the event loop (a replay or reception goes on
+    // behind it).
+    void ShowMessage(const QString& text, bool error = true);
+
+    FileReplay& replay() { return *replay_; }
+    SerialReceiver& receiver() { return *receiver_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    QWidget* BuildControlColumn();
+    void Connect();
+
+    // The handlers, under the names of the controls they serve.
+    void StartStopCom_Click();
+    void Timer1_Timer();
+    void OpenFileCmd_Click();
+    void FileChosen(const QString& path);
+    void GoCmd_Click();
+    void ReadPause_Click();
+    void ReplayEnded(const QString& failure);
+    void StartStopAprs_Click();
+    void MapList_Click(int index);
+    void ClearMap_Click();
+    void ReceiverFailed(const QString& message);
+    void StopReception();
+    void SetBlink(const QColor& colour, const QString& state);
+    void ListSettingsChanged();
+    void ShowAprsCaption();
+    // Screen-rate refresh: the map, the list and the text boxes, each only when changed.
+    void Refresh();
+
+    Session& session_;
+    FileReplay* replay_ = nullptr;
+    SerialReceiver* receiver_ = nullptr;
+
+    QPushButton* ClearMap = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QPushButton* StartStopCom = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLabel* Blink = nullptr;
+    QGroupBox* FileOpt = nullptr;
+    QRadioButton* FileOption[3] = {};
+    QPushButton* GoCmd = nullptr;
+    QPushButton* ReadPause = nullptr;
+    QPushButton* OpenFileCmd = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QCheckBox* LogData = nullptr;
+    QPushButton* OpenLogData = nullptr;
+    QGroupBox* AprsFrame = nullptr;
+    QPushButton* StartStopAprs = nullptr;
+    QLineEdit* AprsComPort = nullptr;
+    QLineEdit* AirPosExpire = nullptr;
+    QLineEdit* DbExpire = nullptr;
+    QLineEdit* SurfPosExpire = nullptr;
+    QCheckBox* PlotAir = nullptr;
+    QCheckBox* ShowDb = nullptr;
+    QCheckBox* PlotSurf = nullptr;
+    QCheckBox* UseKmh = nullptr;
+    QComboBox* MapList = nullptr;
+    MapWidget* Map = nullptr;
+    QPlainTextEdit* StatusText = nullptr;
+    QPlainTextEdit* RxText = nullptr;
+    QPlainTextEdit* TableText = nullptr;
+    QTimer Timer1;
+    QTimer refresh_;
+
+    QString ReplayFileName;
+    bool file_started_ = false;  // a replay has been started since start-up
+    bool blink_red_ = false;
+    uint64_t shown_list_ = ~uint64_t{0};
+    uint64_t shown_messages_ = ~uint64_t{0};
+    QString shown_status_;
+};
+
+}  // namespace ternwick

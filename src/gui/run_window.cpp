@@ -1,0 +1,63 @@
+#include "run_window.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "gui/main_window.h"
+
+namespace ternwick {
+
+QString WindowUsage() {
+    return QStringLiteral(
+        "usage: ternwick [FILE]\n"
+        "Shows the aircraft heard by a Mode S receiver on a map and in a live list.\n"
+        "  FILE     a recorded log to replay at once, as with \"Open File\" and \"Go\"\n"
+        "  --help   this text\n"
+        "The map catalogue setup.txt and the airline directory airlinecodes.csv are read\n"
+        "from the program's folder.\n");
+}
+
+WindowArgs ParseWindowArgs(const QStringList& args) {
+    WindowArgs w;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            w.help = true;
+        } else if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
+            w.error = QStringLiteral("unknown option %1").arg(a);
+        } else if (w.file.isEmpty()) {
+            w.file = a;
+        } else {
+            w.error = QStringLiteral("only one file can be replayed: %1").arg(a);
+        }
+    }
+    return w;
+}
+
+int RunTernwick(const SessionConfig& config, const QString& file) {
+    Session session;
+    StartupProblems problems;
+    if (!session.Start(config, problems)) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Ternwick"),
+                        QString::fromStdString(problems.fatal) +
+                            QStringLiteral("\n\nTernwick needs its map catalogue to start. Put a valid setup.txt "
+                                           "beside the program (the shipped one is in its data folder)."),
+                        QMessageBox::Ok);
+        box.exec();  // before the window exists: nothing else is running yet
+        return 1;
+    }
+    MainWindow window(session);
+    window.show();
+    // Problems that leave a usable program are told once the window shows.
+    QStringList notes;
+    if (!problems.airlines.empty())
+        notes << QString::fromStdString(problems.airlines) +
+                     QStringLiteral("\nAirline names are looked up in the rows that were read.");
+    if (!problems.picture.empty()) notes << QString::fromStdString(problems.picture);
+    if (!notes.isEmpty()) window.ShowMessage(notes.join(QStringLiteral("\n\n")));
+    if (!file.isEmpty()) QTimer::singleShot(0, &window, [&window, file] { window.ReplayFile(file); });
+    return QApplication::exec();
+}
+
+}  // namespace ternwick

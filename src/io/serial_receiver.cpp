@@ -1,0 +1,55 @@
+#include "serial_receiver.h"
+
+#include <span>
+
+namespace ternwick {
+
+SerialReceiver::SerialReceiver(BytePump& pump, std::function<QStringList()> ports, QObject* parent)
+    : QObject(parent), pump_(pump), ports_(std::move(ports)) {
+    QSerialPort& p = port_.Port();
+    connect(&p, &QSerialPort::readyRead, this, &SerialReceiver::ReadAll);
+    connect(&p, &QSerialPort::errorOccurred, this, &SerialReceiver::OnError);
+}
+
+bool SerialReceiver::Start(std::string_view port_text, QString& error) {
+    Stop();
+    const QString name = PortNameFromText(port_text, ports_ ? ports_() : QStringList{}, error);
+    if (name.isEmpty()) {
+        if (error.isEmpty()) error = QStringLiteral("No receiver port given");
+        return false;
+    }
+    pump_.StartReception();
+    return port_.Open(name, error);
+}
+
+void SerialReceiver::Stop() {
+    if (!port_.IsOpen()) return;
+    ReadAll();  // what has arrived is evaluated, not thrown away
+    port_.Close();
+}
+
+void SerialReceiver::ReadAll() {
+    QSerialPort& p = port_.Port();
+    while (p.isOpen() && p.bytesAvailable() > 0) {
+        const QByteArray data = p.readAll();
+        if (data.isEmpty()) break;
+        bytes_ += static_cast<uint64_t>(data.size());
+        pump_.FeedReceiver(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()),
+                                                    static_cast<size_t>(data.size())));
+    }
+}
+
+void SerialReceiver::OnError() {
+    QSerialPort& p = port_.Port();
+    const QSerialPort::SerialPortError e = p.error();
+    // Timeouts and the "no error" reset are no failures; anything else ends reception.
+    if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError || !p.isOpen()) return;
+    const QString message =
+        QStringLiteral("Receiver port %1 failed (%2); reception stopped").arg(p.portName(), p.errorString());
+    ReadAll();
+    p.clearError();
+    p.close();
+    emit failed(message);
+}
+
+}  // namespace ternwick
