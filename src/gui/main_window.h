@@ -103,7 +103,7 @@ private:
     QString ReplayFileName;
     bool file_started_ = false;  // a replay has been started since start-up
     bool blink_red_ = false;
-    uint64_t shown_list_ = ~uint64_t{0};
+    uint64_t shown_list_ = 0;  // the list is empty until its first pass
     uint64_t shown_messages_ = ~uint64_t{0};
     QString shown_status_;
 };

@@ -42,8 +42,10 @@ void SerialReceiver::ReadAll() {
 void SerialReceiver::OnError() {
     QSerialPort& p = port_.Port();
     const QSerialPort::SerialPortError e = p.error();
-    // Timeouts and the "no error" reset are no failures; anything else ends reception.
-    if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError || !p.isOpen()) return;
+    // A device that went away (a USB receiver pulled out) or stopped delivering ends
+    // reception. Modem lines a pseudo-terminal or an adapter lacks, and timeouts, do not.
+    if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError) return;
+    if (!p.isOpen()) return;
     const QString message =
         QStringLiteral("Receiver port %1 failed (%2); reception stopped").arg(p.portName(), p.errorString());
     ReadAll();

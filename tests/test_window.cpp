@@ -1,0 +1,266 @@
+// The window driven as a person or a screen reader drives it: controls found by their
+// accessible names, a replay paused and resumed, a receiver and an APRS port on
+// pseudo-terminals, closing while busy, and a broken catalogue at start-up.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/replay_core.h"
+#include "gui/main_window.h"
+#include "gui/run_window.h"
+#include "io/file_replay.h"
+#include "io/serial_receiver.h"
+#include "session/session.h"
+#include "temp_path.h"
+#include "window_support.h"
+
+using namespace ternwick;
+using namespace ternwick::test;
+
+namespace {
+
+const std::string kIdent = "8D4CA2B120513531CB38206CB0D3";  // 4CA2B1 identifies as TST123
+const std::string kDemo = TERNWICK_BIN_DIR "/demo.log";
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct WindowTest : testing::Test {
+    QApplication& app = App();
+    Session session;
+    std::unique_ptr<MainWindow> w;
+
+    void SetUp() override {
+        SessionConfig config;
+        config.folder = TERNWICK_BIN_DIR;
+        StartupProblems problems;
+        ASSERT_TRUE(session.Start(config, problems)) << problems.fatal;
+        w = std::make_unique<MainWindow>(session);
+        w->show();
+    }
+    void TearDown() override {
+        w->close();
+        w.reset();
+    }
+    QAbstractButton* InGroup(const char* group, const char* name) { return Button(Group(w.get(), group), name); }
+    QString Text(const char* name) {
+        QWidget* t = Named(w.get(), name);
+        if (auto* e = qobject_cast<QLineEdit*>(t)) return e->text();
+        return qobject_cast<QPlainTextEdit*>(t)->toPlainText();
+    }
+};
+
+TEST_F(WindowTest, StartUpState) {
+    EXPECT_EQ(w->windowTitle(), "Ternwick");
+    EXPECT_EQ(InGroup("Serial Data Source:", "Start COM:")->text(), "Start COM:");
+    EXPECT_EQ(InGroup("APRS Output:", "Start COM:")->text(), "Start COM:");
+    EXPECT_FALSE(InGroup("File Data Source:", "Go")->isEnabled());
+    EXPECT_FALSE(InGroup("File Data Source:", "||")->isEnabled());
+    EXPECT_TRUE(InGroup("File Data Source:", "Open File")->isEnabled());
+    EXPECT_TRUE(InGroup("File Data Source:", "Read All")->isChecked());
+    EXPECT_FALSE(InGroup("File Data Source:", "Read Timer")->isChecked());
+    EXPECT_FALSE(InGroup("Log Data to File:", "Log Data")->isEnabled());
+    EXPECT_TRUE(Button(w.get(), "Clr Map")->isEnabled());
+    for (const char* ticked : {"Plot Air", "Plot Surface", "Live List"}) EXPECT_TRUE(Button(w.get(), ticked)->isChecked());
+    EXPECT_FALSE(Button(w.get(), "Use kmh")->isChecked());
+    const std::pair<const char*, const char*> boxes[] = {
+        {"Receiver port", "1"}, {"APRS port", "1"}, {"AirPosExp:", "10"}, {"DB. Exp.:", "120"},
+        {"SurfPosExp:", "30"},  {"Flight counts", "Flights in range: 0\nFlights with pos: 0\n"},
+        {"Last message", ""},   {"Live flight list", ""}};
+    for (const auto& [name, value] : boxes) EXPECT_EQ(Text(name), value) << name;
+    EXPECT_TRUE(Named<QPlainTextEdit>(w.get(), "Last message")->isReadOnly());
+    auto* maps = w->findChild<QComboBox*>();
+    ASSERT_EQ(maps->count(), 5);
+    EXPECT_EQ(maps->itemText(0), "Cebu / Visayas");
+    QWidget* map = Named(w.get(), "Map");
+    EXPECT_GE(map->width(), 800);
+    EXPECT_GE(map->height(), 400);
+    // The home mark is on the picture (red at Mactan) until "Clr Map".
+    const QImage before = map->grab().toImage();
+    Button(w.get(), "Clr Map")->click();
+    QTest::qWait(150);
+    EXPECT_NE(map->grab().toImage(), before);
+}
+
+TEST_F(WindowTest, ReplayPausedAndResumedEqualsTheHeadlessReplay) {
+    const std::string log = ReadFile(kDemo);
+    ASSERT_GT(log.size(), 100000u);
+    w->replay().SetSliceMilliseconds(0);  // one chunk per slice: many chances to pause
+    w->ReplayFile(QString::fromStdString(kDemo));
+    QAbstractButton* pause = InGroup("File Data Source:", "||");
+    ASSERT_TRUE(pause->isEnabled());
+    EXPECT_FALSE(InGroup("File Data Source:", "Go")->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return w->replay().Position() > 0; }));
+    pause->click();
+    EXPECT_EQ(pause->text(), ">");
+    const qint64 held_at = w->replay().Position();
+    const uint64_t evaluated = session.pump().evaluated();
+    QTest::qWait(300);
+    EXPECT_EQ(w->replay().Position(), held_at);
+    EXPECT_EQ(session.pump().evaluated(), evaluated);
+    Button(w.get(), ">")->click();
+    ASSERT_TRUE(WaitFor([&] { return !w->replay().IsActive(); }));
+    EXPECT_TRUE(InGroup("File Data Source:", "Go")->isEnabled());
+    EXPECT_FALSE(pause->isEnabled());
+
+    // The same bytes through a headless session give the same table.
+    Session headless;
+    SessionConfig config;
+    config.folder = TERNWICK_BIN_DIR;
+    config.draw = false;
+    StartupProblems problems;
+    ASSERT_TRUE(headless.Start(config, problems));
+    headless.pump().FeedRecorded(log);
+    EXPECT_EQ(session.pump().evaluated(), headless.pump().evaluated());
+    EXPECT_EQ(FlightTableCsv(session.Db()), FlightTableCsv(headless.Db()));
+
+    // What a person sees: the counts, the list with airline names, marks on the map.
+    ASSERT_TRUE(WaitFor([&] { return Text("Live flight list").contains("Cebu Pacific"); }));
+    EXPECT_TRUE(Text("Flight counts").startsWith("Flights in range: 36\n"));
+    EXPECT_TRUE(Text("Last message").contains("DF"));
+    EXPECT_GT(session.view().Surface().Revision(), 1000u);
+}
+
+TEST_F(WindowTest, ReceiverOnAPseudoTerminal) {
+    Pty receiver;
+    Named<QLineEdit>(w.get(), "Receiver port")->setText(receiver.name);
+    QAbstractButton* start = InGroup("Serial Data Source:", "Start COM:");
+    start->click();
+    ASSERT_EQ(start->text(), "Stop COM:") << TakeMessage(w.get()).toStdString();
+    EXPECT_FALSE(InGroup("File Data Source:", "Open File")->isEnabled());
+    EXPECT_FALSE(InGroup("File Data Source:", "Go")->isEnabled());
+    auto evaluated = [&] { return session.pump().evaluated(); };
+    auto expect = [&](uint64_t n) { EXPECT_TRUE(WaitFor([&] { return evaluated() >= n; })) << n; };
+
+    receiver.Write("*" + kIdent + ";\r\n");
+    expect(1);
+    receiver.Write(";");  // repeated ";": the same digits once more
+    expect(2);
+    // Lower-case digits are skipped (too few digits); then two messages in one read.
+    receiver.Write("*8d4ca2b120513531cb38206cb0d3;\r\n*" + kIdent + ";*" + kIdent + ";\r\n");
+    expect(4);
+    // Digits without a start marker are appended to the last message: 56, not evaluated.
+    receiver.Write(kIdent + ";\r\n*" + kIdent + ";");
+    expect(5);
+    QTest::qWait(100);
+    EXPECT_EQ(evaluated(), 5u);
+    ASSERT_TRUE(WaitFor([&] { return Text("Last message").startsWith(QString::fromStdString(kIdent)); }));
+    EXPECT_EQ(session.Db()(0).Flight, "TST123  ");
+
+    start->click();
+    EXPECT_EQ(start->text(), "Start COM:");
+    EXPECT_FALSE(w->receiver().IsRunning());
+    EXPECT_TRUE(InGroup("File Data Source:", "Open File")->isEnabled());
+    EXPECT_FALSE(InGroup("File Data Source:", "Go")->isEnabled());  // no replay started yet
+
+    // A port that cannot be opened: a message naming it, back to "Start COM:".
+    Named<QLineEdit>(w.get(), "Receiver port")->setText("/dev/ternwick-no-such-port");
+    start->click();
+    EXPECT_EQ(start->text(), "Start COM:");
+    EXPECT_TRUE(TakeMessage(w.get()).contains("/dev/ternwick-no-such-port"));
+
+    // The device goes away while receiving: told, stopped, what came before kept.
+    Pty pulled;
+    Named<QLineEdit>(w.get(), "Receiver port")->setText(pulled.name);
+    start->click();
+    ASSERT_EQ(start->text(), "Stop COM:");
+    pulled.Write("*" + kIdent + ";");
+    expect(6);
+    close(pulled.master);
+    pulled.master = -1;
+    ASSERT_TRUE(WaitFor([&] { return start->text() == "Start COM:"; }));
+    EXPECT_TRUE(TakeMessage(w.get()).contains(QString::fromUtf8(pulled.name).section('/', -1)));
+    EXPECT_EQ(evaluated(), 6u);
+}
+
+TEST_F(WindowTest, ReceiverHoldsAReplayAndClosingEndsBoth) {
+    Pty receiver;
+    w->replay().SetSliceMilliseconds(0);
+    w->ReplayFile(QString::fromStdString(kDemo));
+    ASSERT_TRUE(WaitFor([&] { return w->replay().Position() > 0; }));
+    Named<QLineEdit>(w.get(), "Receiver port")->setText(receiver.name);
+    InGroup("Serial Data Source:", "Start COM:")->click();
+    const qint64 held_at = w->replay().Position();
+    QTest::qWait(200);
+    EXPECT_EQ(w->replay().Position(), held_at);
+    EXPECT_TRUE(w->replay().IsActive());
+    w->close();  // during reception and a held replay
+    EXPECT_FALSE(w->replay().IsActive());
+    EXPECT_FALSE(w->receiver().IsRunning());
+}
+
+TEST_F(WindowTest, AprsPortSendsOneUtcReportPerPlottedPosition) {
+    Pty aprs;
+    Named<QLineEdit>(w.get(), "APRS port")->setText(aprs.name);
+    QAbstractButton* start = InGroup("APRS Output:", "Start COM:");
+    start->click();
+    ASSERT_EQ(start->text(), "Stop COM:") << TakeMessage(w.get()).toStdString();
+    EXPECT_EQ(aprs.Read(15), "APRS Port Open\r");
+
+    const std::string log = TempPath("window_aprs.log");
+    std::ofstream(log) << "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n";
+    const std::time_t before = std::time(nullptr);
+    w->ReplayFile(QString::fromStdString(log));
+    const std::string got = aprs.Read(67);
+    auto stamp = [](std::time_t t) {
+        std::tm tm{};
+        gmtime_r(&t, &tm);
+        char s[8];
+        std::snprintf(s, sizeof s, "%02d%02d%02d", tm.tm_mday, tm.tm_hour, tm.tm_min);
+        return std::string(s);
+    };
+    const std::string head = "QZ7TRK>APZ001,TCPIP*:;40621D   *", tail = "z5215.  N/00356.00E^        \r";
+    EXPECT_TRUE(got == head + stamp(before) + tail || got == head + stamp(std::time(nullptr)) + tail) << got;
+    start->click();
+    EXPECT_EQ(start->text(), "Start COM:");
+
+    Named<QLineEdit>(w.get(), "APRS port")->setText("/dev/ternwick-no-such-port");
+    start->click();
+    EXPECT_EQ(start->text(), "Start COM:");
+    EXPECT_TRUE(TakeMessage(w.get()).contains("/dev/ternwick-no-such-port"));
+}
+
+TEST_F(WindowTest, AFileThatVanishedIsNamed) {
+    const std::string log = TempPath("window_vanished.log");
+    std::ofstream(log) << "*" << kIdent << ";\r\n";
+    w->ReplayFile(QString::fromStdString(log));
+    ASSERT_TRUE(WaitFor([&] { return !w->replay().IsActive(); }));
+    std::filesystem::remove(log);
+    QAbstractButton* go = InGroup("File Data Source:", "Go");
+    ASSERT_TRUE(go->isEnabled());
+    go->click();
+    EXPECT_TRUE(TakeMessage(w.get()).contains(QString::fromStdString(log)));
+    EXPECT_TRUE(go->isEnabled());
+    EXPECT_FALSE(InGroup("File Data Source:", "||")->isEnabled());
+}
+
+TEST(WindowStartUp, BrokenCatalogueIsToldAndEndsTheProgram) {
+    App();
+    const std::filesystem::path dir = TempPath("window_broken");
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "setup.txt") << "1\nCebu,cebu.png,west,1,2,3,4,5,6\n";
+    SessionConfig config;
+    config.folder = dir.string();
+    QString told;
+    QTimer::singleShot(100, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            told = box->text();
+            box->accept();
+        }
+    });
+    EXPECT_EQ(RunTernwick(config, {}), 1);
+    EXPECT_TRUE(told.contains(QString::fromStdString((dir / "setup.txt").string()))) << told.toStdString();
+    EXPECT_TRUE(told.contains("MapLonWest")) << told.toStdString();
+}
+
+}  // namespace

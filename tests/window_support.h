@@ -1,0 +1,106 @@
+// Driving the window as a person or a screen reader does: controls are found by their
+// accessible names (inside a group box by its title), the event loop is spun until
+// something happens, and serial peers are pseudo-terminals.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+
+#include <pty.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <string>
+#include <type_traits>
+
+namespace ternwick::test {
+
+inline QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_window";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+inline QString AccessibleName(QWidget* w) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    return a ? a->text(QAccessible::Name) : QString();
+}
+
+// The one widget of type T under `root` that a screen reader calls `name`.
+template <typename T = QWidget>
+T* Named(QWidget* root, const QString& name) {
+    T* found = nullptr;
+    for (T* w : root->findChildren<T*>()) {
+        // A label speaks its text too, but it is the box it labels that is wanted.
+        if (!std::is_same_v<T, QLabel> && qobject_cast<QLabel*>(w)) continue;
+        if (AccessibleName(w) != name) continue;
+        EXPECT_EQ(found, nullptr) << "two controls named " << name.toStdString();
+        found = w;
+    }
+    EXPECT_NE(found, nullptr) << "no control named " << name.toStdString();
+    return found;
+}
+
+inline QGroupBox* Group(QWidget* root, const QString& title) {
+    for (QGroupBox* g : root->findChildren<QGroupBox*>())
+        if (g->title() == title) return g;
+    ADD_FAILURE() << "no group " << title.toStdString();
+    return nullptr;
+}
+
+inline QAbstractButton* Button(QWidget* root, const QString& name) { return Named<QAbstractButton>(root, name); }
+
+// Spins the event loop until `done` or a generous deadline (a failure, never a timing test).
+template <typename F>
+bool WaitFor(F done, int ms = 20000) {
+    return QTest::qWaitFor(done, ms);
+}
+
+// The message box the window opened, if any; closed after its text was read.
+inline QString TakeMessage(QWidget* window) {
+    for (QMessageBox* box : window->findChildren<QMessageBox*>()) {
+        if (!box->isVisible()) continue;
+        const QString text = box->text();
+        box->accept();
+        QApplication::processEvents();
+        return text;
+    }
+    return {};
+}
+
+// A pseudo-terminal pair: the window opens `name`, the test plays the device on `master`.
+struct Pty {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    Pty() { EXPECT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0); }
+    ~Pty() {
+        if (slave >= 0) close(slave);
+        if (master >= 0) close(master);
+    }
+    void Write(const std::string& s) const { EXPECT_EQ(write(master, s.data(), s.size()), ssize_t(s.size())); }
+    // Reads what the window sent until `want` bytes arrived or the event loop ran dry.
+    std::string Read(size_t want) const {
+        std::string got;
+        char buf[4096];
+        WaitFor([&] {
+            for (pollfd p{master, POLLIN, 0}; poll(&p, 1, 0) > 0;) {
+                const ssize_t n = read(master, buf, sizeof buf);
+                if (n <= 0) break;
+                got.append(buf, size_t(n));
+            }
+            return got.size() >= want;
+        });
+        return got;
+    }
+};
+
+}  // namespace ternwick::test
