@@ -40,6 +40,7 @@ test: build
 bench: build
 	$(BUILD)/bench/ternwick-bench
 	BUILD=$(BUILD) bench/replay_throughput.sh
+	BUILD=$(BUILD) bench/window_throughput.sh
 
 # Fuzzes the character rules with the evaluation, and the data file parsers, for
 # FUZZ_SECONDS each (default 60).
