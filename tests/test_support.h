@@ -44,6 +44,20 @@ inline std::string MakeEs(uint32_t icao, const uint8_t me[7], uint8_t first_byte
     return s;
 }
 
+// An all-call reply (DF11, capability 5) from `icao` whose parity carries interrogator code
+// `ii`: the parity is the CRC of the first 32 bits overlaid (XOR) with the code.
+inline std::string AllCall(uint32_t icao, uint32_t ii = 0) {
+    std::vector<uint8_t> b{0x5D, uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)};
+    const uint32_t parity = uint32_t(CRC24_Bytes(b)) ^ ii;
+    b.resize(7);
+    b[4] = uint8_t(parity >> 16);
+    b[5] = uint8_t(parity >> 8);
+    b[6] = uint8_t(parity);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X%02X%02X%02X", b[0], b[1], b[2], b[3], b[4], b[5], b[6]);
+    return hex;
+}
+
 // NL from the closed formula, not from the decoder's table.
 inline int ClosedFormNL(double lat) {
     const double a = std::fabs(lat);

@@ -46,8 +46,14 @@ TEST(Tracker, TracesAndStatus) {
     EXPECT_EQ(f.t.RxText(), "0000000000000000000000000000\r\nDF00");
     Feed(f.t, "20001838CA3804");
     EXPECT_EQ(f.t.RxText(), "20001838CA3804\r\nDF04");
-    Feed(f.t, "5D40621D999999");
-    EXPECT_EQ(f.t.RxText(), "5D40621D999999\r\nDF11 All Call Reply\r\nICAO 40621D");
+    // An all-call reply counts only when its parity leaves an interrogator code (below 80).
+    Feed(f.t, "5D40621D999999");  // CRC of the first 32 bits XOR parity: 0xD60D49, noise
+    EXPECT_EQ(f.t.RxText(), "5D40621D999999\r\nDF11");
+    EXPECT_FALSE(f.t.Db.IcaoInDb("40621D"));
+    Feed(f.t, AllCall(0x40621D, 79));
+    EXPECT_EQ(f.t.RxText(), AllCall(0x40621D, 79) + "\r\nDF11 All Call Reply\r\nICAO 40621D");
+    Feed(f.t, AllCall(0x40621E, 80));
+    EXPECT_EQ(f.t.stats().allcall_rejected, 2u);
     EXPECT_EQ(f.e("40621D").Flight, "No-Call ");
     EXPECT_EQ(f.e("40621D").PosKind, "-");
     EXPECT_EQ(f.t.StatusText(), "Flights in range: 2\r\nFlights with pos: 0\r\n");
@@ -60,7 +66,7 @@ TEST(Tracker, TracesAndStatus) {
 
 TEST(Tracker, IdentificationLookupsOncePerChange) {
     Fixture f;
-    Feed(f.t, "5D4CA2B1000000");  // "No-Call " first
+    Feed(f.t, AllCall(0x4CA2B1));  // "No-Call " first
     Feed(f.t, "8D4CA2B120513531CB38206CB0D3");
     EXPECT_EQ(f.e("4CA2B1").Flight, "TST123  ");
     // A different callsign (DLH400, built here) replaces Flight, IataFlight and Airline.
@@ -152,11 +158,7 @@ TEST(Tracker, SurfaceOffsetPlacesAFreshEntry) {
 
 TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
     Fixture f;
-    char hex[16];
-    for (int i = 0; i <= 500; ++i) {
-        std::snprintf(hex, sizeof hex, "5D%06X000000", 0x100000 + i);
-        Feed(f.t, hex);
-    }
+    for (int i = 0; i <= 500; ++i) Feed(f.t, AllCall(0x100000 + i));
     EXPECT_EQ(f.t.NewDbPos, 500);
     EXPECT_EQ(f.t.Db.AvailDb(), -1);
     // Halves of two aircraft meet in the overflow entry: pairing them would invent a

@@ -82,7 +82,14 @@ void Tracker::EvalSquitter() {
         trace_ += " Short ACAS";
         trace_ += kCrLf;
     } else if (is_short && DF == 11) {
-        // An all-call reply's parity is overlaid with the interrogator code: not tested.
+        // An all-call reply's parity is overlaid with the interrogator code, so its remainder
+        // is that code (II 0..15, or SI 1..63 plus 16): anything from 80 up is noise, which
+        // would otherwise fill the table with aircraft that do not exist.
+        const uint32_t parity = (uint32_t(msg[4]) << 16) | (uint32_t(msg[5]) << 8) | msg[6];  // 33-56: PI
+        if ((static_cast<uint32_t>(CRC24_Bytes(msg, 4)) ^ parity) >= 80) {
+            ++stats_.allcall_rejected;
+            return;
+        }
         trace_ += " All Call Reply";
         trace_ += kCrLf;
         EnterAircraft();

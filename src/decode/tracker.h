@@ -25,6 +25,7 @@ struct TrackerStats {
     uint64_t per_df[32] = {};
     uint64_t per_tc[32] = {};       // valid extended squitters by type code
     uint64_t crc_rejected = 0;      // 28-digit DF17 with a remainder other than 0
+    uint64_t allcall_rejected = 0;  // DF11 whose remainder cannot be an interrogator code
     uint64_t positions = 0;         // positions stored
     uint64_t nl_mismatch = 0;
     uint64_t rejected_decodes = 0;  // implausible jumps not stored
