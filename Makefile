@@ -5,7 +5,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev clang direwolf xvfb fonts-dejavu-core
 
-.PHONY: deps build run replay test bench fuzz clean
+.PHONY: deps build run replay test sanitize bench fuzz clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -36,6 +36,16 @@ replay: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2
+
+# The whole test suite built with AddressSanitizer (leak checks on) and
+# UndefinedBehaviorSanitizer; any finding fails the run.
+SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+           LSAN_OPTIONS=suppressions=$(CURDIR)/tools/sanitize/lsan.supp:print_suppressions=0 \
+           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+sanitize: deps
+	cmake -S . -B $(BUILD)-sanitize -G Ninja -DTERNWICK_SANITIZE=ON -DTERNWICK_BENCH=OFF
+	cmake --build $(BUILD)-sanitize
+	cd $(BUILD)-sanitize && $(SAN_ENV) ctest --output-on-failure -j2
 
 bench: build
 	$(BUILD)/bench/ternwick-bench
