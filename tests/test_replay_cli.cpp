@@ -59,3 +59,26 @@ TEST(ReplayCli, CsvAndMissingFile) {
     EXPECT_NE(r.out.find("messages evaluated: 3"), std::string::npos);
     EXPECT_NE(r.out.find("positions decoded: 1"), std::string::npos);
 }
+
+TEST(ReplayCli, RefusedNumbersFoldersAndFailedOutput) {
+    const std::string log = WriteLog("refuse.log", "*8D40621D58C382D690C8AC2863A7;\r\n");
+    const std::pair<std::string, std::string> refused[] = {
+        {"--map 2.9", "--map '2.9': must be a whole number from 1 to 32767"},
+        {"--map nan", "--map 'nan': must be a whole number"},
+        {"--surf-offset nan", "--surf-offset 'nan': must be a number from -360 to 360"},
+        {"--surf-offset 1e300", "--surf-offset '1e300': must be a number from -360 to 360"},
+        {"--expire -5", "--expire '-5': must be a number from 0 to 86400"},
+        {"--at 4294967301:12:00:00", "--at '4294967301:12:00:00': must be D:HH:MM:SS"},
+        {"--csv " + testing::TempDir(), "it is a folder, not a file"},
+    };
+    for (const auto& [args, message] : refused) {
+        const RunResult r = RunReplay("--airlines /dev/null " + args + " " + log);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+    }
+    // Output that cannot be written is a failure, not a success.
+    // (The message goes to standard error, kept apart from the output sent to /dev/full.)
+    const RunResult full = RunReplay("--airlines /dev/null --csv " + log + " 2>&1 >/dev/full");
+    EXPECT_EQ(full.status, 2);
+    EXPECT_NE(full.out.find("writing the output failed: No space left on device"), std::string::npos) << full.out;
+}

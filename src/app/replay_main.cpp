@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/number_text.h"
 #include "replay_core.h"
 #include "session/session.h"
 
@@ -62,12 +63,6 @@ void Usage(std::FILE* to) {
         to);
 }
 
-bool ParseNumber(const char* s, double& out) {
-    char* end = nullptr;
-    out = std::strtod(s, &end);
-    return end != s && *end == '\0';
-}
-
 // Returns -1 to go on, else the exit status.
 int ParseArgs(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
@@ -79,10 +74,12 @@ int ParseArgs(int argc, char** argv, Options& o) {
             }
             return argv[++i];
         };
-        auto number = [&](const char* name, double& out) {
+        auto number = [&](const char* name, double min, double max, bool whole, double& out) {
             const char* v = value(name);
-            if (v && ParseNumber(v, out)) return true;
-            if (v) std::fprintf(stderr, "ternwick-replay: %s: '%s' is not a number\n", name, v);
+            if (!v) return false;
+            std::string why;
+            if (ParseOptionNumber(v, min, max, whole, out, why)) return true;
+            std::fprintf(stderr, "ternwick-replay: %s '%s': %s\n", name, v, why.c_str());
             return false;
         };
         auto text = [&](const char* name, std::string& out) {
@@ -105,13 +102,13 @@ int ParseArgs(int argc, char** argv, Options& o) {
             if (!text("--at", o.at)) return 2;
         } else if (a == "--surf-offset") {
             double v = 0.0;
-            if (!number("--surf-offset", v)) return 2;
+            if (!number("--surf-offset", -360, 360, false, v)) return 2;
             o.surf_offset = v;
         } else if (a == "--expire") {
-            if (!number("--expire", o.expire)) return 2;
+            if (!number("--expire", 0, 86400, false, o.expire)) return 2;
         } else if (a == "--map") {
             double v = 0.0;
-            if (!number("--map", v)) return 2;
+            if (!number("--map", 1, 32767, true, v)) return 2;
             o.map = static_cast<int>(v);
             o.map_given = true;
         } else if (a == "-h" || a == "--help") {
@@ -159,7 +156,10 @@ int main(int argc, char** argv) {
 
     Session session;
     if (!opt.at.empty() && !session.clock().SetFixed(opt.at)) {
-        std::fprintf(stderr, "ternwick-replay: --at: '%s' is not D:HH:MM:SS\n", opt.at.c_str());
+        std::fprintf(stderr,
+                     "ternwick-replay: --at '%s': must be D:HH:MM:SS (day of the month 1-31, UTC hour 0-23, "
+                     "minute and second 0-59)\n",
+                     opt.at.c_str());
         return 2;
     }
     SessionConfig config;
@@ -206,12 +206,20 @@ int main(int argc, char** argv) {
                                                           : std::function<void()>();
 
     BytePump& pump = session.pump();
-    int status = 0;
+    // A map picture that cannot be loaded spoils the --png output: told above, and failed.
+    int status = session.drawing() && !problems.picture.empty() ? 2 : 0;
     const auto start = std::chrono::steady_clock::now();
     for (const std::string& path : opt.files) {
         const int fd = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             std::fprintf(stderr, "ternwick-replay: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+            status = 2;
+            continue;
+        }
+        struct stat in_stat {};
+        if (fstat(fd, &in_stat) == 0 && S_ISDIR(in_stat.st_mode)) {
+            std::fprintf(stderr, "ternwick-replay: cannot open %s: it is a folder, not a file\n", path.c_str());
+            close(fd);
             status = 2;
             continue;
         }
@@ -238,5 +246,10 @@ int main(int argc, char** argv) {
     if (opt.stats)
         std::fputs(StatsText(session.tracker().stats(), {pump.bytes(), pump.evaluated()}, seconds).c_str(), stdout);
     session.Shutdown();
+    // Output that never arrived (a full disk, a closed pipe) must not end as success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "ternwick-replay: writing the output failed: %s\n", std::strerror(errno));
+        status = 2;
+    }
     return status;
 }

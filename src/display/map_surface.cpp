@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QSaveFile>
 
 namespace ternwick {
 
@@ -159,9 +160,22 @@ const QImage& MapSurface::Image() {
 }
 
 bool MapSurface::SavePng(const QString& path, QString& error) {
-    QImageWriter writer(path, "png");
+    // Written beside the target and renamed at the end: a full disk or a missing folder is
+    // told with the system's reason, and never leaves half a picture behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = QStringLiteral("Map picture \"%1\" cannot be written (%2)").arg(path, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, "png");
     if (!writer.write(Image())) {
-        error = QStringLiteral("Map picture \"%1\" cannot be written (%2)").arg(path, writer.errorString());
+        const QString why = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+        error = QStringLiteral("Map picture \"%1\" cannot be written (%2)").arg(path, why);
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = QStringLiteral("Map picture \"%1\" cannot be written (%2)").arg(path, file.errorString());
         return false;
     }
     return true;
