@@ -14,8 +14,9 @@ struct RunResult {
     std::string out;
 };
 
-RunResult RunReplay(const std::string& args) {
-    const std::string cmd = std::string(TERNWICK_BIN_DIR) + "/ternwick-replay " + args + " 2>&1";
+// Standard output and standard error together, unless `redirect` sends them elsewhere.
+RunResult RunReplay(const std::string& args, const std::string& redirect = "2>&1") {
+    const std::string cmd = std::string(TERNWICK_BIN_DIR) + "/ternwick-replay " + args + " " + redirect;
     RunResult r{0, {}};
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
@@ -78,7 +79,7 @@ TEST(ReplayCli, RefusedNumbersFoldersAndFailedOutput) {
     }
     // Output that cannot be written is a failure, not a success.
     // (The message goes to standard error, kept apart from the output sent to /dev/full.)
-    const RunResult full = RunReplay("--airlines /dev/null --csv " + log + " 2>&1 >/dev/full");
+    const RunResult full = RunReplay("--airlines /dev/null --csv " + log, "2>&1 >/dev/full");
     EXPECT_EQ(full.status, 2);
     EXPECT_NE(full.out.find("writing the output failed: No space left on device"), std::string::npos) << full.out;
 }
