@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -70,7 +71,15 @@ void MapSurface::EndPainting() {
 }
 
 bool MapSurface::LoadPicture(const QString& path, QString& error) {
+    // Only a plain file: a folder says nothing useful, and a pipe or device would never end.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        error = QStringLiteral("Map picture \"%1\" cannot be loaded (it is not a plain file)").arg(path);
+        return false;
+    }
     QImageReader reader(path);
+    // A map is 800 x 400; a picture of many megapixels is a mistake, not a map to decode.
+    reader.setAllocationLimit(kMaxPictureMegabytes);
     QImage pic = reader.read();
     if (pic.isNull()) {
         error = QStringLiteral("Map picture \"%1\" cannot be loaded (%2)").arg(path, reader.errorString());
