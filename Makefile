@@ -5,7 +5,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev clang direwolf xvfb fonts-dejavu-core
 
-.PHONY: deps build run replay test sanitize bench fuzz clean
+.PHONY: deps build run replay test sanitize bench soak fuzz clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -51,6 +51,11 @@ bench: build
 	$(BUILD)/bench/ternwick-bench
 	BUILD=$(BUILD) bench/replay_throughput.sh
 	BUILD=$(BUILD) bench/window_throughput.sh
+
+# Ten million hostile messages: peak memory and speed (SOAK_MESSAGES to change the count).
+SOAK_MESSAGES ?= 10000000
+soak: build
+	BUILD=$(BUILD) bench/soak.sh $(SOAK_MESSAGES)
 
 # Every fuzz target for FUZZ_SECONDS each (default 60), starting from its seeds in
 # fuzz/seeds/<target>; what it finds new is kept in $(BUILD)-fuzz/corpus/<target>.

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <clocale>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstdio>
@@ -243,8 +244,12 @@ int main(int argc, char** argv) {
         std::fputs(LinesForPrint(session.ListText()).c_str(), stdout);
     }
     if (opt.csv) std::fputs(FlightTableCsv(session.Db()).c_str(), stdout);
-    if (opt.stats)
+    if (opt.stats) {
         std::fputs(StatsText(session.tracker().stats(), {pump.bytes(), pump.evaluated()}, seconds).c_str(), stdout);
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("peak memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
+    }
     session.Shutdown();
     // Output that never arrived (a full disk, a closed pipe) must not end as success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
