@@ -94,7 +94,7 @@ void MainWindow::BuildControls() {
     StatusText->setToolTip(QStringLiteral("Aircraft in the flight table, and how many have a position"));
     StatusText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StatusText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    StatusText->setFixedHeight(QFontMetrics(StatusText->font()).lineSpacing() * 2 +
+    StatusText->setFixedHeight(QFontMetrics(StatusText->font()).lineSpacing() * 3 +
                                2 * static_cast<int>(StatusText->document()->documentMargin()) + 6);
     RxText = TextArea(QStringLiteral("Last message"), this);
     RxText->setReadOnly(true);
