@@ -97,6 +97,9 @@ bool AltitudeFromAc12(uint32_t ac12, int32_t& feet) {
     const uint32_t band = GrayToBinary((d2 << 7) | (d4 << 6) | (a1 << 5) | (a2 << 4) | (a4 << 3) |
                                        (b1 << 2) | (b2 << 1) | b4);
     // 100-foot steps within the band: C1 C2 C4 read as Gray code gives 1..4 and 7 (for 5).
+    // C1 C2 C4 all set reads as 5 too, but the conversion table has no such code: only a
+    // damaged reply carries it.
+    if (c1 && c2 && c4) return false;
     uint32_t step = GrayToBinary((c1 << 2) | (c2 << 1) | c4);
     if (step == 7) step = 5;
     if (step == 0 || step == 6) return false;
