@@ -88,6 +88,13 @@ TEST(Tracker, VelocityFillsSpeed) {
     EXPECT_EQ(f.e("485020").Speed, 159);
     Feed(f.t, "8DA05F219B06B6AF189400CBC33F");  // true airspeed 375 kt (published example)
     EXPECT_EQ(f.e("A05F21").Speed, 375);
+    // One ME under each subtype: ME 15-24 holds 301, ME 26-35 holds 401. Ground speed from
+    // both (300 and 400 kt), airspeed from the second; the supersonic subtypes count 4 kt.
+    for (auto [subtype, knots] : {std::pair{1, 500}, {2, 2000}, {3, 400}, {4, 1600}}) {
+        const uint8_t me[7] = {uint8_t(19 << 3 | subtype), 0x01, 0x2D, 0x32, 0x20, 0x00, 0x00};
+        Feed(f.t, MakeEs(0xA05F21, me));
+        EXPECT_EQ(f.e("A05F21").Speed, knots) << "subtype " << subtype;
+    }
     const uint8_t gnss[7] = {21 << 3, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
     Feed(f.t, MakeEs(0x485020, gnss));  // GNSS position: only traced
     EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC21 Airborne Pos GNSS");
