@@ -142,7 +142,9 @@ TEST(Tracker, AltitudeBothCodings) {
         int32_t got = 12345;
         const auto it = legal.find(code);
         ASSERT_EQ(AltitudeFromAc12(code, got), it != legal.end()) << std::hex << code;
-        if (it != legal.end()) ASSERT_EQ(got, it->second) << std::hex << code;
+        if (it != legal.end()) {
+            ASSERT_EQ(got, it->second) << std::hex << code;
+        }
     }
     EXPECT_EQ(checked, 2048);
     // Through the evaluation: DF17, TC 11, Q = 0.
