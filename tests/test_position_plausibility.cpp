@@ -14,7 +14,7 @@ struct Fixture {
     FakeHost host;
     AirlineDirectory airlines;
     Tracker t{host, airlines};
-    const DbRecord& e() { return t.Db(t.Db.IcaoDbPointer("ABC123")); }
+    DbRecord& e() { return t.Db(t.Db.IcaoDbPointer("ABC123")); }
 };
 constexpr uint32_t kIcao = 0xABC123;
 
@@ -81,4 +81,114 @@ TEST(Plausibility, SurfaceGapAndReappearance) {
     Feed(f.t, SurfacePos(kIcao, 10.692, 123.97, 0));
     EXPECT_NEAR(f.e().Lat, 10.692, 1e-4);
     EXPECT_NEAR(f.e().Lon, 123.97, 1e-4);
+}
+
+namespace {
+
+// Within CPR resolution of a position (airborne or surface), longitude modulo 360.
+bool At(const DbRecord& e, double lat, double lon, double tol = 1e-4) {
+    return std::fabs(e.Lat - lat) <= tol && std::fabs(modulo(e.Lon - lon + 180, 360) - 180) <= tol;
+}
+
+}  // namespace
+
+TEST(Plausibility, StaleHalfBeforeTheFirstPair) {
+    // The odd half was heard some way back along the track (a reception gap, or a record out
+    // of order): paired with the first even one it shifts a zone index, which the old rule
+    // stored as the first fix. Now that pair is refused and the first fresh pair places it.
+    const struct { const char* where; double lat, lon, back_lat, back_lon; bool surface; double offset; } cases[] = {
+        {"Sydney, south and east", -33.95, 151.18, 0.30, 0.0, false, 0},
+        {"Buenos Aires, south and west", -34.82, -58.54, 0.0, 0.40, false, 0},
+        {"New York, north and west", 40.64, -73.78, -0.25, -0.10, false, 0},
+        {"Sydney, taxiing", -33.94, 151.18, 0.0, 0.026, true, 90},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        Fixture f;
+        f.host.surf_offset = c.offset;
+        auto pos = [&](double lat, double lon, int odd) {
+            return c.surface ? SurfacePos(kIcao, lat, lon, odd) : AirbornePos(kIcao, lat, lon, odd);
+        };
+        Feed(f.t, pos(c.lat + c.back_lat, c.lon + c.back_lon, 1));
+        Feed(f.t, pos(c.lat, c.lon, 0));
+        EXPECT_TRUE(f.e().Lat == 0 && f.e().Lon == 0) << f.e().Lat << " " << f.e().Lon;
+        EXPECT_EQ(f.t.stats().refused_pairs, 1u);
+        Feed(f.t, pos(c.lat, c.lon + 0.0001, 1));
+        EXPECT_TRUE(At(f.e(), c.lat, c.lon + 0.0001)) << f.e().Lat << " " << f.e().Lon;
+    }
+}
+
+TEST(Plausibility, HalvesOfTwoMomentsInterleaved) {
+    // Two receivers' records merged, one 30 s late: eastbound at 480 kt, the moments lie
+    // 0.065 degree apart. Every position stored is one of the two, never a zone away.
+    Fixture f;
+    const double lat = 10.30, now = 123.565, then = 123.50;
+    const int order[][2] = {{0, 0}, {1, 1}, {0, 1}, {1, 0}, {0, 0}, {1, 1}, {0, 1}, {1, 0}};  // {moment, odd}
+    for (const auto& [late, odd] : order) {
+        Feed(f.t, AirbornePos(kIcao, lat, late ? then : now, odd));
+        if (f.e().Lat != 0) {
+            EXPECT_TRUE(At(f.e(), lat, now) || At(f.e(), lat, then)) << f.e().Lat << " " << f.e().Lon;
+        }
+    }
+    EXPECT_TRUE(At(f.e(), lat, then));
+    EXPECT_EQ(f.t.stats().refused_pairs, 4u);
+}
+
+TEST(Plausibility, WrongPositionCorrectedByTwoPairs) {
+    // Near the equator the zone counts do not change within 6 degrees, so a stale half 0.1017
+    // degree south (the difference of the even and odd zone heights) makes a pair whose two
+    // decodes agree, 6 degrees off: no check of one pair can see it.
+    Fixture f;
+    Feed(f.t, AirbornePos(kIcao, 2.0 - 0.1017, 30.0, 1));
+    Feed(f.t, AirbornePos(kIcao, 2.0, 30.0, 0));
+    ASSERT_NEAR(std::fabs(f.e().Lat - 2.0), 6.0, 0.01);
+    // Fresh pairs disagree with it by a zone. One is held; a second made of later reports
+    // moves the aircraft (one that shares a report with the first would not).
+    Feed(f.t, AirbornePos(kIcao, 2.001, 30.0, 1));
+    Feed(f.t, AirbornePos(kIcao, 2.002, 30.0, 0));
+    EXPECT_NEAR(std::fabs(f.e().Lat - 2.0), 6.0, 0.2);
+    Feed(f.t, AirbornePos(kIcao, 2.003, 30.0, 1));
+    EXPECT_TRUE(At(f.e(), 2.003, 30.0)) << f.e().Lat;
+
+    // On the ground, an entry shown 7 degrees west of its airport, however it got there.
+    f.e().Lat = -33.94;
+    f.e().Lon = 144.18;
+    for (int k = 0; k < 3; ++k) Feed(f.t, SurfacePos(kIcao, -33.94, 151.18, k % 2));
+    EXPECT_NEAR(f.e().Lon, 144.18, 0.5);
+    Feed(f.t, SurfacePos(kIcao, -33.94, 151.18, 1));
+    EXPECT_TRUE(At(f.e(), -33.94, 151.18)) << f.e().Lat << " " << f.e().Lon;
+}
+
+TEST(Plausibility, HalvesPairOnlyCloseInTime) {
+    Fixture f;
+    auto feed_at = [&](int second, const std::string& hex) {
+        f.host.seconds = second;
+        Feed(f.t, hex);
+    };
+    feed_at(100, AirbornePos(kIcao, 50.0, 8.0, 0));
+    feed_at(111, AirbornePos(kIcao, 50.0, 8.03, 1));  // 11 s: not a pair
+    EXPECT_EQ(f.e().Lat, 0.0);
+    feed_at(121, AirbornePos(kIcao, 50.0, 8.06, 0));  // 10 s: a pair
+    EXPECT_TRUE(At(f.e(), 50.0, 8.06));
+    // The clock counts seconds within the hour.
+    feed_at(3595, AirbornePos(kIcao, 50.0, 17.0, 1));
+    feed_at(5, AirbornePos(kIcao, 50.0, 17.03, 0));
+    EXPECT_TRUE(At(f.e(), 50.0, 8.06)) << "far away: held for a second pair";
+    // With a known position, the newest report of a pair too far apart is decoded next to it.
+    feed_at(100, AirbornePos(kIcao, 50.0, 17.3, 1));
+    EXPECT_TRUE(At(f.e(), 50.0, 8.06));
+    feed_at(110, AirbornePos(kIcao, 50.0, 17.33, 0));
+    EXPECT_TRUE(At(f.e(), 50.0, 17.33));
+
+    // Surface: 50 s.
+    Fixture g;
+    g.host.surf_offset = 0;
+    g.host.seconds = 0;
+    Feed(g.t, SurfacePos(kIcao, 51.47, 0.45, 0));
+    g.host.seconds = 51;
+    Feed(g.t, SurfacePos(kIcao, 51.47, 0.45, 1));
+    EXPECT_EQ(g.t.stats().positions, 0u);
+    g.host.seconds = 101;
+    Feed(g.t, SurfacePos(kIcao, 51.47, 0.451, 0));
+    EXPECT_TRUE(At(g.e(), 51.47, 0.451));
 }

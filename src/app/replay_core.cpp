@@ -126,6 +126,7 @@ std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double sec
     add("CRC rejections: %llu\n", (unsigned long long)s.crc_rejected);
     add("positions decoded: %llu\n", (unsigned long long)s.positions);
     add("decodes rejected as implausible: %llu\n", (unsigned long long)s.rejected_decodes);
+    add("even/odd pairs refused: %llu\n", (unsigned long long)s.refused_pairs);
     add("NL mismatches: %llu\n", (unsigned long long)s.nl_mismatch);
     add("elapsed seconds: %.3f\n", seconds);
     add("messages per second: %.0f\n", seconds > 0 ? c.evaluated / seconds : 0.0);
