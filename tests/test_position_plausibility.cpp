@@ -159,6 +159,27 @@ TEST(Plausibility, WrongPositionCorrectedByTwoPairs) {
     EXPECT_TRUE(At(f.e(), -33.94, 151.18)) << f.e().Lat << " " << f.e().Lon;
 }
 
+TEST(Plausibility, LandingThenTaxiingWithSurfaceMovement) {
+    // A map for another quarter of the globe (offset 0): the surface pairs take the solution
+    // next to the last airborne fix, south of the equator.
+    Fixture f;
+    Feed(f.t, AirbornePos(kIcao, -33.90, 151.15, 0, 1000));
+    Feed(f.t, AirbornePos(kIcao, -33.901, 151.151, 1, 975));
+    f.e().Speed = 140;  // from the last airborne velocity
+    // Movement codes from every band of the table, and their speeds at the bottom of the band.
+    const struct { int code, knots; } steps[] = {
+        {124, 175}, {115, 130}, {100, 82}, {60, 36}, {44, 20}, {30, 11}, {20, 6}, {0, 6},
+        {10, 1}, {5, 1}, {4, 0}, {125, 0}, {20, 6}, {1, 0}};
+    int odd = 0;
+    for (const auto& s : steps) {
+        Feed(f.t, SurfacePos(kIcao, -33.94, 151.18, odd ^= 1, s.code));
+        EXPECT_EQ(f.e().Speed, s.knots) << "code " << s.code;
+        EXPECT_EQ(f.e().PosKind, "S");
+    }
+    EXPECT_TRUE(At(f.e(), -33.94, 151.18, 2e-5)) << f.e().Lat << " " << f.e().Lon;
+    EXPECT_EQ(f.e().Altitude, 975);
+}
+
 TEST(Plausibility, HalvesPairOnlyCloseInTime) {
     Fixture f;
     auto feed_at = [&](int second, const std::string& hex) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
 #include <optional>
 
@@ -184,6 +185,22 @@ bool AltitudeFromAc12(uint32_t ac12, int32_t& feet) {
     return true;
 }
 
+bool SpeedFromMovement(uint32_t code, int32_t& knots) {
+    // Bands of the movement code: first code, speed there and step, both in eighths of a knot.
+    struct Band {
+        uint32_t first;
+        int32_t start, step;
+    };
+    static constexpr Band kBands[] = {{1, 0, 0},     {2, 1, 1},       {9, 8, 2},    {13, 16, 4},
+                                      {39, 120, 8},  {94, 560, 16},   {109, 800, 40}, {124, 1400, 0}};
+    if (code == 0 || code > 124) return false;
+    const Band* b = kBands;
+    while (b + 1 != std::end(kBands) && (b + 1)->first <= code) ++b;
+    const int32_t eighths = b->start + static_cast<int32_t>(code - b->first) * b->step;
+    knots = (eighths + 4) / 8;
+    return true;
+}
+
 PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao) {
     const PositionFields pf = ReadPosition(msg);
     // ME 9-20: altitude field, Q at ME 16; taken from every message, paired or not.
@@ -199,6 +216,11 @@ PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, 
 
 PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao) {
     const PositionFields pf = ReadPosition(msg);
+    // ME 6-12: movement, the ground speed; taken from every message, paired or not.
+    const uint32_t movement = ((msg[4] & 0x07u) << 4) | (msg[5] >> 4);
+    int32_t knots = 0;
+    if (SpeedFromMovement(movement, knots)) db(db.IcaoDbPointer(icao)).Speed = knots;
+
     const PosResult r = StoreAndDecode(db(db.IcaoDbPointer(icao)), pf, true, host.MapSurfLonOffset());
     if (r.outcome == PosOutcome::Stored && host.PlotSurf()) host.PlotPosDb(db.IcaoDbPointer(icao));
     return r;

@@ -1,7 +1,8 @@
 // Airborne and surface position messages of one aircraft: store the raw CPR report by its
-// even/odd format, take the altitude, and decode a position globally once both formats are
-// held. A pair is believed only when its two reports describe one position, and a believed
-// pair that would move a known aircraft a zone away waits for a second one.
+// even/odd format, take the altitude or the ground speed, and decode a position globally
+// once both formats are held. A pair is believed only when its two reports describe one
+// position, and a believed pair that would move a known aircraft a zone away waits for a
+// second one.
 #pragma once
 
 #include <cstdint>
@@ -75,5 +76,10 @@ PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* m
 // Altitude in feet from the 12-bit altitude field of an airborne position message;
 // false when a Gillham (Q = 0) code is not a valid altitude.
 bool AltitudeFromAc12(uint32_t ac12, int32_t& feet);
+
+// Ground speed in whole knots (nearest) from the 7-bit movement code of a surface position
+// message: the speed at the bottom of the code's band (DO-260B: steps of 1/8 kt at walking
+// pace up to 5 kt at 100..175 kt). False for 0 (no information) and the reserved 125..127.
+bool SpeedFromMovement(uint32_t code, int32_t& knots);
 
 }  // namespace ternwick
