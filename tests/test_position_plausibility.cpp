@@ -181,35 +181,31 @@ TEST(Plausibility, LandingThenTaxiingWithSurfaceMovement) {
 }
 
 TEST(Plausibility, HalvesPairOnlyCloseInTime) {
-    Fixture f;
-    auto feed_at = [&](int second, const std::string& hex) {
-        f.host.seconds = second;
-        Feed(f.t, hex);
+    auto at = [](Fixture& x, int second, const std::string& hex) {
+        x.host.seconds = second;
+        Feed(x.t, hex);
     };
-    feed_at(100, AirbornePos(kIcao, 50.0, 8.0, 0));
-    feed_at(111, AirbornePos(kIcao, 50.0, 8.03, 1));  // 11 s: not a pair
+    Fixture f;
+    at(f, 100, AirbornePos(kIcao, 50.0, 8.0, 0));
+    at(f, 111, AirbornePos(kIcao, 50.0, 8.03, 1));  // 11 s apart: no pair
     EXPECT_EQ(f.e().Lat, 0.0);
-    feed_at(121, AirbornePos(kIcao, 50.0, 8.06, 0));  // 10 s: a pair
+    at(f, 121, AirbornePos(kIcao, 50.0, 8.06, 0));  // 10 s: a pair
     EXPECT_TRUE(At(f.e(), 50.0, 8.06));
-    // The clock counts seconds within the hour.
-    feed_at(3595, AirbornePos(kIcao, 50.0, 17.0, 1));
-    feed_at(5, AirbornePos(kIcao, 50.0, 17.03, 0));
-    EXPECT_TRUE(At(f.e(), 50.0, 8.06)) << "far away: held for a second pair";
-    // With a known position, the newest report of a pair too far apart is decoded next to it.
-    feed_at(100, AirbornePos(kIcao, 50.0, 17.3, 1));
+    // An hour later, 9 degrees east (the clock counts seconds within the hour): a pair across
+    // the hour is held, and a single report is not decoded next to the hour-old position,
+    // where it would land a zone (9.5 degrees) away from the truth.
+    at(f, 3595, AirbornePos(kIcao, 50.0, 17.0, 1));
+    at(f, 5, AirbornePos(kIcao, 50.0, 17.03, 0));
+    at(f, 40, AirbornePos(kIcao, 50.0, 17.2, 1));
     EXPECT_TRUE(At(f.e(), 50.0, 8.06));
-    feed_at(110, AirbornePos(kIcao, 50.0, 17.33, 0));
-    EXPECT_TRUE(At(f.e(), 50.0, 17.33));
+    at(f, 45, AirbornePos(kIcao, 50.0, 17.23, 0));
+    EXPECT_TRUE(At(f.e(), 50.0, 17.23));
 
-    // Surface: 50 s.
+    // On the surface, 50 s.
     Fixture g;
-    g.host.surf_offset = 0;
-    g.host.seconds = 0;
-    Feed(g.t, SurfacePos(kIcao, 51.47, 0.45, 0));
-    g.host.seconds = 51;
-    Feed(g.t, SurfacePos(kIcao, 51.47, 0.45, 1));
-    EXPECT_EQ(g.t.stats().positions, 0u);
-    g.host.seconds = 101;
-    Feed(g.t, SurfacePos(kIcao, 51.47, 0.451, 0));
+    at(g, 0, SurfacePos(kIcao, 51.47, 0.45, 0));
+    at(g, 51, SurfacePos(kIcao, 51.47, 0.45, 1));
+    EXPECT_EQ(g.e().Lat, 0.0);
+    at(g, 101, SurfacePos(kIcao, 51.47, 0.451, 0));
     EXPECT_TRUE(At(g.e(), 51.47, 0.451));
 }
