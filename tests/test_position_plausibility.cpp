@@ -94,8 +94,8 @@ bool At(const DbRecord& e, double lat, double lon, double tol = 1e-4) {
 
 TEST(Plausibility, StaleHalfBeforeTheFirstPair) {
     // The odd half was heard some way back along the track (a reception gap, or a record out
-    // of order): paired with the first even one it shifts a zone index, which the old rule
-    // stored as the first fix. Now that pair is refused and the first fresh pair places it.
+    // of order): paired with the first even one it shifts a zone index, and taken unchecked
+    // that pair would be the first fix, a zone off. It is refused; the first fresh pair counts.
     const struct { const char* where; double lat, lon, back_lat, back_lon; bool surface; double offset; } cases[] = {
         {"Sydney, south and east", -33.95, 151.18, 0.30, 0.0, false, 0},
         {"Buenos Aires, south and west", -34.82, -58.54, 0.0, 0.40, false, 0},

@@ -27,8 +27,8 @@ struct TrackerStats {
     uint64_t crc_rejected = 0;      // 28-digit DF17 with a remainder other than 0
     uint64_t positions = 0;         // positions stored
     uint64_t nl_mismatch = 0;
-    uint64_t rejected_decodes = 0;  // checked pairs a zone or more away, held for a second one
-    uint64_t refused_pairs = 0;     // pairs whose even and odd reports disagreed
+    uint64_t rejected_decodes = 0;  // checked pairs half a zone or more away, held for a second
+    uint64_t refused_pairs = 0;     // pairs whose reports disagreed or came in too far apart
     uint64_t malformed = 0;         // Squitter not 14/28 hex digits: ignored
 };
 
