@@ -6,6 +6,7 @@
 #include <string>
 
 #include "temp_path.h"
+#include "test_support.h"
 
 namespace {
 
@@ -45,9 +46,12 @@ TEST(ReplayCli, TraceOfAnIdentification) {
 }
 
 TEST(ReplayCli, CsvAndMissingFile) {
-    // The published even/odd pair, then a velocity message, with a missing file in between.
-    const std::string a = WriteLog("pair.log",
-                                   "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n");
+    // An odd report heard long before, the published even/odd pair, then a velocity message,
+    // with a missing file in between. The old odd half and the even one are refused as a pair.
+    const std::string stale = ternwick::test::AirbornePos(0x40621D, 52.0, 3.0, 1, 38000);
+    const std::string a = WriteLog("pair.log", "*" + stale +
+                                                   ";\r\n*8D40621D58C382D690C8AC2863A7;\r\n"
+                                                   "*8D40621D58C386435CC412692AD6;\r\n");
     const std::string b = WriteLog("vel.log", "garbage\x01\xff*8D485020994409940838175B284F;");
     const RunResult r = RunReplay("--airlines /dev/null --csv --stats " + a + " /nonexistent.log " + b);
     EXPECT_EQ(r.status, 2);
@@ -57,8 +61,9 @@ TEST(ReplayCli, CsvAndMissingFile) {
                          "485020,        ,,,-,0,159,0.000000,0.000000\n"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("messages evaluated: 3"), std::string::npos);
-    EXPECT_NE(r.out.find("positions decoded: 1"), std::string::npos);
+    EXPECT_NE(r.out.find("messages evaluated: 4"), std::string::npos);
+    EXPECT_NE(r.out.find("positions decoded: 1\n"), std::string::npos);
+    EXPECT_NE(r.out.find("even/odd pairs refused: 1\n"), std::string::npos);
 }
 
 TEST(ReplayCli, RefusedNumbersFoldersAndFailedOutput) {

@@ -84,8 +84,9 @@ inline CprReport EncodeCpr(double lat, double lon, int odd, bool surface) {
     return {yz & 0x1FFFF, xz & 0x1FFFF};
 }
 
-// ME of a position message: type code, 12-bit altitude field (airborne) or movement/track
-// bits (surface, left 0), format bit, 17-bit latitude and longitude.
+// ME of a position message: type code, 12-bit altitude field (airborne) or ME 9-20 (surface:
+// the low four bits of the movement code, track status and track), format bit, 17-bit
+// latitude and longitude.
 inline void PositionMe(uint8_t me[7], int tc, uint32_t ac12, int odd, CprReport r) {
     me[0] = uint8_t(tc << 3);
     me[1] = uint8_t(ac12 >> 4);
@@ -105,9 +106,11 @@ inline std::string AirbornePos(uint32_t icao, double lat, double lon, int odd, i
     return MakeEs(icao, me);
 }
 
-inline std::string SurfacePos(uint32_t icao, double lat, double lon, int odd) {
+// Surface position message; movement: the 7-bit ground speed code (ME 6-12), 0 = none.
+inline std::string SurfacePos(uint32_t icao, double lat, double lon, int odd, int movement = 0) {
     uint8_t me[7];
-    PositionMe(me, 7, 0, odd, EncodeCpr(lat, lon, odd, true));
+    PositionMe(me, 7, uint32_t(movement & 0x0F) << 8, odd, EncodeCpr(lat, lon, odd, true));
+    me[0] |= uint8_t(movement >> 4);
     return MakeEs(icao, me);
 }
 

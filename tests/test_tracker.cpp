@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "test_support.h"
 
 using namespace ternwick;
@@ -92,6 +94,13 @@ TEST(Tracker, VelocityFillsSpeed) {
     EXPECT_EQ(f.e("485020").Speed, 159);
     Feed(f.t, "8DA05F219B06B6AF189400CBC33F");  // true airspeed 375 kt (published example)
     EXPECT_EQ(f.e("A05F21").Speed, 375);
+    // One ME under each subtype: ME 15-24 holds 301, ME 26-35 holds 401. Ground speed from
+    // both (300 and 400 kt), airspeed from the second; the supersonic subtypes count 4 kt.
+    for (auto [subtype, knots] : {std::pair{1, 500}, {2, 2000}, {3, 400}, {4, 1600}}) {
+        const uint8_t me[7] = {uint8_t(19 << 3 | subtype), 0x01, 0x2D, 0x32, 0x20, 0x00, 0x00};
+        Feed(f.t, MakeEs(0xA05F21, me));
+        EXPECT_EQ(f.e("A05F21").Speed, knots) << "subtype " << subtype;
+    }
     const uint8_t gnss[7] = {21 << 3, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
     Feed(f.t, MakeEs(0x485020, gnss));  // GNSS position: only traced
     EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC21 Airborne Pos GNSS");
@@ -115,6 +124,35 @@ TEST(Tracker, AltitudeBothCodings) {
         EXPECT_EQ(ft, c.feet) << std::hex << c.ac12;
     }
     EXPECT_FALSE(AltitudeFromAc12(0, ft));  // no C bit: not an altitude
+    EXPECT_FALSE(AltitudeFromAc12(0xA80, ft));  // C1 C2 C4 all set: not an altitude either
+
+    // All 2048 Q = 0 codes against the pulse table built from the altitude side: 100-ft step n
+    // above -1200 ft lies in 500-ft band n / 5 (Gray coded in D2 D4 A1 A2 A4 B1 B2 B4) at C
+    // pattern n % 5, counted backwards in odd bands. The 768 codes no step makes are no altitude.
+    constexpr int kGrayBit[8] = {2, 0, 10, 8, 6, 5, 3, 1};  // field bits of D2 D4 A1 A2 A4 B1 B2 B4
+    constexpr uint32_t kC1 = 1u << 11, kC2 = 1u << 9, kC4 = 1u << 7;
+    constexpr uint32_t kCPattern[5] = {kC4, kC2 | kC4, kC2, kC1 | kC2, kC1};
+    std::map<uint32_t, int> legal;
+    for (int n = 0; n < 256 * 5; ++n) {
+        const int band = n / 5, gray = band ^ (band >> 1);
+        uint32_t code = kCPattern[band % 2 ? 4 - n % 5 : n % 5];
+        for (int b = 0; b < 8; ++b)
+            if (gray & (0x80 >> b)) code |= 1u << kGrayBit[b];
+        legal[code] = n * 100 - 1200;
+    }
+    ASSERT_EQ(legal.size(), 1280u);
+    int checked = 0;
+    for (uint32_t code = 0; code < 4096; ++code) {
+        if (code & 0x10) continue;  // Q = 1
+        ++checked;
+        int32_t got = 12345;
+        const auto it = legal.find(code);
+        ASSERT_EQ(AltitudeFromAc12(code, got), it != legal.end()) << std::hex << code;
+        if (it != legal.end()) {
+            ASSERT_EQ(got, it->second) << std::hex << code;
+        }
+    }
+    EXPECT_EQ(checked, 2048);
     // Through the evaluation: DF17, TC 11, Q = 0.
     Fixture f;
     Feed(f.t, RawPos(0x4CA1F3, 11, 0, 1000, 1000, 0b100000000010));

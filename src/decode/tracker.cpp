@@ -183,10 +183,11 @@ void Tracker::EvalVelocity(const uint8_t* me) {
     }
 }
 
-void Tracker::CountPosition(PosOutcome out) {
-    if (out == PosOutcome::Stored) ++stats_.positions;
-    else if (out == PosOutcome::NlMismatch) ++stats_.nl_mismatch;
-    else if (out == PosOutcome::Rejected) ++stats_.rejected_decodes;
+void Tracker::CountPosition(const PosResult& r) {
+    if (r.pair_refused) ++stats_.refused_pairs;
+    if (r.outcome == PosOutcome::Stored) ++stats_.positions;
+    else if (r.outcome == PosOutcome::NlMismatch) ++stats_.nl_mismatch;
+    else if (r.outcome == PosOutcome::Rejected) ++stats_.rejected_decodes;
 }
 
 }  // namespace ternwick
