@@ -20,13 +20,18 @@ struct DbRecord {
     int16_t LastHeard = 0;   // seconds within the hour, 0..3599
     std::string PosKind;     // "-" none yet, "A" airborne, "S" surface
     int32_t CprLon[2] = {0, 0};  // raw 17-bit reports, [0] even, [1] odd
-    int32_t CprLat[2] = {0, 0};  // CprLat == 0 means "no report of this format held"
+    int32_t CprLat[2] = {0, 0};   // (CprHeld below says which are held)
     int32_t Altitude = 0;    // feet
     int32_t Speed = 0;       // knots
-    double Lon = 0.0;        // degrees east, 0..360 airborne; 0 = no position
-    double Lat = 0.0;        // degrees north, negative south
+    double Lon = 0.0;        // degrees east, 0..360 airborne
+    double Lat = 0.0;        // degrees north, negative south (HasPos below: there is one)
     int16_t PlotX = 0;       // where last plotted on the current map; 0,0 = not yet
     int16_t PlotY = 0;
+
+    // Flags of their own, never raw values of 0: a raw CPR value of 0 is a real report (the
+    // equator, a pole, every even-zone boundary), and 0, 0 is a place too.
+    bool CprHeld[2] = {false, false};  // a report of this format is held
+    bool HasPos = false;               // Lat/Lon hold a decoded position
 
     // Position checks (cpr/position.cpp).
     int16_t CprHeard[2] = {0, 0};  // seconds within the hour each held report came in
@@ -66,7 +71,7 @@ public:
 
     // Entries in use among 0..500 (kept up to date, no scan).
     int InUse() const { return in_use_; }
-    // Entries in use that have a position (Lon != 0): a scan, for display only.
+    // Entries in use that have a position: a scan, for display only.
     int WithPosition() const;
 
 private:
