@@ -16,7 +16,9 @@ struct DbRecord {
     std::string Icao;        // 6 hex digits as received; empty = free entry
     std::string Flight;      // 8 characters once known
     std::string IataFlight;  // IATA code + flight number; empty = not yet worked out
-    std::string Airline;
+    // The airline's name as the directory holds it: a view, not a copy per entry (the
+    // directory is read once at start-up and outlives the table).
+    std::string_view Airline;
     int16_t LastHeard = 0;   // seconds within the hour, 0..3599
     std::string PosKind;     // "-" none yet, "A" airborne, "S" surface
     int32_t CprLon[2] = {0, 0};  // raw 17-bit reports, [0] even, [1] odd
