@@ -155,7 +155,6 @@ void NetworkSource::OnConnected() {
 
 void NetworkSource::OnReadyRead() {
     qint64 total = 0;
-    const InputFormat before = framing_.current();
     while (socket_) {
         const qint64 n = socket_->read(buffer_, sizeof buffer_);
         if (n <= 0) break;
@@ -165,15 +164,15 @@ void NetworkSource::OnReadyRead() {
     }
     // stop() may have run from inside the evaluation.
     if (total == 0 || state_ != State::Connected) return;
+    silence_timer_.start(silence_ms_);
+    quiet_timer_.start();
+    SetReceiving(true);
     if (!data_on_connection_) {
         // A connection that delivers is healthy: the next failure starts the delays afresh.
         data_on_connection_ = true;
         backoff_.Reset();
+        emit formatDetected(framing_.current());
     }
-    silence_timer_.start(silence_ms_);
-    quiet_timer_.start();
-    if (before == InputFormat::Auto && framing_.current() != InputFormat::Auto) emit formatDetected(framing_.current());
-    SetReceiving(true);
     emit bytesArrived(total);
 }
 

@@ -103,7 +103,8 @@ signals:
     // True at the first bytes after a quiet spell, false after kQuietMs without any (and
     // when the connection goes).
     void receivingChanged(bool receiving);
-    // The stream format of a new connection is known (Avr or Beast).
+    // The first bytes of a connection arrived, read as `format` (Avr or Beast: the fixed
+    // format, or what the first byte told).
     void formatDetected(ternwick::InputFormat format);
     // A fault, naming host:port and the reason: a bad host:port text, a host that does not
     // resolve, a refused, closed or silent connection. Retrying goes on by itself.
