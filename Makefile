@@ -60,7 +60,8 @@ soak: build
 # Every fuzz target for FUZZ_SECONDS each (default 60), starting from its seeds in
 # fuzz/seeds/<target>; what it finds new is kept in $(BUILD)-fuzz/corpus/<target>.
 FUZZ_SECONDS ?= 60
-FUZZERS := fuzz_replay fuzz_data_files fuzz_squitter fuzz_outputs fuzz_numbers fuzz_catalogue_draw
+FUZZERS := fuzz_replay fuzz_data_files fuzz_squitter fuzz_outputs fuzz_numbers fuzz_catalogue_draw \
+           fuzz_avr fuzz_beast
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DTERNWICK_FUZZ=ON -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF
 	cmake --build $(BUILD)-fuzz --target $(FUZZERS)
