@@ -51,6 +51,7 @@ bench: build
 	$(BUILD)/bench/ternwick-bench
 	BUILD=$(BUILD) bench/replay_throughput.sh
 	BUILD=$(BUILD) bench/window_throughput.sh
+	BUILD=$(BUILD) bench/network_throughput.sh
 
 # Ten million hostile messages: peak memory and speed (SOAK_MESSAGES to change the count).
 SOAK_MESSAGES ?= 10000000
