@@ -1,50 +1,75 @@
 #include "avr_framing.h"
 
+#include <array>
 #include <string_view>
-
-#include "common/hex_digit.h"
 
 namespace ternwick {
 
+namespace {
+
+// What a byte is to the framing, looked up once per byte: a hex digit as its upper-case
+// form, or one of the kinds below (none of them a hex digit).
+enum Kind : char { kOther = 0, kBlank = 1, kEnd = 2, kBare = 3, kStamped = 4, kStampedSignal = 5 };
+
+constexpr std::array<char, 256> kKinds = [] {
+    std::array<char, 256> k{};
+    for (char c = '0'; c <= '9'; ++c) k[static_cast<uint8_t>(c)] = c;
+    for (char c = 'A'; c <= 'F'; ++c) {
+        k[static_cast<uint8_t>(c)] = c;
+        k[static_cast<uint8_t>(c - 'A' + 'a')] = c;
+    }
+    for (char c : {'\r', '\n', ' ', '\t'}) k[static_cast<uint8_t>(c)] = kBlank;
+    k[';'] = kEnd;
+    k['*'] = k[':'] = kBare;
+    k['@'] = k['%'] = kStamped;
+    k['<'] = kStampedSignal;
+    return k;
+}();
+
+}  // namespace
+
 void AvrFraming::Feed(std::span<const uint8_t> bytes) {
     for (const uint8_t c : bytes) {
-        switch (c) {
-        case '*':
-        case ':':
-            prefix_ = 0;
+        const char kind = kKinds[c];
+        if (kind > kStampedSignal) {  // a hex digit
+            if (!in_record_) {
+                ++counts_.skipped_bytes;
+                continue;
+            }
+            // Past the longest record nothing valid can follow before the next start
+            // marker, so only "too long" is remembered and memory stays bounded.
+            if (len_ < kMaxDigits) digits_[len_] = kind;
+            if (len_ <= kMaxDigits) ++len_;
+            continue;
+        }
+        switch (kind) {
+        case kBare:
+        case kStamped:
+        case kStampedSignal:
+            // A start marker: a record still open lost its ";".
+            if (in_record_) ++counts_.bad;
+            in_record_ = true;
+            prefix_ = kind == kBare ? 0 : kind == kStamped ? 12 : 14;
+            len_ = 0;
             break;
-        case '@':
-        case '%':
-            prefix_ = 12;
-            break;
-        case '<':
-            prefix_ = 14;
-            break;
-        case ';':
+        case kEnd:
             if (in_record_) EndRecord();
             else ++counts_.skipped_bytes;
             in_record_ = false;
-            continue;
-        default:
-            if (!in_record_) {
-                // Line ends and blanks between records are part of the format, not noise.
-                if (c != '\r' && c != '\n' && c != ' ' && c != '\t') ++counts_.skipped_bytes;
-            } else if (HexDigitValue(static_cast<char>(c)) >= 0) {
-                // Past the longest record nothing valid can follow before the next start
-                // marker, so only "too long" is remembered and memory stays bounded.
-                if (len_ < kMaxDigits) digits_[len_] = static_cast<char>(c >= 'a' ? c - ('a' - 'A') : c);
-                if (len_ <= kMaxDigits) ++len_;
-            } else {
+            break;
+        case kBlank:
+            // Line ends and blanks between records are part of the format, not noise.
+            if (in_record_) {
                 ++counts_.bad;
                 in_record_ = false;
-                ++counts_.skipped_bytes;
             }
-            continue;
+            break;
+        default:
+            if (in_record_) ++counts_.bad;
+            in_record_ = false;
+            ++counts_.skipped_bytes;
+            break;
         }
-        // A start marker: a record still open lost its ";".
-        if (in_record_) ++counts_.bad;
-        in_record_ = true;
-        len_ = 0;
     }
 }
 
