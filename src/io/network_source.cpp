@@ -69,7 +69,9 @@ QString SecondsText(int ms) { return QString::number(ms / 1000.0); }
 }  // namespace
 
 NetworkSource::NetworkSource(BytePump& pump, QObject* parent)
-    : QObject(parent), framing_(InputFormat::Auto, [&pump](std::string_view digits) { pump.EvalMessage(digits); }) {
+    : QObject(parent),
+      framing_(InputFormat::Auto, [&pump](std::string_view digits) { pump.EvalMessage(digits); }),
+      buffer_(std::make_unique<char[]>(kReadBytes)) {
     retry_timer_.setSingleShot(true);
     silence_timer_.setSingleShot(true);
     quiet_timer_.setSingleShot(true);
@@ -156,11 +158,11 @@ void NetworkSource::OnConnected() {
 void NetworkSource::OnReadyRead() {
     qint64 total = 0;
     while (socket_) {
-        const qint64 n = socket_->read(buffer_, sizeof buffer_);
+        const qint64 n = socket_->read(buffer_.get(), kReadBytes);
         if (n <= 0) break;
         total += n;
         counters_.bytes += static_cast<uint64_t>(n);
-        framing_.Feed({reinterpret_cast<const uint8_t*>(buffer_), static_cast<size_t>(n)});
+        framing_.Feed({reinterpret_cast<const uint8_t*>(buffer_.get()), static_cast<size_t>(n)});
     }
     // stop() may have run from inside the evaluation.
     if (total == 0 || state_ != State::Connected) return;

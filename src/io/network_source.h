@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "decode/byte_pump.h"
@@ -62,6 +63,7 @@ public:
     static constexpr int kMaxRetryMs = 30000;
     // Without bytes for this long a connected source is "silent" (the red indicator).
     static constexpr int kQuietMs = 2000;
+    static constexpr qint64 kReadBytes = 1 << 16;
 
     explicit NetworkSource(BytePump& pump, QObject* parent = nullptr);
     ~NetworkSource() override;
@@ -134,7 +136,7 @@ private:
     bool data_on_connection_ = false;
     bool receiving_ = false;
     NetworkCounters counters_;
-    char buffer_[1 << 16];
+    std::unique_ptr<char[]> buffer_;  // one read's bytes on their way to the framing
 };
 
 }  // namespace ternwick
