@@ -84,9 +84,10 @@ TEST(NetworkSource, AvrFromAReceiverThatRestarts) {
     FakeReceiver rx;
     Decoder d;
     NetworkSource source(d.pump);
-    source.setRetryDelays(100, 400);
+    source.SetRetryDelays(100, 400);
     Watch w(source);
-    ASSERT_TRUE(source.start(Q(rx.Target())));
+    QString error;
+    ASSERT_TRUE(source.Start(Q(rx.Target()), error));
     ASSERT_TRUE(WaitFor([&] { return source.state() == NetworkSource::State::Connected && rx.Connections() == 1; }));
 
     // Every record form, a Mode A/C reply, noise, and a record cut across two reads.
@@ -95,7 +96,7 @@ TEST(NetworkSource, AvrFromAReceiverThatRestarts) {
     ASSERT_TRUE(WaitFor([&] { return d.evaluated.size() == 4; }));
     rx.Send("5020994409940838175B284F;\n");
     ASSERT_TRUE(WaitFor([&] { return d.evaluated.size() == 5; }));
-    EXPECT_EQ(source.currentFormat(), InputFormat::Avr);
+    EXPECT_EQ(source.CurrentFormat(), InputFormat::Avr);
 
     // The receiver goes away in the middle of a record and comes back on the same port.
     rx.Send("*8D40621D58C386");
@@ -123,7 +124,7 @@ TEST(NetworkSource, AvrFromAReceiverThatRestarts) {
     EXPECT_EQ(w.states.back(), std::make_pair(NetworkSource::State::Connected, 0));
     EXPECT_NE(std::find(w.states.begin(), w.states.end(), std::make_pair(NetworkSource::State::Retrying, 1)),
               w.states.end());
-    source.stop();
+    source.Stop();
     EXPECT_EQ(source.state(), NetworkSource::State::Stopped);
 }
 
@@ -150,7 +151,8 @@ TEST(NetworkSource, BeastTrafficGivesTheTableOfAFileReplay) {
     NetworkSource source(d.pump);
     std::vector<InputFormat> detected;
     QObject::connect(&source, &NetworkSource::formatDetected, [&](InputFormat f) { detected.push_back(f); });
-    ASSERT_TRUE(source.start(Q(rx.Target())));
+    QString error;
+    ASSERT_TRUE(source.Start(Q(rx.Target()), error));
     ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 1; }));
     // Reads that end in the middle of frames and of doubled 0x1A pairs.
     for (size_t at = 0; at < stream.size(); at += 97) {
@@ -179,10 +181,11 @@ TEST(NetworkSource, SilentLinkIsDroppedAndTriedAgain) {
     FakeReceiver rx;
     Decoder d;
     NetworkSource source(d.pump);
-    source.setSilenceTimeout(300);
-    source.setRetryDelays(50, 50);
+    source.SetSilenceTimeout(300);
+    source.SetRetryDelays(50, 50);
     Watch w(source);
-    ASSERT_TRUE(source.start(Q(rx.Target())));
+    QString error;
+    ASSERT_TRUE(source.Start(Q(rx.Target()), error));
     ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 1; }));
     rx.Send("*0000;\n");  // one keep-alive, then nothing
     ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 2; }));
@@ -190,15 +193,17 @@ TEST(NetworkSource, SilentLinkIsDroppedAndTriedAgain) {
     EXPECT_EQ(source.counters().drops, 1u);
     EXPECT_EQ(source.counters().avr.keepalive, 1u);
     EXPECT_EQ(w.receiving, (std::vector<bool>{true, false}));
-    source.stop();
+    source.Stop();
 }
 
 TEST(NetworkSource, ConnectionsThatCannotBeMade) {
     Decoder d;
     NetworkSource source(d.pump);
     Watch w(source);
-    EXPECT_FALSE(source.start("127.0.0.1:70000"));
-    EXPECT_EQ(w.errors, std::vector<QString>{"Network source 127.0.0.1:70000: port 70000 is out of range (1 to 65535)"});
+    QString error;
+    EXPECT_FALSE(source.Start("127.0.0.1:70000", error));
+    EXPECT_EQ(error, "Network source 127.0.0.1:70000: port 70000 is out of range (1 to 65535)");
+    EXPECT_TRUE(w.errors.empty());
     EXPECT_EQ(source.state(), NetworkSource::State::Stopped);
 
     quint16 closed = 0;
@@ -207,16 +212,16 @@ TEST(NetworkSource, ConnectionsThatCannotBeMade) {
         closed = gone.Port();
     }
     const QString target = QStringLiteral("127.0.0.1:%1").arg(closed);
-    ASSERT_TRUE(source.start(target));
+    ASSERT_TRUE(source.Start(target, error));
     ASSERT_TRUE(WaitFor([&] { return source.state() == NetworkSource::State::Retrying; }));
     EXPECT_EQ(w.errors.back(), target + ": connection refused");
-    EXPECT_EQ(source.retrySeconds(), 1);
-    EXPECT_FALSE(source.everConnected());
+    EXPECT_EQ(source.RetrySeconds(), 1);
+    EXPECT_FALSE(source.EverConnected());
 
     // Qt refuses a name with an empty label before any lookup: nothing leaves the machine.
-    ASSERT_TRUE(source.start("bad..name:30005"));
+    ASSERT_TRUE(source.Start("bad..name:30005", error));
     ASSERT_TRUE(WaitFor([&] { return source.state() == NetworkSource::State::Retrying; }));
     EXPECT_EQ(w.errors.back(), "bad..name:30005: host not found");
-    source.stop();
+    source.Stop();
     EXPECT_EQ(w.states.back(), std::make_pair(NetworkSource::State::Stopped, 0));
 }

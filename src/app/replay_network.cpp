@@ -59,7 +59,7 @@ NetworkOutcome RunNetworkSource(BytePump& pump, const NetworkRun& run) {
     using Clock = std::chrono::steady_clock;
     NetworkOutcome outcome;
     NetworkSource source(pump);
-    source.setFormat(run.format);
+    source.SetFormat(run.format);
     const QString target = QString::fromStdString(run.host_port);
 
     std::optional<Clock::time_point> first_connect;
@@ -86,7 +86,11 @@ NetworkOutcome RunNetworkSource(BytePump& pump, const NetworkRun& run) {
         if (run.after_chunk) run.after_chunk();
     });
 
-    if (!source.start(target)) return outcome;
+    QString error;
+    if (!source.Start(target, error)) {
+        Tell(error);
+        return outcome;
+    }
 
     InterruptWatch interrupts;
     QTimer deadline;
@@ -97,9 +101,9 @@ NetworkOutcome RunNetworkSource(BytePump& pump, const NetworkRun& run) {
         deadline.start(left > 0 ? static_cast<int>(left * 1000.0 + 0.5) : 0);
     }
     QCoreApplication::exec();
-    source.stop();
+    source.Stop();
 
-    outcome.connected = source.everConnected();
+    outcome.connected = source.EverConnected();
     outcome.counters = source.counters();
     if (first_connect && last_bytes > *first_connect)
         outcome.seconds = std::chrono::duration<double>(last_bytes - *first_connect).count();

@@ -87,14 +87,10 @@ NetworkSource::NetworkSource(BytePump& pump, QObject* parent)
 
 NetworkSource::~NetworkSource() { DropSocket(); }
 
-bool NetworkSource::start(const QString& host_port) {
-    stop();
-    QString error;
+bool NetworkSource::Start(const QString& host_port, QString& error) {
+    Stop();
     const std::optional<HostPort> target = ParseHostPort(host_port, error);
-    if (!target) {
-        emit errorOccurred(error);
-        return false;
-    }
+    if (!target) return false;
     target_ = *target;
     host_port_ = host_port.trimmed();
     ever_connected_ = false;
@@ -103,7 +99,7 @@ bool NetworkSource::start(const QString& host_port) {
     return true;
 }
 
-void NetworkSource::stop() {
+void NetworkSource::Stop() {
     if (state_ == State::Stopped) return;
     retry_timer_.stop();
     silence_timer_.stop();
@@ -164,7 +160,7 @@ void NetworkSource::OnReadyRead() {
         counters_.bytes += static_cast<uint64_t>(n);
         framing_.Feed({reinterpret_cast<const uint8_t*>(buffer_.get()), static_cast<size_t>(n)});
     }
-    // stop() may have run from inside the evaluation.
+    // Stop() may have run from inside the evaluation.
     if (total == 0 || state_ != State::Connected) return;
     silence_timer_.start(silence_ms_);
     quiet_timer_.start();
@@ -187,7 +183,7 @@ void NetworkSource::ConnectionLost(const QString& reason) {
     framing_.Restart();
     SetReceiving(false);
     emit errorOccurred(QStringLiteral("%1: %2").arg(host_port_, reason));
-    // stop() may have been called by a receiver of errorOccurred.
+    // Stop() may have been called by a receiver of errorOccurred.
     if (state_ == State::Stopped) return;
     const int delay = backoff_.Next();
     retry_timer_.start(delay);

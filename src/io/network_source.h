@@ -45,9 +45,9 @@ struct NetworkCounters {
     FramingCounts avr, beast;
 };
 
-// Use: connect the signals, then start("host:port"); stop() ends it. Name lookup and
+// Use: connect the signals, then Start("host:port"); Stop() ends it. Name lookup and
 // connecting never block. A failed or lost connection is tried again after 1 s, then 2,
-// 4... up to 30 s, until stop(); a connection silent for 60 s counts as lost (a receiver
+// 4... up to 30 s, until Stop(); a connection silent for 60 s counts as lost (a receiver
 // unplugged or rebooted leaves a half-open link behind). Every complete Mode S message
 // goes to BytePump::EvalMessage as it arrives, so the table, list, map and reports behave
 // as with the serial receiver.
@@ -68,32 +68,33 @@ public:
     explicit NetworkSource(BytePump& pump, QObject* parent = nullptr);
     ~NetworkSource() override;
 
-    // Starts connecting to "host:port" (stopping first if running). False, with
-    // errorOccurred() emitted and the state left Stopped, when the text is not host:port.
-    bool start(const QString& host_port);
+    // Starts connecting to "host:port" (stopping first if running). False, with `error`
+    // naming the text and what is wrong and the state left Stopped, when it is not
+    // host:port with a port of 1..65535; faults after that come through errorOccurred().
+    bool Start(const QString& host_port, QString& error);
     // Closes the connection and stops retrying; a frame in progress is dropped.
-    void stop();
+    void Stop();
 
     // AVR, Beast or told apart by the first byte of each connection (the default);
     // takes effect at the next connection.
-    void setFormat(InputFormat format) { framing_.SetFormat(format); }
+    void SetFormat(InputFormat format) { framing_.SetFormat(format); }
     InputFormat format() const { return framing_.format(); }
     // The format of the current connection's stream: Auto until its first byte.
-    InputFormat currentFormat() const { return framing_.current(); }
+    InputFormat CurrentFormat() const { return framing_.current(); }
     // For tests and special links; the defaults are the constants above.
-    void setSilenceTimeout(int ms) { silence_ms_ = ms; }
-    void setRetryDelays(int first_ms, int max_ms) { backoff_ = RetryBackoff(first_ms, max_ms); }
+    void SetSilenceTimeout(int ms) { silence_ms_ = ms; }
+    void SetRetryDelays(int first_ms, int max_ms) { backoff_ = RetryBackoff(first_ms, max_ms); }
 
     State state() const { return state_; }
-    bool isRunning() const { return state_ != State::Stopped; }
+    bool IsRunning() const { return state_ != State::Stopped; }
     // Seconds until the next attempt while Retrying, else 0.
-    int retrySeconds() const { return retry_seconds_; }
-    // "host:port" as given to start().
-    QString hostPort() const { return host_port_; }
-    // True once any connection has been made since start().
-    bool everConnected() const { return ever_connected_; }
+    int RetrySeconds() const { return retry_seconds_; }
+    // "host:port" as given to Start().
+    QString Target() const { return host_port_; }
+    // True once any connection has been made since Start().
+    bool EverConnected() const { return ever_connected_; }
     // True while bytes keep arriving (less than kQuietMs apart).
-    bool isReceiving() const { return receiving_; }
+    bool IsReceiving() const { return receiving_; }
     NetworkCounters counters() const;
 
 signals:
@@ -108,8 +109,8 @@ signals:
     // The first bytes of a connection arrived, read as `format` (Avr or Beast: the fixed
     // format, or what the first byte told).
     void formatDetected(ternwick::InputFormat format);
-    // A fault, naming host:port and the reason: a bad host:port text, a host that does not
-    // resolve, a refused, closed or silent connection. Retrying goes on by itself.
+    // A fault, naming host:port and the reason: a host that does not resolve, a refused,
+    // closed or silent connection. Retrying goes on by itself.
     void errorOccurred(const QString& message);
 
 private:
