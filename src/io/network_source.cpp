@@ -109,6 +109,11 @@ void NetworkSource::Stop() {
     SetState(State::Stopped);
 }
 
+int NetworkSource::RetrySecondsLeft() const {
+    if (state_ != State::Retrying) return 0;
+    return (std::max(0, retry_timer_.remainingTime()) + 999) / 1000;
+}
+
 NetworkCounters NetworkSource::counters() const {
     NetworkCounters c = counters_;
     c.avr = framing_.avr();

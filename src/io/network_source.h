@@ -87,8 +87,10 @@ public:
 
     State state() const { return state_; }
     bool IsRunning() const { return state_ != State::Stopped; }
-    // Seconds until the next attempt while Retrying, else 0.
+    // The wait before the next attempt as it began (what stateChanged carried), and what
+    // is left of it now (for a countdown), in whole seconds rounded up; 0 unless Retrying.
     int RetrySeconds() const { return retry_seconds_; }
+    int RetrySecondsLeft() const;
     // "host:port" as given to Start().
     QString Target() const { return host_port_; }
     // True once any connection has been made since Start().
