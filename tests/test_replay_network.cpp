@@ -141,13 +141,4 @@ TEST(ReplayNetwork, RecordedBeastFiles) {
         EXPECT_TRUE(Has(r.out, kCsv)) << r.out;
         EXPECT_TRUE(Has(r.out, "Beast binary frames: 8 (messages 4)\n")) << r.out;
     }
-    // A text file that does not begin with 0x1A keeps the recorded-file rules: lower-case
-    // digits are not collected, "!" starts a message. Told AVR, it is read as a receiver's.
-    const QString text = WriteFile("mixed.log", "!8D4CA2B120513531CB38206CB0D3;\n*8d485020994409940838175b284f;\n");
-    Result r = Replay({"--stats", text});
-    EXPECT_TRUE(Has(r.out, "messages evaluated: 1\n")) << r.out;
-    EXPECT_FALSE(Has(r.out, "frames")) << r.out;
-    r = Replay({"--format", "avr", "--csv", text});
-    EXPECT_TRUE(Has(r.out, "lon\n485020,")) << r.out;
-    EXPECT_FALSE(Has(r.out, "4CA2B1")) << r.out;
 }
