@@ -100,7 +100,7 @@ TEST_F(WindowTest, ReplayPausedAndResumedEqualsTheHeadlessReplay) {
     QAbstractButton* pause = InGroup("File Data Source:", "||");
     ASSERT_TRUE(pause->isEnabled());
     EXPECT_FALSE(InGroup("File Data Source:", "Go")->isEnabled());
-    ASSERT_TRUE(WaitFor([&] { return w->replay().Position() > 0; }));
+    ASSERT_TRUE(Until([&] { return w->replay().Position() > 0; }));
     pause->click();
     EXPECT_EQ(pause->text(), ">");
     const qint64 held_at = w->replay().Position();
@@ -109,7 +109,7 @@ TEST_F(WindowTest, ReplayPausedAndResumedEqualsTheHeadlessReplay) {
     EXPECT_EQ(w->replay().Position(), held_at);
     EXPECT_EQ(session.pump().evaluated(), evaluated);
     Button(w.get(), ">")->click();
-    ASSERT_TRUE(WaitFor([&] { return !w->replay().IsActive(); }));
+    ASSERT_TRUE(Until([&] { return !w->replay().IsActive(); }));
     EXPECT_TRUE(InGroup("File Data Source:", "Go")->isEnabled());
     EXPECT_FALSE(pause->isEnabled());
 
@@ -125,7 +125,7 @@ TEST_F(WindowTest, ReplayPausedAndResumedEqualsTheHeadlessReplay) {
     EXPECT_EQ(FlightTableCsv(session.Db()), FlightTableCsv(headless.Db()));
 
     // What a person sees: the counts, the list with airline names, marks on the map.
-    ASSERT_TRUE(WaitFor([&] { return Text("Live flight list").contains("Cebu Pacific"); }));
+    ASSERT_TRUE(Until([&] { return Text("Live flight list").contains("Cebu Pacific"); }));
     EXPECT_TRUE(Text("Flight counts").startsWith("Flights in range: 36\n"));
     EXPECT_TRUE(Text("Last message").contains("DF"));
     EXPECT_GT(session.view().Surface().Revision(), 1000u);
@@ -140,7 +140,7 @@ TEST_F(WindowTest, ReceiverOnAPseudoTerminal) {
     EXPECT_FALSE(InGroup("File Data Source:", "Open File")->isEnabled());
     EXPECT_FALSE(InGroup("File Data Source:", "Go")->isEnabled());
     auto evaluated = [&] { return session.pump().evaluated(); };
-    auto expect = [&](uint64_t n) { EXPECT_TRUE(WaitFor([&] { return evaluated() >= n; })) << n; };
+    auto expect = [&](uint64_t n) { EXPECT_TRUE(Until([&] { return evaluated() >= n; })) << n; };
 
     receiver.Write("*" + kIdent + ";\r\n");
     expect(1);
@@ -154,7 +154,7 @@ TEST_F(WindowTest, ReceiverOnAPseudoTerminal) {
     expect(5);
     QTest::qWait(100);
     EXPECT_EQ(evaluated(), 5u);
-    ASSERT_TRUE(WaitFor([&] { return Text("Last message").startsWith(QString::fromStdString(kIdent)); }));
+    ASSERT_TRUE(Until([&] { return Text("Last message").startsWith(QString::fromStdString(kIdent)); }));
     EXPECT_EQ(session.Db()(0).Flight, "TST123  ");
 
     start->click();
@@ -178,7 +178,7 @@ TEST_F(WindowTest, ReceiverOnAPseudoTerminal) {
     expect(6);
     close(pulled.master);
     pulled.master = -1;
-    ASSERT_TRUE(WaitFor([&] { return start->text() == "Start COM:"; }));
+    ASSERT_TRUE(Until([&] { return start->text() == "Start COM:"; }));
     EXPECT_TRUE(TakeMessage(w.get()).contains(QString::fromUtf8(pulled.name).section('/', -1)));
     EXPECT_EQ(evaluated(), 6u);
 }
@@ -187,7 +187,7 @@ TEST_F(WindowTest, ReceiverHoldsAReplayAndClosingEndsBoth) {
     Pty receiver;
     w->replay().SetSliceMilliseconds(0);
     w->ReplayFile(QString::fromStdString(kDemo));
-    ASSERT_TRUE(WaitFor([&] { return w->replay().Position() > 0; }));
+    ASSERT_TRUE(Until([&] { return w->replay().Position() > 0; }));
     Named<QLineEdit>(w.get(), "Receiver port")->setText(receiver.name);
     InGroup("Serial Data Source:", "Start COM:")->click();
     const qint64 held_at = w->replay().Position();
@@ -234,7 +234,7 @@ TEST_F(WindowTest, AFileThatVanishedIsNamed) {
     const std::string log = TempPath("window_vanished.log");
     std::ofstream(log) << "*" << kIdent << ";\r\n";
     w->ReplayFile(QString::fromStdString(log));
-    ASSERT_TRUE(WaitFor([&] { return !w->replay().IsActive(); }));
+    ASSERT_TRUE(Until([&] { return !w->replay().IsActive(); }));
     std::filesystem::remove(log);
     QAbstractButton* go = InGroup("File Data Source:", "Go");
     ASSERT_TRUE(go->isEnabled());

@@ -61,7 +61,7 @@ inline QAbstractButton* Button(QWidget* root, const QString& name) { return Name
 
 // Spins the event loop until `done` or a generous deadline (a failure, never a timing test).
 template <typename F>
-bool WaitFor(F done, int ms = 20000) {
+bool Until(F done, int ms = 20000) {
     return QTest::qWaitFor(done, ms);
 }
 
@@ -91,7 +91,7 @@ struct Pty {
     std::string Read(size_t want) const {
         std::string got;
         char buf[4096];
-        WaitFor([&] {
+        Until([&] {
             for (pollfd p{master, POLLIN, 0}; poll(&p, 1, 0) > 0;) {
                 const ssize_t n = read(master, buf, sizeof buf);
                 if (n <= 0) break;

@@ -18,6 +18,8 @@
 
 #include "gui/map_widget.h"
 #include "io/file_replay.h"
+#include "io/network_source.h"
+#include "io/recorded_input.h"
 #include "io/serial_receiver.h"
 #include "session/session.h"
 
@@ -64,6 +66,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), ses
     setAccessibleName(QStringLiteral("Ternwick"));
     replay_ = new FileReplay(session_.pump(), this);
     receiver_ = new SerialReceiver(session_.pump(), SortedPortNames, this);
+    network_ = new NetworkSource(session_.pump(), this);
     BuildControls();
     Connect();
 
@@ -77,6 +80,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), ses
     session_.SetPlotAir(PlotAir->isChecked());
     session_.SetPlotSurf(PlotSurf->isChecked());
     ListSettingsChanged();
+    ShowNetworkState();
     Refresh();
 }
 
@@ -136,6 +140,26 @@ QWidget* MainWindow::BuildControlColumn() {
     serial->addWidget(Text3);
     serial->addWidget(Blink);
     v->addWidget(Frame1);
+
+    NetFrame = new QGroupBox(QStringLiteral("Network Data Source:"), column);
+    auto* net = new QGridLayout(NetFrame);
+    NetHost = Box(QStringLiteral("localhost:30005"), QStringLiteral("Network source"),
+                  QStringLiteral("host:port of a receiver's network output: dump1090 or readsb give AVR text on "
+                                 "port 30002 and Beast binary on 30005"),
+                  170, NetFrame);
+    ConnectNet = Button(QStringLiteral("Connect"), QStringLiteral("Connect to the receiver, or disconnect"), NetFrame);
+    NetBlink = new QLabel(NetFrame);
+    NetBlink->setFixedSize(20, 20);
+    NetBlink->setAutoFillBackground(true);
+    NetBlink->setAccessibleName(QStringLiteral("Network indicator"));
+    NetState = new QLabel(NetFrame);
+    NetState->setAccessibleName(QStringLiteral("Network state"));
+    net->addWidget(NetHost, 0, 0, 1, 3);
+    net->addWidget(ConnectNet, 1, 0);
+    net->addWidget(NetBlink, 1, 1);
+    net->addWidget(NetState, 1, 2);
+    net->setColumnStretch(2, 1);
+    v->addWidget(NetFrame);
 
     FileOpt = new QGroupBox(QStringLiteral("File Data Source:"), column);
     auto* file = new QGridLayout(FileOpt);
@@ -241,6 +265,13 @@ void MainWindow::Connect() {
     connect(DbExpire, &QLineEdit::textChanged, this, &MainWindow::ListSettingsChanged);
     connect(&refresh_, &QTimer::timeout, this, &MainWindow::Refresh);
     connect(receiver_, &SerialReceiver::failed, this, &MainWindow::ReceiverFailed);
+    connect(ConnectNet, &QPushButton::clicked, this, &MainWindow::ConnectNet_Click);
+    connect(network_, &NetworkSource::stateChanged, this, [this] { ShowNetworkState(); });
+    connect(network_, &NetworkSource::receivingChanged, this, [this] { ShowNetworkState(); });
+    connect(network_, &NetworkSource::errorOccurred, this, [this](const QString& message) {
+        net_error_ = message;  // shown beside the indicator; retrying goes on by itself
+        ShowNetworkState();
+    });
     connect(replay_, &FileReplay::finished, this, [this] { ReplayEnded({}); });
     connect(replay_, &FileReplay::failed, this, &MainWindow::ReplayEnded);
     // While "Live List" is ticked a replay makes the list's expiry pass before every message
@@ -260,6 +291,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // Shut-down: the replay ends, both ports close; nothing is saved.
     replay_->Stop();
     receiver_->Stop();
+    network_->Stop();
     Timer1.stop();
     refresh_.stop();
     session_.Shutdown();

@@ -7,6 +7,8 @@
 
 #include <QTimer>
 
+#include <memory>
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -20,6 +22,8 @@ namespace ternwick {
 
 class FileReplay;
 class MapWidget;
+class NetworkSource;
+class RecordedInput;
 class SerialReceiver;
 class Session;
 
@@ -37,6 +41,7 @@ public:
 
     FileReplay& replay() { return *replay_; }
     SerialReceiver& receiver() { return *receiver_; }
+    NetworkSource& network() { return *network_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -59,7 +64,14 @@ private:
     void ClearMap_Click();
     void ReceiverFailed(const QString& message);
     void StopReception();
-    void SetBlink(const QColor& colour, const QString& state);
+    void ConnectNet_Click();
+    void StopNetwork();
+    void ShowNetworkState();
+    // A live source (receiver or network) holds the replay and locks the file buttons;
+    // when the last one stops, the replay continues and the buttons come back.
+    void LiveSourcesChanged();
+    static void SetIndicator(QLabel* indicator, const QColor& colour, const QString& state);
+    void SetBlink(const QColor& colour, const QString& state) { SetIndicator(Blink, colour, state); }
     void ListSettingsChanged();
     void ShowAprsCaption();
     // Screen-rate refresh: the map, the list and the text boxes, each only when changed.
@@ -68,12 +80,20 @@ private:
     Session& session_;
     FileReplay* replay_ = nullptr;
     SerialReceiver* receiver_ = nullptr;
+    NetworkSource* network_ = nullptr;
+    std::unique_ptr<RecordedInput> recorded_;  // the replay's framing: text rules, or Beast
 
     QPushButton* ClearMap = nullptr;
     QGroupBox* Frame1 = nullptr;
     QPushButton* StartStopCom = nullptr;
     QLineEdit* Text3 = nullptr;
     QLabel* Blink = nullptr;
+    QGroupBox* NetFrame = nullptr;
+    QLineEdit* NetHost = nullptr;
+    QPushButton* ConnectNet = nullptr;
+    QLabel* NetBlink = nullptr;
+    QLabel* NetState = nullptr;
+    QString net_error_;
     QGroupBox* FileOpt = nullptr;
     QRadioButton* FileOption[3] = {};
     QPushButton* GoCmd = nullptr;

@@ -15,6 +15,8 @@
 #include "gui/main_window.h"
 #include "gui/map_widget.h"
 #include "io/file_replay.h"
+#include "io/network_source.h"
+#include "io/recorded_input.h"
 #include "io/serial_receiver.h"
 #include "session/session.h"
 
@@ -50,12 +52,21 @@ void MainWindow::ShowMessage(const QString& text, bool error) {
     box->open();  // no nested event loop: a running replay or reception goes on
 }
 
-void MainWindow::SetBlink(const QColor& colour, const QString& state) {
-    QPalette p = Blink->palette();
+void MainWindow::SetIndicator(QLabel* indicator, const QColor& colour, const QString& state) {
+    QPalette p = indicator->palette();
     p.setColor(QPalette::Window, colour);
-    Blink->setPalette(p);
-    Blink->setAccessibleDescription(state);
-    Blink->setToolTip(QStringLiteral("Receiver: ") + state);
+    indicator->setPalette(p);
+    indicator->setAccessibleDescription(state);
+    indicator->setToolTip(state);
+}
+
+void MainWindow::LiveSourcesChanged() {
+    const bool live = receiver_->IsRunning() || network_->IsRunning();
+    OpenFileCmd->setEnabled(!live);
+    // "Go" only when a replay has been started before, and not while one is still under way
+    // (it continues now): two replays at once would mix their files.
+    GoCmd->setEnabled(!live && file_started_ && !replay_->IsActive());
+    replay_->SetHeld(live);
 }
 
 // --- Serial receiver ---------------------------------------------------------------
@@ -68,10 +79,11 @@ void MainWindow::StartStopCom_Click() {
     StartStopCom->setText(kStopCom);
     OpenFileCmd->setEnabled(false);
     GoCmd->setEnabled(false);
-    // A running replay holds until reception stops, then continues where it was.
-    replay_->SetHeld(true);
     QString error;
-    if (!receiver_->Start(Text3->text().toStdString(), error)) {
+    const bool started = receiver_->Start(Text3->text().toStdString(), error);
+    // A running replay holds until reception stops, then continues where it was.
+    LiveSourcesChanged();
+    if (!started) {
         StopReception();
         ShowMessage(error + QStringLiteral("\n\nCheck the receiver port: a number (1 = the first serial port) "
                                            "or a device name such as /dev/ttyUSB0 or COM3."));
@@ -87,11 +99,54 @@ void MainWindow::StopReception() {
     receiver_->Stop();
     Timer1.stop();
     SetBlink(QColor(128, 128, 128), QStringLiteral("stopped"));
-    OpenFileCmd->setEnabled(true);
-    // "Go" only when a replay has been started before, and not while one is still under way
-    // (it continues now): two replays at once would mix their files.
-    GoCmd->setEnabled(file_started_ && !replay_->IsActive());
-    replay_->SetHeld(false);
+    LiveSourcesChanged();
+}
+
+// --- Network source ----------------------------------------------------------------
+
+void MainWindow::ConnectNet_Click() {
+    if (network_->IsRunning()) {
+        StopNetwork();
+        return;
+    }
+    net_error_.clear();
+    QString error;
+    if (!network_->Start(NetHost->text().trimmed(), error)) {
+        ShowMessage(error + QStringLiteral("\n\nType host:port, for example localhost:30005 (Beast) or "
+                                           "raspberrypi.local:30002 (AVR text)."));
+        return;
+    }
+    LiveSourcesChanged();
+    ShowNetworkState();
+}
+
+void MainWindow::StopNetwork() {
+    network_->Stop();
+    LiveSourcesChanged();
+    ShowNetworkState();
+}
+
+void MainWindow::ShowNetworkState() {
+    using State = NetworkSource::State;
+    const State state = network_->state();
+    ConnectNet->setText(state == State::Stopped ? QStringLiteral("Connect") : QStringLiteral("Disconnect"));
+    NetHost->setEnabled(state == State::Stopped);
+    QString text;
+    switch (state) {
+        case State::Stopped: text = QString(); break;
+        case State::Connecting: text = QStringLiteral("connecting…"); break;
+        case State::Retrying: text = QStringLiteral("retrying in %1 s").arg(network_->RetrySecondsLeft()); break;
+        case State::Connected:
+            text = network_->IsReceiving() ? QStringLiteral("receiving") : QStringLiteral("connected, silent");
+            break;
+    }
+    NetState->setText(text);
+    NetState->setToolTip(net_error_);
+    // Green while bytes arrive, red while the link is up (or being made) but silent, grey
+    // while stopped.
+    if (state == State::Stopped) SetIndicator(NetBlink, QColor(128, 128, 128), QStringLiteral("stopped"));
+    else if (network_->IsReceiving()) SetIndicator(NetBlink, QColor(0, 255, 0), QStringLiteral("receiving"));
+    else SetIndicator(NetBlink, QColor(255, 0, 0), text + (net_error_.isEmpty() ? QString() : ": " + net_error_));
 }
 
 void MainWindow::ReceiverFailed(const QString& message) {
@@ -121,11 +176,15 @@ void MainWindow::FileChosen(const QString& path) {
     if (path.isEmpty()) return;
     ReplayFileName = path;
     // While a replay runs the new file waits for the next "Go".
-    GoCmd->setEnabled(!replay_->IsActive() && !receiver_->IsRunning());
+    GoCmd->setEnabled(!replay_->IsActive() && !receiver_->IsRunning() && !network_->IsRunning());
 }
 
 void MainWindow::GoCmd_Click() {
     GoCmd->setEnabled(false);
+    // A file that begins with 0x1A is a receiver's Beast stream kept on disk; any other goes
+    // through the recorded-file character rules.
+    recorded_ = std::make_unique<RecordedInput>(session_.pump(), InputFormat::Auto);
+    replay_->feed = [this](std::span<const uint8_t> bytes) { recorded_->Feed(bytes); };
     QString error;
     if (!replay_->Start(ReplayFileName, error)) {
         GoCmd->setEnabled(true);
@@ -146,9 +205,10 @@ void MainWindow::ReadPause_Click() {
 }
 
 void MainWindow::ReplayEnded(const QString& failure) {
+    if (recorded_) recorded_->EndFile();
     ReadPause->setEnabled(false);
     ReadPause->setText(QStringLiteral("||"));
-    GoCmd->setEnabled(!receiver_->IsRunning());
+    GoCmd->setEnabled(!receiver_->IsRunning() && !network_->IsRunning());
     Refresh();
     if (!failure.isEmpty()) ShowMessage(failure);
 }
@@ -188,6 +248,7 @@ void MainWindow::ListSettingsChanged() {
 
 void MainWindow::Refresh() {
     Map->Refresh();
+    if (network_->state() == NetworkSource::State::Retrying) ShowNetworkState();  // the countdown
     LiveList& live = session_.live();
     if (ShowDb->isChecked() && live.Generation() != shown_list_) {
         SetTextIfChanged(TableText, Lines(session_.ListText()));
