@@ -33,6 +33,11 @@ struct DbRecord {
     bool HasCandidate = false;
     double CandLat = 0.0;
     double CandLon = 0.0;
+
+    // Direction of travel over the ground from the last airborne velocity message that gave
+    // both components: degrees clockwise from true north, 0 <= Track < 360; negative while
+    // none has been heard (or the aircraft stood still).
+    double Track = -1.0;
 };
 
 class FlightTable {
