@@ -1,1 +1,1 @@
-ternwick_test(test_aprs SOURCES test_aprs_report.cpp LIBS ternwick_aprs ternwick_session)
+ternwick_test(test_aprs SOURCES test_aprs_report.cpp test_aprs_frames.cpp LIBS ternwick_aprs ternwick_session)

@@ -10,17 +10,17 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <regex>
 #include <string>
 #include <tuple>
 
 #include "session/aprs_output.h"
 #include "aprs/aprs_report.h"
 
+#include "decode_aprs.h"
 #include "temp_path.h"
 
 using namespace ternwick;
+using namespace ternwick::test;
 
 namespace {
 
@@ -49,21 +49,11 @@ TEST(AprsReport, LineBytes) {
 }
 
 TEST(AprsReport, DecodeAprsReadsObjectPositionAndSymbol) {
-    if (std::system("command -v decode_aprs >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "decode_aprs (Debian package direwolf) is not installed";
+    if (!HaveDecodeAprs()) GTEST_SKIP() << "decode_aprs (Debian package direwolf) is not installed";
     // decode_aprs reads monitor-format lines "SRC>DST,PATH:info", one per line.
-    const std::string path = ternwick::test::TempPath("ternwick_aprs_lines.txt");
     std::string lines = kNorth + AprsObjectLine(Entry("E80451", "LAN800  ", -33.8688, 289.75), {5, 14, 7});
     std::replace(lines.begin(), lines.end(), '\r', '\n');
-    std::ofstream(path, std::ios::binary) << lines;
-
-    FILE* p = popen(("decode_aprs " + path + " 2>&1").c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string raw;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) raw.append(buf, n);
-    pclose(p);
-    const std::string out = std::regex_replace(raw, std::regex("\x1b\\[[0-9;]*[A-Za-z]"), "");
+    const std::string out = DecodeAprs(lines, "aprs_lines.txt");
     for (const char* expected : {"Object, \"4CA1F3\", LARGE Aircraft", "N 53 25.0000, E 006 16.0000",
                                  "Object, \"E80451\", LARGE Aircraft", "S 33 52.0000, W 070 15.0000"})
         EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
