@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -59,6 +60,9 @@ public:
     int16_t AvailDb() const;
     // Resets entry i (-1..500) to a free entry; LastHeard keeps its value.
     void InitDbPos(int i);
+    // Told about every aircraft that leaves the table (an entry 0..500 in use being freed),
+    // with the entry as it was; it must not change the table.
+    void SetLeaveObserver(std::function<void(const DbRecord&)> observer) { on_leave_ = std::move(observer); }
     // Clears PlotX/PlotY of entries 0..500 (after the map picture was reloaded).
     void ResetPlotFlags();
 
@@ -79,6 +83,7 @@ private:
     std::unordered_map<std::string, int16_t, Hash, std::equal_to<>> index_;
     std::array<uint64_t, (kTracked + 63) / 64> used_{};  // bit set = entry's Icao not empty
     int in_use_ = 0;
+    std::function<void(const DbRecord&)> on_leave_;
     // One message looks its aircraft up a dozen times: remember the last answer.
     mutable std::string last_key_;
     mutable int16_t last_index_ = -1;
