@@ -194,3 +194,68 @@ TEST(AprsLink, KissServerGetsEveryFrameAndALinkDownDropsReports) {
     EXPECT_FALSE(out.IsOpen());
     EXPECT_TRUE(QTest::qWaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }, 20000));
 }
+
+TEST(AprsLink, HeadlessReplaySendsEveryReportBeforeItEnds) {
+    App app;
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QByteArray got;
+    std::unique_ptr<QTcpSocket> peer;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        peer.reset(server.nextPendingConnection());
+        QObject::connect(peer.get(), &QTcpSocket::readyRead, [&] { got += peer->readAll(); });
+    });
+    QProcess replay;
+    replay.start(TERNWICK_BIN_DIR "/ternwick-replay",
+                 {"--aprs", "--aprs-format", "kiss", "--aprs-to", QStringLiteral("127.0.0.1:%1").arg(server.serverPort()),
+                  "--aprs-call", "N0CALL-9", "--aprs-path", "WIDE2-1", "--at", "5:14:07:00", TERNWICK_BIN_DIR "/demo.log"});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return replay.state() == QProcess::NotRunning && peer &&
+                   peer->state() == QAbstractSocket::UnconnectedState;
+        },
+        60000));
+    got += peer->readAll();
+    EXPECT_EQ(replay.exitCode(), 0) << replay.readAllStandardError().toStdString();
+    // What went over the link is what --aprs printed, frame for frame.
+    const QByteArray printed = replay.readAllStandardOutput();
+    EXPECT_EQ(got.size(), printed.size());
+    EXPECT_TRUE(got == printed);
+
+    const QByteArray head = QByteArray::fromStdString(
+        "\xC0\x00"
+        "\x82\xA0\xB4\x60\x60\x62\xE0"  // APZ001
+        "\x9C\x60\x86\x82\x98\x98\x72"  // N0CALL-9
+        "\xAE\x92\x88\x8A\x64\x40\x63"  // WIDE2-1
+        "\x03\xF0"s);
+    const QRegularExpression info("^;([0-9A-F]{6})   \\*051407z\\d{4}\\.  [NS]/\\d{5}\\.00[EW]\\^.{8}$");
+    std::set<QString> objects;
+    qsizetype frames = 0, at = 0;
+    while (at < got.size()) {
+        const qsizetype end = got.indexOf('\xC0', at + 1);
+        ASSERT_GT(end, at) << "unterminated frame at byte " << at;
+        const QByteArray f = got.mid(at, end + 1 - at);
+        ASSERT_TRUE(f.startsWith(head)) << f.toHex(' ').toStdString();
+        const QRegularExpressionMatch m = info.match(QString::fromLatin1(f.mid(head.size(), f.size() - head.size() - 1)));
+        ASSERT_TRUE(m.hasMatch()) << f.toHex(' ').toStdString();
+        objects.insert(m.captured(1));
+        ++frames;
+        at = end + 1;
+    }
+    EXPECT_GT(frames, 10000);
+    EXPECT_EQ(objects.size(), 33u);  // every aircraft of the demo traffic with a position
+
+    // No KISS server there: the run does not start.
+    const quint16 closed = server.serverPort();
+    server.close();
+    QProcess refused;
+    refused.start(TERNWICK_BIN_DIR "/ternwick-replay",
+                  {"--aprs-to", QStringLiteral("127.0.0.1:%1").arg(closed), TERNWICK_BIN_DIR "/demo.log"});
+    ASSERT_TRUE(refused.waitForFinished(60000));
+    EXPECT_EQ(refused.exitCode(), 2);
+    EXPECT_EQ(refused.readAllStandardOutput(), "");
+    EXPECT_TRUE(refused.readAllStandardError().startsWith(
+        QStringLiteral("ternwick-replay: --aprs-to 127.0.0.1:%1: KISS server 127.0.0.1:%1 cannot be reached (")
+            .arg(closed)
+            .toUtf8()));
+}
