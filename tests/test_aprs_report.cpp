@@ -21,6 +21,7 @@
 
 using namespace ternwick;
 using namespace ternwick::test;
+using namespace std::string_literals;
 
 namespace {
 
@@ -86,19 +87,32 @@ TEST(ReportPort, OpenReportAndCloseThroughAPseudoTerminal) {
     EXPECT_EQ(out.Caption(), "Stop COM:");
     ASSERT_TRUE(out.IsOpen());
     EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    auto read_master = [&](size_t want) {
+        std::string got;
+        char buf[256];
+        for (pollfd p{master, POLLIN, 0}; got.size() < want && poll(&p, 1, 5000) > 0;) {
+            const ssize_t n = read(master, buf, sizeof buf);
+            if (n <= 0) break;
+            got.append(buf, static_cast<size_t>(n));
+        }
+        return got;
+    };
     const std::string expected = "APRS Port Open\r" + kNorth;
-    std::string got;
-    char buf[256];
-    for (pollfd p{master, POLLIN, 0}; got.size() < expected.size() && poll(&p, 1, 5000) > 0;) {
-        const ssize_t n = read(master, buf, sizeof buf);
-        if (n <= 0) break;
-        got.append(buf, static_cast<size_t>(n));
-    }
-    EXPECT_EQ(got, expected);
+    EXPECT_EQ(read_master(expected.size()), expected);
 
     EXPECT_EQ(out.StartStopAprs_Click(name), "");
     EXPECT_EQ(out.Caption(), "Start COM:");
     EXPECT_FALSE(out.IsOpen());
+
+    // A KISS TNC on the port: no greeting (it would be a garbled frame to the TNC), frames.
+    out.SetPortFormat(AprsFormat::Kiss);
+    EXPECT_EQ(out.StartStopAprs_Click(name), "");
+    EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    const std::string frame =
+        "\xC0\x00\x82\xA0\xB4\x60\x60\x62\xE0\xA2\xB4\x6E\xA8\xA4\x96\x60\xAE\x92\x88\x8A\x62\x40\x63\x03\xF0"s +
+        kNorth.substr(21, 45) + "\xC0";
+    EXPECT_EQ(read_master(frame.size()), frame);
+    EXPECT_EQ(out.StartStopAprs_Click(name), "");
     const QString message = out.StartStopAprs_Click("/dev/ternwick-no-such-port");
     EXPECT_TRUE(message.startsWith("Serial port /dev/ternwick-no-such-port cannot be opened ("))
         << message.toStdString();
