@@ -5,7 +5,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev clang direwolf xvfb fonts-dejavu-core
 
-.PHONY: deps build run replay test bench fuzz clean
+.PHONY: deps build run replay test sanitize bench soak fuzz clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -37,20 +37,43 @@ replay: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2
 
+# The whole test suite built with AddressSanitizer (leak checks on) and
+# UndefinedBehaviorSanitizer; any finding fails the run.
+SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+           LSAN_OPTIONS=suppressions=$(CURDIR)/tools/sanitize/lsan.supp:print_suppressions=0 \
+           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+sanitize: deps
+	cmake -S . -B $(BUILD)-sanitize -G Ninja -DTERNWICK_SANITIZE=ON -DTERNWICK_BENCH=OFF
+	cmake --build $(BUILD)-sanitize
+	cd $(BUILD)-sanitize && $(SAN_ENV) ctest --output-on-failure -j2
+
 bench: build
 	$(BUILD)/bench/ternwick-bench
 	BUILD=$(BUILD) bench/replay_throughput.sh
 	BUILD=$(BUILD) bench/window_throughput.sh
 
-# Fuzzes the character rules with the evaluation, and the data file parsers, for
-# FUZZ_SECONDS each (default 60).
+# Ten million hostile messages: peak memory and speed (SOAK_MESSAGES to change the count).
+SOAK_MESSAGES ?= 10000000
+soak: build
+	BUILD=$(BUILD) bench/soak.sh $(SOAK_MESSAGES)
+
+# Every fuzz target for FUZZ_SECONDS each (default 60), starting from its seeds in
+# fuzz/seeds/<target>; what it finds new is kept in $(BUILD)-fuzz/corpus/<target>.
 FUZZ_SECONDS ?= 60
+FUZZERS := fuzz_replay fuzz_data_files fuzz_squitter fuzz_outputs fuzz_numbers fuzz_catalogue_draw
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DTERNWICK_FUZZ=ON -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF
-	cmake --build $(BUILD)-fuzz --target fuzz_replay fuzz_data_files
-	mkdir -p $(BUILD)-fuzz/corpus-replay $(BUILD)-fuzz/corpus-data
-	$(BUILD)-fuzz/bin/fuzz_replay -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(BUILD)-fuzz/corpus-replay
-	$(BUILD)-fuzz/bin/fuzz_data_files -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(BUILD)-fuzz/corpus-data
+	cmake --build $(BUILD)-fuzz --target $(FUZZERS)
+	@for f in $(FUZZERS); do \
+	  mkdir -p $(BUILD)-fuzz/corpus/$$f; \
+	  echo "== $$f"; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/sanitize/lsan.supp:print_suppressions=0 \
+	  $(BUILD)-fuzz/bin/$$f -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
+	    -artifact_prefix=$(BUILD)-fuzz/$$f- \
+	    $(BUILD)-fuzz/corpus/$$f fuzz/seeds/$$f > $(BUILD)-fuzz/$$f.log 2>&1; rc=$$?; \
+	  grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units)" $(BUILD)-fuzz/$$f.log; \
+	  if [ $$rc -ne 0 ]; then tail -60 $(BUILD)-fuzz/$$f.log; exit 1; fi; \
+	done
 
 clean:
 	rm -rf $(BUILD)

@@ -76,17 +76,47 @@ void BM_BytePumpRecorded(benchmark::State& state) {
 }
 BENCHMARK(BM_BytePumpRecorded)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// A long, hostile recording: 5,000 aircraft (ten times what the table holds) with positions,
+// identifications and all-call replies, mixed with noise: random bytes, runs of digits with
+// no end, damaged records and lower-case text.
+void WriteSoak(std::FILE* f, size_t n) {
+    std::mt19937 rng(7);
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t icao = 0x300000 + rng() % 5000;
+        const int kind = rng() % 100;
+        if (kind < 40) {
+            const double lat = -60 + (icao % 120) + (i % 1000) * 1e-4, lon = (icao * 7) % 360 + (i % 1000) * 1e-4;
+            std::fprintf(f, "*%s;\r\n", AirbornePos(icao, lat, lon, int(i & 1)).c_str());
+        } else if (kind < 55) {
+            std::fprintf(f, "*%s;\r\n", AllCall(icao).c_str());
+        } else if (kind < 65) {
+            std::fprintf(f, "*8D4CA2B120513531CB38206CB0D3;\r\n");
+        } else if (kind < 80) {
+            for (int k = rng() % 40; k > 0; --k) std::fputc(int(rng() & 0xFF), f);
+        } else if (kind < 90) {
+            for (int k = rng() % 200; k > 0; --k) std::fputc("0123456789ABCDEF"[rng() % 16], f);
+        } else if (kind < 95) {
+            std::fprintf(f, "*%s;\r\n", AllCall(icao, 80 + rng() % 1000).c_str());  // noise all-call
+        } else {
+            std::fprintf(f, "*8d4ca2b120513531cb38206cb0d3;\r\n");
+        }
+    }
+}
+
 }  // namespace
 
 // Writes the generated log for timing the command itself: ternwick-bench --write-log FILE N
+// (or --write-soak FILE N for the hostile mix of the soak run).
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "--write-log") {
+    if (argc == 4 && (std::string(argv[1]) == "--write-log" || std::string(argv[1]) == "--write-soak")) {
         std::FILE* f = std::fopen(argv[2], "wb");
         if (!f) {
             std::perror(argv[2]);
             return 2;
         }
-        for (const auto& m : TypicalMix(std::stoul(argv[3]))) std::fprintf(f, "*%s;\r\n", m.c_str());
+        if (std::string(argv[1]) == "--write-soak") WriteSoak(f, std::stoul(argv[3]));
+        else
+            for (const auto& m : TypicalMix(std::stoul(argv[3]))) std::fprintf(f, "*%s;\r\n", m.c_str());
         return std::fclose(f) == 0 ? 0 : 2;
     }
     benchmark::Initialize(&argc, argv);

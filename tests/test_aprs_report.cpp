@@ -69,6 +69,8 @@ TEST(ReportPort, PortNumbers) {
     EXPECT_TRUE(error.isEmpty());
     EXPECT_EQ(PortNameFromText("", ports, error), "");  // port 0
     EXPECT_EQ(error, "Serial port 0: there are 3 serial ports (1 = ttyS0 ... 3 = ttyUSB0), or type a device name");
+    EXPECT_EQ(PortNameFromText("99999", ports, error), "");
+    EXPECT_EQ(error, "Serial port 99999 is out of range: port numbers go from 1 to 32767");
 }
 
 TEST(ReportPort, OpenReportAndCloseThroughAPseudoTerminal) {

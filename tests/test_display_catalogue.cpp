@@ -59,6 +59,17 @@ TEST(MapCatalogue, FieldsInFileOrderAndFaultsNamingFileMapAndField) {
          "Map catalogue \"setup.txt\", map 1, field MapDotRadius (line 2): \"big\" is not a number"},
         {"1\nA,a.png,1,2,3,4,5,6,7e\n", "map 1, field MapSurfLonOffset (line 2): \"7e\" is not a number"},
         {"1\nA,a.png,1,2,3,4,5,99999,0\n", "field MapDrawWidth (line 2): \"99999\" is out of range"},
+        // Values no map can show: a radius that would need gigabytes, spans of 0 or below,
+        // offsets past a full turn, a frame off the globe.
+        {"1\nA,a.png,1,2,3,4,32767,1,0\n",
+         "map 1, field MapDotRadius (line 2): \"32767\" is out of range (0 to 50 pixels)"},
+        {"1\nA,a.png,1,0,3,4,5,1,0\n", "field MapLonSpan (line 2): \"0\" is out of range (above 0, at most 360"},
+        {"1\nA,a.png,1,2,3,-4,5,1,0\n", "field MapLatSpan (line 2): \"-4\" is out of range"},
+        {"1\nA,a.png,1,2,3,4,5,1,1e300\n", "field MapSurfLonOffset (line 2): \"1e300\" is out of range"},
+        {"1\nA,a.png,1,2,-91,4,5,1,0\n", "field MapLatSouth (line 2): \"-91\" is out of range"},
+        {"1\nA,a.png,nan,2,3,4,5,1,0\n", "field MapLonWest (line 2): \"nan\" is not a number"},
+        // A quoted name over two lines still counts the lines after it.
+        {"1\n\"A\nB\",a.png,1,2,3,4,5,big,0\n", "field MapDrawWidth (line 3)"},
         // An empty line is one empty field: everything after it shifts.
         {"1\n\nA,a.png,1,2,3,4,5,6,7\n", "map 1, field MapLonWest (line 3): \"a.png\" is not a number"},
     };
@@ -68,6 +79,8 @@ TEST(MapCatalogue, FieldsInFileOrderAndFaultsNamingFileMapAndField) {
         EXPECT_NE(error.find(message), std::string::npos) << error;
         EXPECT_EQ(t.size(), 5u);  // untouched on failure
     }
+    EXPECT_FALSE(LoadMapCatalogue(testing::TempDir(), t, error));
+    EXPECT_NE(error.find("cannot be read (it is a folder, not a file)"), std::string::npos) << error;
     EXPECT_FALSE(LoadMapCatalogue("/nonexistent/setup.txt", t, error));
     EXPECT_EQ(error, "Map catalogue \"/nonexistent/setup.txt\" cannot be read (No such file or directory)");
 }

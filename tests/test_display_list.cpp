@@ -17,12 +17,15 @@ void Put(FlightTable& db, int i, const char* icao, int16_t heard) {
     Put(db, i, {icao, "        ", "", "", heard, "-"});
 }
 
-// An identified airborne entry, an entry with nothing but its address, a surface entry.
+// An identified airborne entry, an entry with nothing but its address, a surface entry, and an
+// airline without an IATA code.
 void Fill(FlightTable& db) {
     // In record order: Icao, Flight, IataFlight, Airline, LastHeard, PosKind, CPR, Altitude, Speed, Lon, Lat.
     Put(db, 0, {"4CA1F3", "ABC123  ", "AB123   ", "Alpha Bravo Airways", 3590, "A", {}, {}, 3475, 250, 6.2, 53.4213});
     Put(db, 3, {"ABCDEF", "        ", "", "", 5, "-", {}, {}, 0, 0, 359.5, 0});
     Put(db, 2, {"3C6DD2", "        ", "", "", 4, "S", {}, {}, 0, 0, -0.45, -33.86881});
+    // An airline without an IATA code: IataFlight is only the number part.
+    Put(db, 5, {"405F33", "DHK7101 ", "7101  ", "DHL Air", 0, "A", {}, {}, 19350, 375, 5.5351, 50.2357});
 }
 
 }  // namespace
@@ -37,8 +40,12 @@ TEST(LiveList, HeadingAndRowsExactly) {
               "---------------------------------------------------------------------------------------\r\n"
               "4CA1F3   ABC123    AB123      Alpha Bravo   006.2000   053.4213   A   03475   250   015   \r\n"
               "3C6DD2                                      -000.4500   -033.8688   S   Surf.   000   001   \r\n"
-              "ABCDEF                                      359.5000   000.0000   -   Undef   000   000   \r\n");
-    EXPECT_EQ(FlightListRow(db(0), 15, true).substr(78, 3), "463");  // 250 kt in km/h
+              "ABCDEF                                      359.5000   000.0000   -   Undef   000   000   \r\n"
+              "405F33   DHK7101   7101       DHL Air       005.5351   050.2357   A   19350   375   005   \r\n");
+    EXPECT_EQ(db(5).IataFlight, "7101  ");
+    // km/h: 250 kt is 463 with 1.85 too; 375 kt is exactly 694.5 km/h, 694 with 1.85.
+    EXPECT_EQ(FlightListRow(db(0), 15, true).substr(78, 3), "463");
+    EXPECT_EQ(FlightListRow(db(5), 15, true).substr(78, 3), "695");
 }
 
 TEST(LiveList, ExpiryKeepsAgeEqualToTheLimit) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "temp_path.h"
+#include "test_support.h"
 
 namespace {
 
@@ -14,8 +15,9 @@ struct RunResult {
     std::string out;
 };
 
-RunResult RunReplay(const std::string& args) {
-    const std::string cmd = std::string(TERNWICK_BIN_DIR) + "/ternwick-replay " + args + " 2>&1";
+// Standard output and standard error together, unless `redirect` sends them elsewhere.
+RunResult RunReplay(const std::string& args, const std::string& redirect = "2>&1") {
+    const std::string cmd = std::string(TERNWICK_BIN_DIR) + "/ternwick-replay " + args + " " + redirect;
     RunResult r{0, {}};
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
@@ -44,9 +46,12 @@ TEST(ReplayCli, TraceOfAnIdentification) {
 }
 
 TEST(ReplayCli, CsvAndMissingFile) {
-    // The published even/odd pair, then a velocity message, with a missing file in between.
-    const std::string a = WriteLog("pair.log",
-                                   "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n");
+    // An odd report heard long before, the published even/odd pair, then a velocity message,
+    // with a missing file in between. The old odd half and the even one are refused as a pair.
+    const std::string stale = ternwick::test::AirbornePos(0x40621D, 52.0, 3.0, 1, 38000);
+    const std::string a = WriteLog("pair.log", "*" + stale +
+                                                   ";\r\n*8D40621D58C382D690C8AC2863A7;\r\n"
+                                                   "*8D40621D58C386435CC412692AD6;\r\n");
     const std::string b = WriteLog("vel.log", "garbage\x01\xff*8D485020994409940838175B284F;");
     const RunResult r = RunReplay("--airlines /dev/null --csv --stats " + a + " /nonexistent.log " + b);
     EXPECT_EQ(r.status, 2);
@@ -56,8 +61,32 @@ TEST(ReplayCli, CsvAndMissingFile) {
                          "485020,        ,,,-,0,159,0.000000,0.000000\n"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("messages evaluated: 3"), std::string::npos);
-    EXPECT_NE(r.out.find("positions decoded: 1"), std::string::npos);
+    EXPECT_NE(r.out.find("messages evaluated: 4"), std::string::npos);
+    EXPECT_NE(r.out.find("positions decoded: 1\n"), std::string::npos);
+    EXPECT_NE(r.out.find("even/odd pairs refused: 1\n"), std::string::npos);
+}
+
+TEST(ReplayCli, RefusedNumbersFoldersAndFailedOutput) {
+    const std::string log = WriteLog("refuse.log", "*8D40621D58C382D690C8AC2863A7;\r\n");
+    const std::pair<std::string, std::string> refused[] = {
+        {"--map 2.9", "--map '2.9': must be a whole number from 1 to 32767"},
+        {"--map nan", "--map 'nan': must be a whole number"},
+        {"--surf-offset nan", "--surf-offset 'nan': must be a number from -360 to 360"},
+        {"--surf-offset 1e300", "--surf-offset '1e300': must be a number from -360 to 360"},
+        {"--expire -5", "--expire '-5': must be a number from 0 to 86400"},
+        {"--at 4294967301:12:00:00", "--at '4294967301:12:00:00': must be D:HH:MM:SS"},
+        {"--csv " + testing::TempDir(), "it is a folder, not a file"},
+    };
+    for (const auto& [args, message] : refused) {
+        const RunResult r = RunReplay("--airlines /dev/null " + args + " " + log);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+    }
+    // Output that cannot be written is a failure, not a success.
+    // (The message goes to standard error, kept apart from the output sent to /dev/full.)
+    const RunResult full = RunReplay("--airlines /dev/null --csv " + log, "2>&1 >/dev/full");
+    EXPECT_EQ(full.status, 2);
+    EXPECT_NE(full.out.find("writing the output failed: No space left on device"), std::string::npos) << full.out;
 }
 
 TEST(ReplayCli, AprsSettingsAreRefusedByName) {
@@ -66,8 +95,8 @@ TEST(ReplayCli, AprsSettingsAreRefusedByName) {
         {"--aprs-dest APZ001-16", "--aprs-dest 'APZ001-16': the SSID after \"-\" is a number from 0 to 15"},
         {"--aprs-path A,B,C,D,E,F,G,H,I", "--aprs-path 'A,B,C,D,E,F,G,H,I': a path has at most 8 entries"},
         {"--aprs-format xml", "--aprs-format 'xml': either text or kiss"},
-        {"--aprs-interval 1.5", "--aprs-interval '1.5': a whole number of seconds from 0 to 3600"},
-        {"--aprs-max-per-min 601", "--aprs-max-per-min '601': a whole number of reports from 0 to 600"},
+        {"--aprs-interval 1.5", "--aprs-interval '1.5': must be a whole number from 0 to 3600"},
+        {"--aprs-max-per-min 601", "--aprs-max-per-min '601': must be a whole number from 0 to 600"},
         {"--aprs-to localhost:99999",
          "--aprs-to localhost:99999: KISS server \"localhost:99999\": the port after \":\" is a number from 1 to 65535"},
     };

@@ -44,6 +44,20 @@ inline std::string MakeEs(uint32_t icao, const uint8_t me[7], uint8_t first_byte
     return s;
 }
 
+// An all-call reply (DF11, capability 5) from `icao` whose parity carries interrogator code
+// `ii`: the parity is the CRC of the first 32 bits overlaid (XOR) with the code.
+inline std::string AllCall(uint32_t icao, uint32_t ii = 0) {
+    std::vector<uint8_t> b{0x5D, uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)};
+    const uint32_t parity = uint32_t(CRC24_Bytes(b)) ^ ii;
+    b.resize(7);
+    b[4] = uint8_t(parity >> 16);
+    b[5] = uint8_t(parity >> 8);
+    b[6] = uint8_t(parity);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X%02X%02X%02X", b[0], b[1], b[2], b[3], b[4], b[5], b[6]);
+    return hex;
+}
+
 // NL from the closed formula, not from the decoder's table.
 inline int ClosedFormNL(double lat) {
     const double a = std::fabs(lat);
@@ -70,8 +84,9 @@ inline CprReport EncodeCpr(double lat, double lon, int odd, bool surface) {
     return {yz & 0x1FFFF, xz & 0x1FFFF};
 }
 
-// ME of a position message: type code, 12-bit altitude field (airborne) or movement/track
-// bits (surface, left 0), format bit, 17-bit latitude and longitude.
+// ME of a position message: type code, 12-bit altitude field (airborne) or ME 9-20 (surface:
+// the low four bits of the movement code, track status and track), format bit, 17-bit
+// latitude and longitude.
 inline void PositionMe(uint8_t me[7], int tc, uint32_t ac12, int odd, CprReport r) {
     me[0] = uint8_t(tc << 3);
     me[1] = uint8_t(ac12 >> 4);
@@ -91,9 +106,11 @@ inline std::string AirbornePos(uint32_t icao, double lat, double lon, int odd, i
     return MakeEs(icao, me);
 }
 
-inline std::string SurfacePos(uint32_t icao, double lat, double lon, int odd) {
+// Surface position message; movement: the 7-bit ground speed code (ME 6-12), 0 = none.
+inline std::string SurfacePos(uint32_t icao, double lat, double lon, int odd, int movement = 0) {
     uint8_t me[7];
-    PositionMe(me, 7, 0, odd, EncodeCpr(lat, lon, odd, true));
+    PositionMe(me, 7, uint32_t(movement & 0x0F) << 8, odd, EncodeCpr(lat, lon, odd, true));
+    me[0] |= uint8_t(movement >> 4);
     return MakeEs(icao, me);
 }
 

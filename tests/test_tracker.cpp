@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <tuple>
 
 #include "test_support.h"
@@ -48,8 +49,14 @@ TEST(Tracker, TracesAndStatus) {
     EXPECT_EQ(f.t.RxText(), "0000000000000000000000000000\r\nDF00");
     Feed(f.t, "20001838CA3804");
     EXPECT_EQ(f.t.RxText(), "20001838CA3804\r\nDF04");
-    Feed(f.t, "5D40621D999999");
-    EXPECT_EQ(f.t.RxText(), "5D40621D999999\r\nDF11 All Call Reply\r\nICAO 40621D");
+    // An all-call reply counts only when its parity leaves an interrogator code (below 80).
+    Feed(f.t, "5D40621D999999");  // CRC of the first 32 bits XOR parity: 0xD60D49, noise
+    EXPECT_EQ(f.t.RxText(), "5D40621D999999\r\nDF11");
+    EXPECT_FALSE(f.t.Db.IcaoInDb("40621D"));
+    Feed(f.t, AllCall(0x40621D, 79));
+    EXPECT_EQ(f.t.RxText(), AllCall(0x40621D, 79) + "\r\nDF11 All Call Reply\r\nICAO 40621D");
+    Feed(f.t, AllCall(0x40621E, 80));
+    EXPECT_EQ(f.t.stats().allcall_rejected, 2u);
     EXPECT_EQ(f.e("40621D").Flight, "No-Call ");
     EXPECT_EQ(f.e("40621D").PosKind, "-");
     EXPECT_EQ(f.t.StatusText(), "Flights in range: 2\r\nFlights with pos: 0\r\n");
@@ -62,7 +69,7 @@ TEST(Tracker, TracesAndStatus) {
 
 TEST(Tracker, IdentificationLookupsOncePerChange) {
     Fixture f;
-    Feed(f.t, "5D4CA2B1000000");  // "No-Call " first
+    Feed(f.t, AllCall(0x4CA2B1));  // "No-Call " first
     Feed(f.t, "8D4CA2B120513531CB38206CB0D3");
     EXPECT_EQ(f.e("4CA2B1").Flight, "TST123  ");
     // A different callsign (DLH400, built here) replaces Flight, IataFlight and Airline.
@@ -103,6 +110,13 @@ TEST(Tracker, VelocityFillsSpeed) {
         Feed(f.t, MakeEs(0xABC001, me));
         EXPECT_NEAR(f.e("ABC001").Track, track, 1e-9) << west << ew << south << ns;
     }
+    // One ME under each subtype: ME 15-24 holds 301, ME 26-35 holds 401. Ground speed from
+    // both (300 and 400 kt), airspeed from the second; the supersonic subtypes count 4 kt.
+    for (auto [subtype, knots] : {std::pair{1, 500}, {2, 2000}, {3, 400}, {4, 1600}}) {
+        const uint8_t me[7] = {uint8_t(19 << 3 | subtype), 0x01, 0x2D, 0x32, 0x20, 0x00, 0x00};
+        Feed(f.t, MakeEs(0xA05F21, me));
+        EXPECT_EQ(f.e("A05F21").Speed, knots) << "subtype " << subtype;
+    }
     const uint8_t gnss[7] = {21 << 3, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
     Feed(f.t, MakeEs(0x485020, gnss));  // GNSS position: only traced
     EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC21 Airborne Pos GNSS");
@@ -126,6 +140,35 @@ TEST(Tracker, AltitudeBothCodings) {
         EXPECT_EQ(ft, c.feet) << std::hex << c.ac12;
     }
     EXPECT_FALSE(AltitudeFromAc12(0, ft));  // no C bit: not an altitude
+    EXPECT_FALSE(AltitudeFromAc12(0xA80, ft));  // C1 C2 C4 all set: not an altitude either
+
+    // All 2048 Q = 0 codes against the pulse table built from the altitude side: 100-ft step n
+    // above -1200 ft lies in 500-ft band n / 5 (Gray coded in D2 D4 A1 A2 A4 B1 B2 B4) at C
+    // pattern n % 5, counted backwards in odd bands. The 768 codes no step makes are no altitude.
+    constexpr int kGrayBit[8] = {2, 0, 10, 8, 6, 5, 3, 1};  // field bits of D2 D4 A1 A2 A4 B1 B2 B4
+    constexpr uint32_t kC1 = 1u << 11, kC2 = 1u << 9, kC4 = 1u << 7;
+    constexpr uint32_t kCPattern[5] = {kC4, kC2 | kC4, kC2, kC1 | kC2, kC1};
+    std::map<uint32_t, int> legal;
+    for (int n = 0; n < 256 * 5; ++n) {
+        const int band = n / 5, gray = band ^ (band >> 1);
+        uint32_t code = kCPattern[band % 2 ? 4 - n % 5 : n % 5];
+        for (int b = 0; b < 8; ++b)
+            if (gray & (0x80 >> b)) code |= 1u << kGrayBit[b];
+        legal[code] = n * 100 - 1200;
+    }
+    ASSERT_EQ(legal.size(), 1280u);
+    int checked = 0;
+    for (uint32_t code = 0; code < 4096; ++code) {
+        if (code & 0x10) continue;  // Q = 1
+        ++checked;
+        int32_t got = 12345;
+        const auto it = legal.find(code);
+        ASSERT_EQ(AltitudeFromAc12(code, got), it != legal.end()) << std::hex << code;
+        if (it != legal.end()) {
+            ASSERT_EQ(got, it->second) << std::hex << code;
+        }
+    }
+    EXPECT_EQ(checked, 2048);
     // Through the evaluation: DF17, TC 11, Q = 0.
     Fixture f;
     Feed(f.t, RawPos(0x4CA1F3, 11, 0, 1000, 1000, 0b100000000010));
@@ -169,11 +212,7 @@ TEST(Tracker, SurfaceOffsetPlacesAFreshEntry) {
 
 TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
     Fixture f;
-    char hex[16];
-    for (int i = 0; i <= 500; ++i) {
-        std::snprintf(hex, sizeof hex, "5D%06X000000", 0x100000 + i);
-        Feed(f.t, hex);
-    }
+    for (int i = 0; i <= 500; ++i) Feed(f.t, AllCall(0x100000 + i));
     EXPECT_EQ(f.t.NewDbPos, 500);
     EXPECT_EQ(f.t.Db.AvailDb(), -1);
     // Halves of two aircraft meet in the overflow entry: pairing them would invent a

@@ -99,6 +99,7 @@ TEST(TrafficGenerator, PublishedExamplesCodeTablesAndFileFormats) {
     for (auto [knots, code] : {std::pair{0.0, 1}, {0.125, 2}, {0.99, 8}, {1.0, 9}, {1.99, 12}, {2.0, 13}, {14.9, 38},
                                {15.0, 39}, {69.5, 93}, {70.0, 94}, {100.0, 109}, {174.0, 123}, {175.0, 124}})
         EXPECT_EQ(MovementCode(knots), code) << knots;
+    for (int code = 1; code <= 124; ++code) EXPECT_EQ(MovementCode(MovementKnots(code)), code);
     // TC 6, movement 14 (2.5 kt), track valid, track 90 degrees (32), odd, then latitude and longitude.
     EXPECT_EQ(SurfacePositionMe(6, MovementCode(2.5), 90.0, 1, CprReport{0x1ABCD, 0x0F0F0}), 0x30EA07579AF0F0u);
 
@@ -152,7 +153,7 @@ TEST(TrafficReadBack, SingleFlightsAllOverTheGlobe) {
         EXPECT_EQ(e.Flight, "PAL123  ");
         EXPECT_EQ(e.PosKind, c.ground ? "S" : "A");
         EXPECT_EQ(e.Altitude, c.altitude_ft);  // surface reports carry no altitude
-        EXPECT_EQ(e.Speed, c.ground ? 0 : static_cast<int>(c.speed_kt));  // no speed from surface movement
+        EXPECT_EQ(e.Speed, static_cast<int>(c.speed_kt));  // surface: from the movement code
         ASSERT_TRUE(sim.truth()[0].lat.has_value());
         EXPECT_LE(d.MissM(sim.truth()[0]), c.tolerance_m);
     }

@@ -20,6 +20,7 @@ struct AirlineRec {
 class AirlineDirectory {
 public:
     static constexpr int kRows = 5428;  // rows read; anything after them is ignored
+    static constexpr size_t kMaxFieldChars = 100;  // longer fields are cut: a line of text
 
     // Parses the file's text. Returns the number of complete rows read (at most kRows).
     int LoadText(std::string_view text);
@@ -42,6 +43,9 @@ private:
     std::vector<AirlineRec> rows_;
     Index by_icao_;  // first row of each ICAO designator
     Index by_iata_;  // first row of each IATA designator
+    int unclosed_quote_line_ = 0;
+    int cut_fields_ = 0;
+    int cleaned_fields_ = 0;
 };
 
 // The longest leading run of "A".."Z" of a callsign.

@@ -82,8 +82,10 @@ std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double sec
     for (int tc = 0; tc < 32; ++tc)
         if (s.per_tc[tc]) add("  TC%02d: %llu\n", tc, (unsigned long long)s.per_tc[tc]);
     add("CRC rejections: %llu\n", (unsigned long long)s.crc_rejected);
+    add("all-call replies rejected: %llu\n", (unsigned long long)s.allcall_rejected);
     add("positions decoded: %llu\n", (unsigned long long)s.positions);
     add("decodes rejected as implausible: %llu\n", (unsigned long long)s.rejected_decodes);
+    add("even/odd pairs refused: %llu\n", (unsigned long long)s.refused_pairs);
     add("NL mismatches: %llu\n", (unsigned long long)s.nl_mismatch);
     add("messages finding the flight table full: %llu\n", (unsigned long long)s.table_full);
     add("elapsed seconds: %.3f\n", seconds);

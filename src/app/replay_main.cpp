@@ -8,6 +8,7 @@
 #include <chrono>
 #include <clocale>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "common/number_text.h"
 #include "replay_core.h"
 #include "session/session.h"
 
@@ -77,12 +79,6 @@ void Usage(std::FILE* to) {
         to);
 }
 
-bool ParseNumber(const char* s, double& out) {
-    char* end = nullptr;
-    out = std::strtod(s, &end);
-    return end != s && *end == '\0';
-}
-
 // Returns -1 to go on, else the exit status.
 int ParseArgs(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
@@ -94,10 +90,12 @@ int ParseArgs(int argc, char** argv, Options& o) {
             }
             return argv[++i];
         };
-        auto number = [&](const char* name, double& out) {
+        auto number = [&](const char* name, double min, double max, bool whole, double& out) {
             const char* v = value(name);
-            if (v && ParseNumber(v, out)) return true;
-            if (v) std::fprintf(stderr, "ternwick-replay: %s: '%s' is not a number\n", name, v);
+            if (!v) return false;
+            std::string why;
+            if (ParseOptionNumber(v, min, max, whole, out, why)) return true;
+            std::fprintf(stderr, "ternwick-replay: %s '%s': %s\n", name, v, why.c_str());
             return false;
         };
         auto text = [&](const char* name, std::string& out) {
@@ -116,15 +114,11 @@ int ParseArgs(int argc, char** argv, Options& o) {
             const std::string reason = ParseAx25Address(v, false, out);
             return reason.empty() || refuse(name, v, reason);
         };
-        auto whole = [&](const char* name, int max, const char* unit, int& out) {
-            const char* v = value(name);
-            if (!v) return false;
-            double d = 0.0;
-            if (ParseNumber(v, d) && d >= 0 && d <= max && d == static_cast<int>(d)) {
-                out = static_cast<int>(d);
-                return true;
-            }
-            return refuse(name, v, "a whole number of " + std::string(unit) + " from 0 to " + std::to_string(max));
+        auto whole = [&](const char* name, int max, int& out) {
+            double v = 0.0;
+            if (!number(name, 0, max, true, v)) return false;
+            out = static_cast<int>(v);
+            return true;
         };
         if (a == "--trace") o.trace = true;
         else if (a == "--csv") o.csv = true;
@@ -159,10 +153,10 @@ int ParseArgs(int argc, char** argv, Options& o) {
         } else if (a == "--aprs-to") {
             if (!text("--aprs-to", o.aprs_to)) return 2;
         } else if (a == "--aprs-interval") {
-            if (!whole("--aprs-interval", kMaxAprsInterval, "seconds", o.rate.interval_seconds)) return 2;
+            if (!whole("--aprs-interval", kMaxAprsInterval, o.rate.interval_seconds)) return 2;
         } else if (a == "--aprs-max-per-min") {
-            if (!whole("--aprs-max-per-min", kMaxAprsPerMinute, "reports", o.rate.max_per_minute)) return 2;
-        }        else if (a == "--airlines") {
+            if (!whole("--aprs-max-per-min", kMaxAprsPerMinute, o.rate.max_per_minute)) return 2;
+        } else if (a == "--airlines") {
             if (!text("--airlines", o.airlines)) return 2;
         } else if (a == "--catalogue") {
             if (!text("--catalogue", o.catalogue)) return 2;
@@ -172,13 +166,13 @@ int ParseArgs(int argc, char** argv, Options& o) {
             if (!text("--at", o.at)) return 2;
         } else if (a == "--surf-offset") {
             double v = 0.0;
-            if (!number("--surf-offset", v)) return 2;
+            if (!number("--surf-offset", -360, 360, false, v)) return 2;
             o.surf_offset = v;
         } else if (a == "--expire") {
-            if (!number("--expire", o.expire)) return 2;
+            if (!number("--expire", 0, 86400, false, o.expire)) return 2;
         } else if (a == "--map") {
             double v = 0.0;
-            if (!number("--map", v)) return 2;
+            if (!number("--map", 1, 32767, true, v)) return 2;
             o.map = static_cast<int>(v);
             o.map_given = true;
         } else if (a == "-h" || a == "--help") {
@@ -226,7 +220,10 @@ int main(int argc, char** argv) {
 
     Session session;
     if (!opt.at.empty() && !session.clock().SetFixed(opt.at)) {
-        std::fprintf(stderr, "ternwick-replay: --at: '%s' is not D:HH:MM:SS\n", opt.at.c_str());
+        std::fprintf(stderr,
+                     "ternwick-replay: --at '%s': must be D:HH:MM:SS (day of the month 1-31, UTC hour 0-23, "
+                     "minute and second 0-59)\n",
+                     opt.at.c_str());
         return 2;
     }
     SessionConfig config;
@@ -292,12 +289,20 @@ int main(int argc, char** argv) {
                                                           : std::function<void()>();
 
     BytePump& pump = session.pump();
-    int status = 0;
+    // A map picture that cannot be loaded spoils the --png output: told above, and failed.
+    int status = session.drawing() && !problems.picture.empty() ? 2 : 0;
     const auto start = std::chrono::steady_clock::now();
     for (const std::string& path : opt.files) {
         const int fd = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             std::fprintf(stderr, "ternwick-replay: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+            status = 2;
+            continue;
+        }
+        struct stat in_stat {};
+        if (fstat(fd, &in_stat) == 0 && S_ISDIR(in_stat.st_mode)) {
+            std::fprintf(stderr, "ternwick-replay: cannot open %s: it is a folder, not a file\n", path.c_str());
+            close(fd);
             status = 2;
             continue;
         }
@@ -336,8 +341,12 @@ int main(int argc, char** argv) {
         std::fputs(LinesForPrint(session.ListText()).c_str(), stdout);
     }
     if (opt.csv) std::fputs(FlightTableCsv(session.Db()).c_str(), stdout);
-    if (opt.stats)
+    if (opt.stats) {
         std::fputs(StatsText(session.tracker().stats(), {pump.bytes(), pump.evaluated()}, seconds).c_str(), stdout);
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("peak memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
+    }
     if (opt.stats && reporting) {
         const AprsCounts& c = aprs.Counts();
         std::printf("APRS reports sent: %llu\nAPRS reports held back: %llu\n", static_cast<unsigned long long>(c.sent),
@@ -346,5 +355,10 @@ int main(int argc, char** argv) {
             std::printf("APRS reports dropped: %llu\n", static_cast<unsigned long long>(c.dropped));
     }
     session.Shutdown();
+    // Output that never arrived (a full disk, a closed pipe) must not end as success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "ternwick-replay: writing the output failed: %s\n", std::strerror(errno));
+        status = 2;
+    }
     return status;
 }

@@ -3,6 +3,7 @@
 // a double-quoted field may hold commas, an empty line is one empty field.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,8 @@ public:
     bool AtEnd() const { return pos_ >= text_.size(); }
     // 1-based line of the last field read, for messages that point the user at it.
     int Line() const { return line_; }
+    // Line of the first quote that is never closed (its field runs to the end), else 0.
+    int UnclosedQuoteLine() const { return unclosed_quote_line_; }
 
 private:
     void SkipLineEnd();
@@ -24,9 +27,15 @@ private:
     size_t pos_ = 0;
     int line_ = 1;
     int next_line_ = 1;
+    int unclosed_quote_line_ = 0;
 };
 
-// Reads a whole file into text; false with a reason when it cannot be read.
+// The largest data file read: the shipped ones are well under 1 MB, and a file of gigabytes
+// given by mistake must not exhaust memory.
+inline constexpr uintmax_t kMaxDataFileBytes = 64u << 20;
+
+// Reads a whole file into text; false with a reason when it cannot be read (a folder, too
+// large, missing, no permission).
 bool ReadWholeFile(const std::string& path, std::string& text, std::string& error);
 
 }  // namespace ternwick

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <limits>
 
@@ -92,6 +93,26 @@ std::string FormatDigits(double v, int int_digits, int decimals) {
     out += whole;
     if (decimals > 0) out += "." + frac;
     return out;
+}
+
+bool ParseOptionNumber(std::string_view text, double min, double max, bool whole, double& out, std::string& error) {
+    auto range = [&] {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "must be %s from %.10g to %.10g", whole ? "a whole number" : "a number", min,
+                      max);
+        error = buf;
+        return false;
+    };
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+') ++first;  // from_chars takes no plus sign
+    double v = 0.0;
+    const auto [ptr, ec] = std::from_chars(first, last, v);
+    // "nan", "inf" and out-of-range exponents are no numbers a user meant.
+    if (text.empty() || ec != std::errc() || ptr != last || !std::isfinite(v)) return range();
+    if (v < min || v > max || (whole && v != std::floor(v))) return range();
+    out = v;
+    return true;
 }
 
 }  // namespace ternwick

@@ -25,4 +25,9 @@ int32_t RoundToInt32(double v);
 // ("000.0000" is (v, 3, 4), "00000" is (v, 5, 0).)
 std::string FormatDigits(double v, int int_digits, int decimals);
 
+// A command-line number: the whole text must be a finite decimal number ("." as the point)
+// within min..max, and a whole number when `whole`. Otherwise false, with `error` saying
+// what is accepted ("must be a number from 1 to 5").
+bool ParseOptionNumber(std::string_view text, double min, double max, bool whole, double& out, std::string& error);
+
 }  // namespace ternwick

@@ -79,8 +79,11 @@ std::optional<CprFix> DecodeAirbornePair(const CprPair& p, int f) {
     return CprFix{z.rlat[f], PairLongitude(p, f, nl, 360.0)};
 }
 
-std::optional<CprFix> DecodeSurfacePair(const CprPair& p, int f) {
-    const ZoneLat z = PairLatitudes(p, 1.5, 90.0 / 59.0);
+std::optional<CprFix> DecodeSurfacePair(const CprPair& p, int f, double ref_lat) {
+    ZoneLat z = PairLatitudes(p, 1.5, 90.0 / 59.0);
+    // One choice for both reports, so that they stay comparable.
+    if (std::fabs(z.rlat[0] - 90.0 - ref_lat) < std::fabs(z.rlat[0] - ref_lat))
+        for (double& r : z.rlat) r -= 90.0;
     const double nl = calcnl(z.rlat[0]);
     if (nl != calcnl(z.rlat[1])) return std::nullopt;
     return CprFix{z.rlat[f], PairLongitude(p, f, nl, 90.0)};

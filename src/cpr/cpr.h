@@ -32,9 +32,12 @@ struct CprFix {
 // latitude at all (90..270 degrees, which only damaged reports give).
 std::optional<CprFix> DecodeAirbornePair(const CprPair& p, int f);
 
-// Surface (90-degree zones): the solution with latitude in 0..90 and longitude in 0..90;
-// the caller adds its longitude offset.
-std::optional<CprFix> DecodeSurfacePair(const CprPair& p, int f);
+// Surface (90-degree zones): the solution with longitude in 0..90 (the caller picks the
+// quarter of the globe) and, of the two latitudes 90 degrees apart, the one nearest ref_lat
+// (the default gives the northern one, in 0..90). NL is taken at the latitude chosen: a
+// southern airport decoded at its northern twin gets a wrong zone count and a longitude
+// that makes no sense.
+std::optional<CprFix> DecodeSurfacePair(const CprPair& p, int f, double ref_lat = 45.0);
 
 // Local decode of one report (raw 17-bit yz, xz of format f) relative to a reference
 // position: the solution nearest the reference, right while the aircraft is within half a

@@ -1,6 +1,10 @@
 #include "position.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <numbers>
+#include <optional>
 
 #include "cpr.h"
 
@@ -29,56 +33,129 @@ uint32_t GrayToBinary(uint32_t g) {
     return g;
 }
 
+// Limits of one kind of position message (see position.h).
+struct Limits {
+    double agree, half_zone, jump;
+    int pair_seconds, local_seconds;
+};
+constexpr Limits kAirborne{kAirborneAgreeDeg, kAirborneHalfZoneDeg, kAirborneJumpDeg, kAirbornePairSeconds,
+                           kAirborneLocalSeconds};
+constexpr Limits kSurface{kSurfaceAgreeDeg, kSurfaceHalfZoneDeg, kSurfaceJumpDeg, kSurfacePairSeconds,
+                          kSurfaceLocalSeconds};
+
+// Seconds from `then` to `now`, both seconds within the hour, taken modulo 3600.
+int Age(int now, int then) { return static_cast<int>(modulo(now - then, 3600)); }
+
+double LonDiff(double lon1, double lon2) { return modulo(lon1 - lon2 + 180.0, 360.0) - 180.0; }
+
 bool Near(double lat1, double lon1, double lat2, double lon2, double tol) {
-    const double dlon = std::fabs(modulo(lon1 - lon2 + 180.0, 360.0) - 180.0);
-    return std::fabs(lat1 - lat2) <= tol && dlon <= tol;
+    return std::fabs(lat1 - lat2) <= tol && std::fabs(LonDiff(lon1, lon2)) <= tol;
 }
 
-// Stores the report, decodes with the other held half, and keeps the entry out of zone errors.
-PosOutcome StoreAndDecode(FlightTable& db, std::string_view icao, const PositionFields& pf,
-                          bool surface, double lon_offset) {
-    DbRecord& e = db(db.IcaoDbPointer(icao));
-    const bool other = e.CprLat[1 - pf.f] != 0;
-    e.CprLon[pf.f] = pf.lon;
-    e.CprLat[pf.f] = pf.lat;
-    if (!other) return PosOutcome::Waiting;
+enum class PairCheck { Agree, Disagree, NlMismatch };
 
-    const CprPair pair{{double(e.CprLat[0]), double(e.CprLat[1])},
-                       {double(e.CprLon[0]), double(e.CprLon[1])}};
-    auto fix = surface ? DecodeSurfacePair(pair, pf.f) : DecodeAirbornePair(pair, pf.f);
-    if (!fix) return PosOutcome::NlMismatch;
+// Decodes the pair once for each format, with the same zone indices, and tells whether the
+// two positions are one. fix: the position of format f, the newest report; spread: how far
+// the two lie apart, the larger of the latitude and the across-track difference.
+PairCheck CheckPair(const CprPair& pair, int f, bool surface, double ref_lat, CprFix& fix, double& spread) {
+    std::optional<CprFix> d[2];
+    for (int k = 0; k < 2; ++k) d[k] = surface ? DecodeSurfacePair(pair, k, ref_lat) : DecodeAirbornePair(pair, k);
+    if (!d[0] || !d[1]) return PairCheck::NlMismatch;
+    fix = *d[f];
+    const double across = std::fabs(LonDiff(d[0]->lon, d[1]->lon)) * std::cos(d[0]->lat * (std::numbers::pi / 180.0));
+    spread = std::max(std::fabs(d[0]->lat - d[1]->lat), across);
+    return spread <= (surface ? kSurfaceAgreeDeg : kAirborneAgreeDeg) ? PairCheck::Agree : PairCheck::Disagree;
+}
 
-    // A pair whose halves lie far apart (a gap in reception) gives a zone index one off:
-    // the aircraft would jump a whole zone. Then the new report alone, decoded next to the
-    // stored position, is believed if it stays close to it. A jump that neither explains is
-    // believed only when a second, fresh pair agrees with it; meanwhile the older half is
-    // dropped so that the next pair is fresh.
-    const double tol = surface ? kSurfaceJumpDeg : kAirborneJumpDeg;
-    const bool first = e.Lat == 0.0 && e.Lon == 0.0;
-    double lat = fix->lat;
-    double lon = fix->lon + lon_offset;
-    const bool plausible = first || Near(lat, lon, e.Lat, e.Lon, tol) ||
-                           (e.HasCandidate && Near(lat, lon, e.CandLat, e.CandLon, tol));
-    if (!plausible) {
-        const CprFix local = DecodeLocal(pf.lat, pf.lon, pf.f, surface, e.Lat, e.Lon);
-        if (Near(local.lat, local.lon, e.Lat, e.Lon, tol)) {
-            lat = local.lat;
-            // Airborne longitudes are kept in 0..360; surface ones in -180..180, where the
-            // map offsets put them.
-            lon = surface ? modulo(local.lon + 180.0, 360.0) - 180.0 : modulo(local.lon, 360.0);
-        } else {
-            e.CprLat[1 - pf.f] = 0;
-            e.CprLon[1 - pf.f] = 0;
-            e.HasCandidate = true;
-            e.CandLat = lat;
-            e.CandLon = lon;
-            return PosOutcome::Rejected;
-        }
+// A surface pair leaves the quarter of the globe open. Next to a known position the solution
+// nearest it is taken (an aircraft that lands is where it was flying), longitude in -180..180.
+// With none, the longitude is shifted by the map's offset, and the latitude is the northern
+// one unless the southern one's reports agree better: decoded at the wrong twin, with the wrong
+// zone count, they seldom agree at all, let alone as closely as a fresh pair at its own.
+PairCheck CheckSurfacePair(const CprPair& pair, int f, const DbRecord* near, double lon_offset, CprFix& fix) {
+    double spread = 0.0;
+    if (near) {
+        const PairCheck c = CheckPair(pair, f, true, near->Lat, fix, spread);
+        const double quarters = std::round(LonDiff(near->Lon, fix.lon) / 90.0);
+        fix.lon = LonDiff(fix.lon + 90.0 * quarters, 0.0);
+        return c;
     }
-    e.HasCandidate = false;
+    PairCheck c = CheckPair(pair, f, true, 45.0, fix, spread);
+    CprFix south{};
+    double south_spread = 0.0;
+    if (CheckPair(pair, f, true, -45.0, south, south_spread) == PairCheck::Agree &&
+        (c != PairCheck::Agree || south_spread < spread)) {
+        c = PairCheck::Agree;
+        fix = south;
+    }
+    fix.lon += lon_offset;
+    return c;
+}
+
+void Store(DbRecord& e, double lat, double lon) {
     e.Lat = lat;
     e.Lon = lon;
-    return PosOutcome::Stored;
+    e.PosHeard = e.LastHeard;
+}
+
+// Stores the report and decodes it with the other held half. A pair is believed only when its
+// two reports describe one position and, where the clock tells, came in close together: a
+// stale half (heard before a gap, or recorded out of order) shifts a zone index and puts the
+// aircraft a whole zone away. The first checked pair gives the first position; a later one
+// within half a zone of the stored position is believed, and one further away (a long gap, or
+// a wrong stored position) only when a second checked pair made of later reports agrees with
+// it. Otherwise the newest report alone is decoded next to a recent stored position, which
+// goes back to a checked pair, and believed when it stays close to it.
+PosResult StoreAndDecode(DbRecord& e, const PositionFields& pf, bool surface, double lon_offset) {
+    const Limits& lim = surface ? kSurface : kAirborne;
+    const int other = 1 - pf.f;
+    e.CprLon[pf.f] = pf.lon;
+    e.CprLat[pf.f] = pf.lat;
+    e.CprHeard[pf.f] = e.LastHeard;
+    e.CandSpent[pf.f] = false;
+    if (e.CprLat[other] == 0) return {PosOutcome::Waiting};
+
+    const bool known = !(e.Lat == 0.0 && e.Lon == 0.0);
+    PairCheck check = PairCheck::Disagree;
+    CprFix fix{};
+    if (Age(e.LastHeard, e.CprHeard[other]) <= lim.pair_seconds) {
+        const CprPair pair{{double(e.CprLat[0]), double(e.CprLat[1])},
+                           {double(e.CprLon[0]), double(e.CprLon[1])}};
+        double spread = 0.0;
+        check = surface ? CheckSurfacePair(pair, pf.f, known ? &e : nullptr, lon_offset, fix)
+                        : CheckPair(pair, pf.f, false, 0.0, fix, spread);
+    }
+    if (check == PairCheck::NlMismatch) return {PosOutcome::NlMismatch};
+
+    PosResult result{PosOutcome::Refused, true};
+    if (check == PairCheck::Agree) {
+        const bool confirms = e.HasCandidate && Near(fix.lat, fix.lon, e.CandLat, e.CandLon, lim.jump);
+        if (!known || Near(fix.lat, fix.lon, e.Lat, e.Lon, lim.half_zone) ||
+            (confirms && !e.CandSpent[0] && !e.CandSpent[1])) {
+            Store(e, fix.lat, fix.lon);
+            e.HasCandidate = false;
+            return {PosOutcome::Stored};
+        }
+        // Held until a pair of two later reports agrees. One that agrees but shares a report
+        // confirms nothing: a stale half makes every pair it is in agree with the others.
+        if (!confirms) {
+            e.HasCandidate = true;
+            e.CandLat = fix.lat;
+            e.CandLon = fix.lon;
+            e.CandSpent[0] = e.CandSpent[1] = true;
+        }
+        result = {PosOutcome::Rejected, false};
+    }
+    if (known && Age(e.LastHeard, e.PosHeard) <= lim.local_seconds) {
+        const CprFix local = DecodeLocal(pf.lat, pf.lon, pf.f, surface, e.Lat, e.Lon);
+        if (Near(local.lat, local.lon, e.Lat, e.Lon, lim.jump)) {
+            // Airborne longitudes are kept in 0..360; surface ones in -180..180, where the
+            // map offsets put them.
+            Store(e, local.lat, surface ? LonDiff(local.lon, 0.0) : modulo(local.lon, 360.0));
+            result.outcome = PosOutcome::Stored;
+        }
+    }
+    return result;
 }
 
 }  // namespace
@@ -97,6 +174,9 @@ bool AltitudeFromAc12(uint32_t ac12, int32_t& feet) {
     const uint32_t band = GrayToBinary((d2 << 7) | (d4 << 6) | (a1 << 5) | (a2 << 4) | (a4 << 3) |
                                        (b1 << 2) | (b2 << 1) | b4);
     // 100-foot steps within the band: C1 C2 C4 read as Gray code gives 1..4 and 7 (for 5).
+    // C1 C2 C4 all set reads as 5 too, but the conversion table has no such code: only a
+    // damaged reply carries it.
+    if (c1 && c2 && c4) return false;
     uint32_t step = GrayToBinary((c1 << 2) | (c2 << 1) | c4);
     if (step == 7) step = 5;
     if (step == 0 || step == 6) return false;
@@ -105,24 +185,45 @@ bool AltitudeFromAc12(uint32_t ac12, int32_t& feet) {
     return true;
 }
 
-PosOutcome EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao) {
+bool SpeedFromMovement(uint32_t code, int32_t& knots) {
+    // Bands of the movement code: first code, speed there and step, both in eighths of a knot.
+    struct Band {
+        uint32_t first;
+        int32_t start, step;
+    };
+    static constexpr Band kBands[] = {{1, 0, 0},     {2, 1, 1},       {9, 8, 2},    {13, 16, 4},
+                                      {39, 120, 8},  {94, 560, 16},   {109, 800, 40}, {124, 1400, 0}};
+    if (code == 0 || code > 124) return false;
+    const Band* b = kBands;
+    while (b + 1 != std::end(kBands) && (b + 1)->first <= code) ++b;
+    const int32_t eighths = b->start + static_cast<int32_t>(code - b->first) * b->step;
+    knots = (eighths + 4) / 8;
+    return true;
+}
+
+PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao) {
     const PositionFields pf = ReadPosition(msg);
     // ME 9-20: altitude field, Q at ME 16; taken from every message, paired or not.
     const uint32_t ac12 = (uint32_t(msg[5]) << 4) | (msg[6] >> 4);
     int32_t feet = 0;
     const bool have_alt = AltitudeFromAc12(ac12, feet);
 
-    const PosOutcome out = StoreAndDecode(db, icao, pf, false, 0.0);
+    const PosResult r = StoreAndDecode(db(db.IcaoDbPointer(icao)), pf, false, 0.0);
     if (have_alt) db(db.IcaoDbPointer(icao)).Altitude = feet;
-    if (out == PosOutcome::Stored && host.PlotAir()) host.PlotPosDb(db.IcaoDbPointer(icao));
-    return out;
+    if (r.outcome == PosOutcome::Stored && host.PlotAir()) host.PlotPosDb(db.IcaoDbPointer(icao));
+    return r;
 }
 
-PosOutcome EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao) {
+PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao) {
     const PositionFields pf = ReadPosition(msg);
-    const PosOutcome out = StoreAndDecode(db, icao, pf, true, host.MapSurfLonOffset());
-    if (out == PosOutcome::Stored && host.PlotSurf()) host.PlotPosDb(db.IcaoDbPointer(icao));
-    return out;
+    // ME 6-12: movement, the ground speed; taken from every message, paired or not.
+    const uint32_t movement = ((msg[4] & 0x07u) << 4) | (msg[5] >> 4);
+    int32_t knots = 0;
+    if (SpeedFromMovement(movement, knots)) db(db.IcaoDbPointer(icao)).Speed = knots;
+
+    const PosResult r = StoreAndDecode(db(db.IcaoDbPointer(icao)), pf, true, host.MapSurfLonOffset());
+    if (r.outcome == PosOutcome::Stored && host.PlotSurf()) host.PlotPosDb(db.IcaoDbPointer(icao));
+    return r;
 }
 
 }  // namespace ternwick

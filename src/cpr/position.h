@@ -1,6 +1,8 @@
 // Airborne and surface position messages of one aircraft: store the raw CPR report by its
-// even/odd format, take the altitude, and decode a position globally once both formats
-// are held. A decode that would move a known aircraft a whole zone away is not stored.
+// even/odd format, take the altitude or the ground speed, and decode a position globally
+// once both formats are held. A pair is believed only when its two reports describe one
+// position, and a believed pair that would move a known aircraft a zone away waits for a
+// second one.
 #pragma once
 
 #include <cstdint>
@@ -24,20 +26,60 @@ enum class PosOutcome {
     Stored,      // a position was written to the entry
     Waiting,     // only one format held so far
     NlMismatch,  // the pair straddles an NL boundary: nothing written
-    Rejected,    // implausible jump from the stored position: nothing written
+    Rejected,    // a checked pair half a zone or more from the stored position: held, not written
+    Refused,     // the pair was not believed and its newest report alone gave nothing: not written
 };
 
-// Largest believable move between two stored positions, degrees of latitude and longitude.
-// Zone errors are at least 6 degrees (airborne) or 1.5 degrees (surface) away.
+struct PosResult {
+    PosOutcome outcome = PosOutcome::Waiting;
+    // The pair was not believed: its reports disagreed, or came in too far apart (also when
+    // the newest report, decoded next to the stored position, was then stored).
+    bool pair_refused = false;
+};
+
+// The even and the odd report of a pair, each decoded with the pair's zone indices, must
+// agree within this (degrees of latitude, and of longitude times the cosine of the latitude).
+// A half heard before a gap shifts a zone index for both decodes alike, but the even and the
+// odd zones differ in size, so the two still differ by about a tenth of their zone width:
+// 0.1 degree airborne. What an airliner flies in 10 s stays well below that.
+inline constexpr double kAirborneAgreeDeg = 0.03;
+inline constexpr double kSurfaceAgreeDeg = 0.0075;  // surface zones are a quarter as tall
+
+// Halves heard further apart by the clock are not paired (DO-260B: 10 s airborne, 50 s on
+// the surface). A recording replayed without its times gives no such limit.
+inline constexpr int kAirbornePairSeconds = 10;
+inline constexpr int kSurfacePairSeconds = 50;
+
+// A checked pair is either right or a whole zone (6 degrees airborne, 1.5 on the surface)
+// off: within half a zone of the stored position it is believed at once.
+inline constexpr double kAirborneHalfZoneDeg = 3.0;
+inline constexpr double kSurfaceHalfZoneDeg = 0.75;
+
+// Largest believable move for a single report decoded next to the stored position, and
+// between two checked pairs that confirm each other, degrees of latitude and longitude.
 inline constexpr double kAirborneJumpDeg = 1.0;
 inline constexpr double kSurfaceJumpDeg = 0.25;
 
+// A single report is decoded next to the stored position only while that is this recent by
+// the clock: the decode is right within half a zone (180 NM airborne, 45 NM surface), and an
+// aircraft must not get further than that less the jump above (600 kt for 10 minutes is
+// 100 NM; a landing aircraft's airborne fix is the reference of its first surface reports,
+// and 300 kt for 5 minutes is 25 NM).
+inline constexpr int kAirborneLocalSeconds = 600;
+inline constexpr int kSurfaceLocalSeconds = 300;
+
 // msg: the 14 bytes of a valid extended squitter with type code 9..18 (or 5..8).
-PosOutcome EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao);
-PosOutcome EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao);
+// The time a report came in is the entry's LastHeard, stamped by the evaluation just before.
+PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao);
+PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao);
 
 // Altitude in feet from the 12-bit altitude field of an airborne position message;
 // false when a Gillham (Q = 0) code is not a valid altitude.
 bool AltitudeFromAc12(uint32_t ac12, int32_t& feet);
+
+// Ground speed in whole knots (nearest) from the 7-bit movement code of a surface position
+// message: the speed at the bottom of the code's band (DO-260B: steps of 1/8 kt at walking
+// pace up to 5 kt at 100..175 kt). False for 0 (no information) and the reserved 125..127.
+bool SpeedFromMovement(uint32_t code, int32_t& knots);
 
 }  // namespace ternwick

@@ -83,7 +83,14 @@ void Tracker::EvalSquitter() {
         trace_ += " Short ACAS";
         trace_ += kCrLf;
     } else if (is_short && DF == 11) {
-        // An all-call reply's parity is overlaid with the interrogator code: not tested.
+        // An all-call reply's parity is overlaid with the interrogator code, so its remainder
+        // is that code (II 0..15, or SI 1..63 plus 16): anything from 80 up is noise, which
+        // would otherwise fill the table with aircraft that do not exist.
+        const uint32_t parity = (uint32_t(msg[4]) << 16) | (uint32_t(msg[5]) << 8) | msg[6];  // 33-56: PI
+        if ((static_cast<uint32_t>(CRC24_Bytes(msg, 4)) ^ parity) >= 80) {
+            ++stats_.allcall_rejected;
+            return;
+        }
         trace_ += " All Call Reply";
         trace_ += kCrLf;
         EnterAircraft();
@@ -188,10 +195,11 @@ void Tracker::EvalVelocity(const uint8_t* me) {
     }
 }
 
-void Tracker::CountPosition(PosOutcome out) {
-    if (out == PosOutcome::Stored) ++stats_.positions;
-    else if (out == PosOutcome::NlMismatch) ++stats_.nl_mismatch;
-    else if (out == PosOutcome::Rejected) ++stats_.rejected_decodes;
+void Tracker::CountPosition(const PosResult& r) {
+    if (r.pair_refused) ++stats_.refused_pairs;
+    if (r.outcome == PosOutcome::Stored) ++stats_.positions;
+    else if (r.outcome == PosOutcome::NlMismatch) ++stats_.nl_mismatch;
+    else if (r.outcome == PosOutcome::Rejected) ++stats_.rejected_decodes;
 }
 
 }  // namespace ternwick

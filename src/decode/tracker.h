@@ -25,9 +25,11 @@ struct TrackerStats {
     uint64_t per_df[32] = {};
     uint64_t per_tc[32] = {};       // valid extended squitters by type code
     uint64_t crc_rejected = 0;      // 28-digit DF17 with a remainder other than 0
+    uint64_t allcall_rejected = 0;  // DF11 whose remainder cannot be an interrogator code
     uint64_t positions = 0;         // positions stored
     uint64_t nl_mismatch = 0;
-    uint64_t rejected_decodes = 0;  // implausible jumps not stored
+    uint64_t rejected_decodes = 0;  // checked pairs half a zone or more away, held for a second
+    uint64_t refused_pairs = 0;     // pairs whose reports disagreed or came in too far apart
     uint64_t malformed = 0;         // Squitter not 14/28 hex digits: ignored
     uint64_t table_full = 0;        // messages of an aircraft the full table had no entry for
 };
@@ -61,7 +63,7 @@ private:
     void EvalExtendedSquitter(const uint8_t* msg);
     void EvalIdentification(const uint8_t* me);
     void EvalVelocity(const uint8_t* me);
-    void CountPosition(PosOutcome out);
+    void CountPosition(const PosResult& r);
     DbRecord& Entry() { return Db(Db.IcaoDbPointer(CurIcao)); }
 
     TrackerHost& host_;

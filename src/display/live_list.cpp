@@ -46,12 +46,11 @@ std::string FlightListRow(const DbRecord& e, int age, bool use_kmh) {
     row += "   ";
     row += e.Flight;
     row += "  ";
-    if (!e.IataFlight.empty()) {
-        row += e.IataFlight;
-        row += "   ";
-    } else {
-        row.append(11, ' ');
-    }
+    // Without an IATA airline code IataFlight is only the 6-character number part: padded to
+    // the column's 8 so that the columns after it stay under their heading words.
+    row += e.IataFlight;
+    if (e.IataFlight.size() < 8) row.append(8 - e.IataFlight.size(), ' ');
+    row += "   ";
     row += FixLenString(e.Airline, 12);
     row += "  ";
     row += FormatDigits(e.Lon, 3, 4);

@@ -44,6 +44,26 @@ bool ReadInt16(const std::string& field, int16_t& out, bool& out_of_range) {
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
+// What each number field may hold: a frame on the globe, and marks an 800 x 400 picture can
+// show. A dot radius of thousands would make every circle an image of gigabytes; a span of
+// 0 or below divides by zero in the projection.
+struct Range {
+    double min, max;
+    bool min_exclusive;
+    std::string text;
+};
+const Range kRanges[] = {
+    {0, 0, false, ""},
+    {0, 0, false, ""},
+    {-360, 360, false, "-360 to 360 degrees"},
+    {0, 360, true, "above 0, at most 360 degrees"},
+    {-90, 90, false, "-90 to 90 degrees"},
+    {0, 180, true, "above 0, at most 180 degrees"},
+    {0, 50, false, "0 to 50 pixels"},
+    {0, 20, false, "0 to 20 pixels"},
+    {-360, 360, false, "-360 to 360 degrees"},
+};
+
 }  // namespace
 
 bool ParseMapCatalogue(std::string_view text, const std::string& file_name, MapTable& table,
@@ -98,10 +118,19 @@ bool ParseMapCatalogue(std::string_view text, const std::string& file_name, MapT
                 case Field::SurfOffset: ok = ReadNumber(field, m.MapSurfLonOffset); break;
                 default: break;
             }
-            if (!ok) {
-                const bool range = out_of_range && (which == Field::DotRadius || which == Field::DrawWidth);
+            const Range& r = kRanges[f];
+            const double v = which == Field::DotRadius   ? m.MapDotRadius
+                             : which == Field::DrawWidth ? m.MapDrawWidth
+                             : which == Field::LonWest   ? m.MapLonWest
+                             : which == Field::LonSpan   ? m.MapLonSpan
+                             : which == Field::LatSouth  ? m.MapLatSouth
+                             : which == Field::LatSpan   ? m.MapLatSpan
+                                                         : m.MapSurfLonOffset;
+            const bool in_range = ok && (r.min_exclusive ? v > r.min : v >= r.min) && v <= r.max;
+            if (!in_range) {
+                const bool range = out_of_range || ok;
                 error = where + map_field + " (line " + std::to_string(reader.Line()) + "): " + Quoted(field) +
-                        (range ? " is out of range" : " is not a number");
+                        (range ? " is out of range (" + r.text + ")" : " is not a number");
                 return false;
             }
         }

@@ -5,8 +5,10 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QSaveFile>
 
 namespace ternwick {
 
@@ -69,7 +71,15 @@ void MapSurface::EndPainting() {
 }
 
 bool MapSurface::LoadPicture(const QString& path, QString& error) {
+    // Only a plain file: a folder says nothing useful, and a pipe or device would never end.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        error = QStringLiteral("Map picture \"%1\" cannot be loaded (it is not a plain file)").arg(path);
+        return false;
+    }
     QImageReader reader(path);
+    // A map is 800 x 400; a picture of many megapixels is a mistake, not a map to decode.
+    reader.setAllocationLimit(kMaxPictureMegabytes);
     QImage pic = reader.read();
     if (pic.isNull()) {
         error = QStringLiteral("Map picture \"%1\" cannot be loaded (%2)").arg(path, reader.errorString());
@@ -159,9 +169,22 @@ const QImage& MapSurface::Image() {
 }
 
 bool MapSurface::SavePng(const QString& path, QString& error) {
-    QImageWriter writer(path, "png");
+    // Written beside the target and renamed at the end: a full disk or a missing folder is
+    // told with the system's reason, and never leaves half a picture behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = QStringLiteral("Map picture \"%1\" cannot be written (%2)").arg(path, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, "png");
     if (!writer.write(Image())) {
-        error = QStringLiteral("Map picture \"%1\" cannot be written (%2)").arg(path, writer.errorString());
+        const QString why = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+        error = QStringLiteral("Map picture \"%1\" cannot be written (%2)").arg(path, why);
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = QStringLiteral("Map picture \"%1\" cannot be written (%2)").arg(path, file.errorString());
         return false;
     }
     return true;

@@ -32,6 +32,8 @@ public:
     static constexpr QRgb kBackground = 0xFFFFFFC0;  // RGB 255, 255, 192
     static constexpr int kFillSolid = 0;
     static constexpr int kFillTransparent = 1;
+    // Largest decoded picture accepted, megabytes (a 4000 x 4000 picture is 61).
+    static constexpr int kMaxPictureMegabytes = 64;
 
     MapSurface();
     ~MapSurface();

@@ -29,11 +29,15 @@ struct DbRecord {
     int16_t PlotX = 0;       // where last plotted on the current map; 0,0 = not yet
     int16_t PlotY = 0;
 
-    // Position plausibility: a decode that disagrees with the stored position is held
-    // here; a second one agreeing with it is believed (the aircraft really moved there).
+    // Position checks (cpr/position.cpp).
+    int16_t CprHeard[2] = {0, 0};  // seconds within the hour each held report came in
+    int16_t PosHeard = 0;          // and the report that gave Lat/Lon
+    // A checked pair far from the stored position is held here; a second one agreeing with
+    // it, made of later reports, is believed (the aircraft really is there).
     bool HasCandidate = false;
     double CandLat = 0.0;
     double CandLon = 0.0;
+    bool CandSpent[2] = {false, false};  // the held report of this format made the candidate
 
     // Direction of travel over the ground from the last airborne velocity message that gave
     // both components: degrees clockwise from true north, 0 <= Track < 360; negative while

@@ -96,7 +96,7 @@ void MainWindow::BuildControls() {
         QStringLiteral("Aircraft in the flight table, how many have a position, and the APRS reports sent"));
     StatusText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StatusText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    StatusText->setFixedHeight(QFontMetrics(StatusText->font()).lineSpacing() * 3 +
+    StatusText->setFixedHeight(QFontMetrics(StatusText->font()).lineSpacing() * 4 +
                                2 * static_cast<int>(StatusText->document()->documentMargin()) + 6);
     RxText = TextArea(QStringLiteral("Last message"), this);
     RxText->setReadOnly(true);

@@ -190,7 +190,12 @@ void MainWindow::Refresh() {
         SetTextIfChanged(RxText, Lines(session_.tracker().RxText()));
         shown_messages_ = messages;
     }
-    const QString status = Lines(session_.tracker().StatusText()) + AprsFrame->CountsLine();
+    QString status = Lines(session_.tracker().StatusText());
+    // Aircraft beyond the table's 501 entries are not tracked: say so rather than lose them
+    // without a word.
+    if (const uint64_t full = session_.tracker().stats().table_full; full > 0)
+        status += QStringLiteral("Table full: %1 messages not tracked\n").arg(full);
+    status += AprsFrame->CountsLine();
     if (status != shown_status_) {
         StatusText->setPlainText(status);
         shown_status_ = status;

@@ -28,7 +28,13 @@ QString PortNameFromText(std::string_view text, const QStringList& available, QS
         while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
         return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
     }
-    const int n = RoundToInt16(LeadingNumber(rest));
+    const double value = RoundHalfEven(LeadingNumber(rest));
+    if (!(value >= -32768.0 && value <= 32767.0)) {
+        error = QStringLiteral("Serial port %1 is out of range: port numbers go from 1 to 32767")
+                    .arg(QString::fromUtf8(rest.data(), static_cast<qsizetype>(rest.size())).trimmed());
+        return {};
+    }
+    const int n = static_cast<int>(value);
 #ifdef Q_OS_WIN
     Q_UNUSED(available);
     if (n >= 1) return QStringLiteral("COM%1").arg(n);

@@ -45,7 +45,11 @@ function parseCsv(text) {
 
 // OpenFlights writes "\N" (and sometimes "-" or "N/A") for an unknown value.
 function clean(value) {
-  let v = (value === undefined ? '' : String(value)).replace(/[\r\n\t]+/g, ' ').trim();
+  let v = (value === undefined ? '' : String(value))
+    // ISO 2022 switches into and out of UTF-8 (ESC % G ... ESC % @) wrap a few names.
+    .replace(/\x1b%[G@]/g, '')
+    .replace(/[\x00-\x1f\x7f]+/g, ' ')
+    .trim();
   if (v === '\\N' || /^-+$/.test(v) || v === 'N/A') return '';
   // Apostrophes come backslash-escaped ("d\\'Haiti"); the directory reader ends a quoted
   // field at the next double quote, so none may remain either.

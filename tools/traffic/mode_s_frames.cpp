@@ -144,6 +144,17 @@ int MovementCode(double knots) {
     return 124;
 }
 
+double MovementKnots(int code) {
+    if (code <= 1) return 0;
+    if (code < 9) return 0.125 * (code - 1);
+    if (code < 13) return 1 + 0.25 * (code - 9);
+    if (code < 39) return 2 + 0.5 * (code - 13);
+    if (code < 94) return 15 + (code - 39);
+    if (code < 109) return 70 + 2 * (code - 94);
+    if (code < 124) return 100 + 5 * (code - 109);
+    return 175;
+}
+
 uint64_t SurfacePositionMe(int tc, int movement, double track_deg, int odd, const CprReport& cpr) {
     uint64_t me = 0;
     Put(me, 1, 5, tc);         // 1-5: TC 5-8

@@ -51,6 +51,8 @@ uint64_t SurfacePositionMe(int tc, int movement, double track_deg, int odd, cons
 
 // Surface movement code for a ground speed in knots (1 = stopped ... 124 = 175 kt or more).
 int MovementCode(double knots);
+// The ground speed a decoder reads from a movement code: the bottom of the code's band.
+double MovementKnots(int code);
 
 // Airborne velocity over ground, subtype 1. Components in knots (east and north positive,
 // magnitude up to 1022), vertical rate in feet per minute (up positive, 64-ft/min steps).

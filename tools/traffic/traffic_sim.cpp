@@ -186,7 +186,9 @@ std::vector<SimMessage> TrafficSim::Run() {
             if (p.on_ground) {
                 m.kind = MsgKind::SurfacePosition;
                 const double track = p.speed_kt > 0 ? std::fmod(s.phase + 90.0, 360.0) : -1.0;
-                const uint64_t me = SurfacePositionMe(tc, MovementCode(p.speed_kt), track, odd, cpr);
+                const int movement = MovementCode(p.speed_kt);
+                reported_speed = static_cast<int>(std::lround(MovementKnots(movement)));
+                const uint64_t me = SurfacePositionMe(tc, movement, track, odd, cpr);
                 frame = ExtendedSquitter(p.icao, ca, me);
             } else {
                 m.kind = MsgKind::AirbornePosition;
@@ -235,6 +237,7 @@ std::vector<SimMessage> TrafficSim::Run() {
             s.kind = kind;
             truth.pos_kind = kind;
             if (kind == 'A') truth.altitude_ft = reported_alt;
+            else truth.speed_kt = reported_speed;
             const int nl = NumberOfZones(cpr.rlat);
             const int other = s.held_nl[1 - odd];
             s.held_nl[odd] = cpr.lat == 0 ? 0 : nl;

@@ -49,7 +49,7 @@ struct AircraftTruth {
     char pos_kind = '-';      // kind of the last position message: 'A', 'S' or '-'
     std::optional<double> lat, lon;  // position of the newest report that decodes globally
     std::optional<int> altitude_ft;  // as coded in the last airborne position received
-    std::optional<int> speed_kt;     // from the last velocity message received
+    std::optional<int> speed_kt;     // from the last velocity or surface position message received
 };
 
 struct SimSettings {
