@@ -11,8 +11,10 @@ namespace ternwick {
 
 namespace {
 
-// Whole degrees and whole minutes of a non-negative angle, both rounded down.
+// Whole degrees and whole minutes of a non-negative angle, both rounded down. A value no
+// decode gives (beyond the globe, not a number) is held at 360 degrees rather than overflow.
 void DegreesMinutes(double value, int& degrees, int& minutes) {
+    if (!(value <= 360.0)) value = 360.0;
     const double d = std::floor(value);
     int m = static_cast<int>(std::floor((value - d) * 60.0));
     if (m > 59) m = 59;
@@ -23,8 +25,11 @@ void DegreesMinutes(double value, int& degrees, int& minutes) {
 
 // A non-negative angle in hundredths of a minute, rounded down. Counting in hundredths
 // first keeps "60.00" minutes impossible; the tiny addition keeps a value such as 0.7,
-// stored a hair below, from losing a hundredth.
-long Hundredths(double value) { return static_cast<long>(std::floor(value * 6000.0 + 1e-7)); }
+// stored a hair below, from losing a hundredth. Beyond the globe: held at 360 degrees.
+long Hundredths(double value) {
+    if (!(value <= 360.0)) value = 360.0;
+    return static_cast<long>(std::floor(value * 6000.0 + 1e-7));
+}
 
 // Position of the plain report: DDMM.hh with the latitude's hundredths left blank
 // (position ambiguity), DDDMM.hh with "00" hundredths; table "/" and symbol "^" (aircraft).
@@ -50,7 +55,7 @@ void AppendRichPosition(std::string& s, double lat, double lon) {
 // Course/speed extension (APRS 1.01 chapter 7): course 001..360 degrees, 360 being north,
 // and speed in knots. Without a track from a velocity message there is none.
 std::string CourseSpeed(const DbRecord& e) {
-    if (e.Track < 0.0) return {};
+    if (!(e.Track >= 0.0 && e.Track <= 360.0)) return {};
     long course = std::lround(e.Track);
     if (course <= 0) course += 360;
     if (course > 360) course -= 360;
