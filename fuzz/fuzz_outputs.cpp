@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     db.SetIcao(7, r.Text(8));
     e.Flight = r.Text(10);
     e.IataFlight = r.Text(10);
-    e.Airline = r.Text(20);
+    const std::string airline = r.Text(20);
+    e.Airline = airline;
     e.PosKind = r.Text(2);
     e.Altitude = r.Take<int32_t>();
     e.Speed = r.Take<int32_t>();

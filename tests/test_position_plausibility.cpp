@@ -111,7 +111,7 @@ TEST(Plausibility, StaleHalfBeforeTheFirstPair) {
         };
         Feed(f.t, pos(c.lat + c.back_lat, c.lon + c.back_lon, 1));
         Feed(f.t, pos(c.lat, c.lon, 0));
-        EXPECT_TRUE(f.e().Lat == 0 && f.e().Lon == 0) << f.e().Lat << " " << f.e().Lon;
+        EXPECT_FALSE(f.e().HasPos) << f.e().Lat << " " << f.e().Lon;
         EXPECT_EQ(f.t.stats().refused_pairs, 1u);
         Feed(f.t, pos(c.lat, c.lon + 0.0001, 1));
         EXPECT_TRUE(At(f.e(), c.lat, c.lon + 0.0001)) << f.e().Lat << " " << f.e().Lon;
@@ -208,4 +208,20 @@ TEST(Plausibility, HalvesPairOnlyCloseInTime) {
     EXPECT_EQ(g.e().Lat, 0.0);
     at(g, 101, SurfacePos(kIcao, 51.47, 0.451, 0));
     EXPECT_TRUE(At(g.e(), 51.47, 0.451));
+}
+
+TEST(Plausibility, ZoneBoundariesTheEquatorAndGreenwichArePositions) {
+    // A raw latitude or longitude of 0 is a report like any other: on the equator at
+    // Greenwich, on an even-zone boundary (every 6 degrees), and at a longitude of exactly 0.
+    const std::pair<double, double> places[] = {{0.0, 0.0}, {6.0, 30.0}, {-12.0, 0.0}, {51.5, 0.0}};
+    for (const auto& [lat, lon] : places) {
+        Fixture f;
+        Feed(f.t, AirbornePos(kIcao, lat, lon, 0));
+        Feed(f.t, AirbornePos(kIcao, lat, lon, 1));
+        EXPECT_TRUE(f.e().HasPos) << lat << " " << lon;
+        EXPECT_NEAR(f.e().Lat, lat, 1e-4);
+        EXPECT_NEAR(std::remainder(f.e().Lon - lon, 360.0), 0.0, 1e-4);
+        EXPECT_EQ(f.host.plotted.size(), 1u);
+        EXPECT_EQ(f.t.StatusText(), "Flights in range: 1\r\nFlights with pos: 1\r\n");
+    }
 }

@@ -98,7 +98,11 @@ TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {
          "Map catalogue \"" + bad + "\", map 1, field MapLonWest (line 2): \"west\" is not a number"},
         {"--catalogue " + cat + " --map 3 --csv ", "--map 3: map catalogue \"" + cat + "\" has maps 1 to 2"},
         {"--catalogue " + cat + " --png /nonexistent/dir/out.png ",
-         "Map picture \"/nonexistent/dir/out.png\" cannot be written"},
+         "Map picture \"/nonexistent/dir/out.png\" cannot be written (No such file or directory)"},
+        // A picture that cannot be loaded spoils the PNG: told, and not a success.
+        {"--catalogue " + Write("display_nopic_setup.txt", "1\nA,/nonexistent/map.png,-12,144,0,60,3,1,0\n") +
+             " --png " + TempPath("nopic.png") + " ",
+         "Map picture \"/nonexistent/map.png\" cannot be loaded"},
     };
     for (const auto& [args, message] : failures) {
         r = Replay(args + log);

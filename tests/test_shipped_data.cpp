@@ -65,7 +65,7 @@ TEST(ShippedData, AirlineDirectoryAndDemoRecordingAroundCebu) {
     int airborne = 0, surface = 0;
     for (int i = 0; i <= FlightTable::kLast; ++i) {
         const DbRecord& e = t.Db(i);
-        if (e.Icao.empty() || (e.Lat == 0 && e.Lon == 0)) continue;
+        if (e.Icao.empty() || !e.HasPos) continue;
         SCOPED_TRACE(e.Icao + " " + e.Flight);
         EXPECT_NE(e.Airline, "");
         if (e.PosKind == "S") {  // on the ground at Mactan

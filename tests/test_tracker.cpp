@@ -78,6 +78,8 @@ TEST(Tracker, IdentificationLookupsOncePerChange) {
     EXPECT_EQ(f.e("4CA2B1").Flight, "DLH400  ");
     EXPECT_EQ(f.e("4CA2B1").IataFlight, "LH400   ");
     EXPECT_EQ(f.e("4CA2B1").Airline, "Lufthansa");
+    // The entry shows the directory's own text: a long name is not copied into every entry.
+    EXPECT_EQ(f.e("4CA2B1").Airline.data(), f.airlines.rows()[1].AirlineName.data());
     // Code 63 adds no character; type codes 1-3 are not identification.
     uint8_t me63[7] = {0x20, 0x07, 0xF8, 0x20, 0x82, 0x08, 0x20};  // A, 63, six blanks
     Feed(f.t, MakeEs(0x4CA2B1, me63));
@@ -190,7 +192,7 @@ TEST(Tracker, PositionsThroughTheEvaluation) {
     f.host.surf_offset = -90;
     Feed(f.t, RawPos(0x4CA1F3, 7, 0, 11360, 81527, 0));
     EXPECT_EQ(f.e("4CA1F3").PosKind, "S");
-    EXPECT_EQ(f.e("4CA1F3").CprLat[1], 0);
+    EXPECT_FALSE(f.e("4CA1F3").CprHeld[1]);
     EXPECT_NEAR(f.e("4CA1F3").Lon, 6.200001, 5e-6);
     f.host.plot_surf = false;
     Feed(f.t, RawPos(0x4CA1F3, 7, 1, 70153, 72483, 0));

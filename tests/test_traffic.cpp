@@ -208,7 +208,7 @@ TEST(TrafficReadBack, RandomFleetsMatchTheTruth) {
             if (truth.lat) {
                 EXPECT_LE(d.MissM(truth), 5.0);
             } else {
-                EXPECT_TRUE(e.Lat == 0 && e.Lon == 0);
+                EXPECT_FALSE(e.HasPos);
             }
         }
     }

@@ -90,11 +90,11 @@ std::string AirlineDirectory::IATAofICAO(std::string_view icao) const {
     return {};
 }
 
-std::string AirlineDirectory::AIRofICAO(std::string_view icao) const {
+std::string_view AirlineDirectory::AIRofICAO(std::string_view icao) const {
     const Index* index = icao.size() == 3 ? &by_icao_ : icao.size() == 2 ? &by_iata_ : nullptr;
     if (!index) return {};
     auto it = index->find(icao);
-    return it == index->end() ? std::string{} : rows_[it->second].AirlineName;
+    return it == index->end() ? std::string_view{} : std::string_view(rows_[it->second].AirlineName);
 }
 
 std::string ICAOflight(std::string_view flight) {

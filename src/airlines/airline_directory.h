@@ -32,7 +32,8 @@ public:
     const std::vector<AirlineRec>& rows() const { return rows_; }
 
     std::string IATAofICAO(std::string_view icao) const;
-    std::string AIRofICAO(std::string_view icao) const;
+    // A view of the row's name, valid while the directory is not loaded again.
+    std::string_view AIRofICAO(std::string_view icao) const;
 
 private:
     struct Hash {

@@ -35,7 +35,7 @@ std::string LinesForPrint(const std::string& text) {
 
 namespace {
 
-void AppendCsvText(std::string& out, const std::string& s) {
+void AppendCsvText(std::string& out, std::string_view s) {
     if (s.find_first_of(",\"\r\n") == std::string::npos) {
         out += s;
         return;
@@ -56,8 +56,9 @@ std::string FlightTableCsv(const FlightTable& db) {
     for (int i = 0; i <= FlightTable::kLast; ++i) {
         const DbRecord& e = db(i);
         if (e.Icao.empty()) continue;
-        for (const std::string* s : {&e.Icao, &e.Flight, &e.IataFlight, &e.Airline, &e.PosKind}) {
-            AppendCsvText(out, *s);
+        for (const std::string_view s : {std::string_view(e.Icao), std::string_view(e.Flight),
+                                         std::string_view(e.IataFlight), e.Airline, std::string_view(e.PosKind)}) {
+            AppendCsvText(out, s);
             out += ',';
         }
         // The table keeps airborne longitudes in 0..360; scripts expect -180..180.

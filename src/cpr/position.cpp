@@ -95,6 +95,7 @@ PairCheck CheckSurfacePair(const CprPair& pair, int f, const DbRecord* near, dou
 void Store(DbRecord& e, double lat, double lon) {
     e.Lat = lat;
     e.Lon = lon;
+    e.HasPos = true;
     e.PosHeard = e.LastHeard;
 }
 
@@ -111,11 +112,12 @@ PosResult StoreAndDecode(DbRecord& e, const PositionFields& pf, bool surface, do
     const int other = 1 - pf.f;
     e.CprLon[pf.f] = pf.lon;
     e.CprLat[pf.f] = pf.lat;
+    e.CprHeld[pf.f] = true;
     e.CprHeard[pf.f] = e.LastHeard;
     e.CandSpent[pf.f] = false;
-    if (e.CprLat[other] == 0) return {PosOutcome::Waiting};
+    if (!e.CprHeld[other]) return {PosOutcome::Waiting};
 
-    const bool known = !(e.Lat == 0.0 && e.Lon == 0.0);
+    const bool known = e.HasPos;
     PairCheck check = PairCheck::Disagree;
     CprFix fix{};
     if (Age(e.LastHeard, e.CprHeard[other]) <= lim.pair_seconds) {

@@ -124,14 +124,14 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
         // into a position that belongs to none of them.
         if (Db.IcaoDbPointer(CurIcao) == -1) return;
         DbRecord& e = Entry();
-        if (e.PosKind == "A") e.CprLat[0] = e.CprLat[1] = e.CprLon[0] = e.CprLon[1] = 0;
+        if (e.PosKind == "A") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
         e.PosKind = "S";
         CountPosition(EvalSurfPosition(Db, host_, msg, CurIcao));
     } else if (TC >= 9 && TC <= 18) {
         trace_ += " Airborne Pos Baro";
         if (Db.IcaoDbPointer(CurIcao) == -1) return;
         DbRecord& e = Entry();
-        if (e.PosKind == "S") e.CprLat[0] = e.CprLat[1] = e.CprLon[0] = e.CprLon[1] = 0;
+        if (e.PosKind == "S") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
         e.PosKind = "A";
         CountPosition(EvalPosition(Db, host_, msg, CurIcao));
     } else if (TC == 19) {

@@ -71,7 +71,7 @@ int FlightTable::WithPosition() const {
     int n = 0;
     for (int i = 0; i <= kLast; ++i) {
         const DbRecord& e = (*this)(i);
-        if (!e.Icao.empty() && e.Lon != 0.0) ++n;
+        if (!e.Icao.empty() && e.HasPos) ++n;
     }
     return n;
 }

@@ -17,17 +17,24 @@ struct DbRecord {
     std::string Icao;        // 6 hex digits as received; empty = free entry
     std::string Flight;      // 8 characters once known
     std::string IataFlight;  // IATA code + flight number; empty = not yet worked out
-    std::string Airline;
+    // The airline's name as the directory holds it: a view, not a copy per entry (the
+    // directory is read once at start-up and outlives the table).
+    std::string_view Airline;
     int16_t LastHeard = 0;   // seconds within the hour, 0..3599
     std::string PosKind;     // "-" none yet, "A" airborne, "S" surface
     int32_t CprLon[2] = {0, 0};  // raw 17-bit reports, [0] even, [1] odd
-    int32_t CprLat[2] = {0, 0};  // CprLat == 0 means "no report of this format held"
+    int32_t CprLat[2] = {0, 0};   // (CprHeld below says which are held)
     int32_t Altitude = 0;    // feet
     int32_t Speed = 0;       // knots
-    double Lon = 0.0;        // degrees east, 0..360 airborne; 0 = no position
-    double Lat = 0.0;        // degrees north, negative south
+    double Lon = 0.0;        // degrees east, 0..360 airborne
+    double Lat = 0.0;        // degrees north, negative south (HasPos below: there is one)
     int16_t PlotX = 0;       // where last plotted on the current map; 0,0 = not yet
     int16_t PlotY = 0;
+
+    // Flags of their own, never raw values of 0: a raw CPR value of 0 is a real report (the
+    // equator, a pole, every even-zone boundary), and 0, 0 is a place too.
+    bool CprHeld[2] = {false, false};  // a report of this format is held
+    bool HasPos = false;               // Lat/Lon hold a decoded position
 
     // Position checks (cpr/position.cpp).
     int16_t CprHeard[2] = {0, 0};  // seconds within the hour each held report came in
@@ -75,7 +82,7 @@ public:
 
     // Entries in use among 0..500 (kept up to date, no scan).
     int InUse() const { return in_use_; }
-    // Entries in use that have a position (Lon != 0): a scan, for display only.
+    // Entries in use that have a position: a scan, for display only.
     int WithPosition() const;
 
 private:
