@@ -51,6 +51,7 @@ bench: build
 	$(BUILD)/bench/ternwick-bench
 	BUILD=$(BUILD) bench/replay_throughput.sh
 	BUILD=$(BUILD) bench/window_throughput.sh
+	BUILD=$(BUILD) bench/network_throughput.sh
 
 # Ten million hostile messages: peak memory and speed (SOAK_MESSAGES to change the count).
 SOAK_MESSAGES ?= 10000000
@@ -60,7 +61,8 @@ soak: build
 # Every fuzz target for FUZZ_SECONDS each (default 60), starting from its seeds in
 # fuzz/seeds/<target>; what it finds new is kept in $(BUILD)-fuzz/corpus/<target>.
 FUZZ_SECONDS ?= 60
-FUZZERS := fuzz_replay fuzz_data_files fuzz_squitter fuzz_outputs fuzz_numbers fuzz_catalogue_draw
+FUZZERS := fuzz_replay fuzz_data_files fuzz_squitter fuzz_outputs fuzz_numbers fuzz_catalogue_draw \
+           fuzz_avr fuzz_beast
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DTERNWICK_FUZZ=ON -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF
 	cmake --build $(BUILD)-fuzz --target $(FUZZERS)

@@ -1,12 +1,21 @@
-// Decoder throughput: EvalSquitter per message on a typical mix, and the replay path
-// (character rules + evaluation) over a large generated log held in memory.
-// `make bench` runs it; bench/replay_throughput.sh times the real command on a file.
+// Decoder throughput: EvalSquitter per message on a typical mix, the replay path
+// (character rules + evaluation) and the receiver framings over large generated streams
+// held in memory. `make bench` runs it; bench/replay_throughput.sh and
+// bench/network_throughput.sh time the real command on a file and over loopback.
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
+#include <QTcpServer>
+#include <QTcpSocket>
+
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "app/replay_core.h"
+#include "beast_frames.h"
+#include "io/stream_framing.h"
 #include "test_support.h"
 
 using namespace ternwick;
@@ -103,22 +112,86 @@ void WriteSoak(std::FILE* f, size_t n) {
     }
 }
 
+// The stream of `n` messages as a file holds it ("text": *hex; CR LF) or as a receiver
+// sends it ("avr": *hex; LF, "beast": frames with a running 12 MHz time stamp).
+std::string Stream(size_t n, const std::string& format) {
+    std::string out;
+    uint64_t stamp = 0;
+    for (const auto& m : TypicalMix(n)) {
+        stamp += 1200;  // a message every 100 us
+        if (format == "beast") out += BeastFrame(m, stamp, static_cast<uint8_t>(stamp >> 4));
+        else out += "*" + m + (format == "text" ? ";\r\n" : ";\n");
+    }
+    return out;
+}
+
+// Receiver framing and evaluation, as a network source runs them.
+void BM_Framed(benchmark::State& state, InputFormat format) {
+    const std::string stream = Stream(1000000, format == InputFormat::Beast ? "beast" : "avr");
+    uint64_t messages = 0;
+    for (auto _ : state) {
+        FakeHost host;
+        AirlineDirectory airlines;
+        Tracker t(host, airlines);
+        BytePump pump(t);
+        StreamFraming framing(format, [&pump](std::string_view d) { pump.EvalMessage(d); });
+        framing.Feed({reinterpret_cast<const uint8_t*>(stream.data()), stream.size()});
+        messages += pump.evaluated();
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(messages));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * stream.size()));
+}
+BENCHMARK_CAPTURE(BM_Framed, Avr, InputFormat::Avr)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_Framed, Beast, InputFormat::Beast)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A receiver on 127.0.0.1 for the loopback benchmark: prints its port, sends `path` to the
+// first client and closes, then waits for the client to come back (which it only does
+// once it has read everything) and ends.
+int Serve(int argc, char** argv, const char* path) {
+    QCoreApplication app(argc, argv);
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    QTcpServer server;
+    if (!in || !server.listen(QHostAddress(QHostAddress::LocalHost), 0)) {
+        std::fprintf(stderr, "ternwick-bench: cannot serve %s\n", path);
+        return 2;
+    }
+    std::printf("%u\n", unsigned(server.serverPort()));
+    std::fflush(stdout);
+    if (!server.waitForNewConnection(60000)) return 2;
+    QTcpSocket* client = server.nextPendingConnection();
+    client->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    while (client->bytesToWrite() > 0)
+        if (!client->waitForBytesWritten(60000)) return 2;
+    client->disconnectFromHost();
+    if (client->state() != QAbstractSocket::UnconnectedState) client->waitForDisconnected(60000);
+    return server.waitForNewConnection(60000) ? 0 : 2;
+}
+
 }  // namespace
 
-// Writes the generated log for timing the command itself: ternwick-bench --write-log FILE N
-// (or --write-soak FILE N for the hostile mix of the soak run).
+// For timing the command itself:
+//   ternwick-bench --write-log FILE N [text|avr|beast]   writes the generated stream
+//   ternwick-bench --write-soak FILE N                   writes the hostile mix of the soak run
+//   ternwick-bench --serve FILE                          serves FILE once on 127.0.0.1
 int main(int argc, char** argv) {
-    if (argc == 4 && (std::string(argv[1]) == "--write-log" || std::string(argv[1]) == "--write-soak")) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if ((mode == "--write-log" && (argc == 4 || argc == 5)) || (mode == "--write-soak" && argc == 4)) {
         std::FILE* f = std::fopen(argv[2], "wb");
         if (!f) {
             std::perror(argv[2]);
             return 2;
         }
-        if (std::string(argv[1]) == "--write-soak") WriteSoak(f, std::stoul(argv[3]));
-        else
-            for (const auto& m : TypicalMix(std::stoul(argv[3]))) std::fprintf(f, "*%s;\r\n", m.c_str());
-        return std::fclose(f) == 0 ? 0 : 2;
+        bool written = true;
+        if (mode == "--write-soak") {
+            WriteSoak(f, std::stoul(argv[3]));
+        } else {
+            const std::string stream = Stream(std::stoul(argv[3]), argc == 5 ? argv[4] : "text");
+            written = std::fwrite(stream.data(), 1, stream.size(), f) == stream.size();
+        }
+        return std::fclose(f) == 0 && written ? 0 : 2;
     }
+    if (mode == "--serve" && argc == 3) return Serve(argc, argv, argv[2]);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

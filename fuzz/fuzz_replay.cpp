@@ -5,24 +5,10 @@
 
 #include "decode/byte_pump.h"
 #include "decode/tracker.h"
-
-namespace {
-
-class Host : public ternwick::TrackerHost {
-public:
-    int SecondsInHour() const override { return 0; }
-    bool PlotAir() const override { return true; }
-    bool PlotSurf() const override { return true; }
-    double MapSurfLonOffset() const override { return 90.0; }
-    void PlotPosDb(int16_t dbpos) override {
-        if (dbpos < -1 || dbpos > 500) __builtin_trap();
-    }
-};
-
-}  // namespace
+#include "fuzz_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Host host;
+    static ternwick::fuzz::Host host;
     static ternwick::AirlineDirectory airlines;
     // One tracker for the whole run, as in a long replay: state carries over between inputs.
     static ternwick::Tracker tracker(host, airlines);

@@ -5,3 +5,4 @@ ternwick_test(test_cpr SOURCES test_cpr.cpp test_position_plausibility.cpp LIBS 
 ternwick_test(test_tracker SOURCES test_tracker.cpp test_replay_fuzz.cpp LIBS ternwick_decode ternwick_replay)
 ternwick_test(test_replay_cli SOURCES test_replay_cli.cpp LIBS ternwick_decode)
 add_dependencies(test_replay_cli ternwick-replay)
+ternwick_test(test_framing SOURCES test_framing.cpp LIBS ternwick_framing)

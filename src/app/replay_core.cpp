@@ -9,7 +9,10 @@
 
 namespace ternwick {
 
-bool PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk) {
+namespace {
+
+template <class Feed>
+bool ReadChunks(int fd, const Feed& feed, const std::function<void()>& after_chunk) {
     uint8_t buf[1 << 16];
     for (;;) {
         const ssize_t n = read(fd, buf, sizeof buf);
@@ -18,9 +21,21 @@ bool PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk
             if (errno == EINTR) continue;
             return false;
         }
-        pump.FeedRecorded(std::span<const uint8_t>(buf, static_cast<size_t>(n)));
+        feed(std::span<const uint8_t>(buf, static_cast<size_t>(n)));
         if (after_chunk) after_chunk();
     }
+}
+
+}  // namespace
+
+bool PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk) {
+    return ReadChunks(fd, [&pump](std::span<const uint8_t> b) { pump.FeedRecorded(b); }, after_chunk);
+}
+
+bool PumpStream(int fd, RecordedInput& input, const std::function<void()>& after_chunk) {
+    const bool ok = ReadChunks(fd, [&input](std::span<const uint8_t> b) { input.Feed(b); }, after_chunk);
+    input.EndFile();
+    return ok;
 }
 
 std::string LinesForPrint(const std::string& text) {
@@ -91,6 +106,26 @@ std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double sec
     add("messages finding the flight table full: %llu\n", (unsigned long long)s.table_full);
     add("elapsed seconds: %.3f\n", seconds);
     add("messages per second: %.0f\n", seconds > 0 ? c.evaluated / seconds : 0.0);
+    return out;
+}
+
+std::string FramingStatsText(const FramingCounts& avr, const FramingCounts& beast) {
+    FramingCounts all = avr;
+    all += beast;
+    std::string out;
+    char line[160];
+    auto add = [&](const char* fmt, auto... v) {
+        std::snprintf(line, sizeof line, fmt, v...);
+        out += line;
+    };
+    for (const auto& [name, c] : {std::pair{"AVR text", &avr}, std::pair{"Beast binary", &beast}})
+        add("%s frames: %llu (messages %llu)\n", name, (unsigned long long)(c->messages + c->mode_ac + c->keepalive),
+            (unsigned long long)c->messages);
+    add("Mode A/C skipped: %llu\n", (unsigned long long)all.mode_ac);
+    add("keep-alives skipped: %llu\n", (unsigned long long)all.keepalive);
+    add("other Beast frames skipped: %llu\n", (unsigned long long)all.other);
+    add("bad frames: %llu\n", (unsigned long long)all.bad);
+    add("bytes skipped while resynchronising: %llu\n", (unsigned long long)all.skipped_bytes);
     return out;
 }
 

@@ -8,6 +8,8 @@
 
 #include "decode/byte_pump.h"
 #include "decode/tracker.h"
+#include "io/framing.h"
+#include "io/recorded_input.h"
 
 namespace ternwick {
 
@@ -20,6 +22,9 @@ struct ReplayCounters {
 // is there (a pipe from a live receiver is not held back until a block fills);
 // after_chunk runs after every read. False when reading failed (errno tells why).
 bool PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk = {});
+// The same through a recorded input (Beast files told apart by content, or a fixed
+// format); the file's end is passed on to it.
+bool PumpStream(int fd, RecordedInput& input, const std::function<void()>& after_chunk = {});
 
 // A text with every CR LF, and every lone CR, turned into LF (list text, report lines).
 std::string LinesForPrint(const std::string& text);
@@ -29,5 +34,8 @@ std::string FlightTableCsv(const FlightTable& db);
 
 // Statistics block printed by --stats.
 std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double seconds);
+
+// What the receiver framings saw, for --stats after a network source or a framed file.
+std::string FramingStatsText(const FramingCounts& avr, const FramingCounts& beast);
 
 }  // namespace ternwick

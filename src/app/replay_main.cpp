@@ -1,5 +1,6 @@
-// ternwick-replay: replays recorded files through the decoder without a window, for
-// scripting, testing and benchmarking. See README.md for the options.
+// ternwick-replay: replays recorded files, or takes a receiver's traffic over the network,
+// through the decoder without a window, for scripting, testing and benchmarking. See
+// README.md for the options.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,7 @@
 
 #include "common/number_text.h"
 #include "replay_core.h"
+#include "replay_network.h"
 #include "session/session.h"
 
 using namespace ternwick;
@@ -45,6 +47,9 @@ struct Options {
     bool aprs_kill = false, aprs_rich = false;
     std::string at;
     std::vector<std::string> files;
+    std::string connect;  // host:port of a receiver instead of files
+    InputFormat format = InputFormat::Auto;
+    std::optional<double> for_seconds;
 
     // Options that only make sense with a map catalogue.
     bool NeedsCatalogue() const { return !png.empty() || list || map_given || !catalogue.empty(); }
@@ -53,6 +58,13 @@ struct Options {
 void Usage(std::FILE* to) {
     std::fputs(
         "usage: ternwick-replay [options] FILE...   (FILE '-' reads standard input)\n"
+        "       ternwick-replay [options] --connect HOST:PORT [--for SECONDS]\n"
+        "  --connect HOST:PORT  take a receiver's traffic over TCP (dump1090, readsb: 30002\n"
+        "                     AVR text, 30005 Beast binary), reconnecting until --for runs\n"
+        "                     out or Ctrl-C\n"
+        "  --format F         auto (default), avr or beast; a file is Beast when it begins\n"
+        "                     with 0x1A, else read by the recorded-file rules\n"
+        "  --for SECONDS      with --connect: end this long after the start\n"
         "  --trace            print the trace of every evaluated message\n"
         "  --csv              print the flight table as CSV at the end\n"
         "  --stats            print counts and throughput at the end\n"
@@ -170,6 +182,22 @@ int ParseArgs(int argc, char** argv, Options& o) {
             o.surf_offset = v;
         } else if (a == "--expire") {
             if (!number("--expire", 0, 86400, false, o.expire)) return 2;
+        } else if (a == "--connect") {
+            if (!text("--connect", o.connect)) return 2;
+        } else if (a == "--format") {
+            std::string name;
+            if (!text("--format", name)) return 2;
+            const std::optional<InputFormat> f = InputFormatFromName(name);
+            if (!f) {
+                std::fprintf(stderr, "ternwick-replay: --format '%s': must be auto, avr or beast\n", name.c_str());
+                return 2;
+            }
+            o.format = *f;
+        } else if (a == "--for") {
+            // Up to 23 days, what one timer counts; a longer run is one without --for.
+            double v = 0.0;
+            if (!number("--for", 0.001, 2000000, false, v)) return 2;
+            o.for_seconds = v;
         } else if (a == "--map") {
             double v = 0.0;
             if (!number("--map", 1, 32767, true, v)) return 2;
@@ -186,6 +214,22 @@ int ParseArgs(int argc, char** argv, Options& o) {
             o.files.push_back(a);
         }
     }
+    if (!o.connect.empty()) {
+        if (!o.files.empty()) {
+            std::fprintf(stderr, "ternwick-replay: --connect reads the network, not files: give one or the other\n");
+            return 2;
+        }
+        QString error;
+        if (!ParseHostPort(QString::fromStdString(o.connect), error)) {
+            std::fprintf(stderr, "ternwick-replay: %s\n", error.toLocal8Bit().constData());
+            return 2;
+        }
+        return -1;
+    }
+    if (o.for_seconds) {
+        std::fprintf(stderr, "ternwick-replay: --for needs --connect\n");
+        return 2;
+    }
     if (o.files.empty()) {
         Usage(stderr);
         return 2;
@@ -196,6 +240,7 @@ int ParseArgs(int argc, char** argv, Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const auto program_start = std::chrono::steady_clock::now();
     Options opt;
     if (int rc = ParseArgs(argc, argv, opt); rc >= 0) return rc;
 
@@ -291,28 +336,51 @@ int main(int argc, char** argv) {
     BytePump& pump = session.pump();
     // A map picture that cannot be loaded spoils the --png output: told above, and failed.
     int status = session.drawing() && !problems.picture.empty() ? 2 : 0;
-    const auto start = std::chrono::steady_clock::now();
-    for (const std::string& path : opt.files) {
-        const int fd = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            std::fprintf(stderr, "ternwick-replay: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
-            status = 2;
-            continue;
+    ReplayCounters counters;
+    std::string source_stats;
+    double seconds = 0.0;
+    if (!opt.connect.empty()) {
+        NetworkRun run;
+        run.host_port = opt.connect;
+        run.format = opt.format;
+        run.for_seconds = opt.for_seconds;
+        run.start = program_start;
+        run.after_chunk = after_chunk;
+        const NetworkOutcome net = RunNetworkSource(pump, run);
+        if (!net.connected) status = 2;
+        counters = {net.counters.bytes, pump.evaluated()};
+        seconds = net.seconds;
+        char line[96];
+        std::snprintf(line, sizeof line, "connects: %llu\ndrops: %llu\n", (unsigned long long)net.counters.connects,
+                      (unsigned long long)net.counters.drops);
+        source_stats = line + FramingStatsText(net.counters.avr, net.counters.beast);
+    } else {
+        RecordedInput input(pump, opt.format);
+        const auto start = std::chrono::steady_clock::now();
+        for (const std::string& path : opt.files) {
+            const int fd = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) {
+                std::fprintf(stderr, "ternwick-replay: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+                status = 2;
+                continue;
+            }
+            struct stat in_stat {};
+            if (fstat(fd, &in_stat) == 0 && S_ISDIR(in_stat.st_mode)) {
+                std::fprintf(stderr, "ternwick-replay: cannot open %s: it is a folder, not a file\n", path.c_str());
+                close(fd);
+                status = 2;
+                continue;
+            }
+            if (!PumpStream(fd, input, after_chunk)) {
+                std::fprintf(stderr, "ternwick-replay: error reading %s: %s\n", path.c_str(), std::strerror(errno));
+                status = 2;
+            }
+            if (fd != STDIN_FILENO) close(fd);
         }
-        struct stat in_stat {};
-        if (fstat(fd, &in_stat) == 0 && S_ISDIR(in_stat.st_mode)) {
-            std::fprintf(stderr, "ternwick-replay: cannot open %s: it is a folder, not a file\n", path.c_str());
-            close(fd);
-            status = 2;
-            continue;
-        }
-        if (!PumpStream(fd, pump, after_chunk)) {
-            std::fprintf(stderr, "ternwick-replay: error reading %s: %s\n", path.c_str(), std::strerror(errno));
-            status = 2;
-        }
-        if (fd != STDIN_FILENO) close(fd);
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        counters = {input.bytes(), pump.evaluated()};
+        if (input.framed()) source_stats = FramingStatsText(input.framing().avr(), input.framing().beast());
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     // Every report has left over the link before the program ends.
     if (!opt.aprs_to.empty()) {
@@ -342,7 +410,7 @@ int main(int argc, char** argv) {
     }
     if (opt.csv) std::fputs(FlightTableCsv(session.Db()).c_str(), stdout);
     if (opt.stats) {
-        std::fputs(StatsText(session.tracker().stats(), {pump.bytes(), pump.evaluated()}, seconds).c_str(), stdout);
+        std::fputs((StatsText(session.tracker().stats(), counters, seconds) + source_stats).c_str(), stdout);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         std::printf("peak memory: %.1f MB\n", usage.ru_maxrss / 1024.0);

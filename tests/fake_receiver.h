@@ -1,0 +1,74 @@
+// A receiver as the network tests meet it: a TCP server on 127.0.0.1 that takes
+// connections and sends what the test gives it, and waiting on the event loop.
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ternwick::test {
+
+// The one application object of a test program (the event loop needs it).
+inline void EnsureApp() {
+    static int argc = 1;
+    static char name[] = "ternwick-test", *argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+}
+
+// Runs the event loop until `done` holds or `deadline_ms` passed; true when done. The
+// deadline is only a guard against a hang, never what a test checks.
+inline bool WaitFor(const std::function<bool()>& done, int deadline_ms = 15000) {
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || clock.elapsed() > deadline_ms) loop.quit();
+    });
+    poll.start(5);
+    if (!done()) loop.exec();
+    return done();
+}
+
+class FakeReceiver {
+public:
+    FakeReceiver() {
+        EnsureApp();
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* s = server_.nextPendingConnection()) clients_.push_back(s);
+        });
+        Listen(0);
+    }
+    // Listens on 127.0.0.1 (port 0: any free port).
+    bool Listen(quint16 port) {
+        const bool ok = server_.listen(QHostAddress(QHostAddress::LocalHost), port);
+        if (ok) port_ = server_.serverPort();
+        return ok;
+    }
+    void StopListening() { server_.close(); }
+    quint16 Port() const { return port_; }
+    std::string Target() const { return "127.0.0.1:" + std::to_string(port_); }
+    int Connections() const { return static_cast<int>(clients_.size()); }
+
+    // To the newest connection.
+    void Send(const std::string& bytes) {
+        clients_.back()->write(bytes.data(), static_cast<qint64>(bytes.size()));
+        clients_.back()->flush();
+    }
+    // Closes the newest connection once what was sent has left.
+    void CloseClient() { clients_.back()->disconnectFromHost(); }
+
+private:
+    QTcpServer server_;
+    quint16 port_ = 0;
+    std::vector<QTcpSocket*> clients_;
+};
+
+}  // namespace ternwick::test

@@ -1,0 +1,227 @@
+// The network source against a local receiver: every AVR and Beast form over TCP, a
+// receiver that restarts, a silent link, connections that cannot be made.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/replay_core.h"
+#include "beast_frames.h"
+#include "fake_receiver.h"
+#include "io/network_source.h"
+#include "test_support.h"
+
+using namespace ternwick;
+using namespace ternwick::test;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// A tracker with its pump, recording every evaluated message.
+struct Decoder {
+    FakeHost host;
+    AirlineDirectory airlines;
+    Tracker tracker{host, airlines};
+    BytePump pump{tracker};
+    Strings evaluated;
+    Decoder() {
+        pump.after_message = [this] { evaluated.push_back(tracker.Squitter); };
+    }
+};
+
+// What the tests watch of a source: its states and its messages.
+struct Watch {
+    std::vector<std::pair<NetworkSource::State, int>> states;
+    std::vector<QString> errors;
+    std::vector<bool> receiving;
+    explicit Watch(NetworkSource& s) {
+        QObject::connect(&s, &NetworkSource::stateChanged,
+                         [this](NetworkSource::State st, int retry) { states.emplace_back(st, retry); });
+        QObject::connect(&s, &NetworkSource::errorOccurred, [this](const QString& m) { errors.push_back(m); });
+        QObject::connect(&s, &NetworkSource::receivingChanged, [this](bool on) { receiving.push_back(on); });
+    }
+    bool Saw(const QString& error) const { return std::find(errors.begin(), errors.end(), error) != errors.end(); }
+};
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+TEST(NetworkSource, TargetsAndRetryDelays) {
+    struct Case {
+        const char* text;
+        const char* host;
+        int port;
+        const char* error;
+    } cases[] = {
+        {"localhost:30005", "localhost", 30005, ""},
+        {" piaware:30002 ", "piaware", 30002, ""},
+        {"[::1]:30005", "::1", 30005, ""},
+        {"localhost", "", 0, "Network source \"localhost\": no port; write host:port (30002 AVR text, 30005 Beast binary)"},
+        {":30005", "", 0, "Network source \":30005\": no host name"},
+        {"host:3000x", "", 0, "Network source host:3000x: port \"3000x\" is not a number"},
+        {"host:0", "", 0, "Network source host:0: port 0 is out of range (1 to 65535)"},
+        {"host:65536", "", 0, "Network source host:65536: port 65536 is out of range (1 to 65535)"},
+    };
+    for (const Case& c : cases) {
+        QString error;
+        const auto hp = ParseHostPort(c.text, error);
+        EXPECT_EQ(error.toStdString(), c.error) << c.text;
+        EXPECT_EQ(hp ? hp->host.toStdString() : "", c.host) << c.text;
+        EXPECT_EQ(hp ? hp->port : 0, c.port) << c.text;
+    }
+
+    RetryBackoff b(1000, 30000);
+    std::vector<int> delays;
+    for (int i = 0; i < 7; ++i) delays.push_back(b.Next());
+    EXPECT_EQ(delays, (std::vector<int>{1000, 2000, 4000, 8000, 16000, 30000, 30000}));
+    b.Reset();
+    EXPECT_EQ(b.Next(), 1000);
+}
+
+TEST(NetworkSource, AvrFromAReceiverThatRestarts) {
+    FakeReceiver rx;
+    Decoder d;
+    NetworkSource source(d.pump);
+    source.SetRetryDelays(100, 400);
+    Watch w(source);
+    QString error;
+    ASSERT_TRUE(source.Start(Q(rx.Target()), error));
+    ASSERT_TRUE(WaitFor([&] { return source.state() == NetworkSource::State::Connected && rx.Connections() == 1; }));
+
+    // Every record form, a Mode A/C reply, noise, and a record cut across two reads.
+    rx.Send("*8D4CA2B120513531CB38206CB0D3;\r\n:5d4ca2b1c1a2b3;\n*7700;\n"
+            "@0123456789AB8d40621d58c382d690c8ac2863a7;\nnoise\n%0000000000015D485020A1B2C3;\r\n<0123456789abFF8D48");
+    ASSERT_TRUE(WaitFor([&] { return d.evaluated.size() == 4; }));
+    rx.Send("5020994409940838175B284F;\n");
+    ASSERT_TRUE(WaitFor([&] { return d.evaluated.size() == 5; }));
+    EXPECT_EQ(source.CurrentFormat(), InputFormat::Avr);
+
+    // The receiver goes away in the middle of a record and comes back on the same port.
+    rx.Send("*8D40621D58C386");
+    rx.CloseClient();
+    rx.StopListening();
+    ASSERT_TRUE(WaitFor([&] { return w.Saw(Q(rx.Target() + ": connection refused")); }));
+    ASSERT_TRUE(rx.Listen(rx.Port()));
+    ASSERT_TRUE(WaitFor([&] { return source.state() == NetworkSource::State::Connected && rx.Connections() == 2; }));
+    rx.Send("*8D40621D58C386435CC412692AD6;\n*0000;\n");
+    ASSERT_TRUE(WaitFor([&] { return d.evaluated.size() == 6; }));
+
+    EXPECT_EQ(d.evaluated, (Strings{"8D4CA2B120513531CB38206CB0D3", "5D4CA2B1C1A2B3", "8D40621D58C382D690C8AC2863A7",
+                                    "5D485020A1B2C3", "8D485020994409940838175B284F", "8D40621D58C386435CC412692AD6"}));
+    EXPECT_TRUE(w.Saw(Q(rx.Target() + ": the receiver closed the connection")));
+    const NetworkCounters c = source.counters();
+    EXPECT_EQ(c.connects, 2u);
+    EXPECT_EQ(c.drops, 1u);
+    EXPECT_EQ(c.avr.messages, 6u);
+    EXPECT_EQ(c.avr.mode_ac, 1u);
+    EXPECT_EQ(c.avr.keepalive, 1u);
+    EXPECT_EQ(c.avr.bad, 1u);  // the record the restart cut
+    EXPECT_EQ(c.avr.skipped_bytes, 5u);
+    // The state went round: connecting, connected, retrying (refused meanwhile), connected.
+    EXPECT_EQ(w.states.front(), std::make_pair(NetworkSource::State::Connecting, 0));
+    EXPECT_EQ(w.states.back(), std::make_pair(NetworkSource::State::Connected, 0));
+    EXPECT_NE(std::find(w.states.begin(), w.states.end(), std::make_pair(NetworkSource::State::Retrying, 1)),
+              w.states.end());
+    source.Stop();
+    EXPECT_EQ(source.state(), NetworkSource::State::Stopped);
+}
+
+TEST(NetworkSource, BeastTrafficGivesTheTableOfAFileReplay) {
+    // Aircraft with position pairs, identification and velocity; 0x1A in addresses,
+    // payloads and parity, and in time stamps.
+    Strings messages = {"8D4CA2B120513531CB38206CB0D3", "8D40621D58C382D690C8AC2863A7",
+                        "8D40621D58C386435CC412692AD6", "8D485020994409940838175B284F", "5D1A2B1AC1A2B3"};
+    for (int i = 0; i < 40; ++i) {
+        const uint32_t icao = i % 2 ? 0x1A2B1A + i : 0x3C0000 + i;
+        messages.push_back(AirbornePos(icao, 50.0 + i * 0.05, 8.0 + i * 0.07, 0, 30000 + 100 * i));
+        messages.push_back(AirbornePos(icao, 50.0 + i * 0.05 + 0.001, 8.0 + i * 0.07, 1, 30000 + 100 * i));
+    }
+    std::string stream, log;
+    uint64_t stamp = 0x1A1A00000000;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        stream += BeastFrame(messages[i], stamp++, static_cast<uint8_t>(0x1A + i));
+        if (i % 10 == 3) stream += BeastFrame("2644") + "line noise" + std::string("\x1A" "4" "\x00\x00\x00", 5);
+        log += "*" + messages[i] + ";\r\n";
+    }
+
+    FakeReceiver rx;
+    Decoder d;
+    NetworkSource source(d.pump);
+    std::vector<InputFormat> detected;
+    QObject::connect(&source, &NetworkSource::formatDetected, [&](InputFormat f) { detected.push_back(f); });
+    QString error;
+    ASSERT_TRUE(source.Start(Q(rx.Target()), error));
+    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 1; }));
+    // Reads that end in the middle of frames and of doubled 0x1A pairs.
+    for (size_t at = 0; at < stream.size(); at += 97) {
+        rx.Send(stream.substr(at, 97));
+        const uint64_t sent = std::min(stream.size(), at + 97);
+        ASSERT_TRUE(WaitFor([&] { return source.counters().bytes == sent; }));
+    }
+    ASSERT_TRUE(WaitFor([&] { return d.evaluated.size() == messages.size(); }));
+    EXPECT_EQ(d.evaluated, messages);
+    EXPECT_EQ(detected, std::vector<InputFormat>{InputFormat::Beast});
+    const NetworkCounters c = source.counters();
+    EXPECT_EQ(c.beast.messages, 85u);
+    EXPECT_EQ(c.beast.mode_ac, 9u);
+    EXPECT_EQ(c.beast.other, 9u);
+    EXPECT_EQ(c.beast.bad, 0u);
+    EXPECT_EQ(c.bytes, stream.size());
+
+    Decoder file;
+    file.pump.FeedRecorded(log);
+    EXPECT_EQ(d.tracker.stats().positions, 41u);
+    EXPECT_EQ(FlightTableCsv(d.tracker.Db), FlightTableCsv(file.tracker.Db));
+    EXPECT_EQ(file.evaluated, messages);
+}
+
+TEST(NetworkSource, SilentLinkIsDroppedAndTriedAgain) {
+    FakeReceiver rx;
+    Decoder d;
+    NetworkSource source(d.pump);
+    source.SetSilenceTimeout(300);
+    source.SetRetryDelays(50, 50);
+    Watch w(source);
+    QString error;
+    ASSERT_TRUE(source.Start(Q(rx.Target()), error));
+    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 1; }));
+    rx.Send("*0000;\n");  // one keep-alive, then nothing
+    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 2; }));
+    EXPECT_TRUE(w.Saw(Q(rx.Target() + ": no data for 0.3 s; connection dropped")));
+    EXPECT_EQ(source.counters().drops, 1u);
+    EXPECT_EQ(source.counters().avr.keepalive, 1u);
+    EXPECT_EQ(w.receiving, (std::vector<bool>{true, false}));
+    source.Stop();
+}
+
+TEST(NetworkSource, ConnectionsThatCannotBeMade) {
+    Decoder d;
+    NetworkSource source(d.pump);
+    Watch w(source);
+    QString error;
+    EXPECT_FALSE(source.Start("127.0.0.1:70000", error));
+    EXPECT_EQ(error, "Network source 127.0.0.1:70000: port 70000 is out of range (1 to 65535)");
+    EXPECT_TRUE(w.errors.empty());
+    EXPECT_EQ(source.state(), NetworkSource::State::Stopped);
+
+    quint16 closed = 0;
+    {
+        FakeReceiver gone;  // a port that was just free
+        closed = gone.Port();
+    }
+    const QString target = QStringLiteral("127.0.0.1:%1").arg(closed);
+    ASSERT_TRUE(source.Start(target, error));
+    ASSERT_TRUE(WaitFor([&] { return source.state() == NetworkSource::State::Retrying; }));
+    EXPECT_EQ(w.errors.back(), target + ": connection refused");
+    EXPECT_EQ(source.RetrySeconds(), 1);
+    EXPECT_FALSE(source.EverConnected());
+
+    // Qt refuses a name with an empty label before any lookup: nothing leaves the machine.
+    ASSERT_TRUE(source.Start("bad..name:30005", error));
+    ASSERT_TRUE(WaitFor([&] { return source.state() == NetworkSource::State::Retrying; }));
+    EXPECT_EQ(w.errors.back(), "bad..name:30005: host not found");
+    source.Stop();
+    EXPECT_EQ(w.states.back(), std::make_pair(NetworkSource::State::Stopped, 0));
+}
