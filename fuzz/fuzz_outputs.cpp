@@ -1,13 +1,16 @@
 // libFuzzer target: the formatters over any values an entry can hold (NaN, infinities,
-// huge numbers, empty and odd texts): the APRS report line, the live list row and text, the
-// CSV, and the fixed-digit patterns. None may crash, and the lines keep their shape.
+// huge numbers, empty and odd texts): the APRS report line and frame, the live list row and
+// text, the CSV, and the fixed-digit patterns. None may crash, and the lines keep their shape.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "aprs/aprs_report.h"
+#include "aprs/aprs_station.h"
 #include "app/replay_core.h"
 #include "common/number_text.h"
 #include "display/live_list.h"
@@ -61,5 +64,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const double v = r.Take<double>();
     const std::string digits = ternwick::FormatDigits(v, r.Take<uint8_t>() % 12, r.Take<uint8_t>() % 8);
     if (digits.size() > 400) __builtin_trap();
+
+    // The rich or withdrawn report keeps its comment within APRS's 43 characters, and its
+    // KISS frame, whatever station a user typed, holds FEND only at its two ends.
+    e.Track = r.Take<double>();
+    const uint8_t style = r.Take<uint8_t>();
+    const std::string info = ternwick::AprsObjectInfo(e, t, {.rich = (style & 1) != 0, .killed = (style & 2) != 0});
+    if ((style & 1) && info.size() > 1 + e.Icao.size() + 3 + 1 + 7 + 19 + ternwick::kAprsMaxComment) __builtin_trap();
+    ternwick::AprsStation station;
+    std::vector<ternwick::Ax25Address> path;
+    (void)ternwick::ParseAx25Address(r.Text(12), false, station.source);
+    if (ternwick::ParseAx25Path(r.Text(80), path).empty()) {
+        if (path.size() > static_cast<size_t>(ternwick::kMaxPathEntries)) __builtin_trap();
+        station.path = path;
+    }
+    const std::string kiss = ternwick::KissDataFrame(
+        ternwick::Ax25UiFrame(station, station.PathFor(ternwick::AprsFormat::Kiss), info));
+    if (std::count(kiss.begin(), kiss.end(), '\xC0') != 2 || kiss.back() != '\xC0') __builtin_trap();
     return 0;
 }

@@ -10,17 +10,18 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <regex>
 #include <string>
 #include <tuple>
 
 #include "session/aprs_output.h"
 #include "aprs/aprs_report.h"
 
+#include "decode_aprs.h"
 #include "temp_path.h"
 
 using namespace ternwick;
+using namespace ternwick::test;
+using namespace std::string_literals;
 
 namespace {
 
@@ -49,21 +50,11 @@ TEST(AprsReport, LineBytes) {
 }
 
 TEST(AprsReport, DecodeAprsReadsObjectPositionAndSymbol) {
-    if (std::system("command -v decode_aprs >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "decode_aprs (Debian package direwolf) is not installed";
+    if (!HaveDecodeAprs()) GTEST_SKIP() << "decode_aprs (Debian package direwolf) is not installed";
     // decode_aprs reads monitor-format lines "SRC>DST,PATH:info", one per line.
-    const std::string path = ternwick::test::TempPath("ternwick_aprs_lines.txt");
     std::string lines = kNorth + AprsObjectLine(Entry("E80451", "LAN800  ", -33.8688, 289.75), {5, 14, 7});
     std::replace(lines.begin(), lines.end(), '\r', '\n');
-    std::ofstream(path, std::ios::binary) << lines;
-
-    FILE* p = popen(("decode_aprs " + path + " 2>&1").c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string raw;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) raw.append(buf, n);
-    pclose(p);
-    const std::string out = std::regex_replace(raw, std::regex("\x1b\\[[0-9;]*[A-Za-z]"), "");
+    const std::string out = DecodeAprs(lines, "aprs_lines.txt");
     for (const char* expected : {"Object, \"4CA1F3\", LARGE Aircraft", "N 53 25.0000, E 006 16.0000",
                                  "Object, \"E80451\", LARGE Aircraft", "S 33 52.0000, W 070 15.0000"})
         EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
@@ -98,19 +89,32 @@ TEST(ReportPort, OpenReportAndCloseThroughAPseudoTerminal) {
     EXPECT_EQ(out.Caption(), "Stop COM:");
     ASSERT_TRUE(out.IsOpen());
     EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    auto read_master = [&](size_t want) {
+        std::string got;
+        char buf[256];
+        for (pollfd p{master, POLLIN, 0}; got.size() < want && poll(&p, 1, 5000) > 0;) {
+            const ssize_t n = read(master, buf, sizeof buf);
+            if (n <= 0) break;
+            got.append(buf, static_cast<size_t>(n));
+        }
+        return got;
+    };
     const std::string expected = "APRS Port Open\r" + kNorth;
-    std::string got;
-    char buf[256];
-    for (pollfd p{master, POLLIN, 0}; got.size() < expected.size() && poll(&p, 1, 5000) > 0;) {
-        const ssize_t n = read(master, buf, sizeof buf);
-        if (n <= 0) break;
-        got.append(buf, static_cast<size_t>(n));
-    }
-    EXPECT_EQ(got, expected);
+    EXPECT_EQ(read_master(expected.size()), expected);
 
     EXPECT_EQ(out.StartStopAprs_Click(name), "");
     EXPECT_EQ(out.Caption(), "Start COM:");
     EXPECT_FALSE(out.IsOpen());
+
+    // A KISS TNC on the port: no greeting (it would be a garbled frame to the TNC), frames.
+    out.SetPortFormat(AprsFormat::Kiss);
+    EXPECT_EQ(out.StartStopAprs_Click(name), "");
+    EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    const std::string frame =
+        "\xC0\x00\x82\xA0\xB4\x60\x60\x62\xE0\xA2\xB4\x6E\xA8\xA4\x96\x60\xAE\x92\x88\x8A\x62\x40\x63\x03\xF0"s +
+        kNorth.substr(21, 45) + "\xC0";
+    EXPECT_EQ(read_master(frame.size()), frame);
+    EXPECT_EQ(out.StartStopAprs_Click(name), "");
     const QString message = out.StartStopAprs_Click("/dev/ternwick-no-such-port");
     EXPECT_TRUE(message.startsWith("Serial port /dev/ternwick-no-such-port cannot be opened ("))
         << message.toStdString();

@@ -88,3 +88,36 @@ TEST(ReplayCli, RefusedNumbersFoldersAndFailedOutput) {
     EXPECT_EQ(full.status, 2);
     EXPECT_NE(full.out.find("writing the output failed: No space left on device"), std::string::npos) << full.out;
 }
+
+TEST(ReplayCli, AprsSettingsAreRefusedByName) {
+    const std::pair<const char*, const char*> refused[] = {
+        {"--aprs-call N0CALLXX", "--aprs-call 'N0CALLXX': a callsign has at most 6 letters and digits"},
+        {"--aprs-dest APZ001-16", "--aprs-dest 'APZ001-16': the SSID after \"-\" is a number from 0 to 15"},
+        {"--aprs-path A,B,C,D,E,F,G,H,I", "--aprs-path 'A,B,C,D,E,F,G,H,I': a path has at most 8 entries"},
+        {"--aprs-format xml", "--aprs-format 'xml': either text or kiss"},
+        {"--aprs-interval 1.5", "--aprs-interval '1.5': must be a whole number from 0 to 3600"},
+        {"--aprs-max-per-min 601", "--aprs-max-per-min '601': must be a whole number from 0 to 600"},
+        {"--aprs-to localhost:99999",
+         "--aprs-to localhost:99999: KISS server \"localhost:99999\": the port after \":\" is a number from 1 to 65535"},
+    };
+    const std::string log = WriteLog("refused.log", "*8D4CA2B120513531CB38206CB0D3;\r\n");
+    for (const auto& [args, message] : refused) {
+        const RunResult r = RunReplay(std::string(args) + " --aprs " + log);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(r.out, "ternwick-replay: " + std::string(message) + "\n");
+    }
+}
+
+TEST(ReplayCli, AprsStationRichReportsAndRateCounts) {
+    const std::string pair = "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n";
+    const std::string log = WriteLog("aprs-rate.log", pair + pair);  // three plotted positions
+    const RunResult r = RunReplay("--aprs --aprs-call n0call-9 --aprs-path WIDE1-1,WIDE2-2 "
+                                  "--aprs-interval 60 --stats --at 5:14:07:00 " + log);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.find("N0CALL-9>APZ001,WIDE1-1,WIDE2-2:;40621D   *051407z5215.  N/00356.00E^        \n"), 0u)
+        << r.out;
+    EXPECT_NE(r.out.find("\nAPRS reports sent: 1\nAPRS reports held back: 2\n"), std::string::npos) << r.out;
+
+    const RunResult rich = RunReplay("--aprs --aprs-rich --aprs-max-per-min 1 --at 5:14:07:00 " + log);
+    EXPECT_EQ(rich.out, "QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.94N/00356.33E^/A=038000\n");
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "test_support.h"
 
@@ -94,8 +95,23 @@ TEST(Tracker, VelocityFillsSpeed) {
     Feed(f.t, "8D485020994409940838175B284F");  // ground speed 159 kt (published example)
     EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC19 Airborne Velocity");
     EXPECT_EQ(f.e("485020").Speed, 159);
+    EXPECT_NEAR(f.e("485020").Track, 182.88, 0.01);  // the published track
     Feed(f.t, "8DA05F219B06B6AF189400CBC33F");  // true airspeed 375 kt (published example)
     EXPECT_EQ(f.e("A05F21").Speed, 375);
+    EXPECT_LT(f.e("A05F21").Track, 0.0);  // an airspeed message gives no track
+
+    // Track from the signed components: (west, east-west kt, south, north-south kt).
+    const std::tuple<bool, int, bool, int, double> tracks[] = {
+        {false, 100, false, 0, 90.0}, {true, 100, false, 0, 270.0}, {false, 0, true, 100, 180.0},
+        {false, 0, false, 100, 0.0},  {true, 30, true, 30, 225.0},  {false, 0, false, 0, -1.0}};
+    for (const auto& [west, ew, south, ns, track] : tracks) {
+        // Subtype 1; ME 14 west, ME 15-24 east-west + 1, ME 25 south, ME 26-35 north-south + 1.
+        const int v1 = ew + 1, v2 = ns + 1;
+        const uint8_t me[7] = {19 << 3 | 1, uint8_t((west ? 0x04 : 0) | (v1 >> 8)), uint8_t(v1),
+                               uint8_t((south ? 0x80 : 0) | (v2 >> 3)), uint8_t((v2 & 7) << 5), 0, 0};
+        Feed(f.t, MakeEs(0xABC001, me));
+        EXPECT_NEAR(f.e("ABC001").Track, track, 1e-9) << west << ew << south << ns;
+    }
     // One ME under each subtype: ME 15-24 holds 301, ME 26-35 holds 401. Ground speed from
     // both (300 and 400 kt), airspeed from the second; the supersonic subtypes count 4 kt.
     for (auto [subtype, knots] : {std::pair{1, 500}, {2, 2000}, {3, 400}, {4, 1600}}) {

@@ -6,6 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <ctime>
@@ -24,6 +27,7 @@
 
 using namespace ternwick;
 using namespace ternwick::test;
+using namespace std::string_literals;
 
 namespace {
 
@@ -228,6 +232,54 @@ TEST_F(WindowTest, AprsPortSendsOneUtcReportPerPlottedPosition) {
     start->click();
     EXPECT_EQ(start->text(), "Start COM:");
     EXPECT_TRUE(TakeMessage(w.get()).contains("/dev/ternwick-no-such-port"));
+}
+
+TEST_F(WindowTest, AprsToAKissServerWithTheStationAndRateSettings) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QAbstractButton* start = InGroup("APRS Output:", "Start COM:");
+    auto* call = Named<QLineEdit>(w.get(), "APRS callsign");
+    call->setText("N0CALLXX");
+    start->click();
+    EXPECT_EQ(start->text(), "Start COM:");
+    EXPECT_EQ(TakeMessage(w.get()), "APRS callsign \"N0CALLXX\": a callsign has at most 6 letters and digits");
+
+    call->setText("n0call-7");
+    InGroup("APRS Output:", "KISS")->click();
+    EXPECT_EQ(Text("APRS path"), "WIDE1-1");  // the path for the air goes with KISS
+    InGroup("APRS Output:", "Course/alt")->click();
+    Named<QSpinBox>(w.get(), "Min. s")->setValue(3600);
+    Named<QLineEdit>(w.get(), "APRS port")->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+    start->click();
+    ASSERT_EQ(start->text(), "Stop COM:") << TakeMessage(w.get()).toStdString();
+    EXPECT_FALSE(call->isEnabled());  // what is sent is what the boxes show
+    ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+    std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+    ASSERT_TRUE(WaitFor([&] { return Named<QLabel>(w.get(), "APRS link")->text() == "connected"; }));
+
+    // The first replay plots once and that position goes out; the second plots twice (the
+    // pair is complete), both within the minimum interval: held back.
+    const std::string log = TempPath("window_kiss.log");
+    std::ofstream(log) << "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n";
+    for (int run = 0; run < 2; ++run) {
+        w->ReplayFile(QString::fromStdString(log));
+        ASSERT_TRUE(WaitFor([&] { return !w->replay().IsActive(); }));
+    }
+    QByteArray got;
+    ASSERT_TRUE(WaitFor([&] { return (got += peer->readAll()).endsWith('\xC0') && got.size() > 2; }));
+    const QByteArray head = QByteArray::fromStdString(
+        "\xC0\x00\x82\xA0\xB4\x60\x60\x62\xE0\x9C\x60\x86\x82\x98\x98\x6E\xAE\x92\x88\x8A\x62\x40\x63\x03\xF0"
+        ";40621D   *"s);
+    EXPECT_TRUE(got.startsWith(head)) << got.toHex(' ').toStdString();
+    EXPECT_TRUE(got.endsWith("z5215.94N/00356.33E^/A=038000\xC0")) << got.toStdString();
+    EXPECT_EQ(got.count('\xC0'), 2);
+    ASSERT_TRUE(WaitFor([&] { return Text("Flight counts").endsWith("APRS sent: 1, held back: 2\n"); }))
+        << Text("Flight counts").toStdString();
+
+    start->click();
+    EXPECT_EQ(start->text(), "Start COM:");
+    EXPECT_TRUE(call->isEnabled());
+    EXPECT_EQ(Named<QLabel>(w.get(), "APRS link")->text(), "");
 }
 
 TEST_F(WindowTest, AFileThatVanishedIsNamed) {

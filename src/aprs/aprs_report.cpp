@@ -1,16 +1,20 @@
 #include "aprs_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
+#include "aprs/aprs_station.h"
 #include "common/longitude.h"
 
 namespace ternwick {
 
 namespace {
 
-// Whole degrees and whole minutes of a non-negative angle, both rounded down.
+// Whole degrees and whole minutes of a non-negative angle, both rounded down. A value no
+// decode gives (beyond the globe, not a number) is held at 360 degrees rather than overflow.
 void DegreesMinutes(double value, int& degrees, int& minutes) {
+    if (!(value <= 360.0)) value = 360.0;
     const double d = std::floor(value);
     int m = static_cast<int>(std::floor((value - d) * 60.0));
     if (m > 59) m = 59;
@@ -19,32 +23,95 @@ void DegreesMinutes(double value, int& degrees, int& minutes) {
     minutes = m;
 }
 
-}  // namespace
+// A non-negative angle in hundredths of a minute, rounded down. Counting in hundredths
+// first keeps "60.00" minutes impossible; the tiny addition keeps a value such as 0.7,
+// stored a hair below, from losing a hundredth. Beyond the globe: held at 360 degrees.
+long Hundredths(double value) {
+    if (!(value <= 360.0)) value = 360.0;
+    return static_cast<long>(std::floor(value * 6000.0 + 1e-7));
+}
 
-std::string AprsObjectLine(const DbRecord& e, const AprsTime& t) {
-    // Longitude into -180..180 (the table keeps airborne positions in 0..360, and a
-    // surface position may fall below 0 once its map offset is added).
-    const double lon = SignedLongitude(e.Lon);
-    const double lat = e.Lat;
-
+// Position of the plain report: DDMM.hh with the latitude's hundredths left blank
+// (position ambiguity), DDDMM.hh with "00" hundredths; table "/" and symbol "^" (aircraft).
+void AppendPlainPosition(std::string& s, double lat, double lon) {
     int lat_deg = 0, lat_min = 0, lon_deg = 0, lon_min = 0;
     DegreesMinutes(std::fabs(lat), lat_deg, lat_min);
     DegreesMinutes(std::fabs(lon), lon_deg, lon_min);
-    const char ns = lat < 0.0 ? 'S' : 'N';
-    const char ew = lon < 0.0 ? 'W' : 'E';
+    char pos[32];
+    std::snprintf(pos, sizeof pos, "%02d%02d.  %c/%03d%02d.00%c^", lat_deg % 100, lat_min, lat < 0.0 ? 'S' : 'N',
+                  lon_deg % 1000, lon_min, lon < 0.0 ? 'W' : 'E');
+    s += pos;
+}
 
-    // Position: DDMM.hh with the hundredths of the latitude left blank (position
-    // ambiguity), DDDMM.hh for the longitude; table "/" and symbol "^" (aircraft).
-    char pos[64];
-    std::snprintf(pos, sizeof pos, "%02d%02d%02dz%02d%02d.  %c/%03d%02d.00%c^", t.day % 100, t.hour % 100,
-                  t.minute % 100, lat_deg % 100, lat_min, ns, lon_deg % 1000, lon_min, ew);
-    std::string line = kAprsHeader;
-    line += e.Icao;
-    line += "   *";
-    line += pos;
-    line += e.Flight;
-    line += '\r';
-    return line;
+void AppendRichPosition(std::string& s, double lat, double lon) {
+    const long la = Hundredths(std::fabs(lat)), lo = Hundredths(std::fabs(lon));
+    char pos[32];
+    std::snprintf(pos, sizeof pos, "%02ld%02ld.%02ld%c/%03ld%02ld.%02ld%c^", (la / 6000) % 100, la % 6000 / 100,
+                  la % 100, lat < 0.0 ? 'S' : 'N', (lo / 6000) % 1000, lo % 6000 / 100, lo % 100,
+                  lon < 0.0 ? 'W' : 'E');
+    s += pos;
+}
+
+// Course/speed extension (APRS 1.01 chapter 7): course 001..360 degrees, 360 being north,
+// and speed in knots. Without a track from a velocity message there is none.
+std::string CourseSpeed(const DbRecord& e) {
+    if (!(e.Track >= 0.0 && e.Track <= 360.0)) return {};
+    long course = std::lround(e.Track);
+    if (course <= 0) course += 360;
+    if (course > 360) course -= 360;
+    char ext[48];
+    std::snprintf(ext, sizeof ext, "%03ld/%03d", course, std::clamp(e.Speed, 0, 999));
+    return ext;
+}
+
+// The comment of a rich report: "/A=nnnnnn" (feet) for an airborne entry, then the flight.
+std::string RichComment(const DbRecord& e, size_t room) {
+    std::string c;
+    if (e.PosKind == "A") {
+        char alt[16];
+        if (e.Altitude >= 0) std::snprintf(alt, sizeof alt, "/A=%06d", std::min(e.Altitude, 999999));
+        else std::snprintf(alt, sizeof alt, "/A=-%05d", std::min(-e.Altitude, 99999));
+        c = alt;
+    }
+    std::string flight = e.Flight;
+    while (!flight.empty() && flight.back() == ' ') flight.pop_back();
+    if (!flight.empty()) {
+        if (!c.empty()) c += ' ';
+        c += flight;
+    }
+    if (c.size() > room) c.resize(room);
+    return c;
+}
+
+}  // namespace
+
+std::string AprsObjectInfo(const DbRecord& e, const AprsTime& t, AprsReportStyle style) {
+    // Longitude into -180..180 (the table keeps airborne positions in 0..360, and a
+    // surface position may fall below 0 once its map offset is added).
+    const double lon = SignedLongitude(e.Lon);
+    std::string s;
+    s.reserve(80);
+    s += ';';
+    s += e.Icao;
+    s += "   ";
+    s += style.killed ? '_' : '*';
+    char time[16];
+    std::snprintf(time, sizeof time, "%02d%02d%02dz", t.day % 100, t.hour % 100, t.minute % 100);
+    s += time;
+    if (!style.rich) {
+        AppendPlainPosition(s, e.Lat, lon);
+        s += e.Flight;
+        return s;
+    }
+    AppendRichPosition(s, e.Lat, lon);
+    const std::string ext = CourseSpeed(e);
+    s += ext;
+    s += RichComment(e, kAprsMaxComment - ext.size());
+    return s;
+}
+
+std::string AprsObjectLine(const DbRecord& e, const AprsTime& t) {
+    return Tnc2Header(AprsStation{}) + AprsObjectInfo(e, t) + '\r';
 }
 
 }  // namespace ternwick

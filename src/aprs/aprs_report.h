@@ -1,5 +1,5 @@
-// The APRS object report for a plotted aircraft: one line in monitor text form
-// ("SRC>DST,PATH:info", APRS 1.01 object format) ending in a carriage return.
+// The APRS object report for a plotted aircraft: the information field (APRS 1.01 object
+// format) and the whole line in monitor text form ("SRC>DST,PATH:info") ending in CR.
 #pragma once
 
 #include <string>
@@ -8,10 +8,11 @@
 
 namespace ternwick {
 
-// Source, destination, path and the object report type character.
-inline constexpr char kAprsHeader[] = "QZ7TRK>APZ001,TCPIP*:;";
-// Sent once when the report port has been opened.
+// Sent once when the report port has been opened for text lines.
 inline constexpr char kAprsPortOpenText[] = "APRS Port Open\r";
+
+// APRS 1.01 limits the comment to 43 characters, the course/speed extension included.
+inline constexpr size_t kAprsMaxComment = 43;
 
 // Day of the month (1..31), hour (0..23) and minute (0..59) of the UTC clock, stamped on a
 // report: the "z" after them means UTC.
@@ -21,11 +22,26 @@ struct AprsTime {
     int minute = 0;
 };
 
-// The report line for entry e: object name (the address and blanks to nine characters),
-// live marker, DDHHMMz time, latitude and longitude in whole degrees and whole minutes
-// (never rounded up), the aircraft symbol "/^", and the flight identification as comment.
-// South and west positions carry "S"/"W" with unsigned degrees; a longitude above 180 in
-// the table is 360 - lon degrees west.
+struct AprsReportStyle {
+    // Hundredths of minutes in both coordinates, "CCC/SSS" course and speed when the entry
+    // has a track, "/A=nnnnnn" altitude for airborne entries, the flight without its
+    // trailing blanks.
+    bool rich = false;
+    // "_" instead of "*": the object is withdrawn (killed) at this position.
+    bool killed = false;
+};
+
+// The information field for entry e: ";", object name (the address and blanks to nine
+// characters), live or killed marker, DDHHMMz time, position, the aircraft symbol "/^",
+// and the comment. Plain style: whole degrees and whole minutes (never rounded up), the
+// latitude's hundredths left blank, the longitude's "00", the flight as stored. South and
+// west positions carry "S"/"W" with unsigned degrees; a table longitude above 180 is
+// 360 - lon degrees west.
+std::string AprsObjectInfo(const DbRecord& e, const AprsTime& t, AprsReportStyle style = {});
+
+// The report line with the default station "QZ7TRK>APZ001,TCPIP*:", the plain
+// information field and a carriage return (67 bytes for a 6-character address and an
+// 8-character flight).
 std::string AprsObjectLine(const DbRecord& e, const AprsTime& t);
 
 }  // namespace ternwick

@@ -48,6 +48,11 @@ ClockTime Clock::Now() const {
     return cached_;
 }
 
+int64_t Clock::Seconds() const {
+    if (!fixed_) return static_cast<int64_t>(std::time(nullptr));
+    return ((int64_t{at_.day} * 24 + at_.hour) * 60 + at_.minute) * 60 + at_.second;
+}
+
 int Clock::SecondsInHour() const {
     const ClockTime t = Now();
     return t.minute * 60 + t.second;

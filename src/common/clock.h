@@ -3,6 +3,7 @@
 // day, hour and minute with a "z", which means UTC.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string_view>
 
@@ -28,6 +29,9 @@ public:
     // every message.
     int SecondsInHour() const;
     ClockTime Now() const;
+    // A running count of seconds for measuring intervals: the UTC time in seconds, or for a
+    // fixed clock its day, hour, minute and second counted from the start of the month.
+    int64_t Seconds() const;
 
 private:
     bool fixed_ = false;

@@ -1,6 +1,7 @@
 #include "tracker.h"
 
 #include <cmath>
+#include <numbers>
 
 #include "frame_bytes.h"
 
@@ -172,10 +173,21 @@ void Tracker::EvalVelocity(const uint8_t* me) {
     const int field2 = ((me[3] & 0x7F) << 3) | (me[4] >> 5); // ME 26-35
     const int scale = (subtype == 2 || subtype == 4) ? 4 : 1;  // supersonic: 4-knot steps
     if (subtype == 1 || subtype == 2) {
-        // Ground speed from the east-west and north-south components; 0 = not available.
+        // Ground speed and track from the east-west and north-south components; 0 = not
+        // available. ME 14 set: the east-west component points west; ME 25 set: south.
         if (field1 == 0 || field2 == 0) return;
         const double ew = (field1 - 1) * scale, ns = (field2 - 1) * scale;
-        Entry().Speed = static_cast<int32_t>(std::lround(std::sqrt(ew * ew + ns * ns)));
+        DbRecord& e = Entry();
+        e.Speed = static_cast<int32_t>(std::lround(std::sqrt(ew * ew + ns * ns)));
+        const double east = (me[1] & 0x04) ? -ew : ew;
+        const double north = (me[3] & 0x80) ? -ns : ns;
+        if (east == 0.0 && north == 0.0) {
+            e.Track = -1.0;
+            return;
+        }
+        double track = std::atan2(east, north) * 180.0 / std::numbers::pi;
+        if (track < 0.0) track += 360.0;
+        e.Track = track;
     } else if (subtype == 3 || subtype == 4) {
         // Airspeed (indicated or true, ME 25), the best this message offers.
         if (field2 == 0) return;

@@ -52,8 +52,9 @@ void FlightTable::SetIcao(int i, std::string_view icao) {
 }
 
 void FlightTable::InitDbPos(int i) {
-    SetIcao(i, {});
     DbRecord& e = (*this)(i);
+    if (on_leave_ && i >= 0 && !e.Icao.empty()) on_leave_(e);
+    SetIcao(i, {});
     const int16_t heard = e.LastHeard;
     e = DbRecord{};
     e.LastHeard = heard;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -44,6 +45,11 @@ struct DbRecord {
     double CandLat = 0.0;
     double CandLon = 0.0;
     bool CandSpent[2] = {false, false};  // the held report of this format made the candidate
+
+    // Direction of travel over the ground from the last airborne velocity message that gave
+    // both components: degrees clockwise from true north, 0 <= Track < 360; negative while
+    // none has been heard (or the aircraft stood still).
+    double Track = -1.0;
 };
 
 class FlightTable {
@@ -65,6 +71,9 @@ public:
     int16_t AvailDb() const;
     // Resets entry i (-1..500) to a free entry; LastHeard keeps its value.
     void InitDbPos(int i);
+    // Told about every aircraft that leaves the table (an entry 0..500 in use being freed),
+    // with the entry as it was; it must not change the table.
+    void SetLeaveObserver(std::function<void(const DbRecord&)> observer) { on_leave_ = std::move(observer); }
     // Clears PlotX/PlotY of entries 0..500 (after the map picture was reloaded).
     void ResetPlotFlags();
 
@@ -85,6 +94,7 @@ private:
     std::unordered_map<std::string, int16_t, Hash, std::equal_to<>> index_;
     std::array<uint64_t, (kTracked + 63) / 64> used_{};  // bit set = entry's Icao not empty
     int in_use_ = 0;
+    std::function<void(const DbRecord&)> on_leave_;
     // One message looks its aircraft up a dozen times: remember the last answer.
     mutable std::string last_key_;
     mutable int16_t last_index_ = -1;

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "gui/aprs_panel.h"
 #include "gui/map_widget.h"
 #include "io/file_replay.h"
 #include "io/network_source.h"
@@ -95,10 +96,11 @@ void MainWindow::BuildControls() {
 
     auto* texts = new QVBoxLayout;
     StatusText = TextArea(QStringLiteral("Flight counts"), this);
-    StatusText->setToolTip(QStringLiteral("Aircraft in the flight table, and how many have a position"));
+    StatusText->setToolTip(
+        QStringLiteral("Aircraft in the flight table, how many have a position, and the APRS reports sent"));
     StatusText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StatusText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    StatusText->setFixedHeight(QFontMetrics(StatusText->font()).lineSpacing() * 3 +
+    StatusText->setFixedHeight(QFontMetrics(StatusText->font()).lineSpacing() * 4 +
                                2 * static_cast<int>(StatusText->document()->documentMargin()) + 6);
     RxText = TextArea(QStringLiteral("Last message"), this);
     RxText->setReadOnly(true);
@@ -192,14 +194,7 @@ QWidget* MainWindow::BuildControlColumn() {
     log->addWidget(OpenLogData);
     v->addWidget(Frame2);
 
-    AprsFrame = new QGroupBox(QStringLiteral("APRS Output:"), column);
-    auto* aprs = new QHBoxLayout(AprsFrame);
-    StartStopAprs = Button(QStringLiteral("Start COM:"), QStringLiteral("Open or close the APRS report port"), AprsFrame);
-    AprsComPort = Box(QStringLiteral("1"), QStringLiteral("APRS port"),
-                      QStringLiteral("APRS report port: a number or a device name"), 90, AprsFrame);
-    aprs->addWidget(StartStopAprs);
-    aprs->addWidget(AprsComPort);
-    aprs->addStretch();
+    AprsFrame = new AprsPanel(session_, [this](const QString& text) { ShowMessage(text); }, column);
     v->addWidget(AprsFrame);
 
     auto* expiry = new QGridLayout;
@@ -256,7 +251,6 @@ void MainWindow::Connect() {
     connect(OpenFileCmd, &QPushButton::clicked, this, &MainWindow::OpenFileCmd_Click);
     connect(GoCmd, &QPushButton::clicked, this, &MainWindow::GoCmd_Click);
     connect(ReadPause, &QPushButton::clicked, this, &MainWindow::ReadPause_Click);
-    connect(StartStopAprs, &QPushButton::clicked, this, &MainWindow::StartStopAprs_Click);
     connect(ClearMap, &QPushButton::clicked, this, &MainWindow::ClearMap_Click);
     connect(MapList, &QComboBox::activated, this, &MainWindow::MapList_Click);
     connect(PlotAir, &QCheckBox::toggled, this, [this](bool on) { session_.SetPlotAir(on); });
@@ -282,7 +276,7 @@ void MainWindow::Connect() {
         if (ShowDb->isChecked()) session_.ShowTextTable();
     };
     session_.SetReportFailure([this](const QString& message) {
-        ShowAprsCaption();
+        AprsFrame->ShowState();
         ShowMessage(message);
     });
 }

@@ -20,6 +20,7 @@ class QRadioButton;
 
 namespace ternwick {
 
+class AprsPanel;
 class FileReplay;
 class MapWidget;
 class NetworkSource;
@@ -59,7 +60,6 @@ private:
     void GoCmd_Click();
     void ReadPause_Click();
     void ReplayEnded(const QString& failure);
-    void StartStopAprs_Click();
     void MapList_Click(int index);
     void ClearMap_Click();
     void ReceiverFailed(const QString& message);
@@ -73,7 +73,6 @@ private:
     static void SetIndicator(QLabel* indicator, const QColor& colour, const QString& state);
     void SetBlink(const QColor& colour, const QString& state) { SetIndicator(Blink, colour, state); }
     void ListSettingsChanged();
-    void ShowAprsCaption();
     // Screen-rate refresh: the map, the list and the text boxes, each only when changed.
     void Refresh();
 
@@ -102,9 +101,7 @@ private:
     QGroupBox* Frame2 = nullptr;
     QCheckBox* LogData = nullptr;
     QPushButton* OpenLogData = nullptr;
-    QGroupBox* AprsFrame = nullptr;
-    QPushButton* StartStopAprs = nullptr;
-    QLineEdit* AprsComPort = nullptr;
+    AprsPanel* AprsFrame = nullptr;
     QLineEdit* AirPosExpire = nullptr;
     QLineEdit* DbExpire = nullptr;
     QLineEdit* SurfPosExpire = nullptr;

@@ -1,5 +1,6 @@
 // What the window's controls do: the serial receiver, the file replay with pause and
-// resume, the APRS port, the map choice, and the screen-rate refresh of what is shown.
+// resume, the map choice, and the screen-rate refresh of what is shown (the APRS output
+// has its own group, aprs_panel.cpp).
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <QScrollBar>
 
 #include "common/number_text.h"
+#include "gui/aprs_panel.h"
 #include "gui/main_window.h"
 #include "gui/map_widget.h"
 #include "io/file_replay.h"
@@ -218,17 +220,7 @@ void MainWindow::ReplayFile(const QString& path) {
     if (GoCmd->isEnabled()) GoCmd_Click();
 }
 
-// --- APRS output, map, list settings -----------------------------------------------
-
-void MainWindow::ShowAprsCaption() { StartStopAprs->setText(QString::fromStdString(session_.aprs().Caption())); }
-
-void MainWindow::StartStopAprs_Click() {
-    const QString error = session_.aprs().StartStopAprs_Click(AprsComPort->text().toStdString());
-    ShowAprsCaption();
-    if (!error.isEmpty())
-        ShowMessage(error + QStringLiteral("\n\nCheck the APRS port: a number (1 = the first serial port) or "
-                                           "a device name."));
-}
+// --- Map, list settings, refresh -----------------------------------------------------
 
 void MainWindow::MapList_Click(int index) {
     std::string error;
@@ -264,6 +256,7 @@ void MainWindow::Refresh() {
     // without a word.
     if (const uint64_t full = session_.tracker().stats().table_full; full > 0)
         status += QStringLiteral("Table full: %1 messages not tracked\n").arg(full);
+    status += AprsFrame->CountsLine();
     if (status != shown_status_) {
         StatusText->setPlainText(status);
         shown_status_ = status;

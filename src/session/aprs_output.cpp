@@ -11,11 +11,13 @@ bool ReportButton::Click() {
     return false;
 }
 
-AprsOutput::AprsOutput(std::function<AprsTime()> clock, std::function<QStringList()> ports)
-    : clock_(std::move(clock)), ports_(std::move(ports)) {}
+AprsOutput::AprsOutput(std::function<AprsTime()> clock, std::function<QStringList()> ports,
+                       std::function<int64_t()> seconds)
+    : clock_(std::move(clock)), ports_(std::move(ports)), seconds_(std::move(seconds)) {}
 
 QString AprsOutput::Fail(const QString& message) {
     port_.Close();
+    link_.Stop();
     button_.ShowClosed();
     return message;
 }
@@ -23,22 +25,106 @@ QString AprsOutput::Fail(const QString& message) {
 QString AprsOutput::StartStopAprs_Click(std::string_view port_text) {
     const bool open = button_.Click();
     port_.Close();
+    link_.Stop();
     if (!open) return {};
 
     QString error;
+    if (KissTcpLink::LooksLikeHostPort(port_text)) {
+        // Text lines would only be thrown away by a KISS server: say so rather than send
+        // nothing it can use.
+        if (port_format_ != AprsFormat::Kiss)
+            return Fail(QStringLiteral("APRS port %1 is a network KISS server: choose KISS to send to it")
+                            .arg(QString::fromUtf8(port_text.data(), static_cast<qsizetype>(port_text.size()))));
+        QString host;
+        quint16 tcp_port = 0;
+        if (!KissTcpLink::ParseHostPort(port_text, host, tcp_port, error)) return Fail(error);
+        link_.Start(host, tcp_port);
+        used_ = true;
+        return {};
+    }
     const QString name = PortNameFromText(port_text, ports_ ? ports_() : QStringList{}, error);
     if (name.isEmpty()) return Fail(error.isEmpty() ? QStringLiteral("No serial port given") : error);
     if (!port_.Open(name, error)) return Fail(error);
-    if (!port_.Write(kAprsPortOpenText, error)) return Fail(error);
+    used_ = true;
+    // A KISS TNC would take the greeting for a garbled frame; only a text port gets it.
+    if (port_format_ == AprsFormat::Text && !port_.Write(kAprsPortOpenText, error)) return Fail(error);
     return {};
 }
 
+bool AprsOutput::ConnectLink(std::string_view host_port, int timeout_ms, QString& error) {
+    QString host;
+    quint16 tcp_port = 0;
+    if (!KissTcpLink::ParseHostPort(host_port, host, tcp_port, error)) return false;
+    if (!link_.ConnectNow(host, tcp_port, timeout_ms, error)) return false;
+    used_ = true;
+    return true;
+}
+
+bool AprsOutput::FinishLink(int timeout_ms, QString& error) {
+    if (!link_.IsStarted()) return true;
+    return link_.Flush(timeout_ms, error);
+}
+
+bool AprsOutput::Deliver(const DbRecord& e, AprsReportStyle style, QString& error) {
+    const std::string info = AprsObjectInfo(e, clock_(), style);
+    // Each form is built once, only if an output wants it.
+    std::string text, kiss;
+    auto form = [&](AprsFormat f) -> const std::string& {
+        if (f == AprsFormat::Text) {
+            if (text.empty()) text = Tnc2Header(station_, AprsFormat::Text) + info + '\r';
+            return text;
+        }
+        if (kiss.empty()) kiss = KissDataFrame(Ax25UiFrame(station_, station_.PathFor(AprsFormat::Kiss), info));
+        return kiss;
+    };
+    bool went = false;
+    if (printer_) {
+        printer_(form(print_format_));
+        went = true;
+    }
+    if (port_.IsOpen()) {
+        if (!port_.Write(form(port_format_), error)) {
+            error = Fail(error);
+        } else {
+            went = true;
+        }
+    }
+    if (link_.IsStarted()) {
+        if (link_.Send(form(AprsFormat::Kiss))) went = true;
+        else ++counts_.dropped;
+    }
+    if (went) ++counts_.sent;
+    return went;
+}
+
 QString AprsOutput::SendAprsObject(const FlightTable& db, int16_t dbpos) {
-    if (!port_.IsOpen()) return {};
-    const std::string line = AprsObjectLine(db(dbpos), clock_());
+    if (!printer_ && !IsOpen()) return {};
+    if (!CanSend()) {
+        // Only a link that is down: nothing is queued for later.
+        ++counts_.dropped;
+        return {};
+    }
+    const DbRecord& e = db(dbpos);
+    if (!pacer_.Admit(e.Icao, seconds_ ? seconds_() : 0)) {
+        ++counts_.held_back;
+        return {};
+    }
     QString error;
-    if (!port_.Write(line, error)) return Fail(error);
-    return {};
+    Deliver(e, {.rich = rich_}, error);
+    return error;
+}
+
+QString AprsOutput::AircraftLeft(const DbRecord& e) {
+    if (!pacer_.Forget(e.Icao)) return {};  // never reported: nothing to withdraw
+    if (!kill_ || (!printer_ && !IsOpen())) return {};
+    if (!CanSend()) {
+        ++counts_.dropped;
+        return {};
+    }
+    pacer_.Count(seconds_ ? seconds_() : 0);
+    QString error;
+    Deliver(e, {.rich = rich_, .killed = true}, error);
+    return error;
 }
 
 }  // namespace ternwick

@@ -1,5 +1,6 @@
-// The report output: the open/close button logic (its caption is the state) and
-// SendAprsObject, which writes one report line per plotted position while the port is open.
+// The report output: the open/close button logic (its caption is the state), the station and
+// report settings, the rate rules, and SendAprsObject, which sends a plotted position to the
+// serial report port (text or KISS), a KISS server over TCP and a printer.
 #pragma once
 
 #include <QString>
@@ -9,9 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "aprs/aprs_pacing.h"
 #include "aprs/aprs_report.h"
-#include "io/comm_port.h"
+#include "aprs/aprs_station.h"
 #include "flights/flight_table.h"
+#include "io/comm_port.h"
+#include "io/kiss_tcp_link.h"
 
 namespace ternwick {
 
@@ -31,34 +35,93 @@ private:
     std::string caption_ = kStart;
 };
 
+struct AprsCounts {
+    uint64_t sent = 0;       // reports that went out (live and withdrawn objects)
+    uint64_t held_back = 0;  // positions the rate rules kept off the channel
+    uint64_t dropped = 0;    // reports lost because the link to the TNC was down or stalled
+};
+
 class AprsOutput {
 public:
-    // `clock` stamps the reports; `ports` lists the serial ports that port numbers count.
-    explicit AprsOutput(std::function<AprsTime()> clock,
-                        std::function<QStringList()> ports = SortedPortNames);
+    // `clock` stamps the reports; `ports` lists the serial ports that port numbers count;
+    // `seconds` is the running count the rate rules measure intervals with.
+    explicit AprsOutput(std::function<AprsTime()> clock, std::function<QStringList()> ports = SortedPortNames,
+                        std::function<int64_t()> seconds = {});
 
-    // StartStopAprs_Click with the text of the port box. Opening sends "APRS Port Open" and
-    // a carriage return. Returns an empty text, or a message for the user when the port
-    // cannot be opened or written; the caption is then back on "Start COM:".
+    // Settings. The station and the formats take effect with the next report.
+    void SetStation(const AprsStation& station) { station_ = station; }
+    const AprsStation& Station() const { return station_; }
+    // What the serial report port carries: text lines (with the "APRS Port Open" greeting)
+    // or KISS frames for a TNC. A KISS server over TCP always gets KISS frames.
+    void SetPortFormat(AprsFormat format) { port_format_ = format; }
+    AprsFormat PortFormat() const { return port_format_; }
+    void SetStyle(bool rich, bool kill_expired) {
+        rich_ = rich;
+        kill_ = kill_expired;
+    }
+    void SetRate(const AprsRate& rate) { pacer_.SetRate(rate); }
+    const AprsRate& Rate() const { return pacer_.rate(); }
+
+    // StartStopAprs_Click with the text of the port box: a serial port (number or device
+    // name) or a KISS server as host:port, which is connected in the background and kept
+    // connected. Opening a serial port for text sends "APRS Port Open" and a carriage
+    // return. Returns an empty text, or a message for the user when the port cannot be
+    // opened or written; the caption is then back on "Start COM:".
     QString StartStopAprs_Click(std::string_view port_text);
+    // Headless: a KISS server as host:port, connected now (waiting up to timeout_ms).
+    bool ConnectLink(std::string_view host_port, int timeout_ms, QString& error);
+    // Headless, at the end: waits until every frame has left over the link, then closes it.
+    bool FinishLink(int timeout_ms, QString& error);
 
-    // The report step of position plotting: nothing while the port is closed, else one
-    // report line for entry dbpos. A failing write closes the port and returns the message.
+    // Reports also go to `printer` (the headless replay prints them), in `format`.
+    void SetPrinter(std::function<void(const std::string&)> printer, AprsFormat format = AprsFormat::Text) {
+        printer_ = std::move(printer);
+        print_format_ = format;
+    }
+
+    // The report step of position plotting: nothing while no output is open; else the rate
+    // rules decide, and the report goes to every open output. A failing serial write
+    // closes the port and returns the message.
     QString SendAprsObject(const FlightTable& db, int16_t dbpos);
+    // An aircraft leaves the flight table: if it was reported and "Kill expired" is on,
+    // one report withdraws its object at its last position.
+    QString AircraftLeft(const DbRecord& e);
 
     const std::string& Caption() const { return button_.Caption(); }
-    bool IsOpen() const { return port_.IsOpen(); }
-    // Program exit: close the port if it is open.
-    void Close() { port_.Close(); }
+    // The serial port is open or the link to a KISS server is kept up.
+    bool IsOpen() const { return port_.IsOpen() || link_.IsStarted(); }
+    // Program exit: close the port and the link if open.
+    void Close() {
+        port_.Close();
+        link_.Stop();
+    }
     CommPort& Port() { return port_; }
+    KissTcpLink& Link() { return link_; }
+    const AprsCounts& Counts() const { return counts_; }
+    // Whether any output has been opened in this run (the window shows the counts then).
+    bool Used() const { return used_ || printer_ != nullptr; }
 
 private:
     QString Fail(const QString& message);
+    // Sends one report to every open output; false when none took it.
+    bool Deliver(const DbRecord& e, AprsReportStyle style, QString& error);
+    bool CanSend() const { return printer_ || port_.IsOpen() || link_.IsConnected(); }
 
     std::function<AprsTime()> clock_;
     std::function<QStringList()> ports_;
+    std::function<int64_t()> seconds_;
+    AprsStation station_;
+    AprsFormat port_format_ = AprsFormat::Text;
+    AprsFormat print_format_ = AprsFormat::Text;
+    bool rich_ = false;
+    bool kill_ = false;
+    AprsPacer pacer_;
+    AprsCounts counts_;
+    bool used_ = false;
     ReportButton button_;
     CommPort port_;
+    KissTcpLink link_;
+    std::function<void(const std::string&)> printer_;
 };
 
 }  // namespace ternwick

@@ -8,7 +8,7 @@ namespace ternwick {
 Session::Session()
     : tracker_(*this, airlines_),
       pump_(tracker_),
-      aprs_([this] { return ReportTime(); }) {
+      aprs_([this] { return ReportTime(); }, SortedPortNames, [this] { return clock_.Seconds(); }) {
     // Every evaluation may change the table; while the list is on, the expiry pass runs
     // right before it.
     pump_.before_message = [this] {
@@ -19,6 +19,11 @@ Session::Session()
         if (observer_) observer_();
     };
     view_.SetReportStep([this](int16_t dbpos) { Report(dbpos); });
+    // An aircraft leaving the table (the list's expiry) may withdraw its reported object.
+    tracker_.Db.SetLeaveObserver([this](const DbRecord& e) {
+        const QString error = aprs_.AircraftLeft(e);
+        if (!error.isEmpty() && on_failure_) on_failure_(error);
+    });
 }
 
 Session::~Session() { Shutdown(); }
@@ -97,8 +102,6 @@ void Session::PlotPosDb(int16_t dbpos) {
 }
 
 void Session::Report(int16_t dbpos) {
-    if (printer_) printer_(AprsObjectLine(tracker_.Db(dbpos), ReportTime()));
-    if (!aprs_.IsOpen()) return;
     const QString error = aprs_.SendAprsObject(tracker_.Db, dbpos);
     if (!error.isEmpty() && on_failure_) on_failure_(error);
 }

@@ -83,8 +83,12 @@ public:
     bool MapList_Click(int k, std::string& error);
     bool ClearMap_Click(std::string& error);
 
-    // Where report lines go besides the report port (the headless replay prints them).
-    void SetReportPrinter(std::function<void(const std::string& line)> printer) { printer_ = std::move(printer); }
+    // Where reports go besides the report port (the headless replay prints them), as text
+    // lines or KISS frames.
+    void SetReportPrinter(std::function<void(const std::string& line)> printer,
+                          AprsFormat format = AprsFormat::Text) {
+        aprs_.SetPrinter(std::move(printer), format);
+    }
     // Runs after every evaluated message (a trace printer, a window's refresh flag).
     void SetMessageObserver(std::function<void()> observer) { observer_ = std::move(observer); }
     // Told when the report port failed while reporting (it is then closed).
@@ -114,7 +118,6 @@ private:
     std::optional<double> surf_offset_override_;
     bool list_per_message_ = false;
     ListSettings list_settings_;
-    std::function<void(const std::string&)> printer_;
     std::function<void(const QString&)> on_failure_;
     std::function<void()> observer_;
 };

@@ -1,0 +1,193 @@
+#include "aprs_panel.h"
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+
+#include "aprs/aprs_pacing.h"
+#include "aprs/aprs_station.h"
+#include "session/session.h"
+
+namespace ternwick {
+
+namespace {
+
+QLineEdit* Box(const QString& text, const QString& name, const QString& tip, int width, QWidget* parent) {
+    auto* e = new QLineEdit(text, parent);
+    e->setAccessibleName(name);
+    e->setToolTip(tip);
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPointSize(9);
+    e->setFont(f);
+    e->setFixedWidth(width);
+    return e;
+}
+
+QSpinBox* Spin(const QString& name, int max, const QString& tip, QWidget* parent) {
+    auto* s = new QSpinBox(parent);
+    s->setRange(0, max);
+    s->setAccessibleName(name);
+    s->setToolTip(tip);
+    return s;
+}
+
+QLabel* Label(const QString& text, QWidget* buddy, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setBuddy(buddy);
+    return l;
+}
+
+QString PathText(AprsFormat format) { return QString::fromStdString(Ax25PathText(DefaultAprsPath(format))); }
+
+}  // namespace
+
+AprsPanel::AprsPanel(Session& session, std::function<void(const QString&)> tell, QWidget* parent)
+    : QGroupBox(QStringLiteral("APRS Output:"), parent), session_(session), tell_(std::move(tell)) {
+    StartStopAprs = new QPushButton(QStringLiteral("Start COM:"), this);
+    StartStopAprs->setToolTip(QStringLiteral("Open or close the APRS report port"));
+    StartStopAprs->setAutoDefault(false);
+    AprsComPort = Box(QStringLiteral("1"), QStringLiteral("APRS port"),
+                      QStringLiteral("APRS report port: a serial port's number or device name, or host:port "
+                                     "of a KISS server (direwolf: localhost:8001)"),
+                      130, this);
+    AprsLink = new QLabel(this);
+    AprsLink->setAccessibleName(QStringLiteral("APRS link"));
+
+    const AprsStation station;
+    AprsCall = Box(QString::fromStdString(Ax25AddressText(station.source)), QStringLiteral("APRS callsign"),
+                   QStringLiteral("Your callsign, with an SSID if you like (N0CALL-11): the reports go out "
+                                  "under it"),
+                   90, this);
+    AprsDest = Box(QString::fromStdString(Ax25AddressText(station.destination)), QStringLiteral("APRS destination"),
+                   QStringLiteral("Destination address (APZ001: experimental software)"), 90, this);
+    AprsPath = Box(PathText(AprsFormat::Text), QStringLiteral("APRS path"),
+                   QStringLiteral("Digipeater path, up to 8 entries separated by commas: WIDE1-1 for a "
+                                  "packet on the air, TCPIP* for text lines; empty: none"),
+                   200, this);
+
+    AprsText = new QRadioButton(QStringLiteral("Text"), this);
+    AprsText->setToolTip(QStringLiteral("Text lines (TNC2 form) on the serial port"));
+    AprsKiss = new QRadioButton(QStringLiteral("KISS"), this);
+    AprsKiss->setToolTip(QStringLiteral("KISS frames: to a TNC on the serial port, or to a KISS server (host:port)"));
+    AprsText->setChecked(true);
+    AprsInterval = Spin(QStringLiteral("Min. s"), kMaxAprsInterval,
+                        QStringLiteral("At least this many seconds between two reports of one aircraft "
+                                       "(0: every position); its first position always goes out"),
+                        this);
+    AprsPerMinute = Spin(QStringLiteral("Max. per min."), kMaxAprsPerMinute,
+                         QStringLiteral("At most this many reports a minute for the whole station (0: no "
+                                        "limit); a 1200-baud channel carries about 60 packets a minute for "
+                                        "everyone on it"),
+                         this);
+    AprsKill = new QCheckBox(QStringLiteral("Kill expired"), this);
+    AprsKill->setToolTip(QStringLiteral("Withdraw the object of a reported aircraft when it leaves the list"));
+    AprsRich = new QCheckBox(QStringLiteral("Course/alt"), this);
+    AprsRich->setToolTip(QStringLiteral("Reports with hundredths of minutes, course and speed, and altitude"));
+
+    auto* g = new QGridLayout(this);
+    g->addWidget(StartStopAprs, 0, 0);
+    g->addWidget(AprsComPort, 0, 1, 1, 2);
+    g->addWidget(AprsLink, 0, 3);
+    g->addWidget(Label(QStringLiteral("Call:"), AprsCall, this), 1, 0);
+    g->addWidget(AprsCall, 1, 1);
+    g->addWidget(Label(QStringLiteral("Dest:"), AprsDest, this), 1, 2);
+    g->addWidget(AprsDest, 1, 3);
+    g->addWidget(Label(QStringLiteral("Path:"), AprsPath, this), 2, 0);
+    g->addWidget(AprsPath, 2, 1, 1, 3);
+    g->addWidget(AprsText, 3, 0);
+    g->addWidget(AprsKiss, 3, 1);
+    g->addWidget(Label(QStringLiteral("Min. s"), AprsInterval, this), 3, 2);
+    g->addWidget(AprsInterval, 3, 3);
+    g->addWidget(AprsKill, 4, 0);
+    g->addWidget(AprsRich, 4, 1);
+    g->addWidget(Label(QStringLiteral("Max/min"), AprsPerMinute, this), 4, 2);
+    g->addWidget(AprsPerMinute, 4, 3);
+
+    connect(StartStopAprs, &QPushButton::clicked, this, &AprsPanel::StartStopAprs_Click);
+    connect(AprsKiss, &QRadioButton::toggled, this, &AprsPanel::FormatChosen);
+    for (QSpinBox* s : {AprsInterval, AprsPerMinute}) connect(s, &QSpinBox::valueChanged, this, &AprsPanel::OptionsChanged);
+    for (QCheckBox* c : {AprsKill, AprsRich}) connect(c, &QCheckBox::toggled, this, &AprsPanel::OptionsChanged);
+    connect(&session_.aprs().Link(), &KissTcpLink::stateChanged, this, &AprsPanel::ShowLink);
+    OptionsChanged();
+    ShowState();
+}
+
+void AprsPanel::ShowState() {
+    AprsOutput& out = session_.aprs();
+    StartStopAprs->setText(QString::fromStdString(out.Caption()));
+    // What is sent is what the boxes show: the station and the port wait while it is open.
+    const bool open = out.IsOpen();
+    for (QWidget* w : std::initializer_list<QWidget*>{AprsComPort, AprsCall, AprsDest, AprsPath, AprsText, AprsKiss})
+        w->setEnabled(!open);
+    ShowLink();
+}
+
+void AprsPanel::ShowLink() {
+    const KissTcpLink& link = session_.aprs().Link();
+    QString state = link.State();
+    if (state == QLatin1String("connecting")) state += QChar(0x2026);  // "connecting…"
+    AprsLink->setText(state);
+    AprsLink->setAccessibleDescription(state);
+    AprsLink->setToolTip(link.IsStarted() ? link.Target() + (link.LastError().isEmpty() ? QString()
+                                                                                        : QStringLiteral(": ") +
+                                                                                              link.LastError())
+                                          : QString());
+}
+
+QString AprsPanel::CountsLine() const {
+    const AprsOutput& out = session_.aprs();
+    if (!out.Used()) return {};
+    const AprsCounts& c = out.Counts();
+    QString line = QStringLiteral("APRS sent: %1, held back: %2").arg(c.sent).arg(c.held_back);
+    if (c.dropped > 0) line += QStringLiteral(", dropped: %1").arg(c.dropped);
+    return line + QLatin1Char('\n');
+}
+
+bool AprsPanel::ApplyStation() {
+    AprsStation station;
+    std::vector<Ax25Address> path;
+    const std::pair<QLineEdit*, std::string> checks[] = {
+        {AprsCall, ParseAx25Address(AprsCall->text().toStdString(), false, station.source)},
+        {AprsDest, ParseAx25Address(AprsDest->text().toStdString(), false, station.destination)},
+        {AprsPath, ParseAx25Path(AprsPath->text().toStdString(), path)},
+    };
+    for (const auto& [box, reason] : checks) {
+        if (reason.empty()) continue;
+        tell_(QStringLiteral("%1 \"%2\": %3").arg(box->accessibleName(), box->text(), QString::fromStdString(reason)));
+        box->setFocus();
+        return false;
+    }
+    station.path = path;
+    session_.aprs().SetStation(station);
+    session_.aprs().SetPortFormat(AprsKiss->isChecked() ? AprsFormat::Kiss : AprsFormat::Text);
+    return true;
+}
+
+void AprsPanel::StartStopAprs_Click() {
+    AprsOutput& out = session_.aprs();
+    if (out.Caption() == ReportButton::kStart && !ApplyStation()) return;
+    const QString error = out.StartStopAprs_Click(AprsComPort->text().toStdString());
+    ShowState();
+    if (!error.isEmpty())
+        tell_(error + QStringLiteral("\n\nCheck the APRS port: a number (1 = the first serial port), a device "
+                                     "name, or host:port of a KISS server such as direwolf (localhost:8001)."));
+}
+
+void AprsPanel::FormatChosen(bool kiss) {
+    // The path that goes with the format, unless the user typed one of their own.
+    const QString before = PathText(kiss ? AprsFormat::Text : AprsFormat::Kiss);
+    if (AprsPath->text().trimmed() == before) AprsPath->setText(PathText(kiss ? AprsFormat::Kiss : AprsFormat::Text));
+}
+
+void AprsPanel::OptionsChanged() {
+    // The rate and the report options apply at once, also while the output is open.
+    session_.aprs().SetRate({AprsInterval->value(), AprsPerMinute->value()});
+    session_.aprs().SetStyle(AprsRich->isChecked(), AprsKill->isChecked());
+}
+
+}  // namespace ternwick

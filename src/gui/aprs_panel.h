@@ -1,0 +1,56 @@
+// The window's "APRS Output:" group: the report port (serial, or a KISS server as host:port)
+// with its Start/Stop button, the station, Text or KISS, the rate, and the report options.
+#pragma once
+
+#include <QGroupBox>
+
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+
+namespace ternwick {
+
+class Session;
+
+class AprsPanel : public QGroupBox {
+public:
+    // `tell` shows a message to the user without holding up the event loop.
+    AprsPanel(Session& session, std::function<void(const QString&)> tell, QWidget* parent);
+
+    // Shows the output's state again (caption, what can be edited, the link), e.g. after
+    // the output closed itself because the port failed.
+    void ShowState();
+    // "APRS sent: n, held back: m" (and dropped reports) for the counts box; empty while
+    // no output has been opened.
+    QString CountsLine() const;
+
+private:
+    void StartStopAprs_Click();
+    // The station in the boxes, or false with a message naming the refused setting.
+    bool ApplyStation();
+    void FormatChosen(bool kiss);
+    void OptionsChanged();
+    void ShowLink();
+
+    Session& session_;
+    std::function<void(const QString&)> tell_;
+    QPushButton* StartStopAprs = nullptr;
+    QLineEdit* AprsComPort = nullptr;
+    QLabel* AprsLink = nullptr;
+    QLineEdit* AprsCall = nullptr;
+    QLineEdit* AprsDest = nullptr;
+    QLineEdit* AprsPath = nullptr;
+    QRadioButton* AprsText = nullptr;
+    QRadioButton* AprsKiss = nullptr;
+    QSpinBox* AprsInterval = nullptr;
+    QSpinBox* AprsPerMinute = nullptr;
+    QCheckBox* AprsKill = nullptr;
+    QCheckBox* AprsRich = nullptr;
+};
+
+}  // namespace ternwick

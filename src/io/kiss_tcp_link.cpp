@@ -1,0 +1,174 @@
+#include "kiss_tcp_link.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace ternwick {
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    return s;
+}
+
+QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+}  // namespace
+
+KissTcpLink::KissTcpLink(QObject* parent) : QObject(parent) {
+    retry_.setSingleShot(true);
+    connect(&retry_, &QTimer::timeout, this, &KissTcpLink::Attempt);
+    connect(&socket_, &QTcpSocket::connected, this, [this] {
+        delay_ms_ = first_delay_ms_;
+        last_error_.clear();
+        SetState(QStringLiteral("connected"));
+    });
+    connect(&socket_, &QTcpSocket::disconnected, this, &KissTcpLink::Dropped);
+    connect(&socket_, &QTcpSocket::errorOccurred, this, [this] {
+        last_error_ = socket_.errorString();
+        if (socket_.state() != QAbstractSocket::ConnectedState) Dropped();
+    });
+    // A TNC hands every frame it hears to its KISS clients; none of it is wanted here.
+    connect(&socket_, &QTcpSocket::readyRead, this, [this] { socket_.readAll(); });
+}
+
+KissTcpLink::~KissTcpLink() {
+    // The socket goes after the timer; it must not call back into a half-destroyed link.
+    QObject::disconnect(&socket_, nullptr, this, nullptr);
+    socket_.abort();
+}
+
+bool KissTcpLink::LooksLikeHostPort(std::string_view text) {
+    const std::string_view s = Trim(text);
+    if (s.empty() || s.front() == '/' || s.front() == '\\') return false;
+    const size_t colon = s.rfind(':');
+    if (colon == std::string_view::npos || colon + 1 == s.size()) return false;
+    return std::all_of(s.begin() + static_cast<std::ptrdiff_t>(colon) + 1, s.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool KissTcpLink::ParseHostPort(std::string_view text, QString& host, quint16& port, QString& error) {
+    const std::string_view s = Trim(text);
+    const size_t colon = s.rfind(':');
+    std::string_view h = colon == std::string_view::npos ? s : s.substr(0, colon);
+    if (h.size() >= 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
+    const QString digits = colon == std::string_view::npos ? QString() : Text(s.substr(colon + 1));
+    bool ok = false;
+    const uint p = digits.toUInt(&ok);
+    if (h.empty()) {
+        error = QStringLiteral("KISS server \"%1\": no host before the port (host:port)").arg(Text(s));
+        return false;
+    }
+    if (!ok || p < 1 || p > 65535) {
+        error = QStringLiteral("KISS server \"%1\": the port after \":\" is a number from 1 to 65535").arg(Text(s));
+        return false;
+    }
+    host = Text(h);
+    port = static_cast<quint16>(p);
+    return true;
+}
+
+QString KissTcpLink::Target() const {
+    return host_.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2").arg(host_).arg(port_)
+                                           : QStringLiteral("%1:%2").arg(host_).arg(port_);
+}
+
+void KissTcpLink::SetRetryDelays(int first_ms, int longest_ms) {
+    first_delay_ms_ = delay_ms_ = first_ms;
+    longest_delay_ms_ = longest_ms;
+}
+
+void KissTcpLink::SetState(const QString& state) {
+    if (state == state_) return;
+    state_ = state;
+    emit stateChanged();
+}
+
+void KissTcpLink::Start(const QString& host, quint16 port) {
+    Stop();
+    host_ = host;
+    port_ = port;
+    started_ = true;
+    blocking_ = false;
+    delay_ms_ = first_delay_ms_;
+    last_error_.clear();
+    Attempt();
+}
+
+void KissTcpLink::Attempt() {
+    retry_.stop();
+    socket_.abort();
+    SetState(QStringLiteral("connecting"));
+    socket_.connectToHost(host_, port_);  // name lookup and connecting run in the background
+}
+
+void KissTcpLink::Dropped() {
+    if (!started_ || blocking_ || retry_.isActive()) return;
+    SetState(QStringLiteral("retrying in %1 s").arg((delay_ms_ + 999) / 1000));
+    retry_.start(delay_ms_);
+    delay_ms_ = std::min(delay_ms_ * 2, longest_delay_ms_);
+}
+
+bool KissTcpLink::ConnectNow(const QString& host, quint16 port, int timeout_ms, QString& error) {
+    Stop();
+    host_ = host;
+    port_ = port;
+    socket_.connectToHost(host, port);
+    if (!socket_.waitForConnected(timeout_ms)) {
+        error = QStringLiteral("KISS server %1 cannot be reached (%2)").arg(Target(), socket_.errorString());
+        socket_.abort();
+        return false;
+    }
+    started_ = true;
+    blocking_ = true;
+    SetState(QStringLiteral("connected"));
+    return true;
+}
+
+void KissTcpLink::Stop() {
+    started_ = false;
+    retry_.stop();
+    if (IsConnected()) {
+        // Let the last frames (a few hundred bytes at most) leave before the link goes.
+        if (socket_.bytesToWrite() > 0) socket_.waitForBytesWritten(200);
+        socket_.disconnectFromHost();
+    } else {
+        socket_.abort();
+    }
+    blocking_ = false;
+    SetState(QString());
+}
+
+bool KissTcpLink::Send(std::string_view bytes) {
+    if (!IsConnected()) return false;
+    const qint64 size = static_cast<qint64>(bytes.size());
+    while (socket_.bytesToWrite() > 0 && socket_.bytesToWrite() + size > kMaxPending) {
+        if (!blocking_ || !socket_.waitForBytesWritten(30000)) return false;
+    }
+    if (blocking_ && socket_.bytesAvailable() > 0) socket_.readAll();  // no event loop reads them
+    if (socket_.write(bytes.data(), size) != size) return false;
+    socket_.flush();  // to the peer now, not at the next turn of the event loop
+    return true;
+}
+
+bool KissTcpLink::Flush(int timeout_ms, QString& error) {
+    while (IsConnected() && socket_.bytesToWrite() > 0) {
+        if (!socket_.waitForBytesWritten(timeout_ms)) break;
+    }
+    if (!IsConnected() || socket_.bytesToWrite() > 0) {
+        error = QStringLiteral("KISS server %1: the link broke (%2)")
+                    .arg(Target(), last_error_.isEmpty() ? socket_.errorString() : last_error_);
+        Stop();
+        return false;
+    }
+    socket_.disconnectFromHost();
+    if (socket_.state() != QAbstractSocket::UnconnectedState) socket_.waitForDisconnected(timeout_ms);
+    started_ = false;
+    blocking_ = false;
+    SetState(QString());
+    return true;
+}
+
+}  // namespace ternwick

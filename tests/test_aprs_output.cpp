@@ -1,0 +1,261 @@
+// The report output of a running session: the rate rules by a fixed clock, withdrawing the
+// objects of aircraft that leave the table, and KISS frames to a local KISS server, from the
+// window's kept-up link and from the headless replay.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "session/session.h"
+
+#include "temp_path.h"
+#include "test_support.h"
+
+using namespace ternwick;
+using namespace ternwick::test;
+using namespace std::string_literals;
+
+namespace {
+
+// A headless session that collects its report lines, by a clock the test sets.
+struct Reporting {
+    Session s;
+    std::vector<std::string> lines;
+
+    Reporting() {
+        SessionConfig config;
+        config.folder = TERNWICK_BIN_DIR;
+        config.catalogue_required = false;
+        config.draw = false;
+        StartupProblems problems;
+        EXPECT_TRUE(s.Start(config, problems)) << problems.fatal;
+        s.SetReportPrinter([this](const std::string& line) { lines.push_back(line); });
+    }
+    void At(const char* when) { EXPECT_TRUE(s.clock().SetFixed(when)) << when; }
+    // One airborne position message; the second half of a pair and every later one plots.
+    void Position(uint32_t icao, int odd) { s.pump().FeedRecorded("*" + AirbornePos(icao, 10.31, 123.91, odd) + ";"); }
+    std::string Names() const {
+        std::string names;
+        for (const std::string& l : lines) names += l.substr(22, 6) + (l[31] == '_' ? "_ " : " ");
+        return names;
+    }
+};
+
+struct App {
+    int argc = 1;
+    char name[16] = "test_aprs";
+    char* argv[2] = {name, nullptr};
+    QCoreApplication app{argc, argv};
+};
+
+QTcpSocket* Accept(QTcpServer& server) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }, 20000));
+    return server.nextPendingConnection();
+}
+
+QByteArray ReadAtLeast(QTcpSocket* peer, qsizetype n) {
+    QByteArray got;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            got += peer->readAll();
+            return got.size() >= n;
+        },
+        20000));
+    return got;
+}
+
+}  // namespace
+
+TEST(AprsRate, IntervalPerAircraftAndCeilingPerMinute) {
+    Reporting r;
+    r.s.aprs().SetRate({30, 3});
+    const uint32_t a = 0xABC001, b = 0xABC002, c = 0xABC003;
+    r.At("5:14:07:00");
+    r.Position(a, 0);
+    r.Position(a, 1);  // first position: sent
+    r.At("5:14:07:10");
+    r.Position(a, 0);  // 10 s after the last report: held back
+    r.At("5:14:07:30");
+    r.Position(a, 1);  // 30 s: sent (2 this minute)
+    r.At("5:14:07:31");
+    r.Position(b, 0);
+    r.Position(b, 1);  // first position: sent (3 this minute)
+    r.At("5:14:07:32");
+    r.Position(c, 0);
+    r.Position(c, 1);  // first position: sent past the ceiling, and counted
+    r.At("5:14:08:01");
+    r.Position(b, 0);  // 30 s after b's report, but 3 reports since 14:07:30: held back
+    r.At("5:14:08:30");
+    r.Position(a, 0);  // the minute since 14:07:30 is over: sent
+    r.Position(b, 1);  // 3 reports since 14:07:31 again: held back
+    EXPECT_EQ(r.Names(), "ABC001 ABC001 ABC002 ABC003 ABC001 ");
+    EXPECT_EQ(r.s.aprs().Counts().sent, 5u);
+    EXPECT_EQ(r.s.aprs().Counts().held_back, 3u);
+
+    // Without rules every plotted position goes out.
+    r.s.aprs().SetRate({0, 0});
+    r.lines.clear();
+    for (int odd : {0, 1, 0}) r.Position(c, odd);
+    EXPECT_EQ(r.Names(), "ABC003 ABC003 ABC003 ");
+}
+
+TEST(AprsKill, AReportedAircraftLeavingTheTableIsWithdrawnOnce) {
+    Reporting r;
+    r.s.aprs().SetStyle(false, true);
+    r.s.SetListSettings({10.0, false});
+    r.At("5:14:07:00");
+    r.Position(0xABC001, 0);
+    r.Position(0xABC001, 1);
+    r.s.pump().FeedRecorded("*8D4CA2B120513531CB38206CB0D3;");  // identified, never plotted
+    r.At("5:14:07:30");
+    r.s.ShowTextTable();  // both expire; only the reported one had an object
+    ASSERT_EQ(r.lines.size(), 2u);
+    EXPECT_EQ(r.lines[1], "QZ7TRK>APZ001,TCPIP*:;ABC001   _051407z1018.  N/12354.00E^        \r");
+    EXPECT_EQ(r.s.Db().InUse(), 0);
+    r.s.ShowTextTable();
+    r.At("5:14:08:00");
+    r.s.ShowTextTable();
+    EXPECT_EQ(r.lines.size(), 2u);
+
+    // Gone means forgotten: back again, its first position is not held back by the
+    // interval; with "Kill expired" off, leaving again sends nothing.
+    r.s.aprs().SetStyle(true, false);
+    r.s.aprs().SetRate({600, 0});
+    r.Position(0xABC001, 0);
+    r.Position(0xABC001, 1);
+    EXPECT_EQ(r.Names(), "ABC001 ABC001_ ABC001 ");
+    r.At("5:14:09:00");
+    r.s.ShowTextTable();
+    EXPECT_EQ(r.lines.size(), 3u);
+    EXPECT_EQ(r.s.aprs().Counts().sent, 3u);
+}
+
+TEST(AprsLink, KissServerGetsEveryFrameAndALinkDownDropsReports) {
+    App app;
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    const std::string target = "127.0.0.1:" + std::to_string(server.serverPort());
+    AprsOutput out([] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return int64_t{0}; });
+    AprsStation station;
+    ASSERT_EQ(ParseAx25Address("N0CALL-7", false, station.source), "");
+    out.SetStation(station);
+    FlightTable db;
+    db.SetIcao(3, "4CA1F3");
+    db(3).Flight = "ABC123  ";
+    db(3).Lat = 53.4213;
+    db(3).Lon = 6.2701;
+
+    // Text lines to a KISS server would be thrown away there.
+    EXPECT_EQ(out.StartStopAprs_Click(target).toStdString(),
+              "APRS port " + target + " is a network KISS server: choose KISS to send to it");
+    EXPECT_EQ(out.Caption(), "Start COM:");
+    out.SetPortFormat(AprsFormat::Kiss);
+    out.Link().SetRetryDelays(20, 100);
+    EXPECT_EQ(out.StartStopAprs_Click(target), "");
+    EXPECT_EQ(out.Caption(), "Stop COM:");
+    std::unique_ptr<QTcpSocket> peer(Accept(server));
+    ASSERT_TRUE(peer);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return out.Link().IsConnected(); }, 20000));
+
+    const QByteArray frame = QByteArray::fromStdString(
+        "\xC0\x00"
+        "\x82\xA0\xB4\x60\x60\x62\xE0"  // APZ001
+        "\x9C\x60\x86\x82\x98\x98\x6E"  // N0CALL-7
+        "\xAE\x92\x88\x8A\x62\x40\x63"  // WIDE1-1, the path of a frame for the air
+        "\x03\xF0;4CA1F3   *051407z5325.  N/00616.00E^ABC123  \xC0"s);
+    EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    EXPECT_EQ(ReadAtLeast(peer.get(), frame.size()), frame);
+
+    // The server goes away: the link tries again by itself, and what is reported
+    // meanwhile is dropped and counted, not queued.
+    peer->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return out.Link().State().startsWith("retrying in"); }, 20000));
+    EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    EXPECT_EQ(out.Counts().dropped, 1u);
+    peer.reset(Accept(server));
+    ASSERT_TRUE(peer);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return out.Link().State() == "connected"; }, 20000));
+    EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    EXPECT_EQ(ReadAtLeast(peer.get(), frame.size()), frame);  // nothing from the time it was down
+    EXPECT_EQ(out.Counts().sent, 2u);
+    EXPECT_EQ(out.Counts().dropped, 1u);
+
+    EXPECT_EQ(out.StartStopAprs_Click(target), "");
+    EXPECT_EQ(out.Caption(), "Start COM:");
+    EXPECT_FALSE(out.IsOpen());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }, 20000));
+}
+
+TEST(AprsLink, HeadlessReplaySendsEveryReportBeforeItEnds) {
+    App app;
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QByteArray got;
+    std::unique_ptr<QTcpSocket> peer;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        peer.reset(server.nextPendingConnection());
+        QObject::connect(peer.get(), &QTcpSocket::readyRead, [&] { got += peer->readAll(); });
+    });
+    QProcess replay;
+    replay.start(TERNWICK_BIN_DIR "/ternwick-replay",
+                 {"--aprs", "--aprs-format", "kiss", "--aprs-to", QStringLiteral("127.0.0.1:%1").arg(server.serverPort()),
+                  "--aprs-call", "N0CALL-9", "--aprs-path", "WIDE2-1", "--at", "5:14:07:00", TERNWICK_BIN_DIR "/demo.log"});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return replay.state() == QProcess::NotRunning && peer &&
+                   peer->state() == QAbstractSocket::UnconnectedState;
+        },
+        60000));
+    got += peer->readAll();
+    EXPECT_EQ(replay.exitCode(), 0) << replay.readAllStandardError().toStdString();
+    // What went over the link is what --aprs printed, frame for frame.
+    const QByteArray printed = replay.readAllStandardOutput();
+    EXPECT_EQ(got.size(), printed.size());
+    EXPECT_TRUE(got == printed);
+
+    const QByteArray head = QByteArray::fromStdString(
+        "\xC0\x00"
+        "\x82\xA0\xB4\x60\x60\x62\xE0"  // APZ001
+        "\x9C\x60\x86\x82\x98\x98\x72"  // N0CALL-9
+        "\xAE\x92\x88\x8A\x64\x40\x63"  // WIDE2-1
+        "\x03\xF0"s);
+    const QRegularExpression info("^;([0-9A-F]{6})   \\*051407z\\d{4}\\.  [NS]/\\d{5}\\.00[EW]\\^.{8}$");
+    std::set<QString> objects;
+    qsizetype frames = 0, at = 0;
+    while (at < got.size()) {
+        const qsizetype end = got.indexOf('\xC0', at + 1);
+        ASSERT_GT(end, at) << "unterminated frame at byte " << at;
+        const QByteArray f = got.mid(at, end + 1 - at);
+        ASSERT_TRUE(f.startsWith(head)) << f.toHex(' ').toStdString();
+        const QRegularExpressionMatch m = info.match(QString::fromLatin1(f.mid(head.size(), f.size() - head.size() - 1)));
+        ASSERT_TRUE(m.hasMatch()) << f.toHex(' ').toStdString();
+        objects.insert(m.captured(1));
+        ++frames;
+        at = end + 1;
+    }
+    EXPECT_GT(frames, 10000);
+    EXPECT_EQ(objects.size(), 33u);  // every aircraft of the demo traffic with a position
+
+    // No KISS server there: the run does not start.
+    const quint16 closed = server.serverPort();
+    server.close();
+    QProcess refused;
+    refused.start(TERNWICK_BIN_DIR "/ternwick-replay",
+                  {"--aprs-to", QStringLiteral("127.0.0.1:%1").arg(closed), TERNWICK_BIN_DIR "/demo.log"});
+    ASSERT_TRUE(refused.waitForFinished(60000));
+    EXPECT_EQ(refused.exitCode(), 2);
+    EXPECT_EQ(refused.readAllStandardOutput(), "");
+    EXPECT_TRUE(refused.readAllStandardError().startsWith(
+        QStringLiteral("ternwick-replay: --aprs-to 127.0.0.1:%1: KISS server 127.0.0.1:%1 cannot be reached (")
+            .arg(closed)
+            .toUtf8()));
+}
