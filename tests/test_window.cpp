@@ -253,9 +253,9 @@ TEST_F(WindowTest, AprsToAKissServerWithTheStationAndRateSettings) {
     start->click();
     ASSERT_EQ(start->text(), "Stop COM:") << TakeMessage(w.get()).toStdString();
     EXPECT_FALSE(call->isEnabled());  // what is sent is what the boxes show
-    ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+    ASSERT_TRUE(Until([&] { return server.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
-    ASSERT_TRUE(WaitFor([&] { return Named<QLabel>(w.get(), "APRS link")->text() == "connected"; }));
+    ASSERT_TRUE(Until([&] { return Named<QLabel>(w.get(), "APRS link")->text() == "connected"; }));
 
     // The first replay plots once and that position goes out; the second plots twice (the
     // pair is complete), both within the minimum interval: held back.
@@ -263,17 +263,17 @@ TEST_F(WindowTest, AprsToAKissServerWithTheStationAndRateSettings) {
     std::ofstream(log) << "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n";
     for (int run = 0; run < 2; ++run) {
         w->ReplayFile(QString::fromStdString(log));
-        ASSERT_TRUE(WaitFor([&] { return !w->replay().IsActive(); }));
+        ASSERT_TRUE(Until([&] { return !w->replay().IsActive(); }));
     }
     QByteArray got;
-    ASSERT_TRUE(WaitFor([&] { return (got += peer->readAll()).endsWith('\xC0') && got.size() > 2; }));
+    ASSERT_TRUE(Until([&] { return (got += peer->readAll()).endsWith('\xC0') && got.size() > 2; }));
     const QByteArray head = QByteArray::fromStdString(
         "\xC0\x00\x82\xA0\xB4\x60\x60\x62\xE0\x9C\x60\x86\x82\x98\x98\x6E\xAE\x92\x88\x8A\x62\x40\x63\x03\xF0"
         ";40621D   *"s);
     EXPECT_TRUE(got.startsWith(head)) << got.toHex(' ').toStdString();
     EXPECT_TRUE(got.endsWith("z5215.94N/00356.33E^/A=038000\xC0")) << got.toStdString();
     EXPECT_EQ(got.count('\xC0'), 2);
-    ASSERT_TRUE(WaitFor([&] { return Text("Flight counts").endsWith("APRS sent: 1, held back: 2\n"); }))
+    ASSERT_TRUE(Until([&] { return Text("Flight counts").endsWith("APRS sent: 1, held back: 2\n"); }))
         << Text("Flight counts").toStdString();
 
     start->click();
