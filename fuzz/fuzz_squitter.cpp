@@ -90,7 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             (void)live.Text(tracker.Db);
         }
         const ternwick::DbRecord& e = tracker.Db(tracker.Db.IcaoDbPointer(tracker.CurIcao));
-        if (e.Lat < -90.0 || e.Lat > 90.0) __builtin_trap();
+        if (e.Lat < -90.0 || e.Lat > 90.0) {
+            std::fprintf(stderr, "latitude %f of %s after %s\n", e.Lat, tracker.CurIcao.c_str(), tracker.Squitter.c_str());
+            __builtin_trap();
+        }
     }
     (void)ternwick::FlightTableCsv(tracker.Db);
     return 0;

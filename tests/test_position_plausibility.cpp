@@ -225,3 +225,17 @@ TEST(Plausibility, ZoneBoundariesTheEquatorAndGreenwichArePositions) {
         EXPECT_EQ(f.t.StatusText(), "Flights in range: 1\r\nFlights with pos: 1\r\n");
     }
 }
+
+TEST(Plausibility, NoLatitudeBeyondAPole) {
+    // Taxiing at the South Pole station; a damaged report whose nearest zone lies beyond the
+    // pole (-90.01, close enough to pass for a move) is no position.
+    Fixture f;
+    Feed(f.t, SurfacePos(kIcao, -89.95, 10.0, 0));
+    Feed(f.t, SurfacePos(kIcao, -89.95, 10.0, 1));
+    ASSERT_TRUE(f.e().HasPos);
+    uint8_t me[7];
+    PositionMe(me, 7, 0, 0, {130000, EncodeCpr(-89.95, 10.0, 0, true).lon});
+    Feed(f.t, MakeEs(kIcao, me));
+    EXPECT_GE(f.e().Lat, -90.0);
+    EXPECT_NEAR(f.e().Lat, -89.95, 0.01);
+}

@@ -150,7 +150,8 @@ PosResult StoreAndDecode(DbRecord& e, const PositionFields& pf, bool surface, do
     }
     if (known && Age(e.LastHeard, e.PosHeard) <= lim.local_seconds) {
         const CprFix local = DecodeLocal(pf.lat, pf.lon, pf.f, surface, e.Lat, e.Lon);
-        if (Near(local.lat, local.lon, e.Lat, e.Lon, lim.jump)) {
+        // Next to a pole the nearest zone can lie beyond it: that is no latitude.
+        if (std::fabs(local.lat) <= 90.0 && Near(local.lat, local.lon, e.Lat, e.Lon, lim.jump)) {
             // Airborne longitudes are kept in 0..360; surface ones in -180..180, where the
             // map offsets put them.
             Store(e, local.lat, surface ? LonDiff(local.lon, 0.0) : modulo(local.lon, 360.0));
