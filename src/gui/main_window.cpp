@@ -2,6 +2,8 @@
 // names, arranged with layouts so the window can be resized.
 #include "main_window.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -14,6 +16,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "gui/aprs_panel.h"
@@ -87,14 +91,29 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), ses
 
 MainWindow::~MainWindow() = default;
 
+QSize MainWindow::sizeHint() const {
+    QSize s = QWidget::sizeHint();
+    const QMargins m = layout()->contentsMargins();
+    const int spacing = 2 * layout()->spacing();
+    s.setHeight(std::max(s.height(), control_column_->sizeHint().height() + StatusText->height() + RxText->height() +
+                                         m.top() + m.bottom() + spacing + 8));
+    return s;
+}
+
 void MainWindow::BuildControls() {
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(BuildControlColumn(), 0, 0);
+    // Left: the controls (scrolling on a small screen), then the counts and the trace.
+    // Right: the map at 1:1, and the live list taking whatever height is left.
+    auto* columns = new QHBoxLayout(this);
+    auto* left = new QVBoxLayout;
+    auto* controls = new QScrollArea(this);
+    control_column_ = BuildControlColumn();
+    controls->setWidget(control_column_);
+    controls->setFrameShape(QFrame::NoFrame);
+    controls->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    controls->setFixedWidth(controls->widget()->width() + controls->verticalScrollBar()->sizeHint().width());
+    controls->setMinimumHeight(240);
+    left->addWidget(controls, 1);
 
-    Map = new MapWidget(session_.view().Surface(), this);
-    grid->addWidget(Map, 0, 1, Qt::AlignLeft | Qt::AlignTop);
-
-    auto* texts = new QVBoxLayout;
     StatusText = TextArea(QStringLiteral("Flight counts"), this);
     StatusText->setToolTip(
         QStringLiteral("Aircraft in the flight table, how many have a position, and the APRS reports sent"));
@@ -105,17 +124,24 @@ void MainWindow::BuildControls() {
     RxText = TextArea(QStringLiteral("Last message"), this);
     RxText->setReadOnly(true);
     RxText->setToolTip(QStringLiteral("The last message evaluated, and what it said"));
-    texts->addWidget(StatusText);
-    texts->addWidget(RxText, 1);
-    grid->addLayout(texts, 1, 0);
+    RxText->setFixedHeight(QFontMetrics(RxText->font()).lineSpacing() * 6 +
+                           2 * static_cast<int>(RxText->document()->documentMargin()) + 6);
+    StatusText->setFixedWidth(controls->width());
+    RxText->setFixedWidth(controls->width());
+    left->addWidget(StatusText);
+    left->addWidget(RxText);
+    columns->addLayout(left);
 
+    auto* right = new QVBoxLayout;
+    Map = new MapWidget(session_.view().Surface(), this);
+    right->addWidget(Map);
     TableText = TextArea(QStringLiteral("Live flight list"), this);
     TableText->setReadOnly(true);
     TableText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     TableText->setToolTip(QStringLiteral("The aircraft heard, refreshed while a source runs"));
-    grid->addWidget(TableText, 1, 1);
-    grid->setColumnStretch(1, 1);
-    grid->setRowStretch(1, 1);
+    TableText->setMinimumHeight(120);
+    right->addWidget(TableText, 1);
+    columns->addLayout(right, 1);
 }
 
 QWidget* MainWindow::BuildControlColumn() {
@@ -242,6 +268,7 @@ QWidget* MainWindow::BuildControlColumn() {
     v->addWidget(MapList, 0, Qt::AlignLeft);
     v->addStretch();
     column->setFixedWidth(column->sizeHint().width());
+    column->adjustSize();
     return column;
 }
 

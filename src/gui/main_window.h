@@ -36,6 +36,9 @@ public:
 
     // As if `path` had been chosen with "Open File" and "Go" pressed.
     void ReplayFile(const QString& path);
+    // Big enough to show every control without scrolling (the controls scroll on a smaller
+    // screen).
+    QSize sizeHint() const override;
     // A message box that does not hold up the event loop (a replay or reception goes on
     // behind it).
     void ShowMessage(const QString& text, bool error = true);
@@ -82,6 +85,7 @@ private:
     NetworkSource* network_ = nullptr;
     std::unique_ptr<RecordedInput> recorded_;  // the replay's framing: text rules, or Beast
 
+    QWidget* control_column_ = nullptr;
     QPushButton* ClearMap = nullptr;
     QGroupBox* Frame1 = nullptr;
     QPushButton* StartStopCom = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 
 #include "gui/main_window.h"
@@ -48,6 +49,10 @@ int RunTernwick(const SessionConfig& config, const QString& file) {
         return 1;
     }
     MainWindow window(session);
+    // As large as the controls want, within the screen.
+    QSize size = window.sizeHint();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) size = size.boundedTo(screen->availableSize());
+    window.resize(size);
     window.show();
     // Problems that leave a usable program are told once the window shows.
     QStringList notes;
