@@ -4,6 +4,9 @@
 
 #include <string_view>
 
+#include <string>
+
+#include "decode/byte_pump.h"
 #include "decode/tracker.h"
 
 namespace ternwick::fuzz {
@@ -25,5 +28,28 @@ inline void CheckMessage(std::string_view digits) {
     for (const char c : digits)
         if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) __builtin_trap();
 }
+
+// One tracker and byte pump for a whole fuzzing run, as on a long connection or replay:
+// state carries over from one input to the next.
+inline Tracker& SharedTracker() {
+    static Host host;
+    static AirlineDirectory airlines;
+    static Tracker tracker(host, airlines);
+    return tracker;
+}
+inline BytePump& SharedPump() {
+    static BytePump pump(SharedTracker());
+    return pump;
+}
+
+// Hands every message a framing produces to the shared pump, checked, and keeps the last.
+struct Sink {
+    std::string last;
+    void operator()(std::string_view digits) {
+        CheckMessage(digits);
+        last.assign(digits);
+        SharedPump().EvalMessage(digits);
+    }
+};
 
 }  // namespace ternwick::fuzz

@@ -8,11 +8,8 @@
 #include "fuzz_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static ternwick::fuzz::Host host;
-    static ternwick::AirlineDirectory airlines;
-    // One tracker for the whole run, as in a long replay: state carries over between inputs.
-    static ternwick::Tracker tracker(host, airlines);
-    static ternwick::BytePump pump(tracker);
+    ternwick::Tracker& tracker = ternwick::fuzz::SharedTracker();
+    ternwick::BytePump& pump = ternwick::fuzz::SharedPump();
     // Both character rule sets over the same bytes: the recorded-file rules and the
     // receiver's, which keep their digits across ";".
     pump.FeedRecorded(std::span<const uint8_t>(data, size));

@@ -39,23 +39,7 @@ std::string ReadFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-struct WindowTest : testing::Test {
-    QApplication& app = App();
-    Session session;
-    std::unique_ptr<MainWindow> w;
-
-    void SetUp() override {
-        SessionConfig config;
-        config.folder = TERNWICK_BIN_DIR;
-        StartupProblems problems;
-        ASSERT_TRUE(session.Start(config, problems)) << problems.fatal;
-        w = std::make_unique<MainWindow>(session);
-        w->show();
-    }
-    void TearDown() override {
-        w->close();
-        w.reset();
-    }
+struct WindowTest : WindowFixture {
     QAbstractButton* InGroup(const char* group, const char* name) { return Button(Group(w.get(), group), name); }
     QString Text(const char* name) {
         QWidget* t = Named(w.get(), name);

@@ -22,19 +22,7 @@ namespace {
 
 const std::string kIdent = "8D4CA2B120513531CB38206CB0D3";
 
-struct NetworkWindow : testing::Test {
-    QApplication& app = App();
-    Session session;
-    std::unique_ptr<MainWindow> w;
-    void SetUp() override {
-        SessionConfig config;
-        config.folder = TERNWICK_BIN_DIR;
-        StartupProblems problems;
-        ASSERT_TRUE(session.Start(config, problems));
-        w = std::make_unique<MainWindow>(session);
-        w->show();
-    }
-    void TearDown() override { w->close(); }
+struct NetworkWindow : WindowFixture {
     QString Indicator() { return Named<QLabel>(w.get(), "Network indicator")->accessibleDescription(); }
     QString StateText() { return Named<QLabel>(w.get(), "Network state")->text(); }
 };

@@ -17,8 +17,12 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <type_traits>
+
+#include "gui/main_window.h"
+#include "session/session.h"
 
 namespace ternwick::test {
 
@@ -76,6 +80,26 @@ inline QString TakeMessage(QWidget* window) {
     }
     return {};
 }
+
+// A started session (the shipped data beside the tests) with its window shown.
+struct WindowFixture : testing::Test {
+    QApplication& app = App();
+    Session session;
+    std::unique_ptr<MainWindow> w;
+
+    void SetUp() override {
+        SessionConfig config;
+        config.folder = TERNWICK_BIN_DIR;
+        StartupProblems problems;
+        ASSERT_TRUE(session.Start(config, problems)) << problems.fatal;
+        w = std::make_unique<MainWindow>(session);
+        w->show();
+    }
+    void TearDown() override {
+        w->close();
+        w.reset();
+    }
+};
 
 // A pseudo-terminal pair: the window opens `name`, the test plays the device on `master`.
 struct Pty {
