@@ -2,7 +2,7 @@ ternwick_test(test_frame_bytes SOURCES test_frame_bytes.cpp LIBS ternwick_decode
 ternwick_test(test_flight_table SOURCES test_flight_table.cpp LIBS ternwick_flights)
 ternwick_test(test_airlines SOURCES test_airlines.cpp LIBS ternwick_airlines)
 ternwick_test(test_cpr SOURCES test_cpr.cpp test_position_plausibility.cpp LIBS ternwick_decode)
-ternwick_test(test_tracker SOURCES test_tracker.cpp test_replay_fuzz.cpp LIBS ternwick_decode ternwick_replay)
+ternwick_test(test_tracker SOURCES test_tracker.cpp LIBS ternwick_decode ternwick_replay)
 ternwick_test(test_replay_cli SOURCES test_replay_cli.cpp LIBS ternwick_decode)
 add_dependencies(test_replay_cli ternwick-replay)
 ternwick_test(test_framing SOURCES test_framing.cpp LIBS ternwick_framing)

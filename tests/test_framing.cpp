@@ -48,11 +48,8 @@ TEST(AvrFraming, EveryRecordFormInEveryCase) {
     // A record cut between two reads anywhere, down to a read per byte, comes out whole.
     for (size_t cut = 0; cut <= kAllAvrForms.size(); ++cut)
         ASSERT_EQ(Frame<AvrFraming>(kAllAvrForms, cut), kAllAvrMessages) << "cut at " << cut;
-    Messages out;
-    AvrFraming f([&out](std::string_view d) { out.emplace_back(d); });
-    for (const char c : kAllAvrForms) f.Feed(Bytes(std::string(1, c)));
-    EXPECT_EQ(out, kAllAvrMessages);
-    EXPECT_EQ(f.counts().messages, 5u);
+    AvrFraming f([](std::string_view) {});
+    f.Feed(Bytes(kAllAvrForms));
     EXPECT_EQ(f.counts().skipped_bytes, 0u);  // line ends are part of the format
 }
 
@@ -166,28 +163,23 @@ TEST(StreamFraming, FirstByteOfEachStreamDecides) {
 }
 
 TEST(RecordedInput, TextKeepsTheRecordedRulesBeastIsFramed) {
-    FakeHost host;
-    AirlineDirectory airlines;
-    Tracker t(host, airlines);
-    BytePump pump(t);
-    Messages evaluated;
-    pump.after_message = [&] { evaluated.push_back(t.Squitter); };
+    Decoding d;
     // "!" starts a recorded message; lower-case digits are not collected by the file rules.
     const std::string text = "!8D4CA2B120513531CB38206CB0D3;\r\n*8d40621d58c382d690c8ac2863a7;\r\n";
 
-    RecordedInput automatic(pump, InputFormat::Auto);
+    RecordedInput automatic(d.pump, InputFormat::Auto);
     automatic.Feed(Bytes(text));
     automatic.EndFile();
     automatic.Feed(Bytes(BeastFrame("8D40621D58C386435CC412692AD6")));
     automatic.EndFile();
-    EXPECT_EQ(evaluated, (Messages{"8D4CA2B120513531CB38206CB0D3", "8D40621D58C386435CC412692AD6"}));
+    EXPECT_EQ(d.evaluated, (Messages{"8D4CA2B120513531CB38206CB0D3", "8D40621D58C386435CC412692AD6"}));
     EXPECT_TRUE(automatic.framed());
     EXPECT_EQ(automatic.framing().beast().messages, 1u);
     EXPECT_EQ(automatic.bytes(), text.size() + 23);
 
     // Told AVR, the same text is read as a receiver sends it.
-    evaluated.clear();
-    RecordedInput avr(pump, InputFormat::Avr);
+    d.evaluated.clear();
+    RecordedInput avr(d.pump, InputFormat::Avr);
     avr.Feed(Bytes(text));
-    EXPECT_EQ(evaluated, Messages{"8D40621D58C382D690C8AC2863A7"});
+    EXPECT_EQ(d.evaluated, Messages{"8D40621D58C382D690C8AC2863A7"});
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/byte_pump.h"
 #include "decode/frame_bytes.h"
 #include "decode/tracker.h"
 
@@ -27,21 +28,23 @@ public:
     void PlotPosDb(int16_t dbpos) override { plotted.push_back(dbpos); }
 };
 
-// "8D" + address + ME (7 bytes) + the parity that makes the CRC remainder 0.
-inline std::string MakeEs(uint32_t icao, const uint8_t me[7], uint8_t first_byte = 0x8D) {
-    std::vector<uint8_t> b{first_byte, uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)};
-    b.insert(b.end(), me, me + 7);
-    const int32_t crc = CRC24_Bytes(b);
-    b.push_back(uint8_t(crc >> 16));
-    b.push_back(uint8_t(crc >> 8));
-    b.push_back(uint8_t(crc));
+inline std::string Hex(const std::vector<uint8_t>& bytes) {
     std::string s;
     char hex[3];
-    for (uint8_t v : b) {
+    for (uint8_t v : bytes) {
         std::snprintf(hex, sizeof hex, "%02X", v);
         s += hex;
     }
     return s;
+}
+
+// "8D" + address + ME (7 bytes) + the parity that makes the CRC remainder 0.
+inline std::string MakeEs(uint32_t icao, const uint8_t me[7]) {
+    std::vector<uint8_t> b{0x8D, uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)};
+    b.insert(b.end(), me, me + 7);
+    const uint32_t crc = uint32_t(CRC24_Bytes(b));
+    for (int shift : {16, 8, 0}) b.push_back(uint8_t(crc >> shift));
+    return Hex(b);
 }
 
 // An all-call reply (DF11, capability 5) from `icao` whose parity carries interrogator code
@@ -49,13 +52,8 @@ inline std::string MakeEs(uint32_t icao, const uint8_t me[7], uint8_t first_byte
 inline std::string AllCall(uint32_t icao, uint32_t ii = 0) {
     std::vector<uint8_t> b{0x5D, uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)};
     const uint32_t parity = uint32_t(CRC24_Bytes(b)) ^ ii;
-    b.resize(7);
-    b[4] = uint8_t(parity >> 16);
-    b[5] = uint8_t(parity >> 8);
-    b[6] = uint8_t(parity);
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X%02X%02X%02X", b[0], b[1], b[2], b[3], b[4], b[5], b[6]);
-    return hex;
+    for (int shift : {16, 8, 0}) b.push_back(uint8_t(parity >> shift));
+    return Hex(b);
 }
 
 // NL from the closed formula, not from the decoder's table.
@@ -119,5 +117,18 @@ inline void Feed(Tracker& t, const std::string& hex) {
     t.Squitter = hex;
     t.EvalSquitter();
 }
+
+// A tracker with its byte pump, recording every evaluated message.
+struct Decoding {
+    FakeHost host;
+    AirlineDirectory airlines;
+    Tracker t{host, airlines};
+    BytePump pump{t};
+    std::vector<std::string> evaluated;
+    Decoding() {
+        pump.after_message = [this] { evaluated.push_back(t.Squitter); };
+    }
+    DbRecord& Entry(const std::string& icao) { return t.Db(t.Db.IcaoDbPointer(icao)); }
+};
 
 }  // namespace ternwick::test

@@ -13,15 +13,12 @@
 #include <QMessageBox>
 #include <QTest>
 
-#include <pty.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <memory>
 #include <string>
 #include <type_traits>
 
 #include "gui/main_window.h"
+#include "pseudo_terminal.h"
 #include "session/session.h"
 
 namespace ternwick::test {
@@ -98,32 +95,6 @@ struct WindowFixture : testing::Test {
     void TearDown() override {
         w->close();
         w.reset();
-    }
-};
-
-// A pseudo-terminal pair: the window opens `name`, the test plays the device on `master`.
-struct Pty {
-    int master = -1, slave = -1;
-    char name[256] = {};
-    Pty() { EXPECT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0); }
-    ~Pty() {
-        if (slave >= 0) close(slave);
-        if (master >= 0) close(master);
-    }
-    void Write(const std::string& s) const { EXPECT_EQ(write(master, s.data(), s.size()), ssize_t(s.size())); }
-    // Reads what the window sent until `want` bytes arrived or the event loop ran dry.
-    std::string Read(size_t want) const {
-        std::string got;
-        char buf[4096];
-        Until([&] {
-            for (pollfd p{master, POLLIN, 0}; poll(&p, 1, 0) > 0;) {
-                const ssize_t n = read(master, buf, sizeof buf);
-                if (n <= 0) break;
-                got.append(buf, size_t(n));
-            }
-            return got.size() >= want;
-        });
-        return got;
     }
 };
 
