@@ -3,6 +3,7 @@ ternwick_test(test_flight_table SOURCES test_flight_table.cpp LIBS ternwick_flig
 ternwick_test(test_airlines SOURCES test_airlines.cpp LIBS ternwick_airlines)
 ternwick_test(test_cpr SOURCES test_cpr.cpp test_position_plausibility.cpp LIBS ternwick_decode)
 ternwick_test(test_tracker SOURCES test_tracker.cpp LIBS ternwick_decode ternwick_replay)
-ternwick_test(test_replay_cli SOURCES test_replay_cli.cpp LIBS ternwick_decode)
+# ternwick-replay with files, the map and the live list, and a receiver on 127.0.0.1.
+ternwick_test(test_replay_cli SOURCES test_replay_cli.cpp LIBS ternwick_decode Qt6::Gui Qt6::Network)
 add_dependencies(test_replay_cli ternwick-replay)
 ternwick_test(test_framing SOURCES test_framing.cpp LIBS ternwick_framing)

@@ -18,7 +18,7 @@ inline bool HaveDecodeAprs() { return std::system("command -v decode_aprs >/dev/
 // `input`: one packet a line, either "SRC>DST,PATH:info" or the bytes of a KISS frame as
 // two-digit hex numbers separated by blanks.
 inline std::string DecodeAprs(const std::string& input, const std::string& name) {
-    const std::string raw = Run("decode_aprs " + WriteTemp(name, input) + " 2>&1").out;
+    const std::string raw = RunCommand("decode_aprs " + WriteTemp(name, input) + " 2>&1").out;
     return std::regex_replace(raw, std::regex("\x1b\\[[0-9;]*[A-Za-z]"), "");
 }
 

@@ -30,7 +30,7 @@ struct RunResult {
 };
 
 // Runs a shell command line: its exit status and what it wrote to standard output.
-inline RunResult Run(const std::string& command) {
+inline RunResult RunCommand(const std::string& command) {
     RunResult r;
     FILE* p = popen(command.c_str(), "r");
     EXPECT_NE(p, nullptr) << command;

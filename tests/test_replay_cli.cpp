@@ -1,73 +1,96 @@
-// The headless command as a script would use it.
+// ternwick-replay as a script uses it: traces, CSV and counts, refused options and output
+// that cannot be written, reports, the map picture and the live list, a receiver on
+// 127.0.0.1 and recorded Beast files.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
+#include <QImage>
+#include <QProcess>
+
+#include <csignal>
+#include <filesystem>
 #include <string>
 
+#include "beast_frames.h"
+#include "fake_receiver.h"
 #include "temp_path.h"
 #include "test_support.h"
 
+using namespace ternwick::test;
+namespace fs = std::filesystem;
+
 namespace {
 
-struct RunResult {
-    int status;
-    std::string out;
-};
+const std::string kReplay = TERNWICK_BIN_DIR "/ternwick-replay";
+const std::string kPair = "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n";
+const std::string kCsvHead = "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon\n";
+// An identification, the published position pair and a velocity, without airline names.
+const std::string kCsv = kCsvHead +
+                         "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000\n"
+                         "40621D,        ,,,A,38000,0,52.265780,3.938913\n"
+                         "485020,        ,,,-,0,159,0.000000,0.000000\n";
 
-// Standard output and standard error together, unless `redirect` sends them elsewhere.
-RunResult RunReplay(const std::string& args, const std::string& redirect = "2>&1") {
-    const std::string cmd = std::string(TERNWICK_BIN_DIR) + "/ternwick-replay " + args + " " + redirect;
-    RunResult r{0, {}};
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    r.status = WEXITSTATUS(pclose(p));
-    return r;
+// Standard output and standard error together.
+RunResult Replay(const std::string& args, const std::string& program = kReplay) {
+    return RunCommand(program + " " + args + " 2>&1");
 }
 
-std::string WriteLog(const std::string& name, const std::string& text) {
-    const std::string path = ternwick::test::TempPath(name);
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The messages of kCsv as Beast frames, each followed by a Mode A/C frame, 0x1A in time stamps.
+std::string BeastTraffic() {
+    std::string s;
+    uint64_t stamp = 0x1A0000001A00;
+    for (const char* m : {"8D4CA2B120513531CB38206CB0D3", "8D40621D58C382D690C8AC2863A7",
+                          "8D40621D58C386435CC412692AD6", "8D485020994409940838175B284F"}) {
+        s += BeastFrame(m, stamp);
+        s += BeastFrame("0101", stamp + 1);
+        stamp += 2;
+    }
+    return s;
+}
+
+// The published pair for 40621D, then a pair for 4CA1F3 at 50.01N 3.01W (357 degrees in
+// the table), and a surface pair for 3C6DD2 at 40.51N 30.27E (before any map offset).
+std::string TrafficLog() {
+    std::string log = kPair;
+    for (int odd : {0, 1}) log += "*" + AirbornePos(0x4CA1F3, 50.01, -3.01, odd) + ";\r\n";
+    for (int odd : {0, 1}) log += "*" + SurfacePos(0x3C6DD2, 40.51, 30.27, odd) + ";\r\n";
+    return WriteTemp("display_traffic.log", log);
+}
+
+// Map 1: 12W..132E, 0..60N (x = (lon + 12) * 800 / 144, y = (60 - lat) * 400 / 60).
+// Map 2: the same frame with surface longitudes shifted by 90 degrees.
+std::string Catalogue() {
+    QImage white(800, 400, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    const std::string pic = TempPath("display_white.png");
+    white.save(QString::fromStdString(pic));
+    return WriteTemp("display_setup.txt",
+                     "2\n\"Wide, test\"," + pic + ",-12,144,0,60,3,1,0\nShifted," + pic + ",-12,144,0,60,3,1,90\n");
 }
 
 }  // namespace
 
-TEST(ReplayCli, TraceOfAnIdentification) {
-    const std::string log = WriteLog("ident.log", "*8D4CA2B120513531CB38206CB0D3;\r\n");
-    const RunResult r = RunReplay("--airlines /dev/null --trace " + log);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("8D4CA2B120513531CB38206CB0D3\nDF17 Extended Squitter\nICAO 4CA2B1\n"
-                         "TC04 Identification\nTST123  \n\n"),
-              std::string::npos)
-        << r.out;
-}
-
-TEST(ReplayCli, CsvAndMissingFile) {
-    // An odd report heard long before, the published even/odd pair, then a velocity message,
-    // with a missing file in between. The old odd half and the even one are refused as a pair.
-    const std::string stale = ternwick::test::AirbornePos(0x40621D, 52.0, 3.0, 1, 38000);
-    const std::string a = WriteLog("pair.log", "*" + stale +
-                                                   ";\r\n*8D40621D58C382D690C8AC2863A7;\r\n"
-                                                   "*8D40621D58C386435CC412692AD6;\r\n");
-    const std::string b = WriteLog("vel.log", "garbage\x01\xff*8D485020994409940838175B284F;");
-    const RunResult r = RunReplay("--airlines /dev/null --csv --stats " + a + " /nonexistent.log " + b);
+TEST(ReplayCli, TraceCsvAndCountsGoOnPastAMissingFile) {
+    // An odd report heard long before the published even/odd pair: the old odd half and the
+    // even one are refused as a pair. A missing file, then garbage and a velocity message.
+    const std::string a = WriteTemp("pair.log", "*8D4CA2B120513531CB38206CB0D3;\r\n*" +
+                                                    AirbornePos(0x40621D, 52.0, 3.0, 1, 38000) + ";\r\n" + kPair);
+    const std::string b = WriteTemp("vel.log", "garbage\x01\xff*8D485020994409940838175B284F;");
+    const RunResult r = Replay("--airlines /dev/null --trace --csv --stats " + a + " /nonexistent.log " + b);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("/nonexistent.log"), std::string::npos);
-    EXPECT_NE(r.out.find("icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon\n"
-                         "40621D,        ,,,A,38000,0,52.265780,3.938913\n"
-                         "485020,        ,,,-,0,159,0.000000,0.000000\n"),
-              std::string::npos)
+    EXPECT_TRUE(Has(r.out, "/nonexistent.log")) << r.out;
+    EXPECT_TRUE(Has(r.out, "8D4CA2B120513531CB38206CB0D3\nDF17 Extended Squitter\nICAO 4CA2B1\n"
+                           "TC04 Identification\nTST123  \n\n"))
         << r.out;
-    EXPECT_NE(r.out.find("messages evaluated: 4"), std::string::npos);
-    EXPECT_NE(r.out.find("positions decoded: 1\n"), std::string::npos);
-    EXPECT_NE(r.out.find("even/odd pairs refused: 1\n"), std::string::npos);
+    EXPECT_TRUE(Has(r.out, kCsv)) << r.out;
+    EXPECT_TRUE(Has(r.out, "messages evaluated: 5\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "positions decoded: 1\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "even/odd pairs refused: 1\n")) << r.out;
 }
 
-TEST(ReplayCli, RefusedNumbersFoldersAndFailedOutput) {
-    const std::string log = WriteLog("refuse.log", "*8D40621D58C382D690C8AC2863A7;\r\n");
+TEST(ReplayCli, RefusedOptionsAndFailedOutput) {
+    const std::string log = WriteTemp("refuse.log", kPair);
     const std::pair<std::string, std::string> refused[] = {
         {"--map 2.9", "--map '2.9': must be a whole number from 1 to 32767"},
         {"--map nan", "--map 'nan': must be a whole number"},
@@ -75,49 +98,163 @@ TEST(ReplayCli, RefusedNumbersFoldersAndFailedOutput) {
         {"--surf-offset 1e300", "--surf-offset '1e300': must be a number from -360 to 360"},
         {"--expire -5", "--expire '-5': must be a number from 0 to 86400"},
         {"--at 4294967301:12:00:00", "--at '4294967301:12:00:00': must be D:HH:MM:SS"},
-        {"--csv " + testing::TempDir(), "it is a folder, not a file"},
+        {"--csv " + testing::TempDir(), "cannot open " + testing::TempDir() + ": it is a folder, not a file\n"},
+        {"--aprs-call N0CALLXX", "--aprs-call 'N0CALLXX': a callsign has at most 6 letters and digits\n"},
+        {"--aprs-dest APZ001-16", "--aprs-dest 'APZ001-16': the SSID after \"-\" is a number from 0 to 15\n"},
+        {"--aprs-path A,B,C,D,E,F,G,H,I", "--aprs-path 'A,B,C,D,E,F,G,H,I': a path has at most 8 entries\n"},
+        {"--aprs-format xml", "--aprs-format 'xml': either text or kiss\n"},
+        {"--aprs-interval 1.5", "--aprs-interval '1.5': must be a whole number from 0 to 3600\n"},
+        {"--aprs-max-per-min 601", "--aprs-max-per-min '601': must be a whole number from 0 to 600\n"},
+        {"--aprs-to localhost:99999",
+         "--aprs-to localhost:99999: KISS server \"localhost:99999\": the port after \":\" is a number from 1 to 65535\n"},
     };
     for (const auto& [args, message] : refused) {
-        const RunResult r = RunReplay("--airlines /dev/null " + args + " " + log);
+        const RunResult r = Replay("--airlines /dev/null --aprs " + args + " " + log);
         EXPECT_EQ(r.status, 2) << args;
-        EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+        EXPECT_TRUE(Has(r.out, "ternwick-replay: " + message)) << r.out;
     }
     // Output that cannot be written is a failure, not a success.
     // (The message goes to standard error, kept apart from the output sent to /dev/full.)
-    const RunResult full = RunReplay("--airlines /dev/null --csv " + log, "2>&1 >/dev/full");
+    const RunResult full = RunCommand(kReplay + " --airlines /dev/null --csv " + log + " 2>&1 >/dev/full");
     EXPECT_EQ(full.status, 2);
-    EXPECT_NE(full.out.find("writing the output failed: No space left on device"), std::string::npos) << full.out;
-}
-
-TEST(ReplayCli, AprsSettingsAreRefusedByName) {
-    const std::pair<const char*, const char*> refused[] = {
-        {"--aprs-call N0CALLXX", "--aprs-call 'N0CALLXX': a callsign has at most 6 letters and digits"},
-        {"--aprs-dest APZ001-16", "--aprs-dest 'APZ001-16': the SSID after \"-\" is a number from 0 to 15"},
-        {"--aprs-path A,B,C,D,E,F,G,H,I", "--aprs-path 'A,B,C,D,E,F,G,H,I': a path has at most 8 entries"},
-        {"--aprs-format xml", "--aprs-format 'xml': either text or kiss"},
-        {"--aprs-interval 1.5", "--aprs-interval '1.5': must be a whole number from 0 to 3600"},
-        {"--aprs-max-per-min 601", "--aprs-max-per-min '601': must be a whole number from 0 to 600"},
-        {"--aprs-to localhost:99999",
-         "--aprs-to localhost:99999: KISS server \"localhost:99999\": the port after \":\" is a number from 1 to 65535"},
-    };
-    const std::string log = WriteLog("refused.log", "*8D4CA2B120513531CB38206CB0D3;\r\n");
-    for (const auto& [args, message] : refused) {
-        const RunResult r = RunReplay(std::string(args) + " --aprs " + log);
-        EXPECT_EQ(r.status, 2) << args;
-        EXPECT_EQ(r.out, "ternwick-replay: " + std::string(message) + "\n");
-    }
+    EXPECT_TRUE(Has(full.out, "writing the output failed: No space left on device")) << full.out;
 }
 
 TEST(ReplayCli, AprsStationRichReportsAndRateCounts) {
-    const std::string pair = "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n";
-    const std::string log = WriteLog("aprs-rate.log", pair + pair);  // three plotted positions
-    const RunResult r = RunReplay("--aprs --aprs-call n0call-9 --aprs-path WIDE1-1,WIDE2-2 "
-                                  "--aprs-interval 60 --stats --at 5:14:07:00 " + log);
+    const std::string log = WriteTemp("aprs-rate.log", kPair + kPair);  // three plotted positions
+    const RunResult r = Replay("--aprs --aprs-call n0call-9 --aprs-path WIDE1-1,WIDE2-2 "
+                               "--aprs-interval 60 --stats --at 5:14:07:00 " + log);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.find("N0CALL-9>APZ001,WIDE1-1,WIDE2-2:;40621D   *051407z5215.  N/00356.00E^        \n"), 0u)
         << r.out;
-    EXPECT_NE(r.out.find("\nAPRS reports sent: 1\nAPRS reports held back: 2\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(Has(r.out, "\nAPRS reports sent: 1\nAPRS reports held back: 2\n")) << r.out;
 
-    const RunResult rich = RunReplay("--aprs --aprs-rich --aprs-max-per-min 1 --at 5:14:07:00 " + log);
+    const RunResult rich = Replay("--aprs --aprs-rich --aprs-max-per-min 1 --at 5:14:07:00 " + log);
     EXPECT_EQ(rich.out, "QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.94N/00356.33E^/A=038000\n");
+}
+
+TEST(ReplayDisplay, PictureListAndReports) {
+    const std::string png = TempPath("display_out.png");
+    fs::remove(png);
+    const RunResult r = Replay("--airlines /dev/null --at 5:14:07:30 --catalogue " + Catalogue() + " --png " + png +
+                               " --list --aprs --expire 60 " + TrafficLog());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.  N/00356.00E^        \n"
+                           "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5000.  N/00300.00W^        \n"
+                           "QZ7TRK>APZ001,TCPIP*:;3C6DD2   *051407z4030.  N/03016.00E^        \n"))
+        << r.out;
+    EXPECT_TRUE(Has(r.out, " ICAO    ICAOid    IATAid     Airline       LON        LAT        T   Alt.    Knts  Hrd\n"
+                           "---------------------------------------------------------------------------------------\n"
+                           "40621D                                      003.9389   052.2658   A   38000   000   000   \n"
+                           "4CA1F3                                      356.9900   050.0100   A   35000   000   000   \n"
+                           "3C6DD2                                      030.2700   040.5100   S   Surf.   000   000   \n"))
+        << r.out;
+
+    const QImage img(QString::fromStdString(png));
+    ASSERT_FALSE(img.isNull());
+    EXPECT_EQ(img.pixel(89, 52), qRgb(18, 8, 107));       // 40621D
+    EXPECT_EQ(img.pixel(50, 66), qRgb(10, 126, 29));      // 4CA1F3, west of Greenwich
+    EXPECT_EQ(img.pixel(235, 130), qRgb(130, 134, 43));   // 3C6DD2 on the surface: 24 lighter
+    EXPECT_EQ(img.pixel(755, 331), qRgb(255, 0, 0));      // home mark at 123.98E 10.31N
+    EXPECT_EQ(img.pixel(400, 390), qRgb(255, 255, 255));  // the map picture
+}
+
+TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {
+    const std::string cat = "--airlines /dev/null --catalogue " + Catalogue(), log = TrafficLog();
+    RunResult r = Replay(cat + " --map 2 --csv " + log);  // surface offset 90
+    EXPECT_TRUE(Has(r.out, "3C6DD2,        ,,,S,0,0,40.510002,120.270003\n")) << r.out;
+    r = Replay(cat + " --map 2 --surf-offset 0 --csv " + log);
+    EXPECT_TRUE(Has(r.out, "3C6DD2,        ,,,S,0,0,40.510002,30.270003\n")) << r.out;
+
+    const std::string bad = WriteTemp("display_bad_setup.txt", "1\nA,a.png,west,1,2,3,4,5,6\n");
+    const std::pair<std::string, std::string> failures[] = {
+        {"--catalogue " + bad + " --list ",
+         "Map catalogue \"" + bad + "\", map 1, field MapLonWest (line 2): \"west\" is not a number"},
+        {cat + " --map 3 --csv ", "--map 3: map catalogue \"" + Catalogue() + "\" has maps 1 to 2"},
+        {cat + " --png /nonexistent/dir/out.png ",
+         "Map picture \"/nonexistent/dir/out.png\" cannot be written (No such file or directory)"},
+        // A picture that cannot be loaded spoils the PNG: told, and not a success.
+        {"--catalogue " + WriteTemp("display_nopic_setup.txt", "1\nA,/nonexistent/map.png,-12,144,0,60,3,1,0\n") +
+             " --png " + TempPath("nopic.png") + " ",
+         "Map picture \"/nonexistent/map.png\" cannot be loaded"},
+    };
+    for (const auto& [args, message] : failures) {
+        r = Replay(args + log);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_TRUE(Has(r.out, message)) << r.out;
+    }
+}
+
+TEST(ReplayDisplay, MissingDefaultCatalogueOnlyStopsMapOptions) {
+    const fs::path dir = TempPath("display_solo");  // a copy of the program without setup.txt beside it
+    fs::create_directories(dir);
+    fs::copy_file(kReplay, dir / "ternwick-replay", fs::copy_options::overwrite_existing);
+    const std::string program = dir / "ternwick-replay", log = TrafficLog();
+    RunResult r = Replay("--airlines /dev/null --csv " + log, program);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "4CA1F3,        ,,,A,35000,0,50.009998,-3.010031\n")) << r.out;
+    r = Replay("--airlines /dev/null --list " + log, program);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.out, "Map catalogue \"" + (dir / "setup.txt").string() + "\" cannot be read")) << r.out;
+}
+
+TEST(ReplayNetwork, BeastUntilInterrupted) {
+    FakeReceiver rx;
+    QProcess p;
+    p.start(QString::fromStdString(kReplay),
+            {"--airlines", "/dev/null", "--connect", QString::fromStdString(rx.Target()), "--csv", "--stats"});
+    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 1; }));
+    rx.Send(BeastTraffic());
+    rx.CloseClient();
+    // The command comes back only once it has read the first connection to its end.
+    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 2; }));
+    kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(WaitFor([&] { return p.state() == QProcess::NotRunning; }, 30000));
+    const std::string out = p.readAllStandardOutput().toStdString(), err = p.readAllStandardError().toStdString();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << err;
+    EXPECT_TRUE(Has(out, kCsv)) << out;
+    EXPECT_TRUE(Has(out, "messages evaluated: 4\n")) << out;
+    EXPECT_TRUE(Has(out, "connects: 2\ndrops: 1\nAVR text frames: 0 (messages 0)\n"
+                         "Beast binary frames: 8 (messages 4)\nMode A/C skipped: 4\n"))
+        << out;
+    EXPECT_TRUE(Has(err, "ternwick-replay: connected to " + rx.Target() + "\n")) << err;
+    EXPECT_TRUE(Has(err, "ternwick-replay: Beast binary from " + rx.Target() + "\n")) << err;
+    EXPECT_TRUE(Has(err, "ternwick-replay: retrying " + rx.Target() + " in 1 s\n")) << err;
+}
+
+TEST(ReplayNetwork, NoConnectionMeansStatusTwo) {
+    quint16 closed = 0;
+    {
+        FakeReceiver gone;  // a port that was just free
+        closed = gone.Port();
+    }
+    const std::string target = "127.0.0.1:" + std::to_string(closed);
+    RunResult r = Replay("--airlines /dev/null --connect " + target + " --for 0.5 --csv");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.out, "ternwick-replay: " + target + ": connection refused\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "ternwick-replay: no connection to " + target + " was made\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, kCsvHead)) << r.out;
+    const std::pair<const char*, const char*> refused[] = {
+        {"--connect 127.0.0.1:99999", "Network source 127.0.0.1:99999: port 99999 is out of range (1 to 65535)\n"},
+        // A name with an empty label is refused before any lookup: nothing leaves the machine.
+        {"--connect bad..name:30005 --for 0.5", "bad..name:30005: host not found\n"},
+        {"--connect 127.0.0.1:30005 some.log", "--connect reads the network, not files: give one or the other\n"},
+    };
+    for (const auto& [args, message] : refused) {
+        r = Replay(std::string("--airlines /dev/null ") + args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_TRUE(Has(r.out, std::string("ternwick-replay: ") + message)) << r.out;
+    }
+}
+
+TEST(ReplayNetwork, RecordedBeastFiles) {
+    const std::string beast = WriteTemp("traffic.beast", BeastTraffic());
+    // Told apart by its first byte, or named.
+    for (const char* format : {"", "--format beast "}) {
+        const RunResult r = Replay(std::string("--airlines /dev/null --csv --stats ") + format + beast);
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_TRUE(Has(r.out, kCsv)) << r.out;
+        EXPECT_TRUE(Has(r.out, "Beast binary frames: 8 (messages 4)\n")) << r.out;
+    }
 }
