@@ -5,15 +5,14 @@
 
 #include <QGuiApplication>
 #include <QImage>
-#include <QTemporaryDir>
 
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
-#include "airlines/airline_directory.h"
-#include "decode/byte_pump.h"
 #include "display/projection.h"
 #include "map_render.h"
+#include "temp_path.h"
 #include "test_support.h"
 #include "traffic_sim.h"
 
@@ -23,62 +22,57 @@ namespace {
 
 const std::string kData = std::string(TERNWICK_SOURCE_DIR) + "/data";
 
-std::string WriteTemp(const QTemporaryDir& dir, const QString& name, const std::string& text) {
-    const std::string path = dir.filePath(name).toStdString();
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
-
 }  // namespace
 
-TEST(ShippedData, AirlineDirectoryAndDemoRecordingAroundCebu) {
-    AirlineDirectory dir;
+TEST(ShippedData, AirlineDirectoryAndTheDemoRecordingEndingAsItsTruthSays) {
+    test::Decoding d;
     std::string problem;
-    EXPECT_EQ(dir.LoadFile(kData + "/airlinecodes.csv", problem), 5428);
+    EXPECT_EQ(d.airlines.LoadFile(kData + "/airlinecodes.csv", problem), 5428);
     EXPECT_EQ(problem, "");
-    EXPECT_EQ(dir.IATAofICAO("PAL"), "PR");
-    EXPECT_EQ(dir.AIRofICAO("PAL"), "Philippine Airlines");
-    EXPECT_EQ(dir.AIRofICAO("5J"), "Cebu Pacific");
-    EXPECT_EQ(dir.AIRofICAO("JAL"), "Japan Airlines");  // a designator used twice: today's airline first
-    EXPECT_EQ(dir.IATAofICAO("TYR"), "VO");
-    EXPECT_EQ(dir.IATAofICAO("VJC"), "");  // no IATA code in the source: left empty
-
-    for (const AirlineRec& r : dir.rows()) {
+    EXPECT_EQ(d.airlines.IATAofICAO("PAL"), "PR");
+    EXPECT_EQ(d.airlines.AIRofICAO("5J"), "Cebu Pacific");
+    EXPECT_EQ(d.airlines.AIRofICAO("JAL"), "Japan Airlines");  // a designator used twice: today's airline first
+    EXPECT_EQ(d.airlines.IATAofICAO("VJC"), "");  // no IATA code in the source: left empty
+    for (const AirlineRec& r : d.airlines.rows()) {
         ASSERT_EQ(r.IcaoCode.size(), 3u) << r.AirlineName;
         for (const std::string* f : {&r.IataCode, &r.IcaoCode, &r.AirlineName, &r.Remark})
             EXPECT_EQ(f->find_first_of("\"\\"), std::string::npos) << *f;
         EXPECT_NE(r.IataCode, "-");
     }
     for (double lon : {123.0, 10.0, -80.0})  // every airline the traffic generator flies, in each region
-        for (const std::string& d : traffic::AirlineDesignators(lon)) EXPECT_NE(dir.AIRofICAO(d), "") << d;
+        for (const std::string& a : traffic::AirlineDesignators(lon)) EXPECT_NE(d.airlines.AIRofICAO(a), "") << a;
 
-    std::ifstream in(kData + "/demo.log", std::ios::binary);
-    const std::string log{std::istreambuf_iterator<char>(in), {}};
-    ASSERT_FALSE(log.empty());
-    EXPECT_LT(log.size(), 3u << 20);
-    test::FakeHost host;
-    host.surf_offset = 90;  // the Cebu map's
-    Tracker t(host, dir);
-    BytePump(t).FeedRecorded(log);
-    EXPECT_GT(t.stats().crc_rejected, 0u);
-    EXPECT_GT(t.stats().per_df[11], 0u);
-    int airborne = 0, surface = 0;
-    for (int i = 0; i <= FlightTable::kLast; ++i) {
-        const DbRecord& e = t.Db(i);
-        if (e.Icao.empty() || !e.HasPos) continue;
-        SCOPED_TRACE(e.Icao + " " + e.Flight);
-        EXPECT_NE(e.Airline, "");
-        if (e.PosKind == "S") {  // on the ground at Mactan
-            ++surface;
-            EXPECT_NEAR(e.Lat, 10.3075, 0.02);
-            EXPECT_NEAR(e.Lon, 123.9794, 0.02);
-        } else {  // within the Philippines map
-            ++airborne;
-            EXPECT_TRUE(e.Lat > 4 && e.Lat < 22 && e.Lon > 104 && e.Lon < 140) << e.Lat << " " << e.Lon;
+    std::ifstream log(kData + "/demo.log", std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(log), {}};
+    EXPECT_LT(bytes.size(), 3u << 20);
+    d.host.surf_offset = 90;  // the Cebu map's
+    d.pump.FeedRecorded(bytes);
+    EXPECT_GT(d.t.stats().crc_rejected, 0u);
+    std::ifstream truth(kData + "/demo-truth.csv");
+    std::string line;
+    ASSERT_TRUE(std::getline(truth, line));
+    int rows = 0;
+    while (std::getline(truth, line)) {  // icao,flight,pos_kind,altitude_ft,speed_kt,lat,lon
+        SCOPED_TRACE(line);
+        std::vector<std::string> f;
+        std::istringstream fields(line + ",");
+        for (std::string v; std::getline(fields, v, ',');) f.push_back(v);
+        ASSERT_EQ(f.size(), 7u);
+        ++rows;
+        const DbRecord& e = d.Entry(f[0]);
+        EXPECT_EQ(e.Flight, f[1].empty() ? "No-Call " : f[1]);
+        EXPECT_TRUE(f[1].empty() || !e.Airline.empty()) << "no airline name";
+        EXPECT_EQ(e.PosKind, f[2]);
+        EXPECT_EQ(e.Altitude, f[3].empty() ? 0 : std::stoi(f[3]));
+        EXPECT_EQ(e.Speed, f[4].empty() ? 0 : std::stoi(f[4]));
+        EXPECT_EQ(e.HasPos, !f[5].empty());
+        if (!f[5].empty()) {  // within a CPR step (about 5 m)
+            EXPECT_NEAR(e.Lat, std::stod(f[5]), 5e-5);
+            EXPECT_NEAR(std::remainder(e.Lon - std::stod(f[6]), 360.0), 0.0, 5e-5);
         }
     }
-    EXPECT_GE(airborne, 24);
-    EXPECT_GE(surface, 4);
+    EXPECT_EQ(rows, 36);
+    EXPECT_EQ(d.t.Db.InUse(), 36);
 }
 
 TEST(ShippedData, MapCatalogueAndPictures) {
@@ -110,11 +104,9 @@ TEST(ShippedData, MapCatalogueAndPictures) {
 }
 
 TEST(MapTool, RefusesBrokenInputDrawsLandAcrossThe180thMeridianAndLabels) {
-    QTemporaryDir tmp;
     const std::pair<const char*, const char*> cases[] = {
         {"2\n\"A\",\"a.png\",0,10,0,5,3,1,0\n\"B\",\"b.png\",5,0,0,5,3,1,0\n",
          ": line 3: map \"B\" has a longitude span of zero or less"},
-        {"1\n\"A\",\"a.png\",0,10,0,0,3,1,0\n", ": line 2: map \"A\" has a latitude span of zero or less"},
         {"1\n\"A\",\"a.png\",west,10,0,5,3,1,0\n", ": line 2: map \"A\": \"west\" is not a number"},
         {"2\n\"A\",\"a.png\",0,10,0,5,3,1,0\n", ": map 2 of 2 is incomplete (the file ends after 0 of its 9 fields)"},
     };
@@ -122,19 +114,19 @@ TEST(MapTool, RefusesBrokenInputDrawsLandAcrossThe180thMeridianAndLabels) {
     std::string error;
     int n = 0;
     for (auto [text, message] : cases) {
-        const std::string path = WriteTemp(tmp, QString::number(++n), text);
+        const std::string path = test::WriteTemp("frames" + std::to_string(++n), text);
         EXPECT_FALSE(maps::ReadFrames(path, frames, error));
         EXPECT_EQ(error, path + message);
     }
     std::vector<maps::Polygon> land;
-    const std::string junk = WriteTemp(tmp, "junk.geojson", "{\"type\": \"FeatureCollection\", ");
+    const std::string junk = test::WriteTemp("junk.geojson", "{\"type\": \"FeatureCollection\", ");
     EXPECT_FALSE(maps::LoadGeoJson(QString::fromStdString(junk), land, error));
     EXPECT_EQ(error.rfind(junk + " is not GeoJSON", 0), 0u) << error;
-    EXPECT_FALSE(maps::LoadGeoJson(tmp.filePath("none.geojson"), land, error));
-    EXPECT_EQ(error.rfind("cannot read " + tmp.filePath("none.geojson").toStdString(), 0), 0u) << error;
+    EXPECT_FALSE(maps::LoadGeoJson("/nonexistent/none.geojson", land, error));
+    EXPECT_EQ(error.rfind("cannot read /nonexistent/none.geojson", 0), 0u) << error;
 
     // A square island from 175 E to 175 W, as the outline data writes it (with a jump).
-    const std::string island = WriteTemp(tmp, "island.geojson",
+    const std::string island = test::WriteTemp("island.geojson",
         R"({"type":"Polygon","coordinates":[[[175,-5],[180,-5],[-175,-5],[-175,5],[180,5],[175,5],[175,-5]]]})");
     ASSERT_TRUE(maps::LoadGeoJson(QString::fromStdString(island), land, error)) << error;
     int argc = 1;

@@ -3,15 +3,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include <fstream>
-#include <memory>
-
 #include "beast_frames.h"
 #include "fake_receiver.h"
-#include "gui/main_window.h"
 #include "io/file_replay.h"
 #include "io/network_source.h"
-#include "session/session.h"
 #include "temp_path.h"
 #include "window_support.h"
 
@@ -65,10 +60,9 @@ TEST_F(NetworkWindow, ConnectReceiveRetryAndDisconnect) {
 }
 
 TEST_F(NetworkWindow, BeastRecordingReplaysThroughOpenFile) {
-    const std::string path = TempPath("window_recording.beast");
-    std::ofstream(path, std::ios::binary) << BeastFrame(kIdent, 0x1A1A) << BeastFrame("7700")
-                                          << BeastFrame("8D40621D58C382D690C8AC2863A7")
-                                          << BeastFrame("8D40621D58C386435CC412692AD6");
+    const std::string path = WriteTemp("window_recording.beast", BeastFrame(kIdent, 0x1A1A) + BeastFrame("7700") +
+                                                                     BeastFrame("8D40621D58C382D690C8AC2863A7") +
+                                                                     BeastFrame("8D40621D58C386435CC412692AD6"));
     w->ReplayFile(QString::fromStdString(path));
     ASSERT_TRUE(Until([&] { return !w->replay().IsActive(); }));
     EXPECT_EQ(session.pump().evaluated(), 3u);  // the Mode A/C frame is no Mode S message
