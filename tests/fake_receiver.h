@@ -79,4 +79,7 @@ private:
     std::vector<QTcpSocket*> clients_;
 };
 
+// A port on 127.0.0.1 that was free a moment ago: nothing answers there.
+inline quint16 FreePort() { return FakeReceiver().Port(); }
+
 }  // namespace ternwick::test

@@ -39,6 +39,22 @@ TEST(Plausibility, GapDoesNotStoreZoneError) {
     EXPECT_TRUE(At(f.e(), 54.871, lon)) << f.e().Lat;
 }
 
+TEST(Plausibility, ReappearsFarAwayAfterTwoFreshPairs) {
+    Fixture f;
+    Feed(f.t, AirbornePos(kIcao, 50.0, 8.0, 0));
+    Feed(f.t, AirbornePos(kIcao, 50.0, 8.0, 1));
+    // Silence, then 300 km east (within half a zone, so a report decoded next to the old
+    // position lands there too): the first pair is held...
+    Feed(f.t, AirbornePos(kIcao, 50.0, 12.2, 0));
+    Feed(f.t, AirbornePos(kIcao, 50.0, 12.2, 1));
+    EXPECT_TRUE(At(f.e(), 50.0, 8.0)) << f.e().Lon;
+    // ...and a second agreeing pair is believed.
+    Feed(f.t, AirbornePos(kIcao, 50.0, 12.21, 0));
+    Feed(f.t, AirbornePos(kIcao, 50.0, 12.22, 1));
+    EXPECT_TRUE(At(f.e(), 50.0, 12.22)) << f.e().Lon;
+    EXPECT_EQ(f.host.plotted.size(), 2u);
+}
+
 TEST(Plausibility, SurfaceGapAndReappearance) {
     Fixture f;
     f.host.surf_offset = 90;  // an airport at 124 E decodes in 0..90 and is shifted
@@ -193,9 +209,7 @@ TEST(Plausibility, NoLatitudeBeyondAPole) {
     Feed(f.t, SurfacePos(kIcao, -89.95, 10.0, 0));
     Feed(f.t, SurfacePos(kIcao, -89.95, 10.0, 1));
     ASSERT_TRUE(f.e().HasPos);
-    uint8_t me[7];
-    PositionMe(me, 7, 0, 0, {130000, EncodeCpr(-89.95, 10.0, 0, true).lon});
-    Feed(f.t, MakeEs(kIcao, me));
+    Feed(f.t, MakeEs(kIcao, traffic::SurfacePositionMe(7, 0, -1, 0, {130000, EncodeCpr(-89.95, 10.0, 0, true).lon})));
     EXPECT_GE(f.e().Lat, -90.0);
     EXPECT_NEAR(f.e().Lat, -89.95, 0.01);
 }

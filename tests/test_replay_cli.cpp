@@ -224,12 +224,7 @@ TEST(ReplayNetwork, BeastUntilInterrupted) {
 }
 
 TEST(ReplayNetwork, NoConnectionMeansStatusTwo) {
-    quint16 closed = 0;
-    {
-        FakeReceiver gone;  // a port that was just free
-        closed = gone.Port();
-    }
-    const std::string target = "127.0.0.1:" + std::to_string(closed);
+    const std::string target = "127.0.0.1:" + std::to_string(FreePort());
     RunResult r = Replay("--airlines /dev/null --connect " + target + " --for 0.5 --csv");
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(Has(r.out, "ternwick-replay: " + target + ": connection refused\n")) << r.out;

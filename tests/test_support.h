@@ -1,19 +1,24 @@
-// Shared test helpers: a host with a fixed clock that records plots, a builder for valid
-// extended squitters, and a CPR encoder written from the published DO-260B formulas
-// (independent of the decoder's own arithmetic).
+// Shared test helpers: a host with a fixed clock that records plots, a tracker with its byte
+// pump, and messages built with the traffic generator's encoder (written from the published
+// formulas, independent of the decoder's arithmetic, and checked against the published
+// examples by its own tests).
 #pragma once
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "cpr_encoder.h"
 #include "decode/byte_pump.h"
 #include "decode/frame_bytes.h"
 #include "decode/tracker.h"
+#include "mode_s_frames.h"
 
 namespace ternwick::test {
+
+using traffic::CprReport;
+using traffic::EncodeCpr;
 
 class FakeHost : public TrackerHost {
 public:
@@ -28,88 +33,27 @@ public:
     void PlotPosDb(int16_t dbpos) override { plotted.push_back(dbpos); }
 };
 
-inline std::string Hex(const std::vector<uint8_t>& bytes) {
-    std::string s;
-    char hex[3];
-    for (uint8_t v : bytes) {
-        std::snprintf(hex, sizeof hex, "%02X", v);
-        s += hex;
-    }
-    return s;
-}
-
-// "8D" + address + ME (7 bytes) + the parity that makes the CRC remainder 0.
-inline std::string MakeEs(uint32_t icao, const uint8_t me[7]) {
-    std::vector<uint8_t> b{0x8D, uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)};
-    b.insert(b.end(), me, me + 7);
-    const uint32_t crc = uint32_t(CRC24_Bytes(b));
-    for (int shift : {16, 8, 0}) b.push_back(uint8_t(crc >> shift));
-    return Hex(b);
+// An extended squitter (DF17, airborne capability) with ME bits 1..56 in the low 56 bits.
+inline std::string MakeEs(uint32_t icao, uint64_t me) {
+    return traffic::ToHex(traffic::ExtendedSquitter(icao, traffic::kCaAirborne, me));
 }
 
 // An all-call reply (DF11, capability 5) from `icao` whose parity carries interrogator code
 // `ii`: the parity is the CRC of the first 32 bits overlaid (XOR) with the code.
 inline std::string AllCall(uint32_t icao, uint32_t ii = 0) {
-    std::vector<uint8_t> b{0x5D, uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)};
-    const uint32_t parity = uint32_t(CRC24_Bytes(b)) ^ ii;
-    for (int shift : {16, 8, 0}) b.push_back(uint8_t(parity >> shift));
-    return Hex(b);
+    traffic::Frame f = traffic::AllCallReply(icao, traffic::kCaAirborne);
+    for (int k = 0; k < 3; ++k) f[4 + k] ^= uint8_t(ii >> (16 - 8 * k));
+    return traffic::ToHex(f);
 }
 
-// NL from the closed formula, not from the decoder's table.
-inline int ClosedFormNL(double lat) {
-    const double a = std::fabs(lat);
-    if (a >= 87.0) return 1;
-    if (a == 0) return 59;
-    const double nz = 15;
-    const double x = 1 - (1 - std::cos(M_PI / (2 * nz))) / (std::cos(M_PI / 180 * a) * std::cos(M_PI / 180 * a));
-    return static_cast<int>(std::floor(2 * M_PI / std::acos(x)));
-}
-
-struct CprReport {
-    int lat, lon;
-};
-
-inline CprReport EncodeCpr(double lat, double lon, int odd, bool surface) {
-    const double span = surface ? 90.0 : 360.0;
-    const double dlat = span / (60 - odd);
-    auto mod = [](double a, double b) { return a - b * std::floor(a / b); };
-    const int yz = static_cast<int>(std::floor(131072 * mod(lat, dlat) / dlat + 0.5));
-    const double rlat = dlat * (yz / 131072.0 + std::floor(lat / dlat));
-    const int ni = std::max(ClosedFormNL(rlat) - odd, 1);
-    const double dlon = span / ni;
-    const int xz = static_cast<int>(std::floor(131072 * mod(lon, dlon) / dlon + 0.5));
-    return {yz & 0x1FFFF, xz & 0x1FFFF};
-}
-
-// ME of a position message: type code, 12-bit altitude field (airborne) or ME 9-20 (surface:
-// the low four bits of the movement code, track status and track), format bit, 17-bit
-// latitude and longitude.
-inline void PositionMe(uint8_t me[7], int tc, uint32_t ac12, int odd, CprReport r) {
-    me[0] = uint8_t(tc << 3);
-    me[1] = uint8_t(ac12 >> 4);
-    me[2] = uint8_t(((ac12 & 0x0F) << 4) | (odd << 2) | ((r.lat >> 15) & 0x03));
-    me[3] = uint8_t(r.lat >> 7);
-    me[4] = uint8_t(((r.lat & 0x7F) << 1) | ((r.lon >> 16) & 0x01));
-    me[5] = uint8_t(r.lon >> 8);
-    me[6] = uint8_t(r.lon);
-}
-
-// Airborne position message with a Q=1 altitude.
+// Airborne position message (TC 11) with a Q=1 altitude.
 inline std::string AirbornePos(uint32_t icao, double lat, double lon, int odd, int feet = 35000) {
-    const uint32_t n = static_cast<uint32_t>((feet + 1000) / 25);
-    const uint32_t ac12 = ((n >> 4) << 5) | 0x10 | (n & 0x0F);
-    uint8_t me[7];
-    PositionMe(me, 11, ac12, odd, EncodeCpr(lat, lon, odd, false));
-    return MakeEs(icao, me);
+    return MakeEs(icao, traffic::AirbornePositionMe(11, traffic::AltitudeQ1(feet), odd, EncodeCpr(lat, lon, odd, false)));
 }
 
-// Surface position message; movement: the 7-bit ground speed code (ME 6-12), 0 = none.
+// Surface position message (TC 7, track not valid); movement: the 7-bit ground speed code, 0 = none.
 inline std::string SurfacePos(uint32_t icao, double lat, double lon, int odd, int movement = 0) {
-    uint8_t me[7];
-    PositionMe(me, 7, uint32_t(movement & 0x0F) << 8, odd, EncodeCpr(lat, lon, odd, true));
-    me[0] |= uint8_t(movement >> 4);
-    return MakeEs(icao, me);
+    return MakeEs(icao, traffic::SurfacePositionMe(7, movement, -1, odd, EncodeCpr(lat, lon, odd, true)));
 }
 
 // Evaluates one message given as hex text.

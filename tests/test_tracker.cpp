@@ -18,11 +18,10 @@ struct Fixture : Decoding {
     DbRecord& e(const char* icao) { return Entry(icao); }
 };
 
-// A position message from raw CPR values (for the documented pairs).
-std::string RawPos(uint32_t icao, int tc, int odd, int lat, int lon, uint32_t ac12 = 0x10) {
-    uint8_t me[7];
-    PositionMe(me, tc, ac12, odd, {lat, lon});
-    return MakeEs(icao, me);
+// A position message from raw CPR values (for the documented pairs); with TC 7 and ac12 0
+// a surface one without movement or track.
+std::string RawPos(uint32_t icao, int tc, int odd, uint32_t lat, uint32_t lon, uint32_t ac12 = 0x10) {
+    return MakeEs(icao, traffic::AirbornePositionMe(tc, ac12, odd, {lat, lon}));
 }
 
 }  // namespace
@@ -70,19 +69,16 @@ TEST(Tracker, IdentificationLookupsOncePerChange) {
     Feed(f.t, "8D4CA2B120513531CB38206CB0D3");
     EXPECT_EQ(f.e("4CA2B1").Flight, "TST123  ");
     // A different callsign (DLH400, built here) replaces Flight, IataFlight and Airline.
-    uint8_t me[7] = {0x20, 0x10, 0xC2, 0x34, 0xC3, 0x08, 0x20};  // D L H 4 0 0 _ _ (6-bit codes)
-    Feed(f.t, MakeEs(0x4CA2B1, me));
+    Feed(f.t, MakeEs(0x4CA2B1, 0x2010C234C30820));  // D L H 4 0 0 _ _ (6-bit codes)
     EXPECT_EQ(f.e("4CA2B1").Flight, "DLH400  ");
     EXPECT_EQ(f.e("4CA2B1").IataFlight, "LH400   ");
     EXPECT_EQ(f.e("4CA2B1").Airline, "Lufthansa");
     // The entry shows the directory's own text: a long name is not copied into every entry.
     EXPECT_EQ(f.e("4CA2B1").Airline.data(), f.airlines.rows()[1].AirlineName.data());
     // Code 63 adds no character; type codes 1-3 are not identification.
-    uint8_t me63[7] = {0x20, 0x07, 0xF8, 0x20, 0x82, 0x08, 0x20};  // A, 63, six blanks
-    Feed(f.t, MakeEs(0x4CA2B1, me63));
+    Feed(f.t, MakeEs(0x4CA2B1, 0x2007F820820820));  // A, 63, six blanks
     EXPECT_EQ(f.e("4CA2B1").Flight, "A      ");
-    uint8_t tc2[7] = {0x10, 0x10, 0xC2, 0x34, 0xC3, 0x08, 0x20};
-    Feed(f.t, MakeEs(0x4CA2B1, tc2));
+    Feed(f.t, MakeEs(0x4CA2B1, 0x1010C234C30820));
     EXPECT_EQ(f.e("4CA2B1").Flight, "A      ");
     EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 6), "\r\nTC02");
 }
@@ -103,21 +99,17 @@ TEST(Tracker, VelocityFillsSpeed) {
         {false, 0, false, 100, 0.0},  {true, 30, true, 30, 225.0},  {false, 0, false, 0, -1.0}};
     for (const auto& [west, ew, south, ns, track] : tracks) {
         // Subtype 1; ME 14 west, ME 15-24 east-west + 1, ME 25 south, ME 26-35 north-south + 1.
-        const int v1 = ew + 1, v2 = ns + 1;
-        const uint8_t me[7] = {19 << 3 | 1, uint8_t((west ? 0x04 : 0) | (v1 >> 8)), uint8_t(v1),
-                               uint8_t((south ? 0x80 : 0) | (v2 >> 3)), uint8_t((v2 & 7) << 5), 0, 0};
-        Feed(f.t, MakeEs(0xABC001, me));
+        Feed(f.t, MakeEs(0xABC001, uint64_t(19 << 3 | 1) << 48 | uint64_t(west) << 42 | uint64_t(ew + 1) << 32 |
+                                       uint64_t(south) << 31 | uint64_t(ns + 1) << 21));
         EXPECT_NEAR(f.e("ABC001").Track, track, 1e-9) << west << ew << south << ns;
     }
     // One ME under each subtype: ME 15-24 holds 301, ME 26-35 holds 401. Ground speed from
     // both (300 and 400 kt), airspeed from the second; the supersonic subtypes count 4 kt.
     for (auto [subtype, knots] : {std::pair{1, 500}, {2, 2000}, {3, 400}, {4, 1600}}) {
-        const uint8_t me[7] = {uint8_t(19 << 3 | subtype), 0x01, 0x2D, 0x32, 0x20, 0x00, 0x00};
-        Feed(f.t, MakeEs(0xA05F21, me));
+        Feed(f.t, MakeEs(0xA05F21, uint64_t(19 << 3 | subtype) << 48 | 0x012D32200000));
         EXPECT_EQ(f.e("A05F21").Speed, knots) << "subtype " << subtype;
     }
-    const uint8_t gnss[7] = {21 << 3, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
-    Feed(f.t, MakeEs(0x485020, gnss));  // GNSS position: only traced
+    Feed(f.t, MakeEs(0x485020, 0xA8123456789ABC));  // TC 21, GNSS position: only traced
     EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC21 Airborne Pos GNSS");
     EXPECT_EQ(f.e("485020").Lat, 0.0);
 }

@@ -14,9 +14,7 @@ using namespace ternwick::traffic;
 
 namespace {
 
-std::string Es(uint32_t icao, uint64_t me) { return ToHex(ExtendedSquitter(icao, kCaAirborne, me)); }
-
-std::string Hex6(uint32_t icao) { return test::Hex({uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)}); }
+std::string Hex6(uint32_t icao) { return ToHex({uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)}); }
 
 // Metres between two nearby positions, longitudes in any turn.
 double DistanceM(double lat1, double lon1, double lat2, double lon2) {
@@ -51,16 +49,16 @@ struct Decoder : test::Decoding {
 TEST(TrafficGenerator, PublishedExamplesCodeTablesAndFileFormats) {
     uint64_t me = 0;
     ASSERT_TRUE(IdentificationMe("KLM1023", 0, me));
-    EXPECT_EQ(Es(0x4840D6, me), "8D4840D6202CC371C32CE0576098");
+    EXPECT_EQ(test::MakeEs(0x4840D6, me), "8D4840D6202CC371C32CE0576098");
     EXPECT_FALSE(IdentificationMe("klm1023", 0, me));    // lower case has no code
     EXPECT_FALSE(IdentificationMe("KLM10234X", 0, me));  // nine characters
 
     const uint32_t alt = AltitudeQ1(38000);
-    EXPECT_EQ(Es(0x40621D, AirbornePositionMe(11, alt, 0, EncodeCpr(52.2572021484375, 3.91937255859375, 0, false))),
+    EXPECT_EQ(test::MakeEs(0x40621D, AirbornePositionMe(11, alt, 0, EncodeCpr(52.2572021484375, 3.91937255859375, 0, false))),
               "8D40621D58C382D690C8AC2863A7");
-    EXPECT_EQ(Es(0x40621D, AirbornePositionMe(11, alt, 1, EncodeCpr(52.26578017412606, 3.938912527901786, 1, false))),
+    EXPECT_EQ(test::MakeEs(0x40621D, AirbornePositionMe(11, alt, 1, EncodeCpr(52.26578017412606, 3.938912527901786, 1, false))),
               "8D40621D58C386435CC412692AD6");
-    EXPECT_EQ(Es(0x485020, VelocityMe({.east_kt = -8, .north_kt = -159, .vertical_fpm = -832, .baro_rate = false,
+    EXPECT_EQ(test::MakeEs(0x485020, VelocityMe({.east_kt = -8, .north_kt = -159, .vertical_fpm = -832, .baro_rate = false,
                                        .ifr = true, .gnss_above_baro_ft = 550})),
               "8D485020994409940838175B284F");
 
