@@ -2,6 +2,8 @@
 // and an aircraft that really did move far must be tracked again.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "cpr/cpr.h"
 #include "test_support.h"
 
@@ -10,64 +12,69 @@ using namespace ternwick::test;
 
 namespace {
 
-struct Fixture : Decoding {
-    DbRecord& e() { return Entry("ABC123"); }
-};
 constexpr uint32_t kIcao = 0xABC123;
+constexpr double kAny = NAN;    // the entry is not checked after this report
+constexpr double kNoPos = 999;  // the entry has no position yet
 
 // Within CPR resolution of a position (airborne or surface), longitude modulo 360.
 bool At(const DbRecord& e, double lat, double lon, double tol = 1e-4) {
     return std::fabs(e.Lat - lat) <= tol && std::fabs(modulo(e.Lon - lon + 180, 360) - 180) <= tol;
 }
 
+// One report of kIcao, where the entry must be afterwards, and the second it is heard.
+struct Report {
+    double lat, lon;
+    int odd;
+    double want_lat = kAny, want_lon = kAny;
+    int second = 0;
+};
+
+struct Fixture : Decoding {
+    bool surface = false;
+    DbRecord& e() { return Entry("ABC123"); }
+    // Feeds the reports in turn, checking the entry after each.
+    void Play(std::initializer_list<Report> reports) {
+        for (const Report& r : reports) {
+            host.seconds = r.second;
+            Feed(t, surface ? SurfacePos(kIcao, r.lat, r.lon, r.odd) : AirbornePos(kIcao, r.lat, r.lon, r.odd));
+            SCOPED_TRACE(testing::Message() << "after " << r.lat << " " << r.lon << ": " << e().Lat << " " << e().Lon);
+            if (r.want_lat == kNoPos) {
+                EXPECT_FALSE(e().HasPos);
+            } else if (!std::isnan(r.want_lat)) {
+                EXPECT_TRUE(e().HasPos && At(e(), r.want_lat, r.want_lon));
+            }
+        }
+    }
+};
+
 }  // namespace
 
 TEST(Plausibility, GapDoesNotStoreZoneError) {
-    // Northbound along 5 E.
+    // Northbound along 5 E, then 30 km north with no messages and a single even report: paired
+    // with the stale odd half, the latitude zone index comes out wrong (over 5 degrees off);
+    // decoded next to the last position, the report alone gives the truth. The next odd
+    // report pairs with the fresh even one and tracking goes on.
     Fixture f;
-    const double lon = 5.0;
-    Feed(f.t, AirbornePos(kIcao, 54.60, lon, 0));
-    Feed(f.t, AirbornePos(kIcao, 54.60, lon, 1));
-    ASSERT_NEAR(f.e().Lat, 54.60, 1e-4);
-    // 30 km north with no messages, then a single even report: paired with the stale odd
-    // half, the latitude zone index comes out wrong (over 5 degrees off); decoded next to
-    // the last position, the report alone gives the truth.
-    Feed(f.t, AirbornePos(kIcao, 54.87, lon, 0));
-    EXPECT_TRUE(At(f.e(), 54.87, lon)) << f.e().Lat << " zone error stored";
-    // The next odd report pairs with the fresh even one and tracking goes on.
-    Feed(f.t, AirbornePos(kIcao, 54.871, lon, 1));
-    EXPECT_TRUE(At(f.e(), 54.871, lon)) << f.e().Lat;
+    f.Play({{54.60, 5.0, 0}, {54.60, 5.0, 1, 54.60, 5.0}, {54.87, 5.0, 0, 54.87, 5.0}, {54.871, 5.0, 1, 54.871, 5.0}});
 }
 
 TEST(Plausibility, ReappearsFarAwayAfterTwoFreshPairs) {
-    Fixture f;
-    Feed(f.t, AirbornePos(kIcao, 50.0, 8.0, 0));
-    Feed(f.t, AirbornePos(kIcao, 50.0, 8.0, 1));
     // Silence, then 300 km east (within half a zone, so a report decoded next to the old
-    // position lands there too): the first pair is held...
-    Feed(f.t, AirbornePos(kIcao, 50.0, 12.2, 0));
-    Feed(f.t, AirbornePos(kIcao, 50.0, 12.2, 1));
-    EXPECT_TRUE(At(f.e(), 50.0, 8.0)) << f.e().Lon;
-    // ...and a second agreeing pair is believed.
-    Feed(f.t, AirbornePos(kIcao, 50.0, 12.21, 0));
-    Feed(f.t, AirbornePos(kIcao, 50.0, 12.22, 1));
-    EXPECT_TRUE(At(f.e(), 50.0, 12.22)) << f.e().Lon;
+    // position lands there too): the first pair is held, a second agreeing pair is believed.
+    Fixture f;
+    f.Play({{50.0, 8.0, 0}, {50.0, 8.0, 1, 50.0, 8.0}, {50.0, 12.2, 0}, {50.0, 12.2, 1, 50.0, 8.0},
+            {50.0, 12.21, 0}, {50.0, 12.22, 1, 50.0, 12.22}});
     EXPECT_EQ(f.host.plotted.size(), 2u);
 }
 
 TEST(Plausibility, SurfaceGapAndReappearance) {
+    // 8 km north across a surface latitude zone edge (dlat 1.5254 for odd: edge at 10.678):
+    // the pair across the edge is refused, the next one believed.
     Fixture f;
+    f.surface = true;
     f.host.surf_offset = 90;  // an airport at 124 E decodes in 0..90 and is shifted
-    Feed(f.t, SurfacePos(kIcao, 10.30, 123.97, 0));
-    Feed(f.t, SurfacePos(kIcao, 10.30, 123.97, 1));
-    ASSERT_TRUE(At(f.e(), 10.30, 123.97));
-    // 8 km north across a surface latitude zone edge (dlat 1.5254 for odd: edge at 10.678).
-    Feed(f.t, SurfacePos(kIcao, 10.66, 123.97, 1));
-    Feed(f.t, SurfacePos(kIcao, 10.69, 123.97, 0));
-    EXPECT_NEAR(f.e().Lat, 10.30, 1e-4) << "zone error stored";
-    Feed(f.t, SurfacePos(kIcao, 10.691, 123.97, 1));
-    Feed(f.t, SurfacePos(kIcao, 10.692, 123.97, 0));
-    EXPECT_TRUE(At(f.e(), 10.692, 123.97)) << f.e().Lat;
+    f.Play({{10.30, 123.97, 0}, {10.30, 123.97, 1, 10.30, 123.97}, {10.66, 123.97, 1}, {10.69, 123.97, 0, 10.30, 123.97},
+            {10.691, 123.97, 1}, {10.692, 123.97, 0, 10.692, 123.97}});
 }
 
 TEST(Plausibility, StaleHalfBeforeTheFirstPair) {
@@ -83,16 +90,11 @@ TEST(Plausibility, StaleHalfBeforeTheFirstPair) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
         Fixture f;
+        f.surface = c.surface;
         f.host.surf_offset = c.offset;
-        auto pos = [&](double lat, double lon, int odd) {
-            return c.surface ? SurfacePos(kIcao, lat, lon, odd) : AirbornePos(kIcao, lat, lon, odd);
-        };
-        Feed(f.t, pos(c.lat + c.back_lat, c.lon + c.back_lon, 1));
-        Feed(f.t, pos(c.lat, c.lon, 0));
-        EXPECT_FALSE(f.e().HasPos) << f.e().Lat << " " << f.e().Lon;
+        f.Play({{c.lat + c.back_lat, c.lon + c.back_lon, 1}, {c.lat, c.lon, 0, kNoPos}});
         EXPECT_EQ(f.t.stats().refused_pairs, 1u);
-        Feed(f.t, pos(c.lat, c.lon + 0.0001, 1));
-        EXPECT_TRUE(At(f.e(), c.lat, c.lon + 0.0001)) << f.e().Lat << " " << f.e().Lon;
+        f.Play({{c.lat, c.lon + 0.0001, 1, c.lat, c.lon + 0.0001}});
     }
 }
 
@@ -117,24 +119,21 @@ TEST(Plausibility, WrongPositionCorrectedByTwoPairs) {
     // degree south (the difference of the even and odd zone heights) makes a pair whose two
     // decodes agree, 6 degrees off: no check of one pair can see it.
     Fixture f;
-    Feed(f.t, AirbornePos(kIcao, 2.0 - 0.1017, 30.0, 1));
-    Feed(f.t, AirbornePos(kIcao, 2.0, 30.0, 0));
+    f.Play({{2.0 - 0.1017, 30.0, 1}, {2.0, 30.0, 0}});
     ASSERT_NEAR(std::fabs(f.e().Lat - 2.0), 6.0, 0.01);
     // Fresh pairs disagree with it by a zone. One is held; a second made of later reports
     // moves the aircraft (one that shares a report with the first would not).
-    Feed(f.t, AirbornePos(kIcao, 2.001, 30.0, 1));
-    Feed(f.t, AirbornePos(kIcao, 2.002, 30.0, 0));
+    f.Play({{2.001, 30.0, 1}, {2.002, 30.0, 0}});
     EXPECT_NEAR(std::fabs(f.e().Lat - 2.0), 6.0, 0.2);
-    Feed(f.t, AirbornePos(kIcao, 2.003, 30.0, 1));
-    EXPECT_TRUE(At(f.e(), 2.003, 30.0)) << f.e().Lat;
+    f.Play({{2.003, 30.0, 1, 2.003, 30.0}});
 
     // On the ground, an entry shown 7 degrees west of its airport, however it got there.
     f.e().Lat = -33.94;
     f.e().Lon = 144.18;
-    for (int k = 0; k < 3; ++k) Feed(f.t, SurfacePos(kIcao, -33.94, 151.18, k % 2));
+    f.surface = true;
+    f.Play({{-33.94, 151.18, 0}, {-33.94, 151.18, 1}, {-33.94, 151.18, 0}});
     EXPECT_NEAR(f.e().Lon, 144.18, 0.5);
-    Feed(f.t, SurfacePos(kIcao, -33.94, 151.18, 1));
-    EXPECT_TRUE(At(f.e(), -33.94, 151.18)) << f.e().Lat << " " << f.e().Lon;
+    f.Play({{-33.94, 151.18, 1, -33.94, 151.18}});
 }
 
 TEST(Plausibility, LandingThenTaxiingWithSurfaceMovement) {
@@ -159,33 +158,17 @@ TEST(Plausibility, LandingThenTaxiingWithSurfaceMovement) {
 }
 
 TEST(Plausibility, HalvesPairOnlyCloseInTime) {
-    auto at = [](Fixture& x, int second, const std::string& hex) {
-        x.host.seconds = second;
-        Feed(x.t, hex);
-    };
+    // 11 s apart: no pair; 10 s: a pair. An hour later, 9 degrees east (the clock counts
+    // seconds within the hour): a pair across the hour is held, and a single report is not
+    // decoded next to the hour-old position, where it would land a zone (9.5 degrees) away.
     Fixture f;
-    at(f, 100, AirbornePos(kIcao, 50.0, 8.0, 0));
-    at(f, 111, AirbornePos(kIcao, 50.0, 8.03, 1));  // 11 s apart: no pair
-    EXPECT_EQ(f.e().Lat, 0.0);
-    at(f, 121, AirbornePos(kIcao, 50.0, 8.06, 0));  // 10 s: a pair
-    EXPECT_TRUE(At(f.e(), 50.0, 8.06));
-    // An hour later, 9 degrees east (the clock counts seconds within the hour): a pair across
-    // the hour is held, and a single report is not decoded next to the hour-old position,
-    // where it would land a zone (9.5 degrees) away from the truth.
-    at(f, 3595, AirbornePos(kIcao, 50.0, 17.0, 1));
-    at(f, 5, AirbornePos(kIcao, 50.0, 17.03, 0));
-    at(f, 40, AirbornePos(kIcao, 50.0, 17.2, 1));
-    EXPECT_TRUE(At(f.e(), 50.0, 8.06));
-    at(f, 45, AirbornePos(kIcao, 50.0, 17.23, 0));
-    EXPECT_TRUE(At(f.e(), 50.0, 17.23));
-
+    f.Play({{50.0, 8.0, 0, kNoPos, 0, 100}, {50.0, 8.03, 1, kNoPos, 0, 111}, {50.0, 8.06, 0, 50.0, 8.06, 121},
+            {50.0, 17.0, 1, kAny, kAny, 3595}, {50.0, 17.03, 0, kAny, kAny, 5}, {50.0, 17.2, 1, 50.0, 8.06, 40},
+            {50.0, 17.23, 0, 50.0, 17.23, 45}});
     // On the surface, 50 s.
     Fixture g;
-    at(g, 0, SurfacePos(kIcao, 51.47, 0.45, 0));
-    at(g, 51, SurfacePos(kIcao, 51.47, 0.45, 1));
-    EXPECT_EQ(g.e().Lat, 0.0);
-    at(g, 101, SurfacePos(kIcao, 51.47, 0.451, 0));
-    EXPECT_TRUE(At(g.e(), 51.47, 0.451));
+    g.surface = true;
+    g.Play({{51.47, 0.45, 0, kNoPos, 0, 0}, {51.47, 0.45, 1, kNoPos, 0, 51}, {51.47, 0.451, 0, 51.47, 0.451, 101}});
 }
 
 TEST(Plausibility, ZoneBoundariesTheEquatorAndGreenwichArePositions) {
@@ -194,9 +177,7 @@ TEST(Plausibility, ZoneBoundariesTheEquatorAndGreenwichArePositions) {
     const std::pair<double, double> places[] = {{0.0, 0.0}, {6.0, 30.0}, {-12.0, 0.0}, {51.5, 0.0}};
     for (const auto& [lat, lon] : places) {
         Fixture f;
-        Feed(f.t, AirbornePos(kIcao, lat, lon, 0));
-        Feed(f.t, AirbornePos(kIcao, lat, lon, 1));
-        EXPECT_TRUE(f.e().HasPos && At(f.e(), lat, lon)) << lat << " " << lon;
+        f.Play({{lat, lon, 0}, {lat, lon, 1, lat, lon}});
         EXPECT_EQ(f.host.plotted.size(), 1u);
         EXPECT_EQ(f.t.StatusText(), "Flights in range: 1\r\nFlights with pos: 1\r\n");
     }
@@ -206,8 +187,8 @@ TEST(Plausibility, NoLatitudeBeyondAPole) {
     // Taxiing at the South Pole station; a damaged report whose nearest zone lies beyond the
     // pole (-90.01, close enough to pass for a move) is no position.
     Fixture f;
-    Feed(f.t, SurfacePos(kIcao, -89.95, 10.0, 0));
-    Feed(f.t, SurfacePos(kIcao, -89.95, 10.0, 1));
+    f.surface = true;
+    f.Play({{-89.95, 10.0, 0}, {-89.95, 10.0, 1}});
     ASSERT_TRUE(f.e().HasPos);
     Feed(f.t, MakeEs(kIcao, traffic::SurfacePositionMe(7, 0, -1, 0, {130000, EncodeCpr(-89.95, 10.0, 0, true).lon})));
     EXPECT_GE(f.e().Lat, -90.0);

@@ -37,17 +37,14 @@ TEST(Tracker, TracesAndStatus) {
     EXPECT_EQ(f.e("4CA2B1").IataFlight, "TS123   ");
     EXPECT_EQ(f.e("4CA2B1").Airline, "Test Airways");  // first row of a repeated designator
 
-    Feed(f.t, "8D4CA2B120513531CB38206CB0D0");  // damaged parity
-    EXPECT_EQ(f.t.RxText(), "8D4CA2B120513531CB38206CB0D0\r\nDF17");
-    Feed(f.t, "02E197B00179C3");
-    EXPECT_EQ(f.t.RxText(), "02E197B00179C3\r\nDF00 Short ACAS\r\n");
-    Feed(f.t, "0000000000000000000000000000");
-    EXPECT_EQ(f.t.RxText(), "0000000000000000000000000000\r\nDF00");
-    Feed(f.t, "20001838CA3804");
-    EXPECT_EQ(f.t.RxText(), "20001838CA3804\r\nDF04");
-    // An all-call reply counts only when its parity leaves an interrogator code (below 80).
-    Feed(f.t, "5D40621D999999");  // CRC of the first 32 bits XOR parity: 0xD60D49, noise
-    EXPECT_EQ(f.t.RxText(), "5D40621D999999\r\nDF11");
+    // Damaged parity, short and empty messages, and an all-call reply whose parity leaves
+    // no interrogator code below 80 (CRC of the first 32 bits XOR parity: 0xD60D49, noise).
+    for (auto [hex, trace] : {std::pair{"8D4CA2B120513531CB38206CB0D0", "\r\nDF17"}, {"02E197B00179C3", "\r\nDF00 Short ACAS\r\n"},
+                              {"0000000000000000000000000000", "\r\nDF00"}, {"20001838CA3804", "\r\nDF04"},
+                              {"5D40621D999999", "\r\nDF11"}}) {
+        Feed(f.t, hex);
+        EXPECT_EQ(f.t.RxText(), hex + std::string(trace));
+    }
     EXPECT_FALSE(f.t.Db.IcaoInDb("40621D"));
     Feed(f.t, AllCall(0x40621D, 79));
     EXPECT_EQ(f.t.RxText(), AllCall(0x40621D, 79) + "\r\nDF11 All Call Reply\r\nICAO 40621D");
@@ -177,15 +174,6 @@ TEST(Tracker, PositionsThroughTheEvaluation) {
     EXPECT_NEAR(f.e("4CA1F3").Lat, 49.630004, 5e-6);
     EXPECT_NEAR(f.e("4CA1F3").Lon, 6.210003, 5e-6);
     EXPECT_EQ(f.host.plotted.size(), 1u);  // "Plot Surface" not ticked
-}
-
-TEST(Tracker, SurfaceOffsetPlacesAFreshEntry) {
-    Fixture f;
-    f.host.surf_offset = -90;
-    Feed(f.t, RawPos(0x4CA1F3, 7, 0, 11360, 81527, 0));
-    Feed(f.t, RawPos(0x4CA1F3, 7, 1, 70153, 72483, 0));
-    EXPECT_NEAR(f.e("4CA1F3").Lat, 49.630004, 5e-6);
-    EXPECT_NEAR(f.e("4CA1F3").Lon, -83.789997, 5e-6);
 }
 
 TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
