@@ -91,6 +91,7 @@ TEST(ReplayCli, TraceCsvAndCountsGoOnPastAMissingFile) {
 
 TEST(ReplayCli, RefusedOptionsAndFailedOutput) {
     const std::string log = WriteTemp("refuse.log", kPair);
+    const std::string no_server = "127.0.0.1:" + std::to_string(FreePort());
     const std::pair<std::string, std::string> refused[] = {
         {"--map 2.9", "--map '2.9': must be a whole number from 1 to 32767"},
         {"--map nan", "--map 'nan': must be a whole number"},
@@ -107,6 +108,8 @@ TEST(ReplayCli, RefusedOptionsAndFailedOutput) {
         {"--aprs-max-per-min 601", "--aprs-max-per-min '601': must be a whole number from 0 to 600\n"},
         {"--aprs-to localhost:99999",
          "--aprs-to localhost:99999: KISS server \"localhost:99999\": the port after \":\" is a number from 1 to 65535\n"},
+        // No KISS server there: the run does not start.
+        {"--aprs-to " + no_server, "--aprs-to " + no_server + ": KISS server " + no_server + " cannot be reached ("},
     };
     for (const auto& [args, message] : refused) {
         const RunResult r = Replay("--airlines /dev/null --aprs " + args + " " + log);

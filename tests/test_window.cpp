@@ -1,8 +1,10 @@
 // The window driven as a person or a screen reader drives it: controls found by their
 // accessible names, a replay paused and resumed, a receiver and an APRS port on
-// pseudo-terminals, closing while busy, and a broken catalogue at start-up.
+// pseudo-terminals, a KISS server and a receiver on 127.0.0.1, a Beast recording, closing
+// while busy, and a broken catalogue at start-up.
 #include <QComboBox>
 #include <QDateTime>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
@@ -12,9 +14,11 @@
 #include <fstream>
 
 #include "app/replay_core.h"
+#include "beast_frames.h"
 #include "fake_receiver.h"
 #include "gui/run_window.h"
 #include "io/file_replay.h"
+#include "io/network_source.h"
 #include "io/serial_receiver.h"
 #include "temp_path.h"
 #include "window_support.h"
@@ -259,6 +263,56 @@ TEST_F(WindowTest, AFileThatVanishedIsNamed) {
     EXPECT_TRUE(TakeMessage(w.get()).contains(QString::fromStdString(log)));
     EXPECT_TRUE(go->isEnabled());
     EXPECT_FALSE(InGroup("File Data Source:", "||")->isEnabled());
+}
+
+// The "Network Data Source:" group against a local receiver.
+TEST_F(WindowTest, NetworkConnectReceiveRetryAndDisconnect) {
+    auto indicator = [&] { return Named<QLabel>(w.get(), "Network indicator")->accessibleDescription(); };
+    auto state = [&] { return Named<QLabel>(w.get(), "Network state")->text(); };
+    QGroupBox* group = Group(w.get(), "Network Data Source:");
+    EXPECT_EQ(Named<QLineEdit>(group, "Network source")->text(), "localhost:30005");
+    EXPECT_EQ(indicator(), "stopped");
+    FakeReceiver receiver;
+    w->network().SetRetryDelays(200, 400);
+    Named<QLineEdit>(group, "Network source")->setText(QString::fromStdString(receiver.Target()));
+    QAbstractButton* connect = Button(group, "Connect");
+    connect->click();
+    EXPECT_EQ(connect->text(), "Disconnect");
+    // A live source locks the file buttons, as the serial receiver does.
+    EXPECT_FALSE(Button(w.get(), "Open File")->isEnabled());
+    ASSERT_TRUE(Until([&] { return receiver.Connections() == 1; }));
+    receiver.Send(BeastFrame(kIdent) + BeastFrame(kIdent));
+    ASSERT_TRUE(Until([&] { return session.pump().evaluated() == 2; }));
+    EXPECT_TRUE(Until([&] { return indicator() == "receiving"; }));
+    EXPECT_EQ(session.Db()(0).Flight, "TST123  ");
+
+    // The receiver restarts: the window says it is retrying, and takes up the traffic again.
+    receiver.CloseClient();
+    EXPECT_TRUE(Until([&] { return state().startsWith("retrying in "); })) << state().toStdString();
+    EXPECT_TRUE(Until([&] { return receiver.Connections() == 2; }));
+    receiver.Send("*" + kIdent + ";\r\n");  // AVR text this time: told by the first byte
+    EXPECT_TRUE(Until([&] { return session.pump().evaluated() == 3; }));
+
+    connect->click();
+    EXPECT_EQ(connect->text(), "Connect");
+    EXPECT_EQ(indicator(), "stopped");
+    EXPECT_TRUE(Button(w.get(), "Open File")->isEnabled());
+
+    // A text that is no host:port is refused with a message naming it.
+    Named<QLineEdit>(group, "Network source")->setText("receiver:99999");
+    connect->click();
+    EXPECT_EQ(connect->text(), "Connect");
+    EXPECT_TRUE(TakeMessage(w.get()).contains("receiver:99999"));
+}
+
+TEST_F(WindowTest, BeastRecordingReplaysThroughOpenFile) {
+    const std::string path = WriteTemp("window_recording.beast", BeastFrame(kIdent, 0x1A1A) + BeastFrame("7700") +
+                                                                     BeastFrame("8D40621D58C382D690C8AC2863A7") +
+                                                                     BeastFrame("8D40621D58C386435CC412692AD6"));
+    w->ReplayFile(QString::fromStdString(path));
+    ASSERT_TRUE(Until([&] { return !w->replay().IsActive(); }));
+    EXPECT_EQ(session.pump().evaluated(), 3u);  // the Mode A/C frame is no Mode S message
+    EXPECT_NEAR(session.Db()(1).Lat, 52.2658, 1e-4);
 }
 
 TEST(WindowStartUp, BrokenCatalogueIsToldAndEndsTheProgram) {
