@@ -1,14 +1,13 @@
 // The network source against a local receiver: targets and retry delays, AVR from a
-// receiver that restarts, Beast traffic against a file replay, a silent link. (Connections
-// that cannot be made are the command's and the window's tests.)
+// receiver that restarts, a silent link. (Beast traffic over TCP giving the table of a file
+// replay, and connections that cannot be made, are the command's and the window's tests;
+// every split of a Beast stream the framing test's.)
 #include <gtest/gtest.h>
 
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "app/replay_core.h"
-#include "beast_frames.h"
 #include "fake_receiver.h"
 #include "io/network_source.h"
 #include "test_support.h"
@@ -106,38 +105,6 @@ TEST(NetworkSource, AvrFromAReceiverThatRestarts) {
               w.states.end());
     source.Stop();
     EXPECT_EQ(source.state(), NetworkSource::State::Stopped);
-}
-
-TEST(NetworkSource, BeastTrafficGivesTheTableOfAFileReplay) {
-    // Position pairs of 20 aircraft, half with 0x1A in their addresses; 0x1A doubled in time
-    // stamps and signal levels; Mode A/C frames, status frames and noise between; reads that
-    // end anywhere. The table is the one the same messages give from a recorded file.
-    std::string stream, log;
-    for (int i = 0; i < 40; ++i) {
-        const uint32_t icao = i % 4 < 2 ? 0x1A2B1A + i / 2 : 0x3C0000 + i / 2;
-        const std::string m = AirbornePos(icao, 50.0 + i / 2 * 0.05, 8.0 + i / 2 * 0.07, i % 2, 30000 + 100 * i);
-        stream += BeastFrame(m, 0x1A1A00000000 + i, static_cast<uint8_t>(0x1A + i));
-        if (i % 10 == 3) stream += BeastFrame("2644") + "line noise" + std::string("\x1A" "4" "\x00\x00\x00", 5);
-        log += "*" + m + ";\r\n";
-    }
-    FakeReceiver rx;
-    Decoding d, file;
-    NetworkSource source(d.pump);
-    QString error;
-    ASSERT_TRUE(source.Start(Q(rx.Target()), error));
-    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 1; }));
-    for (size_t at = 0; at < stream.size(); at += 97) {
-        rx.Send(stream.substr(at, 97));
-        const uint64_t sent = std::min(stream.size(), at + 97);
-        ASSERT_TRUE(WaitFor([&] { return source.counters().bytes == sent; }));
-    }
-    file.pump.FeedRecorded(log);
-    ASSERT_EQ(file.evaluated.size(), 40u);
-    ASSERT_TRUE(WaitFor([&] { return d.evaluated.size() == 40; }));
-    EXPECT_EQ(d.evaluated, file.evaluated);
-    EXPECT_EQ(source.CurrentFormat(), InputFormat::Beast);
-    EXPECT_EQ(d.t.stats().positions, 20u);
-    EXPECT_EQ(FlightTableCsv(d.t.Db), FlightTableCsv(file.t.Db));
 }
 
 TEST(NetworkSource, SilentLinkIsDroppedAndTriedAgain) {

@@ -248,7 +248,8 @@ TEST(ReplayNetwork, NoConnectionMeansStatusTwo) {
 
 TEST(ReplayNetwork, RecordedBeastFiles) {
     const std::string beast = WriteTemp("traffic.beast", BeastTraffic());
-    // Told apart by its first byte, or named.
+    // Told apart by its first byte, or named; the table is the one the same frames gave
+    // over the network.
     for (const char* format : {"", "--format beast "}) {
         const RunResult r = Replay(std::string("--airlines /dev/null --csv --stats ") + format + beast);
         EXPECT_EQ(r.status, 0) << r.out;

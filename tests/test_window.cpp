@@ -204,8 +204,6 @@ TEST_F(WindowTest, AprsPortSendsOneUtcReportPerPlottedPosition) {
     const std::string got = aprs.Read(67);
     const std::string head = "QZ7TRK>APZ001,TCPIP*:;40621D   *", tail = "z5215.  N/00356.00E^        \r";
     EXPECT_TRUE(got == head + before + tail || got == head + stamp() + tail) << got;
-    start->click();
-    EXPECT_EQ(start->text(), "Start COM:");
 }
 
 TEST_F(WindowTest, AprsToAKissServerWithTheStationAndRateSettings) {
@@ -252,19 +250,6 @@ TEST_F(WindowTest, AprsToAKissServerWithTheStationAndRateSettings) {
     EXPECT_EQ(Named<QLabel>(w.get(), "APRS link")->text(), "");
 }
 
-TEST_F(WindowTest, AFileThatVanishedIsNamed) {
-    const std::string log = WriteTemp("window_vanished.log", "*" + kIdent + ";\r\n");
-    w->ReplayFile(QString::fromStdString(log));
-    ASSERT_TRUE(Until([&] { return !w->replay().IsActive(); }));
-    std::filesystem::remove(log);
-    QAbstractButton* go = InGroup("File Data Source:", "Go");
-    ASSERT_TRUE(go->isEnabled());
-    go->click();
-    EXPECT_TRUE(TakeMessage(w.get()).contains(QString::fromStdString(log)));
-    EXPECT_TRUE(go->isEnabled());
-    EXPECT_FALSE(InGroup("File Data Source:", "||")->isEnabled());
-}
-
 // The "Network Data Source:" group against a local receiver.
 TEST_F(WindowTest, NetworkConnectReceiveRetryAndDisconnect) {
     auto indicator = [&] { return Named<QLabel>(w.get(), "Network indicator")->accessibleDescription(); };
@@ -305,7 +290,7 @@ TEST_F(WindowTest, NetworkConnectReceiveRetryAndDisconnect) {
     EXPECT_TRUE(TakeMessage(w.get()).contains("receiver:99999"));
 }
 
-TEST_F(WindowTest, BeastRecordingReplaysThroughOpenFile) {
+TEST_F(WindowTest, BeastRecordingThroughOpenFileThenVanished) {
     const std::string path = WriteTemp("window_recording.beast", BeastFrame(kIdent, 0x1A1A) + BeastFrame("7700") +
                                                                      BeastFrame("8D40621D58C382D690C8AC2863A7") +
                                                                      BeastFrame("8D40621D58C386435CC412692AD6"));
@@ -313,6 +298,14 @@ TEST_F(WindowTest, BeastRecordingReplaysThroughOpenFile) {
     ASSERT_TRUE(Until([&] { return !w->replay().IsActive(); }));
     EXPECT_EQ(session.pump().evaluated(), 3u);  // the Mode A/C frame is no Mode S message
     EXPECT_NEAR(session.Db()(1).Lat, 52.2658, 1e-4);
+    // The file goes away before "Go": a message names it, and the buttons stay as they were.
+    std::filesystem::remove(path);
+    QAbstractButton* go = InGroup("File Data Source:", "Go");
+    ASSERT_TRUE(go->isEnabled());
+    go->click();
+    EXPECT_TRUE(TakeMessage(w.get()).contains(QString::fromStdString(path)));
+    EXPECT_TRUE(go->isEnabled());
+    EXPECT_FALSE(InGroup("File Data Source:", "||")->isEnabled());
 }
 
 TEST(WindowStartUp, BrokenCatalogueIsToldAndEndsTheProgram) {
