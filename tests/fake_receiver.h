@@ -4,13 +4,10 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
+#include <QTest>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,19 +20,11 @@ inline void EnsureApp() {
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }
 
-// Runs the event loop until `done` holds or `deadline_ms` passed; true when done. The
+// Spins the event loop until `done` holds or `deadline_ms` passed; true when done. The
 // deadline is only a guard against a hang, never what a test checks.
-inline bool WaitFor(const std::function<bool()>& done, int deadline_ms = 15000) {
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() > deadline_ms) loop.quit();
-    });
-    poll.start(5);
-    if (!done()) loop.exec();
-    return done();
+template <typename F>
+bool WaitFor(F done, int deadline_ms = 15000) {
+    return QTest::qWaitFor(done, deadline_ms);
 }
 
 class FakeReceiver {

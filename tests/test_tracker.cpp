@@ -120,20 +120,11 @@ TEST(Tracker, AltitudeBothCodings) {
         ASSERT_TRUE(AltitudeFromAc12(ac12, ft)) << ac12;
         EXPECT_EQ(ft, feet) << std::hex << ac12;
     }
-    // All 2048 Q = 0 codes against the pulse table built from the altitude side: 100-ft step n
-    // above -1200 ft lies in 500-ft band n / 5 (Gray coded in D2 D4 A1 A2 A4 B1 B2 B4) at C
-    // pattern n % 5, counted backwards in odd bands. The 768 codes no step makes are no altitude.
-    constexpr int kGrayBit[8] = {2, 0, 10, 8, 6, 5, 3, 1};  // field bits of D2 D4 A1 A2 A4 B1 B2 B4
-    constexpr uint32_t kC1 = 1u << 11, kC2 = 1u << 9, kC4 = 1u << 7;
-    constexpr uint32_t kCPattern[5] = {kC4, kC2 | kC4, kC2, kC1 | kC2, kC1};
+    // All 2048 Q = 0 codes against the conversion from the altitude side (the traffic
+    // generator's): the 1280 codes of the 100-ft steps from -1200 ft, and no altitude for
+    // the 768 codes no step makes.
     std::map<uint32_t, int> legal;
-    for (int n = 0; n < 256 * 5; ++n) {
-        const int band = n / 5, gray = band ^ (band >> 1);
-        uint32_t code = kCPattern[band % 2 ? 4 - n % 5 : n % 5];
-        for (int b = 0; b < 8; ++b)
-            if (gray & (0x80 >> b)) code |= 1u << kGrayBit[b];
-        legal[code] = n * 100 - 1200;
-    }
+    for (int feet = -1200; feet <= 126700; feet += 100) legal[*traffic::AltitudeGillham(feet)] = feet;
     ASSERT_EQ(legal.size(), 1280u);
     for (uint32_t code = 0; code < 4096; ++code) {
         if (code & 0x10) continue;  // Q = 1
