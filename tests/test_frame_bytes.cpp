@@ -9,13 +9,6 @@
 using namespace ternwick;
 using namespace ternwick::test;
 
-TEST(FrameBytes, HexToBytes) {
-    EXPECT_EQ(cv_BytesFromHex("ABC"), (std::vector<uint8_t>{0x0A, 0xBC}));  // "0" goes in front
-    EXPECT_EQ(cv_BytesFromHex("ff"), (std::vector<uint8_t>{255}));
-    EXPECT_TRUE(cv_BytesFromHex("").empty());
-    EXPECT_EQ(cv_BytesFromHex("1GG1"), (std::vector<uint8_t>{1, 0}));  // a pair stops at a non-digit
-}
-
 TEST(FrameBytes, Crc24KnownAnswers) {
     const auto msg = cv_BytesFromHex("8D4CA2B120513531CB38206CB0D3");
     EXPECT_EQ(CRC24_Bytes(msg), 0);

@@ -44,8 +44,7 @@ const Messages kAllAvrMessages = {"8D4CA2B120513531CB38206CB0D3", "5D4CA2B1C1A2B
 }  // namespace
 
 TEST(AvrFraming, EveryRecordFormInEveryCase) {
-    EXPECT_EQ(Frame<AvrFraming>(kAllAvrForms), kAllAvrMessages);
-    // A record cut between two reads anywhere, down to a read per byte, comes out whole.
+    // Whole, or cut between two reads anywhere: every record comes out.
     for (size_t cut = 0; cut <= kAllAvrForms.size(); ++cut)
         ASSERT_EQ(Frame<AvrFraming>(kAllAvrForms, cut), kAllAvrMessages) << "cut at " << cut;
     AvrFraming f([](std::string_view) {});
