@@ -89,6 +89,24 @@ TEST(ReplayCli, TraceCsvAndCountsGoOnPastAMissingFile) {
     EXPECT_TRUE(Has(r.out, "even/odd pairs refused: 1\n")) << r.out;
 }
 
+TEST(ReplayCli, APipedReceiverIsTracedAsItArrives) {
+    // `nc receiver 30002 | ternwick-replay --trace -`: the trace of a message comes while
+    // standard input is still open, not once a block of it has filled.
+    EnsureApp();
+    QProcess p;
+    p.start(QString::fromStdString(kReplay), {"--airlines", "/dev/null", "--trace", "-"});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write("*8D4CA2B120513531CB38206CB0D3;\r\n");
+    std::string out;
+    EXPECT_TRUE(WaitFor([&] {
+        out += p.readAllStandardOutput().toStdString();
+        return Has(out, "TST123");
+    })) << out;
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished());
+    EXPECT_EQ(p.exitCode(), 0);
+}
+
 TEST(ReplayCli, RefusedOptionsAndFailedOutput) {
     const std::string log = WriteTemp("refuse.log", kPair);
     const std::string no_server = "127.0.0.1:" + std::to_string(FreePort());
