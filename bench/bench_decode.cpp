@@ -68,20 +68,26 @@ void BM_EvalSquitter(benchmark::State& state) {
 }
 BENCHMARK(BM_EvalSquitter);
 
-void BM_BytePumpRecorded(benchmark::State& state) {
-    std::string log;
-    for (const auto& m : TypicalMix(1000000)) log += "*" + m + ";\r\n";
+// Runs `feed(pump, bytes)` on a fresh tracker per iteration and reports messages and bytes.
+template <typename Feed>
+void Pumped(benchmark::State& state, const std::string& bytes, Feed feed) {
     uint64_t messages = 0;
     for (auto _ : state) {
         FakeHost host;
         AirlineDirectory airlines;
         Tracker t(host, airlines);
         BytePump pump(t);
-        pump.FeedRecorded(log);
+        feed(pump, bytes);
         messages += pump.evaluated();
     }
     state.SetItemsProcessed(static_cast<int64_t>(messages));
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+
+void BM_BytePumpRecorded(benchmark::State& state) {
+    std::string log;
+    for (const auto& m : TypicalMix(1000000)) log += "*" + m + ";\r\n";
+    Pumped(state, log, [](BytePump& pump, const std::string& b) { pump.FeedRecorded(b); });
 }
 BENCHMARK(BM_BytePumpRecorded)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -128,18 +134,10 @@ std::string Stream(size_t n, const std::string& format) {
 // Receiver framing and evaluation, as a network source runs them.
 void BM_Framed(benchmark::State& state, InputFormat format) {
     const std::string stream = Stream(1000000, format == InputFormat::Beast ? "beast" : "avr");
-    uint64_t messages = 0;
-    for (auto _ : state) {
-        FakeHost host;
-        AirlineDirectory airlines;
-        Tracker t(host, airlines);
-        BytePump pump(t);
+    Pumped(state, stream, [format](BytePump& pump, const std::string& b) {
         StreamFraming framing(format, [&pump](std::string_view d) { pump.EvalMessage(d); });
-        framing.Feed({reinterpret_cast<const uint8_t*>(stream.data()), stream.size()});
-        messages += pump.evaluated();
-    }
-    state.SetItemsProcessed(static_cast<int64_t>(messages));
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * stream.size()));
+        framing.Feed({reinterpret_cast<const uint8_t*>(b.data()), b.size()});
+    });
 }
 BENCHMARK_CAPTURE(BM_Framed, Avr, InputFormat::Avr)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(BM_Framed, Beast, InputFormat::Beast)->Unit(benchmark::kMillisecond)->Iterations(3);
