@@ -66,6 +66,7 @@ void Tracker::EnterAircraft() {
 void Tracker::EvalSquitter() {
     uint8_t msg[14];
     ++stats_.messages;
+    now_ = host_.NowSeconds();
     if (!ParseSquitter(Squitter, msg)) {
         ++stats_.malformed;
         return;

@@ -18,6 +18,9 @@ namespace ternwick {
 class TrackerHost : public PositionHost {
 public:
     virtual int SecondsInHour() const = 0;
+    // The session's running count of seconds (UTC seconds since 1970 on the wall clock),
+    // read once per message; a host without a clock of its own counts within the hour.
+    virtual double NowSeconds() const { return SecondsInHour(); }
 };
 
 struct TrackerStats {
@@ -58,6 +61,10 @@ public:
 
     const TrackerStats& stats() const { return stats_; }
 
+    // When the message being evaluated was received, in the host's running seconds. Every
+    // rule that depends on time reads this one value, so a message is judged by its own time.
+    double Now() const { return now_; }
+
 private:
     void EnterAircraft();
     void EvalExtendedSquitter(const uint8_t* msg);
@@ -70,6 +77,7 @@ private:
     const AirlineDirectory& airlines_;
     std::string trace_;
     TrackerStats stats_;
+    double now_ = 0;
 };
 
 }  // namespace ternwick
