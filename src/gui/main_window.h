@@ -21,6 +21,7 @@ class QRadioButton;
 namespace ternwick {
 
 class AprsPanel;
+class ReceiverPanel;
 class FileReplay;
 class MapWidget;
 class NetworkSource;
@@ -106,6 +107,7 @@ private:
     QCheckBox* LogData = nullptr;
     QPushButton* OpenLogData = nullptr;
     AprsPanel* AprsFrame = nullptr;
+    ReceiverPanel* RxFrame = nullptr;
     QLineEdit* AirPosExpire = nullptr;
     QLineEdit* DbExpire = nullptr;
     QLineEdit* SurfPosExpire = nullptr;

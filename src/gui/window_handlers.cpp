@@ -69,6 +69,9 @@ void MainWindow::LiveSourcesChanged() {
     // (it continues now): two replays at once would mix their files.
     GoCmd->setEnabled(!live && file_started_ && !replay_->IsActive());
     replay_->SetHeld(live);
+    // While a live source runs the replay is held: every message is judged by the time it
+    // arrives, which the speed check trusts.
+    session_.SetMessageTimesReal(live);
 }
 
 // --- Serial receiver ---------------------------------------------------------------

@@ -66,6 +66,17 @@ public:
     void SetPlotSurf(bool on) { plot_surf_ = on; }
     // A surface longitude offset that overrides the current map's.
     void SetSurfOffsetOverride(std::optional<double> deg) { surf_offset_override_ = deg; }
+    // Where the receiver is (none: positions are decoded without it, as always) and how far
+    // it hears, nautical miles. Set before Start, the home mark is drawn at the receiver.
+    void SetReceiver(std::optional<geo::LatLon> pos) { receiver_ = pos; }
+    const std::optional<geo::LatLon>& receiver() const { return receiver_; }
+    void SetMaxRangeNm(double nm) { max_range_nm_ = nm; }
+    double maxRangeNm() const { return max_range_nm_; }
+    // Whether the session's seconds are when each message was received (a live source, a
+    // recording with time stamps), which the speed check needs.
+    void SetMessageTimesReal(bool real) { times_real_ = real; }
+    // The home mark: at the receiver ("RX") when there is one, else the fixed one.
+    void DrawHomeMark();
 
     // "Live List" and the list settings ("DB. Exp.:", "Use kmh"). While the list is on, an
     // expiry pass runs before every message, as a pass after every replayed byte would.
@@ -98,6 +109,8 @@ public:
     // TrackerHost
     int SecondsInHour() const override { return clock_.SecondsInHour(); }
     double NowSeconds() const override { return static_cast<double>(clock_.Seconds()); }
+    bool MessageTimesReal() const override { return times_real_; }
+    std::optional<ReceiverRef> Receiver() const override;
     bool PlotAir() const override { return plot_air_; }
     bool PlotSurf() const override { return plot_surf_; }
     double MapSurfLonOffset() const override;
@@ -117,6 +130,9 @@ private:
     bool plot_air_ = true;
     bool plot_surf_ = true;
     std::optional<double> surf_offset_override_;
+    std::optional<geo::LatLon> receiver_;
+    double max_range_nm_ = kDefaultMaxRangeNm;
+    bool times_real_ = false;
     bool list_per_message_ = false;
     ListSettings list_settings_;
     std::function<void(const QString&)> on_failure_;
