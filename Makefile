@@ -64,7 +64,7 @@ soak: build
 # fuzz/seeds/<target>; what it finds new is kept in $(BUILD)-fuzz/corpus/<target>.
 FUZZ_SECONDS ?= 60
 FUZZERS := fuzz_replay fuzz_data_files fuzz_squitter fuzz_outputs fuzz_numbers fuzz_catalogue_draw \
-           fuzz_avr fuzz_beast
+           fuzz_avr fuzz_beast fuzz_outlines
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DTERNWICK_FUZZ=ON -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF
 	cmake --build $(BUILD)-fuzz --target $(FUZZERS)
