@@ -3,7 +3,8 @@ BUILD ?= build
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgl-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev clang direwolf xvfb fonts-dejavu-core
+            libgtest-dev libgmock-dev libbenchmark-dev clang direwolf xvfb fonts-dejavu-core \
+            dump1090-mutability
 
 .PHONY: deps build run replay test sanitize bench soak fuzz clean
 
@@ -48,6 +49,7 @@ sanitize: deps
 	cd $(BUILD)-sanitize && $(SAN_ENV) ctest --output-on-failure -j2
 
 bench: build
+	BUILD=$(BUILD) bench/ratios.sh
 	$(BUILD)/bench/ternwick-bench
 	BUILD=$(BUILD) bench/replay_throughput.sh
 	BUILD=$(BUILD) bench/window_throughput.sh
