@@ -29,7 +29,7 @@ bool ReadChunks(int fd, const Feed& feed, const std::function<void()>& after_chu
 }  // namespace
 
 bool PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk) {
-    return ReadChunks(fd, [&pump](std::span<const uint8_t> b) { pump.FeedRecorded(b); }, after_chunk);
+    return ReadChunks(fd, [&pump](std::span<const uint8_t> b) { pump.FeedRecorded(b, pump.HostTime()); }, after_chunk);
 }
 
 bool PumpStream(int fd, RecordedInput& input, const std::function<void()>& after_chunk) {

@@ -291,7 +291,7 @@ int main(int argc, char** argv) {
     session.SetReceiver(opt.receiver);
     session.SetMaxRangeNm(opt.max_range);
     // Live traffic is judged by the times it arrives at.
-    session.SetMessageTimesReal(!opt.connect.empty() && opt.at.empty());
+    session.SetMessageTimesReal(!opt.connect.empty());
     if (!opt.at.empty() && !session.clock().SetFixed(opt.at)) {
         std::fprintf(stderr,
                      "ternwick-replay: --at '%s': must be D:HH:MM:SS (day of the month 1-31, UTC hour 0-23, "
@@ -383,7 +383,7 @@ int main(int argc, char** argv) {
                       (unsigned long long)net.counters.drops);
         source_stats = line + FramingStatsText(net.counters.avr, net.counters.beast);
     } else {
-        RecordedInput input(pump, opt.format);
+        RecordedInput input(pump, opt.format, &session.clock());
         const auto start = std::chrono::steady_clock::now();
         for (const std::string& path : opt.files) {
             const int fd = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -72,8 +72,8 @@ public:
     const std::optional<geo::LatLon>& receiver() const { return receiver_; }
     void SetMaxRangeNm(double nm) { max_range_nm_ = nm; }
     double maxRangeNm() const { return max_range_nm_; }
-    // Whether the session's seconds are when each message was received (a live source, a
-    // recording with time stamps), which the speed check needs.
+    // A live source is running: on the wall clock its messages are judged by the time they
+    // arrive, which the speed check needs (a recording's time stamps count by themselves).
     void SetMessageTimesReal(bool real) { times_real_ = real; }
     // The home mark: at the receiver ("RX") when there is one, else the fixed one.
     void DrawHomeMark();
@@ -108,8 +108,9 @@ public:
 
     // TrackerHost
     int SecondsInHour() const override { return clock_.SecondsInHour(); }
-    double NowSeconds() const override { return static_cast<double>(clock_.Seconds()); }
-    bool MessageTimesReal() const override { return times_real_; }
+    double NowSeconds() const override { return clock_.Time(); }
+    // A recording's own time stamps, or a live source on the wall clock.
+    bool MessageTimesReal() const override { return clock_.recording() || (times_real_ && !clock_.fixed()); }
     std::optional<ReceiverRef> Receiver() const override;
     bool PlotAir() const override { return plot_air_; }
     bool PlotSurf() const override { return plot_surf_; }
