@@ -244,7 +244,8 @@ TEST_F(WindowTest, AprsToAKissServerWithTheStationAndRateSettings) {
     EXPECT_TRUE(got.startsWith(head)) << got.toHex(' ').toStdString();
     EXPECT_TRUE(got.endsWith("z5215.94N/00356.33E^/A=038000\xC0")) << got.toStdString();
     EXPECT_EQ(got.count('\xC0'), 2);
-    ASSERT_TRUE(Until([&] { return Text("Flight counts").endsWith("APRS sent: 1, held back: 2\n"); }))
+    ASSERT_TRUE(Until([&] { return Text("Flight counts").endsWith(
+            "APRS sent: 1, held back: 2\n  interval 2, unmoved 0, ceiling 0; on the air: 1\n"); }))
         << Text("Flight counts").toStdString();
 
     start->click();

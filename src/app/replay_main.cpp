@@ -94,7 +94,8 @@ void Usage(std::FILE* to) {
         "  --aprs-path PATH   digipeater path, up to 8 entries separated by commas (default\n"
         "                     TCPIP* for text, WIDE1-1 for KISS; '' for none)\n"
         "  --aprs-interval S  at least S seconds between two reports of an aircraft (default 0)\n"
-        "  --aprs-max-per-min N  at most N reports a minute for the station (default 0: no limit)\n"
+        "  --aprs-max-per-min N  at most N reports in any minute for the station, shared\n"
+        "                     fairly among the aircraft (default 0: no limit)\n"
         "  --aprs-kill        withdraw the object of a reported aircraft that leaves the table\n"
         "  --aprs-rich        hundredths of minutes, course/speed and altitude in the reports\n"
         "  --at D:HH:MM:SS    run by this fixed day of month and time instead of the clock\n",
@@ -458,9 +459,12 @@ int main(int argc, char** argv) {
         std::printf("peak memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
     }
     if (opt.stats && reporting) {
-        const AprsCounts& c = aprs.Counts();
-        std::printf("APRS reports sent: %llu\nAPRS reports held back: %llu\n", static_cast<unsigned long long>(c.sent),
-                    static_cast<unsigned long long>(c.held_back));
+        const AprsCounts c = aprs.Counts();
+        const auto n = [](uint64_t v) { return static_cast<unsigned long long>(v); };
+        std::printf("APRS reports sent: %llu\nAPRS reports held back: %llu\n", n(c.sent), n(c.HeldBack()));
+        std::printf("  by the interval: %llu\n  hardly moved: %llu\n  by the ceiling: %llu\n", n(c.held.interval),
+                    n(c.held.unmoved), n(c.held.ceiling));
+        std::printf("APRS objects withdrawn: %llu\nAPRS aircraft on the air: %llu\n", n(c.withdrawn), n(c.reported));
         if (!opt.aprs_to.empty())
             std::printf("APRS reports dropped: %llu\n", static_cast<unsigned long long>(c.dropped));
     }
