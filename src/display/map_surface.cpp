@@ -1,5 +1,7 @@
 #include "map_surface.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 
 #include <QFontDatabase>
@@ -128,6 +130,14 @@ const QImage& MapSurface::CircleStamp(double radius, int32_t col, QPointF frac, 
 
 void MapSurface::Circle(float x, float y, double radius, int32_t col) {
     const double fx = std::floor(x), fy = std::floor(y);
+    // A point far off the picture shows nothing, and its coordinates may be past what an
+    // int holds (a point west of a narrow map lands 360 degrees east of it).
+    constexpr double kFar = 1e6;
+    if (!(std::fabs(fx) < kFar && std::fabs(fy) < kFar)) {
+        current_x_ = x;
+        current_y_ = y;
+        return;
+    }
     int half = 0;
     const QImage& stamp = CircleStamp(radius, col, QPointF(x - fx, y - fy), half);
     Painter().drawImage(QPoint(static_cast<int>(fx) - half, static_cast<int>(fy) - half), stamp);
@@ -168,7 +178,21 @@ const QImage& MapSurface::Image() {
     return image_;
 }
 
+bool MapSurface::CheckPngTarget(const QString& path, QString& error) {
+    struct stat st {};
+    // stat follows a link: a link to a device is refused like the device.
+    if (stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) return true;
+    const char* kind = S_ISDIR(st.st_mode)                              ? "a folder"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)     ? "a device"
+                       : S_ISFIFO(st.st_mode)                           ? "a FIFO"
+                                                                        : "not a regular file";
+    error = QStringLiteral("Map picture \"%1\" is not written: it is %2, which the picture would replace")
+                .arg(path, QString::fromLatin1(kind));
+    return false;
+}
+
 bool MapSurface::SavePng(const QString& path, QString& error) {
+    if (!CheckPngTarget(path, error)) return false;
     // Written beside the target and renamed at the end: a full disk or a missing folder is
     // told with the system's reason, and never leaves half a picture behind.
     QSaveFile file(path);
