@@ -38,7 +38,8 @@ PumpEnd ReadChunks(int fd, const Feed& feed, const std::function<void()>& after_
 }  // namespace
 
 PumpEnd PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk, int interrupt_fd) {
-    return ReadChunks(fd, [&pump](std::span<const uint8_t> b) { pump.FeedRecorded(b); }, after_chunk, interrupt_fd);
+    return ReadChunks(
+        fd, [&pump](std::span<const uint8_t> b) { pump.FeedRecorded(b, pump.HostTime()); }, after_chunk, interrupt_fd);
 }
 
 PumpEnd PumpStream(int fd, RecordedInput& input, const std::function<void()>& after_chunk, int interrupt_fd) {

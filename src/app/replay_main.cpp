@@ -382,7 +382,7 @@ int main(int argc, char** argv) {
                       (unsigned long long)net.counters.drops);
         source_stats = line + FramingStatsText(net.counters.avr, net.counters.beast);
     } else {
-        RecordedInput input(pump, opt.format);
+        RecordedInput input(pump, opt.format, &session.clock());
         const auto start = std::chrono::steady_clock::now();
         for (const std::string& path : opt.files) {
             const int fd = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -64,6 +64,8 @@ void MainWindow::SetIndicator(QLabel* indicator, const QColor& colour, const QSt
 
 void MainWindow::LiveSourcesChanged() {
     const bool live = receiver_->IsRunning() || network_->IsRunning();
+    // Live reception runs by the wall clock, whatever a replay left the clock at.
+    if (live) session_.clock().EndRecording();
     OpenFileCmd->setEnabled(!live);
     // "Go" only when a replay has been started before, and not while one is still under way
     // (it continues now): two replays at once would mix their files.
@@ -185,7 +187,7 @@ void MainWindow::GoCmd_Click() {
     GoCmd->setEnabled(false);
     // A file that begins with 0x1A is a receiver's Beast stream kept on disk; any other goes
     // through the recorded-file character rules.
-    recorded_ = std::make_unique<RecordedInput>(session_.pump(), InputFormat::Auto);
+    recorded_ = std::make_unique<RecordedInput>(session_.pump(), InputFormat::Auto, &session_.clock());
     replay_->feed = [this](std::span<const uint8_t> bytes) { recorded_->Feed(bytes); };
     QString error;
     if (!replay_->Start(ReplayFileName, error)) {

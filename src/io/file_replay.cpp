@@ -78,7 +78,7 @@ void FileReplay::Slice() {
         position_ += n;
         const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(buf), static_cast<size_t>(n));
         if (feed) feed(bytes);
-        else pump_.FeedRecorded(bytes);
+        else pump_.FeedRecorded(bytes, pump_.HostTime());
     } while (clock.elapsed() < slice_ms_);
     if (after_slice) after_slice();
 

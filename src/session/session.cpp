@@ -12,6 +12,8 @@ Session::Session()
     // Every evaluation may change the table; while the list is on, the expiry pass runs
     // right before it.
     pump_.before_message = [this] {
+        // A recording's clock moves with the time of each message it replays.
+        clock_.SetRecordingTime(pump_.MessageTime());
         if (list_per_message_) ShowTextTable();
     };
     pump_.after_message = [this] {

@@ -97,7 +97,7 @@ public:
 
     // TrackerHost
     int SecondsInHour() const override { return clock_.SecondsInHour(); }
-    double NowSeconds() const override { return static_cast<double>(clock_.Seconds()); }
+    double NowSeconds() const override { return clock_.Time(); }
     bool PlotAir() const override { return plot_air_; }
     bool PlotSurf() const override { return plot_surf_; }
     double MapSurfLonOffset() const override;
