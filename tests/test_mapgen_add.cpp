@@ -164,6 +164,11 @@ TEST(MapgenAdd, CommandAddsOneMapAndRefusesWhatIsWrong) {
     // A name whose picture name is taken gets a picture of its own.
     const auto second = RunCommand(kMapgen + " --add 'home!' --centre 10.3,123.9 --span 40 --setup " + setup + " 2>&1");
     EXPECT_EQ(second.status, 0) << second.out;
-    EXPECT_EQ(ReadText(setup), "7" + after.substr(1) + "\"home!\",\"maps/home-2.png\",103.9,40,0.3,20,3,1,90\n");
+    const std::string seven = "7" + after.substr(1) + "\"home!\",\"maps/home-2.png\",103.9,40,0.3,20,3,1,90\n";
+    EXPECT_EQ(ReadText(setup), seven);
+    // So does a name whose picture another map names, though that picture is not there.
+    const auto third = RunCommand(kMapgen + " --add 'Cebu' --centre 10.3,123.9 --span 2 --setup " + setup + " 2>&1");
+    EXPECT_EQ(third.status, 0) << third.out;
+    EXPECT_EQ(ReadText(setup), "8" + seven.substr(1) + "\"Cebu\",\"maps/cebu-2.png\",122.9,2,9.8,1,4,2,90\n");
     std::system(("rm -rf " + dir).c_str());
 }

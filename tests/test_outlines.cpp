@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <fstream>
+#include <random>
+#include <set>
 #include <sstream>
 
 #include "geo/outlines.h"
@@ -89,24 +91,31 @@ struct Writer {
   }
 };
 
-// A small 1:110m file: one square island from 10..12 E, 20..22 N, its coast, no border.
-std::string SmallFile(uint16_t version = 1, uint32_t land_runs_claimed = 1) {
+using Rings = std::vector<std::vector<int>>;
+
+// A square island from west to east, south to north (degrees), as a ring in file units.
+std::vector<int> Square(double west, double south, double east, double north) {
+  auto u = [](double deg) { return static_cast<int>(std::lround(deg * 10000)); };
+  return {u(west), u(south), u(east), u(south), u(east), u(north), u(west), u(north)};
+}
+
+// A small 1:110m file: by default one square island from 10..12 E, 20..22 N, its coast, no
+// border. `land_runs_claimed` overwrites the land layer's count of outlines.
+std::string SmallFile(uint16_t version = 1, uint32_t land_runs_claimed = 1, Rings land = {Square(10, 20, 12, 22)}) {
   Writer w;
   w.out = "TWOL";
   w.U16(version);
   w.U16(110);
   w.U32(10000);
   w.U32(3);
-  std::vector<std::vector<int>> land = {{100000, 200000, 120000, 200000, 120000, 220000, 100000, 220000}};
-  if (land_runs_claimed != 1) {
-    std::string before = w.out;
-    w.Layer(1, land);
-    // The run count sits 4 bytes into the layer header.
-    for (int i = 0; i < 4; ++i) w.out[before.size() + 4 + i] = char(land_runs_claimed >> 8 * i & 0xff);
-  } else {
-    w.Layer(1, land);
-  }
-  w.Layer(2, {{100000, 200000, 120000, 200000, 120000, 220000, 100000, 220000, 100000, 200000}});
+  const size_t layer_start = w.out.size();
+  w.Layer(1, land);
+  // The run count sits 4 bytes into the layer header.
+  if (land_runs_claimed != land.size())
+    for (int i = 0; i < 4; ++i) w.out[layer_start + 4 + i] = char(land_runs_claimed >> 8 * i & 0xff);
+  Rings coast = land;
+  for (auto& ring : coast) ring.insert(ring.end(), {ring[0], ring[1]});
+  w.Layer(2, coast);
   w.Layer(3, {});
   return w.Finish();
 }
@@ -151,7 +160,16 @@ TEST(OutlineStore, QueriesReturnOnlyWhatMayBeInTheBox) {
     EXPECT_EQ(coast, all.coast_runs);
     EXPECT_EQ(border, all.border_runs);
     EXPECT_GT(border, 0u);
+    // Lines come in short runs, so a view at the end of a long coast reads only a stretch.
+    size_t longest = 0;
+    s.ForEachCoastline(d, earth, [&](PointRun r) { longest = std::max<size_t>(longest, r.count); });
+    s.ForEachBorder(d, earth, [&](PointRun r) { longest = std::max<size_t>(longest, r.count); });
+    EXPECT_EQ(longest, 32u);
   }
+  struct Span { double degrees; OutlineDetail detail; };
+  for (const Span& sp : {Span{360, OutlineDetail::k110m}, Span{90.5, OutlineDetail::k110m}, Span{90, OutlineDetail::k50m},
+                         Span{20, OutlineDetail::k50m}, Span{19.5, OutlineDetail::k10m}, Span{0.2, OutlineDetail::k10m}})
+    EXPECT_EQ(geo::DetailForSpan(sp.degrees), sp.detail) << sp.degrees;
   // A view 20 km across over Cebu City at 1:10m reads a handful of runs of a million points.
   size_t runs = 0, points = 0;
   const GeoBox cebu{123.80, 10.22, 123.98, 10.40};
@@ -200,6 +218,62 @@ TEST(OutlineStore, BoxesAcrossTheAntimeridian) {
   EXPECT_EQ(n, 0u);
 }
 
+TEST(OutlineStore, NoRunWithAPointInTheBoxIsLeftOut) {
+  // Random boxes, some across the antimeridian, against a scan of every run of the level.
+  const OutlineStore& s = Shipped();
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> lon(-180, 180), lat(-90, 80), size(0.05, 40);
+  for (OutlineDetail d : {OutlineDetail::k110m, OutlineDetail::k50m}) {
+    std::vector<PointRun> every;
+    s.ForEachCoastline(d, {-180, -90, 180, 90}, [&](PointRun r) { every.push_back(r); });
+    s.ForEachBorder(d, {-180, -90, 180, 90}, [&](PointRun r) { every.push_back(r); });
+    for (int k = 0; k < 150; ++k) {
+      const double west = lon(rng), south = lat(rng), w = size(rng), h = size(rng) / 2;
+      const double east = west + w > 180 ? west + w - 360 : west + w, north = std::min(90.0, south + h);
+      auto inside = [&](float x, float y) {
+        const bool in_lon = west <= east ? (x > west && x < east) : (x > west || x < east);
+        return in_lon && y > south && y < north;
+      };
+      std::set<const float*> got;
+      s.ForEachCoastline(d, {west, south, east, north}, [&](PointRun r) { got.insert(r.lonlat); });
+      s.ForEachBorder(d, {west, south, east, north}, [&](PointRun r) { got.insert(r.lonlat); });
+      size_t must = 0;
+      for (const PointRun& r : every) {
+        bool in = false;
+        for (uint32_t i = 0; i < r.count && !in; ++i) in = inside(r.lonlat[2 * i], r.lonlat[2 * i + 1]);
+        if (!in) continue;
+        ++must;
+        EXPECT_TRUE(got.count(r.lonlat)) << "box " << west << "," << south << " " << east << "," << north;
+      }
+      EXPECT_LE(must, got.size());
+    }
+  }
+}
+
+TEST(OutlineStore, BoxAcrossTheAntimeridianTakesBothSidesAndNothingBetween) {
+  // Islands 179..180 E, 180..179 W, 177.5..177.2 W and 176..176.5 E; the box 177 E .. 178 W
+  // holds the first two only, however it is written.
+  OutlineStore s;
+  std::string error;
+  const Rings islands = {Square(179, -17, 180, -16), Square(-180, -17, -179, -16), Square(-177.5, -17, -177.2, -16),
+                         Square(176, -17, 176.5, -16)};
+  ASSERT_TRUE(s.LoadLevel(OutlineDetail::k110m, SmallFile(1, 4, islands), "islands.bin", &error)) << error;
+  for (GeoBox box : {GeoBox{177, -19, -178, -15}, GeoBox{-183, -19, -178, -15}, GeoBox{177, -19, 182, -15},
+                     GeoBox{537, -19, 182, -15}}) {
+    std::set<std::pair<float, float>> land, coast;
+    s.ForEachLand(OutlineDetail::k110m, box, [&](PointRun r) { land.insert({r.lonlat[0], r.lonlat[1]}); });
+    s.ForEachCoastline(OutlineDetail::k110m, box, [&](PointRun r) { coast.insert({r.lonlat[0], r.lonlat[1]}); });
+    const std::set<std::pair<float, float>> expect = {{179.0f, -17.0f}, {-180.0f, -17.0f}};
+    EXPECT_EQ(land, expect) << box.west << " " << box.east;
+    EXPECT_EQ(coast, expect) << box.west << " " << box.east;
+  }
+  // A box north of them, and one wholly between them, read nothing.
+  size_t n = 0;
+  s.ForEachLand(OutlineDetail::k110m, {177, -15.9, -178, -10}, [&](PointRun) { ++n; });
+  s.ForEachLand(OutlineDetail::k110m, {-178.9, -19, -177.6, -15}, [&](PointRun) { ++n; });
+  EXPECT_EQ(n, 0u);
+}
+
 TEST(OutlineCells, RingsAreCutAtCellEdgesAndKeepTheirArea) {
   // A square of 2 by 2 degrees centred on 0,0 with 1-degree cells: four unit squares.
   const auto layer = geo::BuildRingCells({{-1, -1, 1, -1, 1, 1, -1, 1}}, 1.0);
@@ -240,6 +314,8 @@ TEST(OutlineStore, BrokenFilesAreRefusedWithTheirName) {
       {SmallFile(1, 200), OutlineDetail::k110m, "bad.bin: the land layer claims 200 outlines in 19 bytes"},
       {SmallFile(1, 2), OutlineDetail::k110m, "bad.bin: outline 2 of the land layer has a bad point count"},
       {SmallFile(1, 0), OutlineDetail::k110m, "bad.bin: the land layer has 19 bytes after its last outline"},
+      {SmallFile(1, 1, {Square(10, 89, 12, 90.5)}), OutlineDetail::k110m, "bad.bin: outline 1 of the land layer leaves the Earth"},
+      {SmallFile(1, 1, {Square(-180.5, 0, 12, 1)}), OutlineDetail::k110m, "bad.bin: outline 1 of the land layer leaves the Earth"},
   };
   for (const Case& c : cases) {
     error.clear();

@@ -49,6 +49,37 @@ PumpEnd PumpStream(int fd, RecordedInput& input, const std::function<void()>& af
     return end;
 }
 
+PumpEnd PacedPumpStream(int fd, RecordedInput& input, ReplayPacer& pacer, const std::function<void(double)>& sleep,
+                        const std::function<void()>& after_chunk, int interrupt_fd) {
+    input.SetHolding(true);
+    uint8_t buf[4096];
+    bool at_end = false, ok = true;
+    for (;;) {
+        if (pollfd p{interrupt_fd, POLLIN, 0}; interrupt_fd >= 0 && poll(&p, 1, 0) > 0) {
+            input.SetHolding(false);
+            return PumpEnd::kInterrupted;
+        }
+        const PaceStep step = pacer.RunDue(input);
+        if (step.evaluated > 0 && after_chunk) after_chunk();
+        if (!step.starved) {
+            if (step.evaluated == 0) sleep(step.wait);
+            continue;
+        }
+        if (at_end) break;
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            at_end = true;
+            input.EndFile();  // a record cut short at the end is dropped, the rest evaluated
+            continue;
+        }
+        input.Feed(std::span<const uint8_t>(buf, static_cast<size_t>(n)));
+    }
+    input.SetHolding(false);
+    return ok ? PumpEnd::kEnd : PumpEnd::kError;
+}
+
 std::string LinesForPrint(const std::string& text) {
     std::string out;
     out.reserve(text.size());

@@ -10,6 +10,7 @@
 #include "decode/tracker.h"
 #include "io/framing.h"
 #include "io/recorded_input.h"
+#include "io/replay_pacer.h"
 
 namespace ternwick {
 
@@ -30,6 +31,12 @@ PumpEnd PumpStream(int fd, BytePump& pump, const std::function<void()>& after_ch
 // format); the file's end is passed on to it.
 PumpEnd PumpStream(int fd, RecordedInput& input, const std::function<void()>& after_chunk = {},
                    int interrupt_fd = -1);
+
+// The same at the pace `pacer` keeps (started at the file's beginning): each message is
+// evaluated when its time has come, waiting with `sleep` (seconds) in between; it stops
+// between two steps once `interrupt_fd` is readable.
+PumpEnd PacedPumpStream(int fd, RecordedInput& input, ReplayPacer& pacer, const std::function<void(double)>& sleep,
+                        const std::function<void()>& after_chunk = {}, int interrupt_fd = -1);
 
 // A text with every CR LF, and every lone CR, turned into LF (list text, report lines).
 std::string LinesForPrint(const std::string& text);

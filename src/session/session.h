@@ -104,6 +104,7 @@ public:
     void PlotPosDb(int16_t dbpos) override;
 
 private:
+    // The report step of a plotted entry; -2: only hand out the slots free now.
     void Report(int16_t dbpos);
 
     Clock clock_;
