@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "beast_frames.h"
@@ -37,6 +38,11 @@ RunResult Replay(const std::string& args, const std::string& program = kReplay) 
 }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 // The messages of kCsv as Beast frames, each followed by a Mode A/C frame, 0x1A in time stamps.
 std::string BeastTraffic() {
@@ -171,7 +177,7 @@ TEST(ReplayCli, ReceiverPositionFirstFixAndRefusals) {
     const std::string one = WriteTemp("rx-one.log", "*8D40621D58C382D690C8AC2863A7;\r\n");
     RunResult r = Replay("--airlines /dev/null --csv --stats --receiver 52.0,4.1 " + one);
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(Has(r.out, "40621D,        ,,,A,38000,0,52.257202,3.919373\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "40621D,        ,,,A,38000,0,52.257202,3.919373,16.8,336.7\n")) << r.out;
     EXPECT_TRUE(Has(r.out, "positions from a single report next to the receiver: 1\n"
                            "single reports refused beyond the sure range: 0\n"
                            "pairs refused beyond the maximum range: 0\n"
@@ -193,6 +199,45 @@ TEST(ReplayCli, ReceiverPositionFirstFixAndRefusals) {
     for (const auto& [args, message] : refused) {
         r = Replay(args + " " + one);
         EXPECT_EQ(r.status, 2) << args;
+        EXPECT_TRUE(Has(r.out, "ternwick-replay: " + message)) << r.out;
+    }
+}
+
+TEST(ReplayCli, RangeBearingFarthestAndCoverage) {
+    // The published pair 17.0 NM from the receiver, bearing 339.7; an aircraft without one.
+    const std::string log = WriteTemp("rx-range.log", kPair + "*8D4CA2B120513531CB38206CB0D3;\r\n");
+    const std::string cov = TempPath("rx-coverage.csv");
+    RunResult r = Replay("--airlines /dev/null --csv --stats --receiver 52.0,4.1 --coverage " + cov + " " + log);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon,range_nm,bearing_deg\n"
+                           "40621D,        ,,,A,38000,0,52.265780,3.938913,17.0,339.7\n"
+                           "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,,\n"))
+        << r.out;
+    EXPECT_TRUE(Has(r.out, "farthest position: 17.0 NM at bearing 339.7 (52.265780, 3.938913)\n")) << r.out;
+    EXPECT_EQ(ReadText(cov), "bearing_deg,range_nm,lat,lon,altitude_ft\n339.7,17.0,52.265780,3.938913,38000\n");
+
+    // The outline on the picture only when asked: 100 NM north and east of 30 N 60 E, the
+    // line from the receiver (400, 200) north to (400, 189) on map 1.
+    std::string traffic;
+    for (int odd : {0, 1}) {
+        traffic += "*" + AirbornePos(0xA00001, 31.6667, 60.0, odd) + ";\r\n";
+        traffic += "*" + AirbornePos(0xA00002, 30.0, 61.9245, odd) + ";\r\n";
+    }
+    const std::string png = TempPath("rx-coverage.png"), tlog = WriteTemp("rx-traffic.log", traffic);
+    const std::string args = "--airlines /dev/null --receiver 30,60 --catalogue " + Catalogue() + " --png " + png;
+    ASSERT_EQ(Replay(args + " " + tlog).status, 0);
+    EXPECT_EQ(QImage(QString::fromStdString(png)).pixel(400, 194), qRgb(255, 255, 255));
+    ASSERT_EQ(Replay(args + " --png-coverage " + tlog).status, 0);
+    EXPECT_EQ(QImage(QString::fromStdString(png)).pixel(400, 194), qRgb(255, 0, 255));
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"--coverage " + cov, "--coverage needs --receiver\n"},
+        {"--receiver 1,1 --png-coverage", "--png-coverage needs --png\n"},
+        {"--receiver 1,1 --coverage /nonexistent/dir/c.csv", "--coverage /nonexistent/dir/c.csv cannot be written: "},
+    };
+    for (const auto& [a, message] : refused) {
+        r = Replay(a + " " + log);
+        EXPECT_EQ(r.status, 2) << a;
         EXPECT_TRUE(Has(r.out, "ternwick-replay: " + message)) << r.out;
     }
 }

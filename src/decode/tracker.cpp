@@ -215,7 +215,10 @@ void Tracker::CountPosition(const PosResult& r) {
     if (r.lone_too_far) ++stats_.lone_too_far;
     if (r.beyond_range) ++stats_.beyond_range;
     if (r.too_fast) ++stats_.too_fast;
-    if (r.outcome == PosOutcome::Stored) ++stats_.positions;
+    if (r.outcome == PosOutcome::Stored) {
+        ++stats_.positions;
+        host_.PositionStored(Db.IcaoDbPointer(CurIcao));
+    }
     else if (r.outcome == PosOutcome::NlMismatch) ++stats_.nl_mismatch;
     else if (r.outcome == PosOutcome::Rejected) ++stats_.rejected_decodes;
 }

@@ -24,6 +24,8 @@ public:
     // Whether those seconds are when the message was received (live reception, a recording
     // with time stamps) rather than when a replay read it: rules that measure speed need it.
     virtual bool MessageTimesReal() const { return false; }
+    // Told after every position stored in entry dbpos, plotted or not (range, coverage).
+    virtual void PositionStored(int16_t /*dbpos*/) {}
 };
 
 struct TrackerStats {
