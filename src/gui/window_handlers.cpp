@@ -14,6 +14,7 @@
 
 #include "common/number_text.h"
 #include "gui/aprs_panel.h"
+#include "gui/live_map_widget.h"
 #include "gui/main_window.h"
 #include "gui/map_widget.h"
 #include "io/file_replay.h"
@@ -240,11 +241,14 @@ void MainWindow::ListSettingsChanged() {
 
 void MainWindow::Refresh() {
     Map->Refresh();
+    LiveMap->Refresh();
+    ShowDetails();
     if (network_->state() == NetworkSource::State::Retrying) ShowNetworkState();  // the countdown
     LiveList& live = session_.live();
     if (ShowDb->isChecked() && live.Generation() != shown_list_) {
         SetTextIfChanged(TableText, Lines(session_.ListText()));
         shown_list_ = live.Generation();
+        MarkListRow();
     }
     const uint64_t messages = session_.pump().evaluated();
     if (messages != shown_messages_) {
