@@ -15,6 +15,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -25,8 +26,8 @@ class AprsPanel;
 class FileReplay;
 class LiveMapWidget;
 class MapWidget;
+class MessageLog;
 class NetworkSource;
-class RecordedInput;
 class SerialReceiver;
 class Session;
 
@@ -38,6 +39,8 @@ public:
 
     // As if `path` had been chosen with "Open File" and "Go" pressed.
     void ReplayFile(const QString& path);
+    // "Read Timer" at `speed` (one of the choices of "Replay speed"; others are added).
+    void SetPace(double speed);
     // Big enough to show every control without scrolling (the controls scroll on a smaller
     // screen).
     QSize sizeHint() const override;
@@ -68,6 +71,13 @@ private:
     void GoCmd_Click();
     void ReadPause_Click();
     void ReplayEnded(const QString& failure);
+    void FileOption_Click();
+    void ReplaySpeed_Changed();
+    void ShowReplayProgress();
+    void OpenLogData_Click();
+    void LogFileChosen(const QString& path);
+    void LogData_Click(bool on);
+    void LogFailed(const QString& message);
     void MapList_Click(int index);
     void ClearMap_Click();
     void ReceiverFailed(const QString& message);
@@ -94,7 +104,7 @@ private:
     FileReplay* replay_ = nullptr;
     SerialReceiver* receiver_ = nullptr;
     NetworkSource* network_ = nullptr;
-    std::unique_ptr<RecordedInput> recorded_;  // the replay's framing: text rules, or Beast
+    MessageLog* log_ = nullptr;
 
     QWidget* control_column_ = nullptr;
     QPushButton* ClearMap = nullptr;
@@ -113,6 +123,10 @@ private:
     QPushButton* GoCmd = nullptr;
     QPushButton* ReadPause = nullptr;
     QPushButton* OpenFileCmd = nullptr;
+    QComboBox* ReplaySpeed = nullptr;
+    QLineEdit* ReplayRate = nullptr;
+    QLabel* ReplayTime = nullptr;
+    QProgressBar* ReplayProgress = nullptr;
     QGroupBox* Frame2 = nullptr;
     QCheckBox* LogData = nullptr;
     QPushButton* OpenLogData = nullptr;
@@ -139,6 +153,7 @@ private:
     QTimer refresh_;
 
     QString ReplayFileName;
+    QString LogFileName;
     bool file_started_ = false;  // a replay has been started since start-up
     bool blink_red_ = false;
     uint64_t shown_list_ = 0;  // the list is empty until its first pass

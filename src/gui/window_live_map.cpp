@@ -33,7 +33,7 @@ void MainWindow::ShowDetails() {
     }
     DetailsContext context;
     context.receiver = session_.ReceiverPosition();
-    context.now = static_cast<double>(session_.clock().Seconds());
+    context.now = session_.NowSeconds();
     const QString text = QString::fromStdString(
         AircraftDetailsText(entry, entry ? session_.tracks().Find(key) : nullptr, context));
     if (text == shown_details_) return;
