@@ -214,7 +214,7 @@ void LiveMapWidget::Select(uint32_t key) {
 }
 
 void LiveMapWidget::Home() {
-    if (const auto rx = session_.ReceiverPosition()) {
+    if (const auto rx = session_.receiver()) {
         SetView(*rx, view_.km_across());
         return;
     }

@@ -23,6 +23,7 @@ class QTabWidget;
 namespace ternwick {
 
 class AprsPanel;
+class ReceiverPanel;
 class FileReplay;
 class LiveMapWidget;
 class MapWidget;
@@ -131,6 +132,7 @@ private:
     QCheckBox* LogData = nullptr;
     QPushButton* OpenLogData = nullptr;
     AprsPanel* AprsFrame = nullptr;
+    ReceiverPanel* RxFrame = nullptr;
     QLineEdit* AirPosExpire = nullptr;
     QLineEdit* DbExpire = nullptr;
     QLineEdit* SurfPosExpire = nullptr;

@@ -32,7 +32,7 @@ void MainWindow::ShowDetails() {
         if (!e.Icao.empty() && AddressKey(e.Icao) == key) entry = &e;
     }
     DetailsContext context;
-    context.receiver = session_.ReceiverPosition();
+    context.receiver = session_.receiver();
     context.now = session_.NowSeconds();
     const QString text = QString::fromStdString(
         AircraftDetailsText(entry, entry ? session_.tracks().Find(key) : nullptr, context));

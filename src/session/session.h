@@ -76,12 +76,6 @@ public:
         surf_expire_ = surf;
         ++map_settings_revision_;
     }
-    // The receiver's position, when one is set.
-    std::optional<geo::LatLon> ReceiverPosition() const { return receiver_; }
-    void SetReceiverPosition(std::optional<geo::LatLon> p) {
-        receiver_ = p;
-        ++map_settings_revision_;
-    }
     // Everything the live map draws, as it stands now (trails cut to their length first).
     LiveMapState LiveMap();
     // Grows whenever what the live map shows may have changed.
@@ -92,6 +86,20 @@ public:
     void SetPlotSurf(bool on) { plot_surf_ = on; }
     // A surface longitude offset that overrides the current map's.
     void SetSurfOffsetOverride(std::optional<double> deg) { surf_offset_override_ = deg; }
+    // Where the receiver is (none: positions are decoded without it, as always) and how far
+    // it hears, nautical miles. Set before Start, the home mark is drawn at the receiver.
+    void SetReceiver(std::optional<geo::LatLon> pos) {
+        receiver_ = pos;
+        ++map_settings_revision_;  // the live map's mark and rings
+    }
+    const std::optional<geo::LatLon>& receiver() const { return receiver_; }
+    void SetMaxRangeNm(double nm) { max_range_nm_ = nm; }
+    double maxRangeNm() const { return max_range_nm_; }
+    // A live source is running: on the wall clock its messages are judged by the time they
+    // arrive, which the speed check needs (a recording's time stamps count by themselves).
+    void SetMessageTimesReal(bool real) { times_real_ = real; }
+    // The home mark: at the receiver ("RX") when there is one, else the fixed one.
+    void DrawHomeMark();
 
     // "Live List" and the list settings ("DB. Exp.:", "Use kmh"). While the list is on, an
     // expiry pass runs before every message, as a pass after every replayed byte would.
@@ -127,6 +135,9 @@ public:
     // TrackerHost
     int SecondsInHour() const override { return clock_.SecondsInHour(); }
     double NowSeconds() const override { return clock_.Time(); }
+    // A recording's own time stamps, or a live source on the wall clock.
+    bool MessageTimesReal() const override { return clock_.recording() || (times_real_ && !clock_.fixed()); }
+    std::optional<ReceiverRef> Receiver() const override;
     bool PlotAir() const override { return plot_air_; }
     bool PlotSurf() const override { return plot_surf_; }
     double MapSurfLonOffset() const override;
@@ -147,13 +158,15 @@ private:
     LiveTracks tracks_;
     uint64_t positions_seen_ = 0;
     double trail_seconds_ = 300, air_expire_ = 10, surf_expire_ = 30;
-    std::optional<geo::LatLon> receiver_;
     uint64_t map_settings_revision_ = 0;
     AprsOutput aprs_;
     bool drawing_ = false;
     bool plot_air_ = true;
     bool plot_surf_ = true;
     std::optional<double> surf_offset_override_;
+    std::optional<geo::LatLon> receiver_;
+    double max_range_nm_ = kDefaultMaxRangeNm;
+    bool times_real_ = false;
     bool list_per_message_ = false;
     ListSettings list_settings_;
     std::function<void(const QString&)> on_failure_;
