@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QProcess>
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -107,6 +109,27 @@ TEST(ReplayCli, APipedReceiverIsTracedAsItArrives) {
     EXPECT_EQ(p.exitCode(), 0);
 }
 
+TEST(ReplayCli, CtrlCDuringAReplayPrintsWhatWasAsked) {
+    EnsureApp();
+    QProcess p;
+    p.start(QString::fromStdString(kReplay), {"--airlines", "/dev/null", "--trace", "--csv", "-"});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write("*8D4CA2B120513531CB38206CB0D3;\r\n");
+    std::string out;
+    ASSERT_TRUE(WaitFor([&] {
+        out += p.readAllStandardOutput().toStdString();
+        return Has(out, "TST123");
+    })) << out;
+    kill(static_cast<pid_t>(p.processId()), SIGINT);  // standard input still open
+    ASSERT_TRUE(WaitFor([&] { return p.state() == QProcess::NotRunning; }));
+    out += p.readAllStandardOutput().toStdString();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 130);  // as the shell tells a command ended by Ctrl-C
+    EXPECT_TRUE(Has(out, kCsvHead + "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000\n")) << out;
+    const std::string err = p.readAllStandardError().toStdString();
+    EXPECT_TRUE(Has(err, "ternwick-replay: interrupted after 32 bytes of -\n")) << err;
+}
+
 TEST(ReplayCli, RefusedOptionsAndFailedOutput) {
     const std::string log = WriteTemp("refuse.log", kPair);
     const std::string no_server = "127.0.0.1:" + std::to_string(FreePort());
@@ -126,6 +149,8 @@ TEST(ReplayCli, RefusedOptionsAndFailedOutput) {
         {"--aprs-max-per-min 601", "--aprs-max-per-min '601': must be a whole number from 0 to 600\n"},
         {"--aprs-to localhost:99999",
          "--aprs-to localhost:99999: KISS server \"localhost:99999\": the port after \":\" is a number from 1 to 65535\n"},
+        {"--aprs-to localhost:+80",
+         "--aprs-to localhost:+80: KISS server \"localhost:+80\": the port after \":\" is a number from 1 to 65535\n"},
         // No KISS server there: the run does not start.
         {"--aprs-to " + no_server, "--aprs-to " + no_server + ": KISS server " + no_server + " cannot be reached ("},
     };
@@ -139,6 +164,37 @@ TEST(ReplayCli, RefusedOptionsAndFailedOutput) {
     const RunResult full = RunCommand(kReplay + " --airlines /dev/null --csv " + log + " 2>&1 >/dev/full");
     EXPECT_EQ(full.status, 2);
     EXPECT_TRUE(Has(full.out, "writing the output failed: No space left on device")) << full.out;
+}
+
+TEST(ReplayCli, ReceiverPositionFirstFixAndRefusals) {
+    // One report of the published pair alone, 17 NM from the receiver: a position at once.
+    const std::string one = WriteTemp("rx-one.log", "*8D40621D58C382D690C8AC2863A7;\r\n");
+    RunResult r = Replay("--airlines /dev/null --csv --stats --receiver 52.0,4.1 " + one);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "40621D,        ,,,A,38000,0,52.257202,3.919373\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "positions from a single report next to the receiver: 1\n"
+                           "single reports refused beyond the sure range: 0\n"
+                           "pairs refused beyond the maximum range: 0\n"
+                           "fixes refused as too fast: 0\n")) << r.out;
+    // With a range of 10 NM neither report alone is sure, and the pair lies too far.
+    r = Replay("--airlines /dev/null --stats --max-range 10 --receiver 52.0,4.1 " + WriteTemp("rx-pair.log", kPair));
+    EXPECT_TRUE(Has(r.out, "positions decoded: 0\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "single reports refused beyond the sure range: 2\npairs refused beyond the maximum range: 1\n"))
+        << r.out;
+    // Without a receiver nothing is said about one.
+    EXPECT_FALSE(Has(Replay("--stats " + one).out, "receiver"));
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"--receiver 91,0", "--receiver '91,0': latitude must be a number from -90 to 90\n"},
+        {"--receiver 10,-180.5", "--receiver '10,-180.5': longitude must be a number from -180 to 180\n"},
+        {"--receiver 52.0", "--receiver '52.0': must be LAT,LON in decimal degrees (south and west negative)\n"},
+        {"--max-range 0", "--max-range '0': must be a number from 1 to 1000\n"},
+    };
+    for (const auto& [args, message] : refused) {
+        r = Replay(args + " " + one);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_TRUE(Has(r.out, "ternwick-replay: " + message)) << r.out;
+    }
 }
 
 TEST(ReplayCli, AprsStationRichReportsAndRateCounts) {
@@ -178,6 +234,13 @@ TEST(ReplayDisplay, PictureListAndReports) {
     EXPECT_EQ(img.pixel(235, 130), qRgb(130, 134, 43));   // 3C6DD2 on the surface: 24 lighter
     EXPECT_EQ(img.pixel(755, 331), qRgb(255, 0, 0));      // home mark at 123.98E 10.31N
     EXPECT_EQ(img.pixel(400, 390), qRgb(255, 255, 255));  // the map picture
+
+    // With a receiver position the home mark is drawn there (40 N 60 E), not at Mactan.
+    ASSERT_EQ(Replay("--airlines /dev/null --receiver 40,60 --catalogue " + Catalogue() + " --png " + png + " " +
+                     TrafficLog()).status, 0);
+    const QImage rx(QString::fromStdString(png));
+    EXPECT_EQ(rx.pixel(400, 133), qRgb(255, 0, 0));
+    EXPECT_EQ(rx.pixel(755, 331), qRgb(255, 255, 255));
 }
 
 TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {
@@ -204,6 +267,15 @@ TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_TRUE(Has(r.out, message)) << r.out;
     }
+    // A picture written over a FIFO (or a device) would replace it: refused, left as it was.
+    const std::string fifo = TempPath("display_fifo.png");
+    fs::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    r = Replay(cat + " --png " + fifo + " " + log);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.out, "Map picture \"" + fifo + "\" is not written: it is a FIFO")) << r.out;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    fs::remove(fifo);
 }
 
 TEST(ReplayDisplay, MissingDefaultCatalogueOnlyStopsMapOptions) {
@@ -256,6 +328,7 @@ TEST(ReplayNetwork, NoConnectionMeansStatusTwo) {
         // A name with an empty label is refused before any lookup: nothing leaves the machine.
         {"--connect bad..name:30005 --for 0.5", "bad..name:30005: host not found\n"},
         {"--connect 127.0.0.1:30005 some.log", "--connect reads the network, not files: give one or the other\n"},
+        {"--connect ''", "Network source \"\": no port; write host:port"},
     };
     for (const auto& [args, message] : refused) {
         r = Replay(std::string("--airlines /dev/null ") + args);
