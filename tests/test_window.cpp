@@ -26,6 +26,7 @@
 #include "gui/run_window.h"
 #include "io/file_replay.h"
 #include "io/network_source.h"
+#include "io/recorded_input.h"
 #include "io/serial_receiver.h"
 #include "temp_path.h"
 #include "window_support.h"
@@ -121,7 +122,8 @@ TEST_F(WindowTest, ReplayPausedAndResumedEqualsTheHeadlessReplay) {
     config.draw = false;
     StartupProblems problems;
     ASSERT_TRUE(headless.Start(config, problems));
-    headless.pump().FeedRecorded(log);
+    RecordedInput input(headless.pump(), InputFormat::Auto, &headless.clock());
+    input.Feed({reinterpret_cast<const uint8_t*>(log.data()), log.size()});
     EXPECT_EQ(session.pump().evaluated(), headless.pump().evaluated());
     EXPECT_EQ(FlightTableCsv(session.Db()), FlightTableCsv(headless.Db()));
 
