@@ -102,6 +102,12 @@ TEST(BytePump, RecordedTextRules) {
     EXPECT_EQ(collect(m28.substr(1) + ";" + m14 + ";" + m28 + ";*" + m14 + ";"), V{m14});
     // Lower-case letters are skipped, so the length test fails.
     EXPECT_TRUE(collect("*8d4ca2b120513531cb38206cb0d3;").empty());
+    // After an incomplete record "!" starts afresh as "*" does, whole or byte by byte.
+    const std::string after_short = "*" + m28.substr(3) + ";!" + m14 + ";";
+    EXPECT_EQ(collect(after_short), V{m14});
+    Decoding bytewise;
+    for (char c : after_short) bytewise.pump.FeedRecorded(std::string(1, c));
+    EXPECT_EQ(bytewise.evaluated, V{m14});
     // 29 digits never shrink back to 28 however long the garbage runs.
     EXPECT_TRUE(collect("*" + m28 + "0" + std::string(1000, 'A') + ";").empty());
 }
