@@ -17,6 +17,8 @@
 #include "decode/tracker.h"
 #include "geo/coverage.h"
 #include "display/live_list.h"
+#include "display/live_map.h"
+#include "display/live_tracks.h"
 #include "display/map_view.h"
 #include "session/aprs_output.h"
 
@@ -61,6 +63,24 @@ public:
     bool drawing() const { return drawing_; }
     AprsOutput& aprs() { return aprs_; }
     LiveList& live() { return live_; }
+    // What the live map remembers of each aircraft (trails, first heard, counts).
+    const LiveTracks& tracks() const { return tracks_; }
+
+    // The live map's settings: trail length, and the ages beyond which a position is drawn
+    // hollow ("AirPosExp:", "SurfPosExp:").
+    void SetTrailSeconds(double s) {
+        trail_seconds_ = s;
+        ++map_settings_revision_;
+    }
+    void SetPositionExpiry(double air, double surf) {
+        air_expire_ = air;
+        surf_expire_ = surf;
+        ++map_settings_revision_;
+    }
+    // Everything the live map draws, as it stands now (trails cut to their length first).
+    LiveMapState LiveMap();
+    // Grows whenever what the live map shows may have changed.
+    uint64_t LiveRevision() const { return tracks_.Revision() + map_settings_revision_; }
 
     // The controls that decide what happens to a decoded position.
     void SetPlotAir(bool on) { plot_air_ = on; }
@@ -90,7 +110,10 @@ public:
     // expiry pass runs before every message, as a pass after every replayed byte would.
     void SetListPerMessage(bool on) { list_per_message_ = on; }
     bool ListPerMessage() const { return list_per_message_; }
-    void SetListSettings(const ListSettings& s) { list_settings_ = s; }
+    void SetListSettings(const ListSettings& s) {
+        if (s.use_kmh != list_settings_.use_kmh) ++map_settings_revision_;
+        list_settings_ = s;
+    }
     const ListSettings& listSettings() const { return list_settings_; }
     // ShowTextTable: the expiry pass for the current second.
     void ShowTextTable();
@@ -129,6 +152,8 @@ public:
 private:
     // The report step of a plotted entry; -2: only hand out the slots free now.
     void Report(int16_t dbpos);
+    // After every message: what the live map remembers of the message's aircraft.
+    void NoteForLiveMap();
 
     Clock clock_;
     AirlineDirectory airlines_;
@@ -136,6 +161,10 @@ private:
     BytePump pump_;
     MapView view_;
     LiveList live_;
+    LiveTracks tracks_;
+    uint64_t positions_seen_ = 0;
+    double trail_seconds_ = 300, air_expire_ = 10, surf_expire_ = 30;
+    uint64_t map_settings_revision_ = 0;
     AprsOutput aprs_;
     bool drawing_ = false;
     bool plot_air_ = true;
