@@ -50,6 +50,7 @@ struct Options {
     std::string connect;  // host:port of a receiver instead of files
     InputFormat format = InputFormat::Auto;
     std::optional<double> for_seconds;
+    int fix_bits = 1;
 
     // Options that only make sense with a map catalogue.
     bool NeedsCatalogue() const { return !png.empty() || list || map_given || !catalogue.empty(); }
@@ -87,7 +88,8 @@ void Usage(std::FILE* to) {
         "  --aprs-max-per-min N  at most N reports a minute for the station (default 0: no limit)\n"
         "  --aprs-kill        withdraw the object of a reported aircraft that leaves the table\n"
         "  --aprs-rich        hundredths of minutes, course/speed and altitude in the reports\n"
-        "  --at D:HH:MM:SS    run by this fixed day of month and time instead of the clock\n",
+        "  --at D:HH:MM:SS    run by this fixed day of month and time instead of the clock\n"
+        "  --fix-bits N       wrong bits put right in an extended squitter: 1 (default) or 0\n",
         to);
 }
 
@@ -180,6 +182,8 @@ int ParseArgs(int argc, char** argv, Options& o) {
             double v = 0.0;
             if (!number("--surf-offset", -360, 360, false, v)) return 2;
             o.surf_offset = v;
+        } else if (a == "--fix-bits") {
+            if (!whole("--fix-bits", 1, o.fix_bits)) return 2;
         } else if (a == "--expire") {
             if (!number("--expire", 0, 86400, false, o.expire)) return 2;
         } else if (a == "--connect") {
@@ -290,6 +294,7 @@ int main(int argc, char** argv) {
     }
 
     session.SetSurfOffsetOverride(opt.surf_offset);
+    session.tracker().SetFixBits(opt.fix_bits);
     const bool reporting = opt.aprs || !opt.aprs_to.empty();
     const bool plot = !opt.png.empty() || reporting;
     session.SetPlotAir(plot);
