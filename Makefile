@@ -3,7 +3,8 @@ BUILD ?= build
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgl-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev clang direwolf xvfb fonts-dejavu-core
+            libgtest-dev libgmock-dev libbenchmark-dev clang direwolf xvfb fonts-dejavu-core \
+            dump1090-mutability
 
 .PHONY: deps build run replay test sanitize bench soak fuzz clean
 
@@ -48,6 +49,7 @@ sanitize: deps
 	cd $(BUILD)-sanitize && $(SAN_ENV) ctest --output-on-failure -j2
 
 bench: build
+	BUILD=$(BUILD) bench/ratios.sh
 	$(BUILD)/bench/ternwick-bench
 	BUILD=$(BUILD) bench/replay_throughput.sh
 	BUILD=$(BUILD) bench/window_throughput.sh
@@ -62,7 +64,7 @@ soak: build
 # fuzz/seeds/<target>; what it finds new is kept in $(BUILD)-fuzz/corpus/<target>.
 FUZZ_SECONDS ?= 60
 FUZZERS := fuzz_replay fuzz_data_files fuzz_squitter fuzz_outputs fuzz_numbers fuzz_catalogue_draw \
-           fuzz_avr fuzz_beast
+           fuzz_avr fuzz_beast fuzz_outlines
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DTERNWICK_FUZZ=ON -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF
 	cmake --build $(BUILD)-fuzz --target $(FUZZERS)

@@ -14,6 +14,7 @@
 #include <random>
 
 #include "app/replay_core.h"
+#include "floor.h"
 #include "beast_frames.h"
 #include "io/stream_framing.h"
 #include "test_support.h"
@@ -118,15 +119,57 @@ void WriteSoak(std::FILE* f, size_t n) {
     }
 }
 
+// Mostly positions, as a busy sky over Cebu gives them (the first shipped map, lines 2
+// pixels wide): 300 aircraft flying straight lines that bounce off the map's edges, 70 %
+// airborne positions (even and odd in turn), 20 % velocities, 10 % all-call replies.
+std::vector<std::string> PositionMix(size_t n) {
+    constexpr int kAircraft = 300;
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    struct Flight {
+        double lat, lon, dlat, dlon;
+        int odd = 0;
+    };
+    std::vector<Flight> fleet(kAircraft);
+    for (Flight& f : fleet) {
+        f.lat = 8.2 + 3.6 * unit(rng);
+        f.lon = 120.2 + 8.0 * unit(rng);
+        const double heading = 6.2832 * unit(rng);
+        f.dlat = 0.0006 * std::cos(heading);  // about 65 m a report
+        f.dlon = 0.0006 * std::sin(heading);
+    }
+    std::vector<std::string> out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        const int k = static_cast<int>(rng() % kAircraft);
+        const uint32_t icao = 0x750000 + static_cast<uint32_t>(k);
+        const int kind = rng() % 100;
+        Flight& f = fleet[static_cast<size_t>(k)];
+        if (kind < 70) {
+            f.lat += f.dlat;
+            f.lon += f.dlon;
+            if (f.lat < 8.1 || f.lat > 11.9) f.dlat = -f.dlat;
+            if (f.lon < 120.1 || f.lon > 128.4) f.dlon = -f.dlon;
+            out.push_back(AirbornePos(icao, f.lat, f.lon, f.odd));
+            f.odd ^= 1;
+        } else if (kind < 90) {
+            out.emplace_back("8D485020994409940838175B284F");
+        } else {
+            out.push_back(AllCall(icao));
+        }
+    }
+    return out;
+}
+
 // The stream of `n` messages as a file holds it ("text": *hex; CR LF) or as a receiver
 // sends it ("avr": *hex; LF, "beast": frames with a running 12 MHz time stamp).
 std::string Stream(size_t n, const std::string& format) {
     std::string out;
     uint64_t stamp = 0;
-    for (const auto& m : TypicalMix(n)) {
+    for (const auto& m : format == "positions" ? PositionMix(n) : TypicalMix(n)) {
         stamp += 1200;  // a message every 100 us
         if (format == "beast") out += BeastFrame(m, stamp, static_cast<uint8_t>(stamp >> 4));
-        else out += "*" + m + (format == "text" ? ";\r\n" : ";\n");
+        else out += "*" + m + (format == "text" || format == "positions" ? ";\r\n" : ";\n");
     }
     return out;
 }
@@ -169,11 +212,22 @@ int Serve(int argc, char** argv, const char* path) {
 }  // namespace
 
 // For timing the command itself:
-//   ternwick-bench --write-log FILE N [text|avr|beast]   writes the generated stream
+//   ternwick-bench --write-log FILE N [text|avr|beast|positions]   writes the generated stream
 //   ternwick-bench --write-soak FILE N                   writes the hostile mix of the soak run
 //   ternwick-bench --serve FILE                          serves FILE once on 127.0.0.1
+//   ternwick-bench --floor FILE                          the minimal loop's messages and CPU time
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--floor" && argc == 3) {
+        const FloorResult r = RunFloor(argv[2]);
+        if (!r.readable) {
+            std::perror(argv[2]);
+            return 2;
+        }
+        std::printf("messages: %llu\nzero remainders: %llu\ncpu seconds: %.3f\n", (unsigned long long)r.messages,
+                    (unsigned long long)r.zero_remainders, r.cpu_seconds);
+        return 0;
+    }
     if ((mode == "--write-log" && (argc == 4 || argc == 5)) || (mode == "--write-soak" && argc == 4)) {
         std::FILE* f = std::fopen(argv[2], "wb");
         if (!f) {

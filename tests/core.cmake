@@ -9,3 +9,5 @@ ternwick_test(test_tracker SOURCES test_tracker.cpp test_replies.cpp LIBS ternwi
 ternwick_test(test_replay_cli SOURCES test_replay_cli.cpp LIBS ternwick_traffic Qt6::Gui Qt6::Network Qt6::Test)
 add_dependencies(test_replay_cli ternwick-replay)
 ternwick_test(test_framing SOURCES test_framing.cpp LIBS ternwick_framing ternwick_traffic)
+# Recordings with time stamps, the session's clock following them.
+ternwick_test(test_recording SOURCES test_recording.cpp LIBS ternwick_session ternwick_traffic)

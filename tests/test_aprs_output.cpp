@@ -35,12 +35,14 @@ struct Reporting {
     }
     void At(const char* when) { EXPECT_TRUE(s.clock().SetFixed(when)) << when; }
     // One airborne position message; the second half of a pair and every later one plots.
-    void Position(uint32_t icao, int odd) { s.pump().FeedRecorded("*" + AirbornePos(icao, 10.31, 123.91, odd) + ";"); }
+    void Position(uint32_t icao, int odd, double lat = 10.31) {
+        s.pump().FeedRecorded("*" + AirbornePos(icao, lat, 123.91, odd) + ";");
+    }
     // Both halves at `when`: the first position of an aircraft new to the table.
-    void Pair(const char* when, uint32_t icao) {
+    void Pair(const char* when, uint32_t icao, double lat = 10.31) {
         At(when);
-        Position(icao, 0);
-        Position(icao, 1);
+        Position(icao, 0, lat);
+        Position(icao, 1, lat);
     }
     void Report(const char* when, uint32_t icao, int odd) {
         At(when);
@@ -55,27 +57,53 @@ struct Reporting {
 
 }  // namespace
 
-TEST(AprsRate, IntervalPerAircraftAndCeilingPerMinute) {
+TEST(AprsRate, HardCeilingFromTheFirstSecondWithTheNewestPositionAndWithdrawalsFirst) {
     Reporting r;
-    r.s.aprs().SetRate({30, 3});
-    const uint32_t a = 0xABC001, b = 0xABC002, c = 0xABC003;
-    r.Pair("5:14:07:00", a);       // first position: sent
-    r.Report("5:14:07:10", a, 0);  // 10 s after the last report: held back
-    r.Report("5:14:07:30", a, 1);  // 30 s: sent (2 this minute)
-    r.Pair("5:14:07:31", b);       // first position: sent (3 this minute)
-    r.Pair("5:14:07:32", c);       // first position: sent past the ceiling, and counted
-    r.Report("5:14:08:01", b, 0);  // 30 s after b's report, but 3 reports since 14:07:30: held back
-    r.Report("5:14:08:30", a, 0);  // the minute since 14:07:30 is over: sent
-    r.Report("5:14:08:30", b, 1);  // 3 reports since 14:07:31 again: held back
-    EXPECT_EQ(r.Names(), "ABC001 ABC001 ABC002 ABC003 ABC001 ");
-    EXPECT_EQ(r.s.aprs().Counts().sent, 5u);
-    EXPECT_EQ(r.s.aprs().Counts().held_back, 3u);
+    r.s.aprs().SetRate({0, 5});  // at most one every 12 s
+    // Ten aircraft come in within ten seconds, then 0 goes on reporting every second.
+    for (int k = 0; k < 10; ++k) r.Pair(("5:14:07:0" + std::to_string(k)).c_str(), 0xABC000 + k, 10.31);
+    auto every_second = [&r](int from, int to) {
+        for (int t = from; t <= to; ++t) {
+            const std::string when = "5:14:" + std::to_string(7 + t / 60) + ":" + std::to_string(t % 60);
+            r.Report(when.c_str(), 0xABC000, t % 2);
+        }
+    };
+    every_second(10, 59);
+    EXPECT_EQ(r.Names(), "ABC000 ABC001 ABC002 ABC003 ABC004 ");
+    EXPECT_EQ(r.lines[4].substr(31, 8), "*051407z") << r.lines[4];  // at 14:07:48
+    // Aircraft 7 flies on while it waits; it goes with where it is when its turn comes.
+    r.Pair("5:14:07:59", 0xABC007, 10.35);
+    every_second(60, 119);
+    EXPECT_EQ(r.Names(), "ABC000 ABC001 ABC002 ABC003 ABC004 ABC005 ABC006 ABC007 ABC008 ABC009 ");
+    EXPECT_EQ(r.lines[7].substr(39, 8), "1021.  N") << r.lines[7];
+    EXPECT_EQ(r.s.aprs().Counts().sent, 10u);
+    EXPECT_EQ(r.s.aprs().Counts().reported, 10u);
+    every_second(120, 131);  // the oldest report is 0's: its turn again
+    EXPECT_EQ(r.Names().substr(70), "ABC000 ");
+
+    // A withdrawal waiting for a slot goes before any position.
+    Reporting w;
+    w.s.aprs().SetRate({0, 1});
+    w.s.aprs().SetStyle(false, true);
+    w.s.SetListSettings({25.0, false});
+    w.Pair("5:14:07:00", 0xABC001, 10.31);
+    w.Pair("5:14:07:10", 0xABC002, 10.31);
+    w.At("5:14:07:30");
+    w.s.ShowTextTable();  // 1 leaves; its withdrawal waits like 2's first report
+    w.Report("5:14:07:59", 0xABC002, 0);
+    w.Report("5:14:08:00", 0xABC002, 1);
+    EXPECT_EQ(w.Names(), "ABC001 ABC001_ ");
+    w.Report("5:14:08:59", 0xABC002, 0);
+    w.Report("5:14:09:00", 0xABC002, 1);
+    EXPECT_EQ(w.Names(), "ABC001 ABC001_ ABC002 ");
+    EXPECT_EQ(w.s.aprs().Counts().withdrawn, 1u);
+    EXPECT_EQ(w.s.aprs().Counts().reported, 1u);
 
     // Without rules every plotted position goes out.
-    r.s.aprs().SetRate({0, 0});
-    r.lines.clear();
-    for (int odd : {0, 1, 0}) r.Position(c, odd);
-    EXPECT_EQ(r.Names(), "ABC003 ABC003 ABC003 ");
+    w.s.aprs().SetRate({0, 0});
+    w.lines.clear();
+    for (int odd : {0, 1, 0}) w.Position(0xABC002, odd);
+    EXPECT_EQ(w.Names(), "ABC002 ABC002 ABC002 ");
 }
 
 TEST(AprsKill, AReportedAircraftLeavingTheTableIsWithdrawnOnce) {

@@ -50,13 +50,14 @@ struct WindowTest : WindowFixture {
 
 TEST_F(WindowTest, StartUpState) {
     EXPECT_EQ(w->windowTitle(), "Ternwick");
-    // {group (none: anywhere in the window), button, enabled, checked}; "Log Data" is shown
-    // grayed, partly ticked.
+    // {group (none: anywhere in the window), button, enabled, checked}; "Log Data" waits for
+    // a file to be chosen.
     const std::tuple<const char*, const char*, bool, bool> buttons[] = {
         {"Serial Data Source:", "Start COM:", true, false}, {"APRS Output:", "Start COM:", true, false},
         {"File Data Source:", "Go", false, false},          {"File Data Source:", "||", false, false},
         {"File Data Source:", "Open File", true, false},    {"File Data Source:", "Read All", true, true},
-        {"File Data Source:", "Read Timer", true, false},   {"Log Data to File:", "Log Data", false, true},
+        {"File Data Source:", "Read Timer", true, false},   {"Log Data to File:", "Log Data", false, false},
+        {"Log Data to File:", "Open Log File", true, false}, {"File Data Source:", "Read Manual", true, false},
         {nullptr, "Clr Map", true, false},  {nullptr, "Plot Air", true, true}, {nullptr, "Plot Surface", true, true},
         {nullptr, "Live List", true, true}, {nullptr, "Use kmh", true, false}};
     for (auto [group, name, enabled, checked] : buttons) {
@@ -66,11 +67,13 @@ TEST_F(WindowTest, StartUpState) {
     }
     const std::pair<const char*, const char*> boxes[] = {
         {"Receiver port", "1"}, {"APRS port", "1"}, {"AirPosExp:", "10"}, {"DB. Exp.:", "120"},
-        {"SurfPosExp:", "30"},  {"Flight counts", "Flights in range: 0\nFlights with pos: 0\n"},
+        {"SurfPosExp:", "30"},  {"Messages/s", "200"}, {"Flight counts", "Flights in range: 0\nFlights with pos: 0\n"},
         {"Last message", ""},   {"Live flight list", ""}};
     for (const auto& [name, value] : boxes) EXPECT_EQ(Text(name), value) << name;
     EXPECT_TRUE(Named<QPlainTextEdit>(w.get(), "Last message")->isReadOnly());
-    auto* maps = w->findChild<QComboBox*>();
+    EXPECT_EQ(Labelled<QComboBox>(w.get(), "Replay speed")->currentText(), "10x");
+    EXPECT_EQ(Named<QLabel>(w.get(), "Replay time")->text(), "00:00:00");
+    auto* maps = w->findChildren<QComboBox*>().back();
     ASSERT_EQ(maps->count(), 5);
     EXPECT_EQ(maps->itemText(0), "Cebu / Visayas");
     QWidget* map = Named(w.get(), "Map");
@@ -241,7 +244,8 @@ TEST_F(WindowTest, AprsToAKissServerWithTheStationAndRateSettings) {
     EXPECT_TRUE(got.startsWith(head)) << got.toHex(' ').toStdString();
     EXPECT_TRUE(got.endsWith("z5215.94N/00356.33E^/A=038000\xC0")) << got.toStdString();
     EXPECT_EQ(got.count('\xC0'), 2);
-    ASSERT_TRUE(Until([&] { return Text("Flight counts").endsWith("APRS sent: 1, held back: 2\n"); }))
+    ASSERT_TRUE(Until([&] { return Text("Flight counts").endsWith(
+            "APRS sent: 1, held back: 2\n  interval 2, unmoved 0, ceiling 0; on the air: 1\n"); }))
         << Text("Flight counts").toStdString();
 
     start->click();

@@ -17,3 +17,6 @@ add_test(NAME traffic_unwritable_output
   COMMAND ternwick-traffic --centre 10,124 --duration 5 --out ${CMAKE_CURRENT_BINARY_DIR}/no/such/dir/t.log)
 set_tests_properties(traffic_unwritable_output PROPERTIES
   PASS_REGULAR_EXPRESSION "cannot write .*no/such/dir/t.log: No such file or directory")
+
+# Adding a map of one's own area from the shipped outlines.
+ternwick_test(test_mapgen_add SOURCES test_mapgen_add.cpp LIBS ternwick_mapgen Qt6::Gui)

@@ -51,6 +51,16 @@ T* Named(QWidget* root, const QString& name) {
     return found;
 }
 
+// The control a label with `text` is the buddy of (a drop-down's spoken name is its value
+// on Linux; the label is how a screen reader relates the two).
+template <typename T>
+T* Labelled(QWidget* root, const QString& text) {
+    for (QLabel* l : root->findChildren<QLabel*>())
+        if (l->text() == text && l->buddy()) return qobject_cast<T*>(l->buddy());
+    ADD_FAILURE() << "no control labelled " << text.toStdString();
+    return nullptr;
+}
+
 inline QGroupBox* Group(QWidget* root, const QString& title) {
     for (QGroupBox* g : root->findChildren<QGroupBox*>())
         if (g->title() == title) return g;

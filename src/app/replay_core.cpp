@@ -29,12 +29,39 @@ bool ReadChunks(int fd, const Feed& feed, const std::function<void()>& after_chu
 }  // namespace
 
 bool PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk) {
-    return ReadChunks(fd, [&pump](std::span<const uint8_t> b) { pump.FeedRecorded(b); }, after_chunk);
+    return ReadChunks(fd, [&pump](std::span<const uint8_t> b) { pump.FeedRecorded(b, pump.HostTime()); }, after_chunk);
 }
 
 bool PumpStream(int fd, RecordedInput& input, const std::function<void()>& after_chunk) {
     const bool ok = ReadChunks(fd, [&input](std::span<const uint8_t> b) { input.Feed(b); }, after_chunk);
     input.EndFile();
+    return ok;
+}
+
+bool PacedPumpStream(int fd, RecordedInput& input, ReplayPacer& pacer, const std::function<void(double)>& sleep,
+                     const std::function<void()>& after_chunk) {
+    input.SetHolding(true);
+    uint8_t buf[4096];
+    bool at_end = false, ok = true;
+    for (;;) {
+        const PaceStep step = pacer.RunDue(input);
+        if (step.evaluated > 0 && after_chunk) after_chunk();
+        if (!step.starved) {
+            if (step.evaluated == 0) sleep(step.wait);
+            continue;
+        }
+        if (at_end) break;
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            at_end = true;
+            input.EndFile();  // a record cut short at the end is dropped, the rest evaluated
+            continue;
+        }
+        input.Feed(std::span<const uint8_t>(buf, static_cast<size_t>(n)));
+    }
+    input.SetHolding(false);
     return ok;
 }
 

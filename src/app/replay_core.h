@@ -10,6 +10,7 @@
 #include "decode/tracker.h"
 #include "io/framing.h"
 #include "io/recorded_input.h"
+#include "io/replay_pacer.h"
 
 namespace ternwick {
 
@@ -25,6 +26,11 @@ bool PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk
 // The same through a recorded input (Beast files told apart by content, or a fixed
 // format); the file's end is passed on to it.
 bool PumpStream(int fd, RecordedInput& input, const std::function<void()>& after_chunk = {});
+
+// The same at the pace `pacer` keeps (started at the file's beginning): each message is
+// evaluated when its time has come, waiting with `sleep` (seconds) in between.
+bool PacedPumpStream(int fd, RecordedInput& input, ReplayPacer& pacer, const std::function<void(double)>& sleep,
+                     const std::function<void()>& after_chunk = {});
 
 // A text with every CR LF, and every lone CR, turned into LF (list text, report lines).
 std::string LinesForPrint(const std::string& text);

@@ -16,11 +16,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/number_text.h"
+#include "io/message_log.h"
 #include "replay_core.h"
 #include "replay_network.h"
 #include "session/session.h"
@@ -50,6 +52,9 @@ struct Options {
     std::string connect;  // host:port of a receiver instead of files
     InputFormat format = InputFormat::Auto;
     std::optional<double> for_seconds;
+    double pace = 0;  // > 0: replay files at the recorded pace times this
+    double pace_rate = ReplayPacer::kDefaultRate;
+    std::string record;  // with --connect: log every message here
     int fix_bits = 1;
 
     // Options that only make sense with a map catalogue.
@@ -66,6 +71,11 @@ void Usage(std::FILE* to) {
         "  --format F         auto (default), avr or beast; a file is Beast when it begins\n"
         "                     with 0x1A, else read by the recorded-file rules\n"
         "  --for SECONDS      with --connect: end this long after the start\n"
+        "  --record FILE      with --connect: write every message received to FILE, with\n"
+        "                     time stamps (@ and a 12 MHz counter), for replaying later\n"
+        "  --pace SPEED       replay files at the recorded pace times SPEED (1 to 1000); a\n"
+        "                     file without time stamps at --rate messages a second\n"
+        "  --rate N           messages a second for --pace without time stamps (default 200)\n"
         "  --trace            print the trace of every evaluated message\n"
         "  --csv              print the flight table as CSV at the end\n"
         "  --stats            print counts and throughput at the end\n"
@@ -85,7 +95,8 @@ void Usage(std::FILE* to) {
         "  --aprs-path PATH   digipeater path, up to 8 entries separated by commas (default\n"
         "                     TCPIP* for text, WIDE1-1 for KISS; '' for none)\n"
         "  --aprs-interval S  at least S seconds between two reports of an aircraft (default 0)\n"
-        "  --aprs-max-per-min N  at most N reports a minute for the station (default 0: no limit)\n"
+        "  --aprs-max-per-min N  at most N reports in any minute for the station, shared\n"
+        "                     fairly among the aircraft (default 0: no limit)\n"
         "  --aprs-kill        withdraw the object of a reported aircraft that leaves the table\n"
         "  --aprs-rich        hundredths of minutes, course/speed and altitude in the reports\n"
         "  --at D:HH:MM:SS    run by this fixed day of month and time instead of the clock\n"
@@ -202,6 +213,12 @@ int ParseArgs(int argc, char** argv, Options& o) {
             double v = 0.0;
             if (!number("--for", 0.001, 2000000, false, v)) return 2;
             o.for_seconds = v;
+        } else if (a == "--pace") {
+            if (!number("--pace", 1, 1000, false, o.pace)) return 2;
+        } else if (a == "--rate") {
+            if (!number("--rate", 0.01, 1000000, false, o.pace_rate)) return 2;
+        } else if (a == "--record") {
+            if (!text("--record", o.record)) return 2;
         } else if (a == "--map") {
             double v = 0.0;
             if (!number("--map", 1, 32767, true, v)) return 2;
@@ -230,8 +247,8 @@ int ParseArgs(int argc, char** argv, Options& o) {
         }
         return -1;
     }
-    if (o.for_seconds) {
-        std::fprintf(stderr, "ternwick-replay: --for needs --connect\n");
+    if (o.for_seconds || !o.record.empty()) {
+        std::fprintf(stderr, "ternwick-replay: %s needs --connect\n", o.for_seconds ? "--for" : "--record");
         return 2;
     }
     if (o.files.empty()) {
@@ -351,7 +368,24 @@ int main(int argc, char** argv) {
         run.for_seconds = opt.for_seconds;
         run.start = program_start;
         run.after_chunk = after_chunk;
+        MessageLog log;
+        if (!opt.record.empty()) {
+            QString error;
+            if (!log.Open(QString::fromStdString(opt.record), error)) {
+                std::fprintf(stderr, "ternwick-replay: --record: %s\n", error.toLocal8Bit().constData());
+                return 2;
+            }
+            pump.received = [&log](std::string_view digits, double) { log.Write(digits); };
+            // A full disk stops the log, not the run; it is told and fails the command.
+            QObject::connect(&log, &MessageLog::failed, [&status, &pump](const QString& message) {
+                pump.received = nullptr;
+                std::fprintf(stderr, "ternwick-replay: --record: %s\n", message.toLocal8Bit().constData());
+                status = 2;
+            });
+        }
         const NetworkOutcome net = RunNetworkSource(pump, run);
+        log.Close();
+        pump.received = nullptr;
         if (!net.connected) status = 2;
         counters = {net.counters.bytes, pump.evaluated()};
         seconds = net.seconds;
@@ -360,8 +394,14 @@ int main(int argc, char** argv) {
                       (unsigned long long)net.counters.drops);
         source_stats = line + FramingStatsText(net.counters.avr, net.counters.beast);
     } else {
-        RecordedInput input(pump, opt.format);
+        RecordedInput input(pump, opt.format, &session.clock());
         const auto start = std::chrono::steady_clock::now();
+        // --pace: the wall clock the pace is kept by, and the waiting in between.
+        ReplayPacer pacer([start] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); },
+                          &session.clock());
+        pacer.SetSpeed(opt.pace);
+        pacer.SetRate(opt.pace_rate);
+        const auto sleep = [](double s) { std::this_thread::sleep_for(std::chrono::duration<double>(s)); };
         for (const std::string& path : opt.files) {
             const int fd = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
             if (fd < 0) {
@@ -376,7 +416,10 @@ int main(int argc, char** argv) {
                 status = 2;
                 continue;
             }
-            if (!PumpStream(fd, input, after_chunk)) {
+            pacer.Start(0);
+            const bool read_ok = opt.pace > 0 ? PacedPumpStream(fd, input, pacer, sleep, after_chunk)
+                                              : PumpStream(fd, input, after_chunk);
+            if (!read_ok) {
                 std::fprintf(stderr, "ternwick-replay: error reading %s: %s\n", path.c_str(), std::strerror(errno));
                 status = 2;
             }
@@ -421,9 +464,12 @@ int main(int argc, char** argv) {
         std::printf("peak memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
     }
     if (opt.stats && reporting) {
-        const AprsCounts& c = aprs.Counts();
-        std::printf("APRS reports sent: %llu\nAPRS reports held back: %llu\n", static_cast<unsigned long long>(c.sent),
-                    static_cast<unsigned long long>(c.held_back));
+        const AprsCounts c = aprs.Counts();
+        const auto n = [](uint64_t v) { return static_cast<unsigned long long>(v); };
+        std::printf("APRS reports sent: %llu\nAPRS reports held back: %llu\n", n(c.sent), n(c.HeldBack()));
+        std::printf("  by the interval: %llu\n  hardly moved: %llu\n  by the ceiling: %llu\n", n(c.held.interval),
+                    n(c.held.unmoved), n(c.held.ceiling));
+        std::printf("APRS objects withdrawn: %llu\nAPRS aircraft on the air: %llu\n", n(c.withdrawn), n(c.reported));
         if (!opt.aprs_to.empty())
             std::printf("APRS reports dropped: %llu\n", static_cast<unsigned long long>(c.dropped));
     }

@@ -23,5 +23,5 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Ternwick"));
     ternwick::SessionConfig config;
     config.folder = QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString();
-    return ternwick::RunTernwick(config, w.file);
+    return ternwick::RunTernwick(config, w.file, w.pace);
 }

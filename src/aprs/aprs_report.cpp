@@ -110,6 +110,29 @@ std::string AprsObjectInfo(const DbRecord& e, const AprsTime& t, AprsReportStyle
     return s;
 }
 
+uint32_t AprsAddressKey(std::string_view icao) {
+    constexpr uint32_t kNotAnAddress = 0xFFFFFFFFu;
+    uint32_t key = 0;
+    if (!icao.empty() && icao.front() == '~') {
+        key = 1u << 24;
+        icao.remove_prefix(1);
+    }
+    if (icao.size() != 6) return kNotAnAddress;
+    uint32_t v = 0;
+    for (char c : icao) {
+        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (d < 0) return kNotAnAddress;
+        v = v << 4 | static_cast<uint32_t>(d);
+    }
+    return key | v;
+}
+
+std::string AprsAddressText(uint32_t key) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%s%06X", key & (1u << 24) ? "~" : "", key & 0xFFFFFFu);
+    return text;
+}
+
 std::string AprsObjectLine(const DbRecord& e, const AprsTime& t) {
     return Tnc2Header(AprsStation{}) + AprsObjectInfo(e, t) + '\r';
 }

@@ -2,7 +2,9 @@
 // format) and the whole line in monitor text form ("SRC>DST,PATH:info") ending in CR.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "flights/flight_table.h"
 
@@ -38,6 +40,13 @@ struct AprsReportStyle {
 // west positions carry "S"/"W" with unsigned degrees; a table longitude above 180 is
 // 360 - lon degrees west.
 std::string AprsObjectInfo(const DbRecord& e, const AprsTime& t, AprsReportStyle style = {});
+
+// An aircraft's key in the report memory: its 24-bit address, with bit 24 set for an address
+// that is not an ICAO one (written with "~" before the hex digits). Text that is no address
+// gives a key no address has.
+uint32_t AprsAddressKey(std::string_view icao);
+// The address text of a key, as the flight table holds it.
+std::string AprsAddressText(uint32_t key);
 
 // The report line with the default station "QZ7TRK>APZ001,TCPIP*:", the plain
 // information field and a carriage return (67 bytes for a 6-character address and an

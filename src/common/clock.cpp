@@ -1,6 +1,7 @@
 #include "clock.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace ternwick {
 
@@ -19,6 +20,11 @@ bool ReadField(std::string_view& text, int max_digits, char sep, int& out) {
     return true;
 }
 
+// A fixed moment names only the day of the month: it is taken in January 2000, a month of
+// 31 days, so that a recording's time running on from it crosses midnight and month ends
+// as a calendar does.
+constexpr int64_t kFixedMonthStart = 946684800;  // 2000-01-01 00:00:00 UTC
+
 }  // namespace
 
 bool Clock::SetFixed(std::string_view text) {
@@ -34,28 +40,39 @@ bool Clock::SetFixed(std::string_view text) {
 void Clock::SetFixed(const ClockTime& t) {
     fixed_ = true;
     at_ = t;
+    at_seconds_ = kFixedMonthStart + ((int64_t{t.day - 1} * 24 + t.hour) * 60 + t.minute) * 60 + t.second;
 }
 
+void Clock::FollowRecording(double start) {
+    recording_ = true;
+    recording_time_ = start;
+}
+
+double Clock::BaseTime() const {
+    return static_cast<double>(fixed_ ? at_seconds_ : static_cast<int64_t>(std::time(nullptr)));
+}
+
+double Clock::Time() const { return recording_ ? recording_time_ : BaseTime(); }
+
+int64_t Clock::Seconds() const { return static_cast<int64_t>(std::floor(Time())); }
+
 ClockTime Clock::Now() const {
-    if (fixed_) return at_;
-    const std::time_t now = std::time(nullptr);
+    if (fixed_ && !recording_) return at_;
+    const int64_t now = Seconds();
     if (now != last_) {
+        const std::time_t t = static_cast<std::time_t>(now);
         std::tm tm{};
-        gmtime_r(&now, &tm);
+        gmtime_r(&t, &tm);
         cached_ = {tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
         last_ = now;
     }
     return cached_;
 }
 
-int64_t Clock::Seconds() const {
-    if (!fixed_) return static_cast<int64_t>(std::time(nullptr));
-    return ((int64_t{at_.day} * 24 + at_.hour) * 60 + at_.minute) * 60 + at_.second;
-}
-
 int Clock::SecondsInHour() const {
-    const ClockTime t = Now();
-    return t.minute * 60 + t.second;
+    // UTC seconds since 1970 count no leap seconds, so every hour begins at a multiple of 3600.
+    const int64_t s = Seconds() % 3600;
+    return static_cast<int>(s < 0 ? s + 3600 : s);
 }
 
 }  // namespace ternwick

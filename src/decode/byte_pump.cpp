@@ -2,25 +2,38 @@
 
 namespace ternwick {
 
-void BytePump::Evaluate(std::string_view digits) {
+void BytePump::Evaluate(std::string_view digits, double time) {
+    const bool host_clock = std::isnan(time);
+    time_ = host_clock ? tracker_.HostNow() : time;
     if (before_message) before_message();
     tracker_.Squitter.assign(digits);
-    tracker_.EvalSquitter();
+    if (host_clock) tracker_.EvalSquitter();
+    else tracker_.EvalSquitter(time);
     ++evaluated_;
     if (after_message) after_message();
 }
 
-void BytePump::FeedRecorded(std::span<const uint8_t> bytes) {
+void BytePump::FeedRecorded(std::span<const uint8_t> bytes, double time) {
     bytes_ += bytes.size();
     for (const uint8_t c : bytes) {
         if (squitter_.Feed(c)) {
-            Evaluate(squitter_.Digits());
+            Evaluate(squitter_.Digits(), time);
             squitter_.Clear();
         }
     }
 }
 
-void BytePump::FeedReceiver(std::span<const uint8_t> bytes) {
+void BytePump::FrameRecorded(std::span<const uint8_t> bytes, const std::function<void(std::string_view)>& sink) {
+    bytes_ += bytes.size();
+    for (const uint8_t c : bytes) {
+        if (squitter_.Feed(c)) {
+            sink(squitter_.Digits());
+            squitter_.Clear();
+        }
+    }
+}
+
+void BytePump::FeedReceiver(std::span<const uint8_t> bytes, double time) {
     bytes_ += bytes.size();
     for (const uint8_t c : bytes) {
         const bool complete = rx_frame_.Feed(c);
@@ -28,10 +41,17 @@ void BytePump::FeedReceiver(std::span<const uint8_t> bytes) {
         // Squitter takes RxFrame at every ";", whatever its length: a file replay started
         // afterwards continues from these digits, as it would from its own.
         squitter_ = rx_frame_;
-        if (complete) Evaluate(rx_frame_.Digits());
+        if (!complete) continue;
+        if (received) received(rx_frame_.Digits(), std::isnan(time) ? tracker_.HostNow() : time);
+        Evaluate(rx_frame_.Digits(), time);
     }
 }
 
-void BytePump::EvalMessage(std::string_view digits) { Evaluate(digits); }
+void BytePump::EvalMessage(std::string_view digits, double time) { Evaluate(digits, time); }
+
+void BytePump::EvalReceived(std::string_view digits, double time) {
+    if (received) received(digits, time);
+    Evaluate(digits, time);
+}
 
 }  // namespace ternwick

@@ -46,7 +46,7 @@ bool Tracker::AcceptAddressParity(const uint8_t* msg, size_t n) {
     CurIcao = Db(i).Icao;
     trace_ += "ICAO ";
     trace_ += CurIcao;
-    Db(i).LastHeard = static_cast<int16_t>(host_.SecondsInHour());
+    Db(i).LastHeard = stamp_;
     return true;
 }
 

@@ -96,14 +96,26 @@ void Tracker::EnterAircraft(uint32_t key) {
         }
     }
     DbRecord& e = Entry();
-    e.LastHeard = static_cast<int16_t>(host_.SecondsInHour());
+    e.LastHeard = stamp_;
     e.HeardAt = now_;
 }
 
 void Tracker::EvalSquitter() {
+    now_ = host_.NowSeconds();
+    stamp_ = static_cast<int16_t>(host_.SecondsInHour());
+    Evaluate();
+}
+
+void Tracker::EvalSquitter(double now) {
+    now_ = now;
+    const int64_t s = static_cast<int64_t>(std::floor(now)) % 3600;
+    stamp_ = static_cast<int16_t>(s < 0 ? s + 3600 : s);
+    Evaluate();
+}
+
+void Tracker::Evaluate() {
     uint8_t msg[14];
     ++stats_.messages;
-    now_ = host_.NowSeconds();
     if (!ParseSquitter(Squitter, msg)) {
         ++stats_.malformed;
         return;

@@ -54,8 +54,13 @@ public:
     FlightTable Db;
 
     // Evaluates the message in Squitter (14 or 28 upper-case hex digits). Anything else
-    // is ignored and counted as malformed.
+    // is ignored and counted as malformed. Without a time the message is taken as received
+    // now by the host's clock; with one (the session's running seconds) it is judged by that
+    // time: the seconds within the hour it stamps are that time's.
     void EvalSquitter();
+    void EvalSquitter(double now);
+    // The host's clock now, for a source that stamps what it receives.
+    double HostNow() const { return host_.NowSeconds(); }
 
     // Trace of the last message, lines separated by CR LF.
     const std::string& RxText() const { return trace_; }
@@ -77,6 +82,7 @@ public:
     double Now() const { return now_; }
 
 private:
+    void Evaluate();
     void EnterAircraft(uint32_t key);
     void EvalExtended(uint8_t* msg);
     void EvalExtendedSquitter(const uint8_t* msg);
@@ -100,6 +106,7 @@ private:
     double now_ = 0;
     uint32_t cur_key_ = kNoAddress;
     int fix_bits_ = 1;
+    int16_t stamp_ = 0;  // seconds within the hour of now_, for LastHeard
 };
 
 }  // namespace ternwick

@@ -77,12 +77,13 @@ AprsPanel::AprsPanel(Session& session, std::function<void(const QString&)> tell,
     AprsText->setChecked(true);
     AprsInterval = Spin(QStringLiteral("Min. s"), kMaxAprsInterval,
                         QStringLiteral("At least this many seconds between two reports of one aircraft "
-                                       "(0: every position); its first position always goes out"),
+                                       "(0: every position); twice as long while it has hardly moved"),
                         this);
     AprsPerMinute = Spin(QStringLiteral("Max. per min."), kMaxAprsPerMinute,
-                         QStringLiteral("At most this many reports a minute for the whole station (0: no "
-                                        "limit); a 1200-baud channel carries about 60 packets a minute for "
-                                        "everyone on it"),
+                         QStringLiteral("At most this many reports in any minute for the whole station, "
+                                        "withdrawals included (0: no limit); the aircraft reported longest "
+                                        "ago goes next. A 1200-baud channel carries about 60 packets a "
+                                        "minute for everyone on it"),
                          this);
     AprsKill = new QCheckBox(QStringLiteral("Kill expired"), this);
     AprsKill->setToolTip(QStringLiteral("Withdraw the object of a reported aircraft when it leaves the list"));
@@ -142,9 +143,15 @@ void AprsPanel::ShowLink() {
 QString AprsPanel::CountsLine() const {
     const AprsOutput& out = session_.aprs();
     if (!out.Used()) return {};
-    const AprsCounts& c = out.Counts();
-    QString line = QStringLiteral("APRS sent: %1, held back: %2").arg(c.sent).arg(c.held_back);
+    const AprsCounts c = out.Counts();
+    QString line = QStringLiteral("APRS sent: %1, held back: %2").arg(c.sent).arg(c.HeldBack());
     if (c.dropped > 0) line += QStringLiteral(", dropped: %1").arg(c.dropped);
+    // Which rule held them back, and how many objects are on the air now.
+    line += QStringLiteral("\n  interval %1, unmoved %2, ceiling %3; on the air: %4")
+                .arg(c.held.interval)
+                .arg(c.held.unmoved)
+                .arg(c.held.ceiling)
+                .arg(c.reported);
     return line + QLatin1Char('\n');
 }
 

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -23,8 +24,8 @@
 #include "gui/aprs_panel.h"
 #include "gui/map_widget.h"
 #include "io/file_replay.h"
+#include "io/message_log.h"
 #include "io/network_source.h"
-#include "io/recorded_input.h"
 #include "io/serial_receiver.h"
 #include "session/session.h"
 
@@ -69,7 +70,8 @@ QPlainTextEdit* TextArea(const QString& name, QWidget* parent) {
 MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
     setWindowTitle(QStringLiteral("Ternwick"));
     setAccessibleName(QStringLiteral("Ternwick"));
-    replay_ = new FileReplay(session_.pump(), this);
+    replay_ = new FileReplay(session_.pump(), this, &session_.clock());
+    log_ = new MessageLog(this);
     receiver_ = new SerialReceiver(session_.pump(), SortedPortNames, this);
     network_ = new NetworkSource(session_.pump(), this);
     BuildControls();
@@ -85,6 +87,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), ses
     session_.SetPlotAir(PlotAir->isChecked());
     session_.SetPlotSurf(PlotSurf->isChecked());
     ListSettingsChanged();
+    ReplaySpeed_Changed();
     ShowNetworkState();
     Refresh();
 }
@@ -192,9 +195,12 @@ QWidget* MainWindow::BuildControlColumn() {
     FileOpt = new QGroupBox(QStringLiteral("File Data Source:"), column);
     auto* file = new QGridLayout(FileOpt);
     const char* modes[3] = {"Read All", "Read Manual", "Read Timer"};
+    const char* mode_tips[3] = {"Read the whole file as fast as it goes",
+                                "Each press of \"Go\" evaluates the next message",
+                                "Replay at the recording's pace times the replay speed"};
     for (int i = 0; i < 3; ++i) {
         FileOption[i] = new QRadioButton(QString::fromLatin1(modes[i]), FileOpt);
-        FileOption[i]->setToolTip(QStringLiteral("Every replay reads the whole file"));
+        FileOption[i]->setToolTip(QString::fromLatin1(mode_tips[i]));
         file->addWidget(FileOption[i], i, 0);
     }
     FileOption[0]->setChecked(true);
@@ -205,17 +211,50 @@ QWidget* MainWindow::BuildControlColumn() {
     auto* go = new QHBoxLayout;
     go->addWidget(GoCmd);
     go->addWidget(ReadPause);
-    file->addLayout(go, 1, 1);
-    file->addWidget(OpenFileCmd, 2, 1);
+    file->addLayout(go, 0, 1);
+    file->addWidget(OpenFileCmd, 1, 1);
+    // "Read Timer": the speed for recordings with time stamps, the rate for those without.
+    ReplaySpeed = new QComboBox(FileOpt);
+    for (const int x : {1, 2, 5, 10, 30, 60}) ReplaySpeed->addItem(QStringLiteral("%1x").arg(x), double(x));
+    ReplaySpeed->setCurrentIndex(3);
+    ReplaySpeed->setToolTip(QStringLiteral("How many times faster than recorded \"Read Timer\" replays"));
+    auto* speed_label = new QLabel(QStringLiteral("Replay speed"), FileOpt);
+    speed_label->setBuddy(ReplaySpeed);
+    ReplaySpeed->setAccessibleName(speed_label->text());
+    file->addWidget(ReplaySpeed, 2, 1);
+    file->addWidget(speed_label, 3, 1);
+    ReplayRate = Box(QStringLiteral("200"), QStringLiteral("Messages/s"),
+                     QStringLiteral("Messages a second \"Read Timer\" replays a recording without time stamps at"),
+                     60, FileOpt);
+    auto* rate_label = new QLabel(QStringLiteral("Messages/s"), FileOpt);
+    rate_label->setBuddy(ReplayRate);
+    auto* rate = new QHBoxLayout;
+    rate->addWidget(ReplayRate);
+    rate->addWidget(rate_label);
+    file->addLayout(rate, 3, 0);
+    ReplayTime = new QLabel(QStringLiteral("00:00:00"), FileOpt);
+    ReplayTime->setAccessibleName(QStringLiteral("Replay time"));
+    ReplayTime->setAccessibleDescription(ReplayTime->text());
+    ReplayTime->setToolTip(QStringLiteral("Time since the recording's start"));
+    ReplayTime->setFont(TextBoxFont());
+    ReplayProgress = new QProgressBar(FileOpt);
+    ReplayProgress->setAccessibleName(QStringLiteral("Replay progress"));
+    ReplayProgress->setToolTip(QStringLiteral("How much of the file has been read"));
+    ReplayProgress->setRange(0, 1000);
+    ReplayProgress->setValue(0);
+    ReplayProgress->setTextVisible(false);
+    ReplayProgress->setMaximumHeight(14);
+    file->addWidget(ReplayTime, 4, 0);
+    file->addWidget(ReplayProgress, 4, 1);
     v->addWidget(FileOpt);
 
     Frame2 = new QGroupBox(QStringLiteral("Log Data to File:"), column);
     auto* log = new QHBoxLayout(Frame2);
     LogData = new QCheckBox(QStringLiteral("Log Data"), Frame2);
-    LogData->setCheckState(Qt::PartiallyChecked);  // shown grayed
-    LogData->setEnabled(false);
-    LogData->setToolTip(QStringLiteral("Ternwick writes no log files"));
-    OpenLogData = Button(QStringLiteral("Open Log File"), QStringLiteral("Ternwick writes no log files"), Frame2);
+    LogData->setEnabled(false);  // until a file is chosen
+    LogData->setToolTip(QStringLiteral("Write every message from the receiver or the network source to the log file"));
+    OpenLogData = Button(QStringLiteral("Open Log File"), QStringLiteral("Choose the file messages are logged to"),
+                         Frame2);
     log->addWidget(LogData);
     log->addWidget(OpenLogData);
     v->addWidget(Frame2);
@@ -295,6 +334,12 @@ void MainWindow::Connect() {
     });
     connect(replay_, &FileReplay::finished, this, [this] { ReplayEnded({}); });
     connect(replay_, &FileReplay::failed, this, &MainWindow::ReplayEnded);
+    for (QRadioButton* option : FileOption) connect(option, &QRadioButton::toggled, this, &MainWindow::FileOption_Click);
+    connect(ReplaySpeed, &QComboBox::currentIndexChanged, this, &MainWindow::ReplaySpeed_Changed);
+    connect(ReplayRate, &QLineEdit::textChanged, this, &MainWindow::ReplaySpeed_Changed);
+    connect(OpenLogData, &QPushButton::clicked, this, &MainWindow::OpenLogData_Click);
+    connect(LogData, &QCheckBox::toggled, this, &MainWindow::LogData_Click);
+    connect(log_, &MessageLog::failed, this, &MainWindow::LogFailed);
     // While "Live List" is ticked a replay makes the list's expiry pass before every message
     // and after the last byte of every slice, as a pass after every byte would.
     replay_->before_slice = [this] { session_.SetListPerMessage(ShowDb->isChecked()); };
@@ -309,8 +354,9 @@ void MainWindow::Connect() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Shut-down: the replay ends, both ports close; nothing is saved.
+    // Shut-down: the replay ends, both ports close, the log keeps what was received.
     replay_->Stop();
+    log_->Close();
     receiver_->Stop();
     network_->Stop();
     Timer1.stop();

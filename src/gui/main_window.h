@@ -15,6 +15,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
@@ -23,8 +24,8 @@ namespace ternwick {
 class AprsPanel;
 class FileReplay;
 class MapWidget;
+class MessageLog;
 class NetworkSource;
-class RecordedInput;
 class SerialReceiver;
 class Session;
 
@@ -36,6 +37,8 @@ public:
 
     // As if `path` had been chosen with "Open File" and "Go" pressed.
     void ReplayFile(const QString& path);
+    // "Read Timer" at `speed` (one of the choices of "Replay speed"; others are added).
+    void SetPace(double speed);
     // Big enough to show every control without scrolling (the controls scroll on a smaller
     // screen).
     QSize sizeHint() const override;
@@ -63,6 +66,13 @@ private:
     void GoCmd_Click();
     void ReadPause_Click();
     void ReplayEnded(const QString& failure);
+    void FileOption_Click();
+    void ReplaySpeed_Changed();
+    void ShowReplayProgress();
+    void OpenLogData_Click();
+    void LogFileChosen(const QString& path);
+    void LogData_Click(bool on);
+    void LogFailed(const QString& message);
     void MapList_Click(int index);
     void ClearMap_Click();
     void ReceiverFailed(const QString& message);
@@ -83,7 +93,7 @@ private:
     FileReplay* replay_ = nullptr;
     SerialReceiver* receiver_ = nullptr;
     NetworkSource* network_ = nullptr;
-    std::unique_ptr<RecordedInput> recorded_;  // the replay's framing: text rules, or Beast
+    MessageLog* log_ = nullptr;
 
     QWidget* control_column_ = nullptr;
     QPushButton* ClearMap = nullptr;
@@ -102,6 +112,10 @@ private:
     QPushButton* GoCmd = nullptr;
     QPushButton* ReadPause = nullptr;
     QPushButton* OpenFileCmd = nullptr;
+    QComboBox* ReplaySpeed = nullptr;
+    QLineEdit* ReplayRate = nullptr;
+    QLabel* ReplayTime = nullptr;
+    QProgressBar* ReplayProgress = nullptr;
     QGroupBox* Frame2 = nullptr;
     QCheckBox* LogData = nullptr;
     QPushButton* OpenLogData = nullptr;
@@ -122,6 +136,7 @@ private:
     QTimer refresh_;
 
     QString ReplayFileName;
+    QString LogFileName;
     bool file_started_ = false;  // a replay has been started since start-up
     bool blink_red_ = false;
     uint64_t shown_list_ = 0;  // the list is empty until its first pass

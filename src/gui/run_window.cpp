@@ -11,10 +11,12 @@ namespace ternwick {
 
 QString WindowUsage() {
     return QStringLiteral(
-        "usage: ternwick [FILE]\n"
+        "usage: ternwick [FILE [--pace SPEED]]\n"
         "Shows the aircraft heard by a Mode S receiver on a map and in a live list.\n"
-        "  FILE     a recorded log to replay at once, as with \"Open File\" and \"Go\"\n"
-        "  --help   this text\n"
+        "  FILE          a recorded log to replay at once, as with \"Open File\" and \"Go\"\n"
+        "  --pace SPEED  replay it with \"Read Timer\" at SPEED times the recorded pace\n"
+        "                (1 to 1000)\n"
+        "  --help        this text\n"
         "The map catalogue setup.txt and the airline directory airlinecodes.csv are read\n"
         "from the program's folder.\n");
 }
@@ -25,6 +27,15 @@ WindowArgs ParseWindowArgs(const QStringList& args) {
         const QString& a = args[i];
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             w.help = true;
+        } else if (a == QLatin1String("--pace")) {
+            bool ok = false;
+            const double pace = i + 1 < args.size() ? args[i + 1].toDouble(&ok) : 0;
+            if (!ok || !(pace >= 1 && pace <= 1000)) {
+                w.error = QStringLiteral("--pace needs a speed from 1 to 1000");
+            } else {
+                w.pace = pace;
+                ++i;
+            }
         } else if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
             w.error = QStringLiteral("unknown option %1").arg(a);
         } else if (w.file.isEmpty()) {
@@ -36,7 +47,7 @@ WindowArgs ParseWindowArgs(const QStringList& args) {
     return w;
 }
 
-int RunTernwick(const SessionConfig& config, const QString& file) {
+int RunTernwick(const SessionConfig& config, const QString& file, double pace) {
     Session session;
     StartupProblems problems;
     if (!session.Start(config, problems)) {
@@ -61,6 +72,7 @@ int RunTernwick(const SessionConfig& config, const QString& file) {
                      QStringLiteral("\nAirline names are looked up in the rows that were read.");
     if (!problems.picture.empty()) notes << QString::fromStdString(problems.picture);
     if (!notes.isEmpty()) window.ShowMessage(notes.join(QStringLiteral("\n\n")));
+    if (pace > 0) window.SetPace(pace);
     if (!file.isEmpty()) QTimer::singleShot(0, &window, [&window, file] { window.ReplayFile(file); });
     return QApplication::exec();
 }

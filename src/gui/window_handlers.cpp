@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 
 #include "common/number_text.h"
@@ -17,8 +19,8 @@
 #include "gui/main_window.h"
 #include "gui/map_widget.h"
 #include "io/file_replay.h"
+#include "io/message_log.h"
 #include "io/network_source.h"
-#include "io/recorded_input.h"
 #include "io/serial_receiver.h"
 #include "session/session.h"
 
@@ -64,10 +66,13 @@ void MainWindow::SetIndicator(QLabel* indicator, const QColor& colour, const QSt
 
 void MainWindow::LiveSourcesChanged() {
     const bool live = receiver_->IsRunning() || network_->IsRunning();
+    // Live reception runs by the wall clock, whatever a replay left the clock at.
+    if (live) session_.clock().EndRecording();
     OpenFileCmd->setEnabled(!live);
     // "Go" only when a replay has been started before, and not while one is still under way
-    // (it continues now): two replays at once would mix their files.
-    GoCmd->setEnabled(!live && file_started_ && !replay_->IsActive());
+    // (it continues now): two replays at once would mix their files. A replay read by hand
+    // goes on with "Go".
+    GoCmd->setEnabled(!live && file_started_ && (!replay_->IsActive() || replay_->Mode() == ReplayMode::Manual));
     replay_->SetHeld(live);
 }
 
@@ -182,11 +187,13 @@ void MainWindow::FileChosen(const QString& path) {
 }
 
 void MainWindow::GoCmd_Click() {
+    // "Read Manual": while the replay runs, each press evaluates the next message.
+    if (replay_->IsActive()) {
+        if (replay_->Mode() == ReplayMode::Manual) replay_->Step();
+        Refresh();
+        return;
+    }
     GoCmd->setEnabled(false);
-    // A file that begins with 0x1A is a receiver's Beast stream kept on disk; any other goes
-    // through the recorded-file character rules.
-    recorded_ = std::make_unique<RecordedInput>(session_.pump(), InputFormat::Auto);
-    replay_->feed = [this](std::span<const uint8_t> bytes) { recorded_->Feed(bytes); };
     QString error;
     if (!replay_->Start(ReplayFileName, error)) {
         GoCmd->setEnabled(true);
@@ -197,6 +204,52 @@ void MainWindow::GoCmd_Click() {
     ReadPause->setEnabled(true);
     ReadPause->setText(QStringLiteral("||"));
     ReadPause->setToolTip(QStringLiteral("Pause the replay"));
+    if (replay_->Mode() == ReplayMode::Manual) {
+        GoCmd->setEnabled(true);
+        replay_->Step();
+        Refresh();
+    }
+}
+
+void MainWindow::FileOption_Click() {
+    const ReplayMode mode = FileOption[1]->isChecked()   ? ReplayMode::Manual
+                            : FileOption[2]->isChecked() ? ReplayMode::Timer
+                                                         : ReplayMode::All;
+    replay_->SetMode(mode);
+    if (replay_->IsActive()) LiveSourcesChanged();
+}
+
+void MainWindow::ReplaySpeed_Changed() {
+    replay_->SetSpeed(ReplaySpeed->currentData().toDouble());
+    // An empty or zero rate is no rate: the usual one then.
+    const double rate = LeadingNumber(ReplayRate->text().toStdString());
+    replay_->SetRate(rate > 0 ? rate : ReplayPacer::kDefaultRate);
+}
+
+void MainWindow::SetPace(double speed) {
+    int index = ReplaySpeed->findData(speed);
+    if (index < 0) {
+        ReplaySpeed->addItem(QStringLiteral("%1x").arg(speed), speed);
+        index = ReplaySpeed->count() - 1;
+    }
+    ReplaySpeed->setCurrentIndex(index);
+    FileOption[2]->setChecked(true);
+}
+
+void MainWindow::ShowReplayProgress() {
+    const auto s = static_cast<int64_t>(replay_->ReplaySeconds());
+    const QString time = QStringLiteral("%1:%2:%3")
+                             .arg(s / 3600, 2, 10, QLatin1Char('0'))
+                             .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                             .arg(s % 60, 2, 10, QLatin1Char('0'));
+    if (ReplayTime->text() != time) {
+        ReplayTime->setText(time);
+        // A label's name hides its text from a screen reader: the description says it.
+        ReplayTime->setAccessibleDescription(time);
+    }
+    const qint64 size = replay_->Size();
+    const int share = size > 0 ? static_cast<int>(replay_->Position() * 1000 / size) : 0;
+    if (ReplayProgress->value() != share) ReplayProgress->setValue(share);
 }
 
 void MainWindow::ReadPause_Click() {
@@ -207,7 +260,6 @@ void MainWindow::ReadPause_Click() {
 }
 
 void MainWindow::ReplayEnded(const QString& failure) {
-    if (recorded_) recorded_->EndFile();
     ReadPause->setEnabled(false);
     ReadPause->setText(QStringLiteral("||"));
     GoCmd->setEnabled(!receiver_->IsRunning() && !network_->IsRunning());
@@ -240,6 +292,7 @@ void MainWindow::ListSettingsChanged() {
 
 void MainWindow::Refresh() {
     Map->Refresh();
+    ShowReplayProgress();
     if (network_->state() == NetworkSource::State::Retrying) ShowNetworkState();  // the countdown
     LiveList& live = session_.live();
     if (ShowDb->isChecked() && live.Generation() != shown_list_) {
@@ -261,6 +314,53 @@ void MainWindow::Refresh() {
         StatusText->setPlainText(status);
         shown_status_ = status;
     }
+}
+
+
+// --- Log Data to File ----------------------------------------------------------------
+
+void MainWindow::OpenLogData_Click() {
+    auto* dialog = new QFileDialog(this, QStringLiteral("Open Log File"), QCoreApplication::applicationDirPath());
+    dialog->setNameFilters({QStringLiteral("Log Files (*.log)"), QStringLiteral("All Files (*)")});
+    dialog->setDefaultSuffix(QStringLiteral("log"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, &MainWindow::LogFileChosen);
+    dialog->open();
+}
+
+void MainWindow::LogFileChosen(const QString& path) {
+    if (path.isEmpty()) return;
+    LogFileName = path;
+    LogData->setEnabled(true);
+    LogData->setToolTip(QStringLiteral("Log every message received to %1").arg(path));
+    // While logging, the new file takes over from the next message.
+    if (LogData->isChecked()) LogData_Click(true);
+}
+
+void MainWindow::LogData_Click(bool on) {
+    BytePump& pump = session_.pump();
+    if (!on) {
+        pump.received = nullptr;
+        log_->Close();
+        return;
+    }
+    QString error;
+    if (!log_->Open(LogFileName, error)) {
+        const QSignalBlocker quiet(LogData);
+        LogData->setChecked(false);
+        pump.received = nullptr;
+        ShowMessage(error + QStringLiteral("\n\nChoose another file with \"Open Log File\"."));
+        return;
+    }
+    pump.received = [this](std::string_view digits, double) { log_->Write(digits); };
+}
+
+void MainWindow::LogFailed(const QString& message) {
+    session_.pump().received = nullptr;
+    const QSignalBlocker quiet(LogData);
+    LogData->setChecked(false);
+    ShowMessage(message);
 }
 
 }  // namespace ternwick

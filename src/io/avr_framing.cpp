@@ -81,6 +81,15 @@ void AvrFraming::EndRecord() {
     const std::string_view message(digits_ + prefix_, len_ - prefix_);
     if (message.size() == 14 || message.size() == 28) {
         ++counts_.messages;
+        stamp_ = -1;
+        if (prefix_ >= 12) {
+            // The digits are upper-case hex already; the signal level after them is not kept.
+            stamp_ = 0;
+            for (int i = 0; i < 12; ++i) {
+                const char c = digits_[i];
+                stamp_ = stamp_ * 16 + (c <= '9' ? c - '0' : c - 'A' + 10);
+            }
+        }
         sink_(message);
     } else if (message.size() == 4) {
         ++(message == "0000" ? counts_.keepalive : counts_.mode_ac);

@@ -31,6 +31,9 @@ public:
     void Reset();
     bool InRecord() const { return in_record_; }
     const FramingCounts& counts() const { return counts_; }
+    // The time stamp (a 12 MHz counter) of the message being handed on, -1 when its record
+    // has none ("*" and ":" records).
+    int64_t LastStamp() const { return stamp_; }
 
 private:
     void EndRecord();
@@ -40,6 +43,7 @@ private:
     uint8_t prefix_ = 0;  // digits in front of the message: 0, 12 or 14
     size_t len_ = 0;      // digits seen, up to kMaxDigits + 1 ("too long")
     char digits_[kMaxDigits] = {};
+    int64_t stamp_ = -1;
     FramingCounts counts_;
 };
 

@@ -78,6 +78,8 @@ void BeastFraming::EndFrame() {
         digits[2 * i + 1] = kHex[reply[i] & 0x0F];
     }
     ++counts_.messages;
+    stamp_ = 0;
+    for (size_t i = 0; i < kStampBytes; ++i) stamp_ = stamp_ << 8 | body_[i];  // big-endian
     sink_(std::string_view(digits, 2 * n));
 }
 

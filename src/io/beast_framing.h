@@ -29,6 +29,8 @@ public:
     void Reset();
     bool InFrame() const { return state_ == State::Body || state_ == State::BodyEscape; }
     const FramingCounts& counts() const { return counts_; }
+    // The time stamp of the frame being handed on: its 48-bit 12 MHz counter.
+    int64_t LastStamp() const { return stamp_; }
 
 private:
     enum class State : uint8_t {
@@ -47,6 +49,7 @@ private:
     uint8_t need_ = 0;  // body bytes of this frame type
     uint8_t have_ = 0;
     uint8_t body_[kStampBytes + kSignalBytes + kMaxReplyBytes] = {};
+    int64_t stamp_ = -1;
     FramingCounts counts_;
 };
 

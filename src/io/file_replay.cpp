@@ -2,18 +2,33 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cmath>
+
 namespace ternwick {
 
 namespace {
 constexpr qint64 kChunk = 16 * 1024;
-}
+// A paced or stepped replay frames a little ahead of what it evaluates: a few messages.
+constexpr qint64 kPacedChunk = 512;
+// A paced replay looks at its clock at least this often while it waits, so the list's
+// ages and the replay time move on.
+constexpr int kMaxWaitMs = 100;
+}  // namespace
 
-FileReplay::FileReplay(BytePump& pump, QObject* parent) : QObject(parent), pump_(pump) {
+FileReplay::FileReplay(BytePump& pump, QObject* parent, Clock* clock)
+    : QObject(parent), pump_(pump), clock_(clock), pacer_([this] { return wall_.nsecsElapsed() / 1e9; }, clock) {
+    wall_.start();
     // A zero-interval timer runs once the event loop has handled what is waiting: every
     // click and repaint gets its turn between two slices.
-    timer_.setInterval(0);
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &FileReplay::Slice);
+}
+
+FileReplay::~FileReplay() = default;
+
+void FileReplay::SetWallClock(std::function<double()> wall) {
+    pacer_ = ReplayPacer(std::move(wall), clock_);
 }
 
 bool FileReplay::Start(const QString& path, QString& error) {
@@ -28,9 +43,18 @@ bool FileReplay::Start(const QString& path, QString& error) {
         error = QStringLiteral("Replay file \"%1\" cannot be opened (%2)").arg(path, file_.errorString());
         return false;
     }
+    // A file that begins with 0x1A is a receiver's Beast stream kept on disk, one that
+    // begins with "@" or "<" AVR records with time stamps; any other goes through the
+    // recorded-file character rules.
+    input_ = std::make_unique<RecordedInput>(pump_, InputFormat::Auto, clock_);
+    input_->SetHolding(mode_ != ReplayMode::All);
     paused_ = false;
+    at_end_ = false;
+    failure_.clear();
     position_ = 0;
     size_ = file_.size();
+    pacer_.SetPaused(false);
+    pacer_.Start(0);
     Schedule();
     return true;
 }
@@ -38,59 +62,118 @@ bool FileReplay::Start(const QString& path, QString& error) {
 void FileReplay::Stop() {
     timer_.stop();
     if (file_.isOpen()) file_.close();
+    if (input_) input_->EndFile();
     paused_ = false;
 }
 
 void FileReplay::SetPaused(bool paused) {
     paused_ = paused;
+    pacer_.SetPaused(paused_ || held_);
     Schedule();
 }
 
 void FileReplay::SetHeld(bool held) {
     held_ = held;
+    pacer_.SetPaused(paused_ || held_);
     Schedule();
 }
 
-void FileReplay::Schedule() {
-    if (file_.isOpen() && !paused_ && !held_) timer_.start();
+void FileReplay::SetMode(ReplayMode mode) {
+    if (mode == mode_) return;
+    // The replay's clock goes on from the last message evaluated.
+    if (mode == ReplayMode::Timer) pacer_.Start(pacer_.Evaluated());
+    mode_ = mode;
+    if (input_) input_->SetHolding(mode_ != ReplayMode::All);
+    Schedule();
+}
+
+double FileReplay::ReplaySeconds() const {
+    if (mode_ == ReplayMode::Timer && file_.isOpen()) return std::max(pacer_.Position(), pacer_.Evaluated());
+    return pacer_.Evaluated();
+}
+
+void FileReplay::Schedule(int ms) {
+    if (file_.isOpen() && !paused_ && !held_ && mode_ != ReplayMode::Manual) timer_.start(ms);
     else timer_.stop();
+}
+
+bool FileReplay::ReadChunk(qint64 size) {
+    if (at_end_ || !failure_.isEmpty()) return false;
+    char buf[kChunk];
+    const qint64 n = file_.read(buf, std::min(size, kChunk));
+    if (n < 0) {
+        failure_ = QStringLiteral("Replay file \"%1\" could not be read to its end (%2)")
+                       .arg(file_.fileName(), file_.errorString());
+        return false;
+    }
+    if (n == 0) {
+        at_end_ = true;
+        input_->EndFile();
+        return false;
+    }
+    position_ += n;
+    input_->Feed(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(buf), static_cast<size_t>(n)));
+    return true;
+}
+
+void FileReplay::Finish() {
+    timer_.stop();
+    file_.close();
+    if (failure_.isEmpty()) emit finished();
+    else emit failed(failure_);
+}
+
+bool FileReplay::Step() {
+    if (!file_.isOpen()) return false;
+    while (input_->Pending().empty() && ReadChunk(kPacedChunk)) {}
+    if (before_slice) before_slice();
+    const bool stepped = pacer_.Step(*input_);
+    if (after_slice) after_slice();
+    if (!stepped) Finish();
+    return stepped;
+}
+
+void FileReplay::RunDue() {
+    if (!file_.isOpen() || paused_ || held_ || mode_ != ReplayMode::Timer) return;
+    if (before_slice) before_slice();
+    QElapsedTimer slice;
+    slice.start();
+    int wait_ms = 0;
+    for (;;) {
+        const PaceStep step = pacer_.RunDue(*input_, 64);
+        if (step.starved) {
+            if (ReadChunk(kPacedChunk)) continue;
+            break;  // the end (or a failure): finished below
+        }
+        if (step.evaluated == 0) {
+            wait_ms = std::clamp(static_cast<int>(std::ceil(step.wait * 1000)), 1, kMaxWaitMs);
+            break;
+        }
+        if (slice.elapsed() >= slice_ms_) break;  // more is due: after the event loop's turn
+    }
+    if (after_slice) after_slice();
+    if (input_->Pending().empty() && (at_end_ || !failure_.isEmpty())) Finish();
+    else Schedule(wait_ms);
 }
 
 void FileReplay::Slice() {
     if (!file_.isOpen() || paused_ || held_) return;
+    if (mode_ == ReplayMode::Timer) {
+        RunDue();
+        return;
+    }
+    if (mode_ == ReplayMode::Manual) return;
     if (before_slice) before_slice();
     QElapsedTimer clock;
     clock.start();
-    char buf[kChunk];
-    bool at_end = false;
-    QString failure;
+    // Messages held while the replay was paced or stepped go first.
+    while (!input_->Pending().empty()) pacer_.Step(*input_);
     do {
-        const qint64 n = file_.read(buf, kChunk);
-        if (n < 0) {
-            failure = QStringLiteral("Replay file \"%1\" could not be read to its end (%2)")
-                          .arg(file_.fileName(), file_.errorString());
-            break;
-        }
-        if (n == 0) {
-            at_end = true;
-            break;
-        }
-        position_ += n;
-        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(buf), static_cast<size_t>(n));
-        if (feed) feed(bytes);
-        else pump_.FeedRecorded(bytes);
+        if (!ReadChunk(kChunk)) break;
     } while (clock.elapsed() < slice_ms_);
     if (after_slice) after_slice();
-
-    if (!failure.isEmpty()) {
-        file_.close();
-        emit failed(failure);
-    } else if (at_end) {
-        file_.close();
-        emit finished();
-    } else {
-        Schedule();
-    }
+    if (at_end_ || !failure_.isEmpty()) Finish();
+    else Schedule();
 }
 
 }  // namespace ternwick

@@ -1,7 +1,8 @@
 // Replay of a recorded file in time slices: each slice reads and evaluates bytes for a few
 // milliseconds and then returns to the event loop, so the window answers clicks during a
 // long replay. Pausing and holding stop the reading between two slices, so no byte is lost
-// or read twice.
+// or read twice. The replay reads all it can ("Read All"), one message per step ("Read
+// Manual"), or at the recording's pace ("Read Timer").
 #pragma once
 
 #include <QElapsedTimer>
@@ -11,16 +12,23 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <span>
 
 #include "decode/byte_pump.h"
+#include "io/recorded_input.h"
+#include "io/replay_pacer.h"
 
 namespace ternwick {
+
+enum class ReplayMode { All, Manual, Timer };
 
 class FileReplay : public QObject {
     Q_OBJECT
 public:
-    explicit FileReplay(BytePump& pump, QObject* parent = nullptr);
+    // `clock`: the session's, which a time-stamped recording runs on.
+    explicit FileReplay(BytePump& pump, QObject* parent = nullptr, Clock* clock = nullptr);
+    ~FileReplay() override;
 
     // Opens `path` and starts reading in slices. False with a message naming the file when
     // it cannot be opened (a file that vanished, a folder, no permission).
@@ -30,16 +38,35 @@ public:
     bool IsActive() const { return file_.isOpen(); }
     QString FileName() const { return file_.fileName(); }
 
-    // "||" / ">": a paused replay reads nothing until resumed.
+    // "||" / ">": a paused replay reads nothing until resumed, and its clock stands still.
     void SetPaused(bool paused);
     bool IsPaused() const { return paused_; }
-    // Held while the serial receiver runs; continues where it stopped when released.
+    // Held while a live source runs; continues where it stopped when released.
     void SetHeld(bool held);
     bool IsHeld() const { return held_; }
+
+    // The mode, the speed (time-stamped recordings) and the rate (recordings without
+    // stamps, messages a second) of "Read Timer"; each takes effect at once.
+    void SetMode(ReplayMode mode);
+    ReplayMode Mode() const { return mode_; }
+    void SetSpeed(double speed) { pacer_.SetSpeed(speed); }
+    void SetRate(double per_second) { pacer_.SetRate(per_second); }
+    // "Read Manual": evaluates the next message. False when the file has none left (the
+    // replay has then finished).
+    bool Step();
+    // Evaluates what is due by the replay's clock now (the timer calls it; a test that
+    // moves the clock by hand calls it directly).
+    void RunDue();
+    // The wall clock the pace is measured by, in seconds (a test's fake clock).
+    void SetWallClock(std::function<double()> wall);
 
     // Bytes read so far and the file's size, for progress.
     qint64 Position() const { return position_; }
     qint64 Size() const { return size_; }
+    // Seconds since the recording's start: where the replay's clock stands.
+    double ReplaySeconds() const;
+    // The file's framing (Beast, stamped AVR or the recorded-file rules).
+    const RecordedInput* Input() const { return input_.get(); }
 
     // Longest time one slice keeps reading before the event loop runs again.
     void SetSliceMilliseconds(int ms) { slice_ms_ = ms; }
@@ -47,8 +74,6 @@ public:
     // makes the pass for the slice's last byte after it.
     std::function<void()> before_slice;
     std::function<void()> after_slice;
-    // How the bytes are evaluated; default: the recorded-file character rules.
-    std::function<void(std::span<const uint8_t>)> feed;
 
 signals:
     // The end of the file was reached and the file closed.
@@ -58,13 +83,23 @@ signals:
 
 private:
     void Slice();
-    void Schedule();
+    void Schedule(int ms = 0);
+    // Reads the next chunk into the framing; false at the end of the file or on a failure.
+    bool ReadChunk(qint64 size);
+    void Finish();
 
     BytePump& pump_;
+    Clock* clock_;
+    std::unique_ptr<RecordedInput> input_;
+    ReplayPacer pacer_;
+    QElapsedTimer wall_;
     QFile file_;
     QTimer timer_;
+    ReplayMode mode_ = ReplayMode::All;
     bool paused_ = false;
     bool held_ = false;
+    bool at_end_ = false;
+    QString failure_;
     int slice_ms_ = 8;
     qint64 position_ = 0;
     qint64 size_ = 0;

@@ -70,7 +70,7 @@ QString SecondsText(int ms) { return QString::number(ms / 1000.0); }
 
 NetworkSource::NetworkSource(BytePump& pump, QObject* parent)
     : QObject(parent),
-      framing_(InputFormat::Auto, [&pump](std::string_view digits) { pump.EvalMessage(digits); }),
+      framing_(InputFormat::Auto, [&pump](std::string_view digits) { pump.EvalReceived(digits, pump.HostTime()); }),
       buffer_(std::make_unique<char[]>(kReadBytes)) {
     retry_timer_.setSingleShot(true);
     silence_timer_.setSingleShot(true);

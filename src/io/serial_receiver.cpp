@@ -34,8 +34,10 @@ void SerialReceiver::ReadAll() {
         const QByteArray data = p.readAll();
         if (data.isEmpty()) break;
         bytes_ += static_cast<uint64_t>(data.size());
+        // Live reception: what was read now was received now.
         pump_.FeedReceiver(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()),
-                                                    static_cast<size_t>(data.size())));
+                                                    static_cast<size_t>(data.size())),
+                           pump_.HostTime());
     }
 }
 

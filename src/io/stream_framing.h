@@ -34,6 +34,8 @@ public:
     InputFormat format() const { return format_; }
     // The format of the current stream: Auto until its first byte arrived.
     InputFormat current() const { return current_; }
+    // The time stamp of the message being handed on (-1: none).
+    int64_t LastStamp() const { return current_ == InputFormat::Beast ? beast_.LastStamp() : avr_.LastStamp(); }
     const FramingCounts& avr() const { return avr_.counts(); }
     const FramingCounts& beast() const { return beast_.counts(); }
 

@@ -12,7 +12,7 @@ bool ReportButton::Click() {
 }
 
 AprsOutput::AprsOutput(std::function<AprsTime()> clock, std::function<QStringList()> ports,
-                       std::function<int64_t()> seconds)
+                       std::function<double()> seconds)
     : clock_(std::move(clock)), ports_(std::move(ports)), seconds_(std::move(seconds)) {}
 
 QString AprsOutput::Fail(const QString& message) {
@@ -97,6 +97,13 @@ bool AprsOutput::Deliver(const DbRecord& e, AprsReportStyle style, QString& erro
     return went;
 }
 
+AprsCounts AprsOutput::Counts() const {
+    AprsCounts c = counts_;
+    c.held = pacer_.HeldBack(Now());
+    c.reported = on_air_.size();
+    return c;
+}
+
 QString AprsOutput::SendAprsObject(const FlightTable& db, int16_t dbpos) {
     if (!printer_ && !IsOpen()) return {};
     if (!CanSend()) {
@@ -105,26 +112,55 @@ QString AprsOutput::SendAprsObject(const FlightTable& db, int16_t dbpos) {
         return {};
     }
     const DbRecord& e = db(dbpos);
-    if (!pacer_.Admit(e.Icao, seconds_ ? seconds_() : 0)) {
-        ++counts_.held_back;
-        return {};
-    }
+    const uint32_t key = AprsAddressKey(e.Icao);
+    pacer_.Want(key, {e.Lat, e.Lon, e.Altitude, e.Track}, Now());
+    return Dispatch(db, key, dbpos);
+}
+
+QString AprsOutput::SendWithdrawals(double now) {
     QString error;
-    Deliver(e, {.rich = rich_}, error);
+    while (!withdrawals_.empty() && CanSend() && pacer_.SlotFree(now)) {
+        const Withdrawal w = std::move(withdrawals_.front());
+        withdrawals_.pop_front();
+        pacer_.TakeSlot(now);
+        if (Deliver(w.e, {.rich = rich_, .killed = true}, error)) ++counts_.withdrawn;
+    }
+    return error;
+}
+
+QString AprsOutput::Dispatch(const FlightTable& db, uint32_t plotted_key, int16_t plotted) {
+    if (!CanSend() || (withdrawals_.empty() && pacer_.Waiting() == 0)) return {};
+    const double now = Now();
+    QString error = SendWithdrawals(now);
+    // A withdrawal still waiting goes before any position.
+    if (!withdrawals_.empty()) return error;
+    while (CanSend()) {
+        const std::optional<uint32_t> key = pacer_.Choose(now);
+        if (!key) break;
+        const int16_t i = *key == plotted_key ? plotted : db.IcaoDbPointer(AprsAddressText(*key));
+        if (i < 0) {
+            pacer_.Forget(*key, now);  // gone without a word: nothing to send
+            continue;
+        }
+        pacer_.Sent(*key, now);
+        on_air_.insert(*key);
+        Deliver(db(i), {.rich = rich_}, error);
+    }
     return error;
 }
 
 QString AprsOutput::AircraftLeft(const DbRecord& e) {
-    if (!pacer_.Forget(e.Icao)) return {};  // never reported: nothing to withdraw
+    const uint32_t key = AprsAddressKey(e.Icao);
+    const double now = Now();
+    pacer_.Forget(key, now);
+    if (on_air_.erase(key) == 0) return {};  // never reported: nothing to withdraw
     if (!kill_ || (!printer_ && !IsOpen())) return {};
     if (!CanSend()) {
         ++counts_.dropped;
         return {};
     }
-    pacer_.Count(seconds_ ? seconds_() : 0);
-    QString error;
-    Deliver(e, {.rich = rich_, .killed = true}, error);
-    return error;
+    withdrawals_.push_back({e});
+    return SendWithdrawals(now);
 }
 
 }  // namespace ternwick

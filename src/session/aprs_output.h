@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
+#include <unordered_set>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -37,8 +39,11 @@ private:
 
 struct AprsCounts {
     uint64_t sent = 0;       // reports that went out (live and withdrawn objects)
-    uint64_t held_back = 0;  // positions the rate rules kept off the channel
+    uint64_t withdrawn = 0;  // of them, objects withdrawn
+    AprsHeldBack held;       // positions the rate rules kept off the channel, by rule
     uint64_t dropped = 0;    // reports lost because the link to the TNC was down or stalled
+    size_t reported = 0;     // aircraft whose object is on the air now
+    uint64_t HeldBack() const { return held.Total(); }
 };
 
 class AprsOutput {
@@ -46,7 +51,7 @@ public:
     // `clock` stamps the reports; `ports` lists the serial ports that port numbers count;
     // `seconds` is the running count the rate rules measure intervals with.
     explicit AprsOutput(std::function<AprsTime()> clock, std::function<QStringList()> ports = SortedPortNames,
-                        std::function<int64_t()> seconds = {});
+                        std::function<double()> seconds = {});
 
     // Settings. The station and the formats take effect with the next report.
     void SetStation(const AprsStation& station) { station_ = station; }
@@ -79,12 +84,17 @@ public:
         print_format_ = format;
     }
 
-    // The report step of position plotting: nothing while no output is open; else the rate
-    // rules decide, and the report goes to every open output. A failing serial write
-    // closes the port and returns the message.
+    // The report step of position plotting: nothing while no output is open; else the
+    // aircraft waits for a slot (at once when the rate rules allow), and what goes out
+    // goes to every open output. A failing serial write closes the port and returns the
+    // message.
     QString SendAprsObject(const FlightTable& db, int16_t dbpos);
+    // Hands out the slots that are free now: withdrawals first, then the waiting aircraft
+    // whose last report is oldest, each with its newest position in `db`. Runs after every
+    // plotted position and message, and on the window's timer.
+    QString Dispatch(const FlightTable& db) { return Dispatch(db, kNoKey, -1); }
     // An aircraft leaves the flight table: if it was reported and "Kill expired" is on,
-    // one report withdraws its object at its last position.
+    // one report withdraws its object at its last position (as soon as a slot is free).
     QString AircraftLeft(const DbRecord& e);
 
     const std::string& Caption() const { return button_.Caption(); }
@@ -97,7 +107,7 @@ public:
     }
     CommPort& Port() { return port_; }
     KissTcpLink& Link() { return link_; }
-    const AprsCounts& Counts() const { return counts_; }
+    AprsCounts Counts() const;
     // Whether any output has been opened in this run (the window shows the counts then).
     bool Used() const { return used_ || printer_ != nullptr; }
 
@@ -106,10 +116,21 @@ private:
     // Sends one report to every open output; false when none took it.
     bool Deliver(const DbRecord& e, AprsReportStyle style, QString& error);
     bool CanSend() const { return printer_ || port_.IsOpen() || link_.IsConnected(); }
+    double Now() const { return seconds_ ? seconds_() : 0.0; }
+    // Dispatch, knowing where the aircraft `plotted_key` that was just plotted is.
+    QString Dispatch(const FlightTable& db, uint32_t plotted_key, int16_t plotted);
+    static constexpr uint32_t kNoKey = 0xFFFFFFFEu;
+    // Sends the withdrawals that have a slot now.
+    QString SendWithdrawals(double now);
+
+    // An object on the air, to be withdrawn when its aircraft leaves.
+    struct Withdrawal {
+        DbRecord e;
+    };
 
     std::function<AprsTime()> clock_;
     std::function<QStringList()> ports_;
-    std::function<int64_t()> seconds_;
+    std::function<double()> seconds_;
     AprsStation station_;
     AprsFormat port_format_ = AprsFormat::Text;
     AprsFormat print_format_ = AprsFormat::Text;
@@ -117,6 +138,8 @@ private:
     bool kill_ = false;
     AprsPacer pacer_;
     AprsCounts counts_;
+    std::unordered_set<uint32_t> on_air_;  // aircraft with a live object
+    std::deque<Withdrawal> withdrawals_;  // waiting for a slot, oldest first
     bool used_ = false;
     ReportButton button_;
     CommPort port_;

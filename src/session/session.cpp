@@ -8,14 +8,19 @@ namespace ternwick {
 Session::Session()
     : tracker_(*this, airlines_),
       pump_(tracker_),
-      aprs_([this] { return ReportTime(); }, SortedPortNames, [this] { return clock_.Seconds(); }) {
+      aprs_([this] { return ReportTime(); }, SortedPortNames, [this] { return NowSeconds(); }) {
     // Every evaluation may change the table; while the list is on, the expiry pass runs
     // right before it.
     pump_.before_message = [this] {
+        // A recording's clock moves with the time of each message it replays.
+        clock_.SetRecordingTime(pump_.MessageTime());
         if (list_per_message_) ShowTextTable();
     };
     pump_.after_message = [this] {
         live_.TableChanged();
+        // Slots free up as time passes: an aircraft waiting for one gets it with the next
+        // message, whichever aircraft that message is from.
+        Report(-2);
         if (observer_) observer_();
     };
     view_.SetReportStep([this](int16_t dbpos) { Report(dbpos); });
@@ -81,7 +86,10 @@ double Session::MapSurfLonOffset() const {
     return surf_offset_override_.value_or(view_.CurrentMap().MapSurfLonOffset);
 }
 
-void Session::ShowTextTable() { live_.ShowTextTable(tracker_.Db, clock_.SecondsInHour(), list_settings_); }
+void Session::ShowTextTable() {
+    live_.ShowTextTable(tracker_.Db, clock_.SecondsInHour(), list_settings_);
+    Report(-2);
+}
 
 bool Session::MapList_Click(int k, std::string& error) {
     view_.SelectMap(k);
@@ -102,7 +110,7 @@ void Session::PlotPosDb(int16_t dbpos) {
 }
 
 void Session::Report(int16_t dbpos) {
-    const QString error = aprs_.SendAprsObject(tracker_.Db, dbpos);
+    const QString error = dbpos == -2 ? aprs_.Dispatch(tracker_.Db) : aprs_.SendAprsObject(tracker_.Db, dbpos);
     if (!error.isEmpty() && on_failure_) on_failure_(error);
 }
 

@@ -97,13 +97,14 @@ public:
 
     // TrackerHost
     int SecondsInHour() const override { return clock_.SecondsInHour(); }
-    double NowSeconds() const override { return static_cast<double>(clock_.Seconds()); }
+    double NowSeconds() const override { return clock_.Time(); }
     bool PlotAir() const override { return plot_air_; }
     bool PlotSurf() const override { return plot_surf_; }
     double MapSurfLonOffset() const override;
     void PlotPosDb(int16_t dbpos) override;
 
 private:
+    // The report step of a plotted entry; -2: only hand out the slots free now.
     void Report(int16_t dbpos);
 
     Clock clock_;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 
 #include "common/field_reader.h"
 
@@ -341,17 +342,25 @@ QString DegreeLabel(double value, bool longitude) {
     return num + QStringLiteral("°") + hemi;
 }
 
-QImage RenderMap(const MapFrame& frame, const MapLayers& layers) {
+namespace {
+
+// What draws the outlines of one picture: land filled, then (after the graticule) borders and
+// coastlines stroked with the pen already set.
+struct OutlineDrawing {
+    std::function<void(QPainter&, const Projection&)> fill_land, stroke_borders, stroke_coast;
+};
+
+QImage Render(const MapFrame& frame, const OutlineDrawing& draw) {
     QImage img(kWidth, kHeight, QImage::Format_RGB32);
     img.fill(kSea);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     const Projection proj{frame};
 
-    if (layers.land) {
+    if (draw.fill_land) {
         p.setPen(Qt::NoPen);
         p.setBrush(kLand);
-        FillPolygons(p, proj, *layers.land);
+        draw.fill_land(p, proj);
     }
 
     // The name sits in the bottom-right corner, where aircraft get no labels.
@@ -365,13 +374,13 @@ QImage RenderMap(const MapFrame& frame, const MapLayers& layers) {
 
     p.setBrush(Qt::NoBrush);
     DrawGraticule(p, proj, name_box);
-    if (layers.countries) {
+    if (draw.stroke_borders) {
         p.setPen(QPen(kBorder, 0.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        StrokeRings(p, proj, *layers.countries);
+        draw.stroke_borders(p, proj);
     }
-    if (layers.land) {
+    if (draw.stroke_coast) {
         p.setPen(QPen(kCoast, 1.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        StrokeRings(p, proj, *layers.land);
+        draw.stroke_coast(p, proj);
     }
 
     p.setPen(QPen(QColor(0x9a, 0xae, 0xc0), 1.0));
@@ -382,6 +391,60 @@ QImage RenderMap(const MapFrame& frame, const MapLayers& layers) {
     p.drawText(name_box, Qt::AlignCenter, name);
     p.end();
     return img;
+}
+
+// Adds a run of the store to a path at each whole turn that brings it into the frame (a frame
+// past the 180th meridian shows runs from beyond it; a whole-world frame that does not start
+// at -180 shows some runs at both edges).
+void AddRun(QPainterPath& path, const Projection& proj, geo::PointRun run, bool closed) {
+    if (run.count < 2) return;
+    float lo = run.lonlat[0], hi = run.lonlat[0];
+    for (uint32_t i = 1; i < run.count; ++i) {
+        lo = std::min(lo, run.lonlat[2 * i]);
+        hi = std::max(hi, run.lonlat[2 * i]);
+    }
+    const MapFrame& f = proj.f;
+    for (int k = -1; k <= 1; ++k) {
+        const double shift = 360.0 * k;
+        if (hi + shift < f.lon_west || lo + shift > f.lon_west + f.lon_span) continue;
+        path.moveTo(proj({run.lonlat[0], run.lonlat[1]}, shift));
+        for (uint32_t i = 1; i < run.count; ++i) path.lineTo(proj({run.lonlat[2 * i], run.lonlat[2 * i + 1]}, shift));
+        if (closed) path.closeSubpath();
+    }
+}
+
+}  // namespace
+
+QImage RenderMap(const MapFrame& frame, const MapLayers& layers) {
+    OutlineDrawing draw;
+    if (layers.land) {
+        draw.fill_land = [&](QPainter& p, const Projection& proj) { FillPolygons(p, proj, *layers.land); };
+        draw.stroke_coast = [&](QPainter& p, const Projection& proj) { StrokeRings(p, proj, *layers.land); };
+    }
+    if (layers.countries)
+        draw.stroke_borders = [&](QPainter& p, const Projection& proj) { StrokeRings(p, proj, *layers.countries); };
+    return Render(frame, draw);
+}
+
+QImage RenderMap(const MapFrame& frame, const geo::OutlineStore& store, geo::OutlineDetail detail) {
+    const geo::GeoBox box{frame.lon_west, frame.lat_south, frame.lon_west + frame.lon_span,
+                          frame.lat_south + frame.lat_span};
+    using ForEach = void (geo::OutlineStore::*)(geo::OutlineDetail, const geo::GeoBox&,
+                                                const std::function<void(geo::PointRun)>&) const;
+    auto draw_layer = [&](ForEach for_each, bool fill) {
+        return [&store, &box, detail, for_each, fill](QPainter& p, const Projection& proj) {
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);  // lakes are rings of their own
+            (store.*for_each)(detail, box, [&](geo::PointRun run) { AddRun(path, proj, run, fill); });
+            if (fill) p.fillPath(path, p.brush());
+            else p.strokePath(path, p.pen());
+        };
+    };
+    OutlineDrawing draw;
+    draw.fill_land = draw_layer(&geo::OutlineStore::ForEachLand, true);
+    draw.stroke_borders = draw_layer(&geo::OutlineStore::ForEachBorder, false);
+    draw.stroke_coast = draw_layer(&geo::OutlineStore::ForEachCoastline, false);
+    return Render(frame, draw);
 }
 
 QImage ToPalette(const QImage& image) {

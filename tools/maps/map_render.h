@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "geo/outlines.h"
+
 namespace ternwick::maps {
 
 inline constexpr int kWidth = 800;
@@ -52,6 +54,10 @@ QString DegreeLabel(double value, bool longitude);
 
 // The picture of one frame.
 QImage RenderMap(const MapFrame& frame, const MapLayers& layers);
+
+// The same picture drawn from the shipped outline store at one level of detail: land filled,
+// borders between countries and coastlines stroked, a frame past the 180th meridian included.
+QImage RenderMap(const MapFrame& frame, const geo::OutlineStore& store, geo::OutlineDetail detail);
 
 // The picture reduced to an 8-bit palette of its most frequent colours (nearest colour for
 // the rest), so that the shipped files stay small.

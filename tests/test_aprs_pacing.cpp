@@ -1,0 +1,181 @@
+// The rate rules by a fake clock: the station ceiling holds in every minute of a long run of
+// many aircraft, the slots go round fairly, and the "moved" rule doubles the interval of an
+// aircraft that has hardly changed since its last report.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "aprs/aprs_pacing.h"
+
+using namespace ternwick;
+
+namespace {
+
+struct Send {
+    double at;
+    uint32_t key;
+};
+
+// Aircraft 1..n plot a new position every 1 to 4 seconds (a fixed pseudo-random order) and
+// fly 0.1 NM north each time, for `seconds`; every plot is followed by handing out the free
+// slots, as the session does. Returns what went out.
+std::vector<Send> Simulate(int n, const AprsRate& rate, double seconds) {
+    AprsPacer p;
+    p.SetRate(rate);
+    std::vector<Send> sent;
+    std::map<uint32_t, double> next, lat;
+    uint32_t seed = 12345;
+    auto random = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % 4 + 1;
+    };
+    for (uint32_t k = 1; k <= static_cast<uint32_t>(n); ++k) next[k] = random() * 0.25;
+    for (double t = 0; t < seconds; t += 0.25) {
+        for (auto& [k, at] : next) {
+            if (at > t) continue;
+            lat[k] += 0.1 / 60.0;
+            p.Want(k, {lat[k], 10.0, 30000, 90.0}, t);
+            while (auto key = p.Choose(t)) {
+                p.Sent(*key, t);
+                sent.push_back({t, *key});
+            }
+            at = t + random();
+        }
+    }
+    return sent;
+}
+
+}  // namespace
+
+TEST(AprsPacing, CeilingHoldsInEveryMinuteAndEveryAircraftGetsItsTurn) {
+    struct Case {
+        int aircraft;
+        AprsRate rate;
+        double longest_gap;  // seconds between two reports of one aircraft, at most
+    };
+    const Case cases[] = {
+        {50, {0, 6}, 50 * 60.0 / 6 + 5},   // the slots go round: each about every 8 minutes
+        {10, {0, 5}, 10 * 60.0 / 5 + 5},
+        {120, {30, 20}, 120 * 60.0 / 20 + 5},
+        {3, {30, 10}, 30 + 5},             // few aircraft: only their own interval holds them
+        {1, {0, 1}, 60 + 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.aircraft);
+        const double hours = 2 * 3600;
+        const std::vector<Send> sent = Simulate(c.aircraft, c.rate, hours);
+        const size_t ceiling = static_cast<size_t>(c.rate.max_per_minute);
+        // No 60 seconds ever hold more than the ceiling, from the first second on.
+        for (size_t i = 0; i + ceiling < sent.size(); ++i)
+            ASSERT_GE(sent[i + ceiling].at - sent[i].at, 60.0) << "report " << i;
+        std::map<uint32_t, double> last;
+        double longest = 0;
+        for (const Send& s : sent) {
+            longest = std::max(longest, s.at - (last.count(s.key) ? last[s.key] : 0.0));
+            last[s.key] = s.at;
+        }
+        EXPECT_EQ(last.size(), static_cast<size_t>(c.aircraft));
+        for (const auto& [k, at] : last) longest = std::max(longest, hours - at);
+        EXPECT_LE(longest, c.longest_gap);
+        // The channel is used: as many reports as the ceiling allows (or the intervals ask).
+        const double expected = std::min(c.rate.max_per_minute * hours / 60,
+                                         c.rate.interval_seconds ? c.aircraft * hours / c.rate.interval_seconds : 1e9);
+        EXPECT_GE(static_cast<double>(sent.size()), 0.9 * expected);
+    }
+}
+
+TEST(AprsPacing, OldestLastReportGoesFirstSpreadOverTheMinute) {
+    AprsPacer p;
+    p.SetRate({0, 2});  // one slot every 30 s at most
+    const AprsFix f{10, 20, 1000, 45};
+    p.Want(7, f, 0);
+    p.Want(3, f, 0);
+    p.Want(5, f, 1);
+    // Never reported, then the longest waiting, then the lower key.
+    ASSERT_EQ(p.Choose(1), 3u);
+    p.Sent(3, 1);
+    EXPECT_FALSE(p.Choose(30.5));
+    ASSERT_EQ(p.Choose(31), 7u);
+    p.Sent(7, 31);
+    EXPECT_FALSE(p.Choose(60.9));  // two in the minute since 1
+    p.Want(3, f, 40);
+    p.Want(7, f, 40);
+    ASSERT_EQ(p.Choose(61), 5u);  // never reported goes before 3 and 7
+    p.Sent(5, 61);
+    ASSERT_EQ(p.Choose(91), 3u);  // reported at 1, before 7 at 31
+    p.Sent(3, 91);
+    EXPECT_EQ(p.Waiting(), 1u);
+    // A withdrawal takes a slot like any report.
+    p.TakeSlot(121);
+    EXPECT_FALSE(p.Choose(150));
+    ASSERT_EQ(p.Choose(151), 7u);
+    p.Sent(7, 151);
+    EXPECT_FALSE(p.SlotFree(180.5));
+    EXPECT_TRUE(p.SlotFree(181));
+    EXPECT_FALSE(p.Choose(181));  // nobody waits
+}
+
+TEST(AprsPacing, HardlyMovedWaitsTwiceItsInterval) {
+    const AprsFix at_report{50.0, 8.0, 10000, 90.0};
+    struct Case {
+        const char* what;
+        AprsFix fix;
+        bool moved;
+    };
+    const double nm = 1.0 / 60.0;  // a minute of latitude
+    const Case cases[] = {
+        {"still", at_report, false},
+        {"0.4 NM", {50.0 + 0.4 * nm, 8.0, 10000, 90.0}, false},
+        {"0.6 NM", {50.0 + 0.6 * nm, 8.0, 10000, 90.0}, true},
+        {"turned 9 degrees", {50.0, 8.0, 10000, 99.0}, false},
+        {"turned 11 degrees", {50.0, 8.0, 10000, 79.0}, true},
+        {"climbed 400 ft", {50.0, 8.0, 10400, 90.0}, false},
+        {"descended 600 ft", {50.0, 8.0, 9400, 90.0}, true},
+        {"track lost", {50.0, 8.0, 10000, -1.0}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AprsPacer p;
+        p.SetRate({60, 0});
+        p.Want(1, at_report, 0);
+        ASSERT_EQ(p.Choose(0), 1u);
+        p.Sent(1, 0);
+        p.Want(1, c.fix, 30);
+        EXPECT_FALSE(p.Choose(59.5));  // "Min. s" holds either way
+        EXPECT_EQ(p.Choose(60).has_value(), c.moved);
+        EXPECT_EQ(p.HeldBack(90).Total(), 1u);
+        EXPECT_EQ(p.HeldBack(90).unmoved, c.moved ? 0u : 1u);
+        ASSERT_EQ(p.Choose(120), 1u);
+    }
+    // A track across north: 355 and 3 degrees are 8 apart.
+    AprsPacer p;
+    p.SetRate({60, 0});
+    p.Want(1, {0, 0, 0, 355.0}, 0);
+    p.Sent(1, 0);
+    p.Want(1, {0, 0, 0, 3.0}, 70);
+    EXPECT_FALSE(p.Choose(70));
+}
+
+TEST(AprsPacing, PositionsReplacedWhileWaitingCountByTheRuleThatHeldThem) {
+    AprsPacer p;
+    p.SetRate({30, 1});
+    const AprsFix a{10, 20, 1000, 45}, b{11, 20, 1000, 45};  // b: 60 NM on
+    p.Want(1, a, 0);
+    p.Sent(*p.Choose(0), 0);
+    p.Want(1, b, 10);  // within 30 s
+    p.Want(1, b, 20);  // replaces it: held by the interval
+    p.Want(2, a, 20);  // the one slot of the minute is taken
+    p.Want(2, a, 25);  // replaces it: held by the ceiling
+    EXPECT_EQ(p.HeldBack(25).interval, 2u);  // the waiting position of 1 still counts
+    EXPECT_EQ(p.HeldBack(25).ceiling, 2u);
+    p.Forget(2, 26);  // left while waiting
+    EXPECT_EQ(p.HeldBack(26).ceiling, 2u);
+    EXPECT_EQ(p.HeldBack(60).Total(), 4u);
+    ASSERT_EQ(p.Choose(60), 1u);
+    p.Sent(1, 60);
+    EXPECT_EQ(p.HeldBack(60).Total(), 3u);
+    EXPECT_EQ(p.Waiting(), 0u);
+}

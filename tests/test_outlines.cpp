@@ -1,0 +1,343 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "geo/outlines.h"
+#include "temp_path.h"
+
+using geo::GeoBox;
+using geo::OutlineDetail;
+using geo::OutlineStore;
+using geo::PointRun;
+
+namespace {
+
+const OutlineDetail kAll[] = {OutlineDetail::k110m, OutlineDetail::k50m, OutlineDetail::k10m};
+
+const OutlineStore& Shipped() {
+  static const OutlineStore store = [] {
+    OutlineStore s;
+    std::string error;
+    EXPECT_TRUE(s.Load(TERNWICK_SOURCE_DIR "/data/outlines", &error)) << error;
+    return s;
+  }();
+  return store;
+}
+
+// Odd-even test over the land runs that a zero-sized box at the point returns: the pieces of
+// one cell enclose exactly the land of that cell.
+bool IsLand(const OutlineStore& s, OutlineDetail d, double lat, double lon) {
+  int crossings = 0;
+  s.ForEachLand(d, {lon, lat, lon, lat}, [&](PointRun r) {
+    for (uint32_t i = 0, j = r.count - 1; i < r.count; j = i++) {
+      const double xi = r.lonlat[2 * i], yi = r.lonlat[2 * i + 1], xj = r.lonlat[2 * j], yj = r.lonlat[2 * j + 1];
+      if ((yi > lat) != (yj > lat) && lon < xj + (lat - yj) * (xi - xj) / (yi - yj)) ++crossings;
+    }
+  });
+  return crossings & 1;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+// A file of the outline format from literal runs (units of 1/10000 degree).
+struct Writer {
+  std::string out;
+  void U16(uint32_t v) { out += {char(v & 0xff), char(v >> 8 & 0xff)}; }
+  void U32(uint32_t v) {
+    for (int i = 0; i < 4; ++i) out += char(v >> 8 * i & 0xff);
+  }
+  static void Varint(std::string& s, uint32_t v) {
+    for (; v >= 0x80; v >>= 7) s += char((v & 0x7f) | 0x80);
+    s += char(v);
+  }
+  void Layer(uint32_t kind, const std::vector<std::vector<int>>& runs) {
+    std::string data;
+    for (const auto& run : runs) {
+      Varint(data, static_cast<uint32_t>(run.size() / 2));
+      int px = 0, py = 0;
+      for (size_t i = 0; i < run.size(); i += 2) {
+        const int dx = run[i] - px, dy = run[i + 1] - py;
+        Varint(data, dx >= 0 ? 2 * dx : -2 * dx - 1);
+        Varint(data, dy >= 0 ? 2 * dy : -2 * dy - 1);
+        px = run[i];
+        py = run[i + 1];
+      }
+    }
+    U32(kind);
+    U32(static_cast<uint32_t>(runs.size()));
+    U32(static_cast<uint32_t>(data.size()));
+    out += data;
+  }
+  std::string Finish() {
+    uint32_t c = 0xffffffffu;
+    for (unsigned char b : out) {
+      c ^= b;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
+    }
+    std::string file = out;
+    out.clear();
+    std::swap(out, file);
+    U32(c ^ 0xffffffffu);
+    return file + out;
+  }
+};
+
+using Rings = std::vector<std::vector<int>>;
+
+// A square island from west to east, south to north (degrees), as a ring in file units.
+std::vector<int> Square(double west, double south, double east, double north) {
+  auto u = [](double deg) { return static_cast<int>(std::lround(deg * 10000)); };
+  return {u(west), u(south), u(east), u(south), u(east), u(north), u(west), u(north)};
+}
+
+// A small 1:110m file: by default one square island from 10..12 E, 20..22 N, its coast, no
+// border. `land_runs_claimed` overwrites the land layer's count of outlines.
+std::string SmallFile(uint16_t version = 1, uint32_t land_runs_claimed = 1, Rings land = {Square(10, 20, 12, 22)}) {
+  Writer w;
+  w.out = "TWOL";
+  w.U16(version);
+  w.U16(110);
+  w.U32(10000);
+  w.U32(3);
+  const size_t layer_start = w.out.size();
+  w.Layer(1, land);
+  // The run count sits 4 bytes into the layer header.
+  if (land_runs_claimed != land.size())
+    for (int i = 0; i < 4; ++i) w.out[layer_start + 4 + i] = char(land_runs_claimed >> 8 * i & 0xff);
+  Rings coast = land;
+  for (auto& ring : coast) ring.insert(ring.end(), {ring[0], ring[1]});
+  w.Layer(2, coast);
+  w.Layer(3, {});
+  return w.Finish();
+}
+
+}  // namespace
+
+TEST(OutlineStore, KnownLandAndSeaAtEveryLevel) {
+  struct Case { const char* place; double lat, lon; bool land; };
+  const Case cases[] = {
+      {"Mindanao", 7.5, 125.0, true},
+      {"Sulu Sea", 8.5, 121.0, false},
+      {"Cebu", 10.0, 123.6, true},
+      {"mid-Pacific", 0.5, -150.5, false},
+      {"Vanua Levu, west of 180", -16.6, 179.3, true},
+      {"Chukotka, west of 180", 66.5, 179.5, true},
+      {"Chukotka, east of 180", 66.5, -179.5, true},
+      {"Caspian Sea (a hole in Asia)", 42.5, 50.5, false},
+      {"Antarctica", -80.5, 0.5, true},
+      {"next to the South Pole", -89.5, 45.5, true},
+      {"Arctic Ocean", 88.0, 10.0, false},
+      {"Siberia", 60.5, 100.5, true},
+  };
+  for (OutlineDetail d : kAll)
+    for (const Case& c : cases)
+      EXPECT_EQ(IsLand(Shipped(), d, c.lat, c.lon), c.land) << c.place << " at level " << static_cast<int>(d);
+  // Bohol is too small for 1:110m.
+  EXPECT_FALSE(IsLand(Shipped(), OutlineDetail::k110m, 9.85, 124.2));
+  EXPECT_TRUE(IsLand(Shipped(), OutlineDetail::k50m, 9.85, 124.2));
+  EXPECT_TRUE(IsLand(Shipped(), OutlineDetail::k10m, 9.85, 124.2));
+}
+
+TEST(OutlineStore, QueriesReturnOnlyWhatMayBeInTheBox) {
+  const OutlineStore& s = Shipped();
+  for (OutlineDetail d : kAll) {
+    const OutlineStore::Counts all = s.CountsOf(d);
+    size_t land = 0, coast = 0, border = 0;
+    const GeoBox earth{-180, -90, 180, 90};
+    s.ForEachLand(d, earth, [&](PointRun) { ++land; });
+    s.ForEachCoastline(d, earth, [&](PointRun) { ++coast; });
+    s.ForEachBorder(d, earth, [&](PointRun) { ++border; });
+    EXPECT_EQ(land, all.land_runs);
+    EXPECT_EQ(coast, all.coast_runs);
+    EXPECT_EQ(border, all.border_runs);
+    EXPECT_GT(border, 0u);
+    // Lines come in short runs, so a view at the end of a long coast reads only a stretch.
+    size_t longest = 0;
+    s.ForEachCoastline(d, earth, [&](PointRun r) { longest = std::max<size_t>(longest, r.count); });
+    s.ForEachBorder(d, earth, [&](PointRun r) { longest = std::max<size_t>(longest, r.count); });
+    EXPECT_EQ(longest, 32u);
+  }
+  struct Span { double degrees; OutlineDetail detail; };
+  for (const Span& sp : {Span{360, OutlineDetail::k110m}, Span{90.5, OutlineDetail::k110m}, Span{90, OutlineDetail::k50m},
+                         Span{20, OutlineDetail::k50m}, Span{19.5, OutlineDetail::k10m}, Span{0.2, OutlineDetail::k10m}})
+    EXPECT_EQ(geo::DetailForSpan(sp.degrees), sp.detail) << sp.degrees;
+  // A view 20 km across over Cebu City at 1:10m reads a handful of runs of a million points.
+  size_t runs = 0, points = 0;
+  const GeoBox cebu{123.80, 10.22, 123.98, 10.40};
+  auto count = [&](PointRun r) {
+    ++runs;
+    points += r.count;
+  };
+  s.ForEachLand(OutlineDetail::k10m, cebu, count);
+  s.ForEachCoastline(OutlineDetail::k10m, cebu, count);
+  EXPECT_GT(runs, 0u);
+  EXPECT_LT(points, 2000u);
+  // Iceland is an island country: coast, no border.
+  size_t borders = 0, coasts = 0;
+  const GeoBox iceland{-24, 63.3, -13.5, 66.6};
+  s.ForEachBorder(OutlineDetail::k10m, iceland, [&](PointRun) { ++borders; });
+  s.ForEachCoastline(OutlineDetail::k10m, iceland, [&](PointRun) { ++coasts; });
+  EXPECT_EQ(borders, 0u);
+  EXPECT_GT(coasts, 0u);
+}
+
+TEST(OutlineStore, BoxesAcrossTheAntimeridian) {
+  const OutlineStore& s = Shipped();
+  // Fiji, 177 E to 178 W, written three ways: west > east, and west beyond -180 or 180.
+  for (GeoBox box : {GeoBox{177, -19, -178, -15}, GeoBox{-183, -19, -178, -15}, GeoBox{177, -19, 182, -15}}) {
+    size_t west_side = 0, east_side = 0, elsewhere = 0;
+    s.ForEachLand(OutlineDetail::k10m, box, [&](PointRun r) {
+      float lo = 999, hi = -999;
+      for (uint32_t i = 0; i < r.count; ++i) {
+        lo = std::min(lo, r.lonlat[2 * i]);
+        hi = std::max(hi, r.lonlat[2 * i]);
+      }
+      if (lo >= 177 - 1) ++west_side;  // one cell of slack: runs are picked by cell, then by box
+      else if (hi <= -178 + 1) ++east_side;
+      else ++elsewhere;
+      EXPECT_LE(hi - lo, 1.0f);  // a land run never spans more than its cell
+    });
+    EXPECT_GT(west_side, 0u) << box.west;
+    EXPECT_GT(east_side, 0u) << box.west;
+    EXPECT_EQ(elsewhere, 0u) << box.west;
+  }
+  // The mid-Pacific has neither land nor coast; a box with no height or NaN reads nothing.
+  size_t n = 0;
+  s.ForEachCoastline(OutlineDetail::k50m, {-150, -5, -140, 5}, [&](PointRun) { ++n; });
+  s.ForEachLand(OutlineDetail::k50m, {-160, 5, -140, -5}, [&](PointRun) { ++n; });
+  s.ForEachLand(OutlineDetail::k50m, {NAN, -5, -140, 5}, [&](PointRun) { ++n; });
+  EXPECT_EQ(n, 0u);
+}
+
+TEST(OutlineStore, NoRunWithAPointInTheBoxIsLeftOut) {
+  // Random boxes, some across the antimeridian, against a scan of every run of the level.
+  const OutlineStore& s = Shipped();
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> lon(-180, 180), lat(-90, 80), size(0.05, 40);
+  for (OutlineDetail d : {OutlineDetail::k110m, OutlineDetail::k50m}) {
+    std::vector<PointRun> every;
+    s.ForEachCoastline(d, {-180, -90, 180, 90}, [&](PointRun r) { every.push_back(r); });
+    s.ForEachBorder(d, {-180, -90, 180, 90}, [&](PointRun r) { every.push_back(r); });
+    for (int k = 0; k < 150; ++k) {
+      const double west = lon(rng), south = lat(rng), w = size(rng), h = size(rng) / 2;
+      const double east = west + w > 180 ? west + w - 360 : west + w, north = std::min(90.0, south + h);
+      auto inside = [&](float x, float y) {
+        const bool in_lon = west <= east ? (x > west && x < east) : (x > west || x < east);
+        return in_lon && y > south && y < north;
+      };
+      std::set<const float*> got;
+      s.ForEachCoastline(d, {west, south, east, north}, [&](PointRun r) { got.insert(r.lonlat); });
+      s.ForEachBorder(d, {west, south, east, north}, [&](PointRun r) { got.insert(r.lonlat); });
+      size_t must = 0;
+      for (const PointRun& r : every) {
+        bool in = false;
+        for (uint32_t i = 0; i < r.count && !in; ++i) in = inside(r.lonlat[2 * i], r.lonlat[2 * i + 1]);
+        if (!in) continue;
+        ++must;
+        EXPECT_TRUE(got.count(r.lonlat)) << "box " << west << "," << south << " " << east << "," << north;
+      }
+      EXPECT_LE(must, got.size());
+    }
+  }
+}
+
+TEST(OutlineStore, BoxAcrossTheAntimeridianTakesBothSidesAndNothingBetween) {
+  // Islands 179..180 E, 180..179 W, 177.5..177.2 W and 176..176.5 E; the box 177 E .. 178 W
+  // holds the first two only, however it is written.
+  OutlineStore s;
+  std::string error;
+  const Rings islands = {Square(179, -17, 180, -16), Square(-180, -17, -179, -16), Square(-177.5, -17, -177.2, -16),
+                         Square(176, -17, 176.5, -16)};
+  ASSERT_TRUE(s.LoadLevel(OutlineDetail::k110m, SmallFile(1, 4, islands), "islands.bin", &error)) << error;
+  for (GeoBox box : {GeoBox{177, -19, -178, -15}, GeoBox{-183, -19, -178, -15}, GeoBox{177, -19, 182, -15},
+                     GeoBox{537, -19, 182, -15}}) {
+    std::set<std::pair<float, float>> land, coast;
+    s.ForEachLand(OutlineDetail::k110m, box, [&](PointRun r) { land.insert({r.lonlat[0], r.lonlat[1]}); });
+    s.ForEachCoastline(OutlineDetail::k110m, box, [&](PointRun r) { coast.insert({r.lonlat[0], r.lonlat[1]}); });
+    const std::set<std::pair<float, float>> expect = {{179.0f, -17.0f}, {-180.0f, -17.0f}};
+    EXPECT_EQ(land, expect) << box.west << " " << box.east;
+    EXPECT_EQ(coast, expect) << box.west << " " << box.east;
+  }
+  // A box north of them, and one wholly between them, read nothing.
+  size_t n = 0;
+  s.ForEachLand(OutlineDetail::k110m, {177, -15.9, -178, -10}, [&](PointRun) { ++n; });
+  s.ForEachLand(OutlineDetail::k110m, {-178.9, -19, -177.6, -15}, [&](PointRun) { ++n; });
+  EXPECT_EQ(n, 0u);
+}
+
+TEST(OutlineCells, RingsAreCutAtCellEdgesAndKeepTheirArea) {
+  // A square of 2 by 2 degrees centred on 0,0 with 1-degree cells: four unit squares.
+  const auto layer = geo::BuildRingCells({{-1, -1, 1, -1, 1, 1, -1, 1}}, 1.0);
+  ASSERT_EQ(layer.runs.size(), 4u);
+  for (const auto& r : layer.runs) {
+    EXPECT_FLOAT_EQ(r.east - r.west, 1.0f);
+    EXPECT_FLOAT_EQ(r.north - r.south, 1.0f);
+  }
+  EXPECT_EQ(layer.cell_start[90 * 360 + 180 + 1] - layer.cell_start[90 * 360 + 180], 1u);  // the cell 0..1 E, 0..1 N
+  // A line from 0.5 to 2.5 E along 0.5 N: three runs, split at 1 and 2 E.
+  const auto lines = geo::BuildLineCells({{0.5, 0.5, 2.5, 0.5}}, 1.0);
+  ASSERT_EQ(lines.runs.size(), 3u);
+  const float expect[3][2] = {{0.5f, 1.0f}, {1.0f, 2.0f}, {2.0f, 2.5f}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FLOAT_EQ(lines.runs[i].west, expect[i][0]);
+    EXPECT_FLOAT_EQ(lines.runs[i].east, expect[i][1]);
+  }
+}
+
+TEST(OutlineStore, BrokenFilesAreRefusedWithTheirName) {
+  OutlineStore s;
+  std::string error;
+  ASSERT_TRUE(s.LoadLevel(OutlineDetail::k110m, SmallFile(), "small.bin", &error)) << error;
+  EXPECT_TRUE(IsLand(s, OutlineDetail::k110m, 21, 11));
+  EXPECT_FALSE(IsLand(s, OutlineDetail::k110m, 21, 13));
+
+  const std::string good = SmallFile();
+  std::string flipped = good;
+  flipped[30] ^= 0x10;
+  struct Case { std::string bytes; OutlineDetail level; std::string message; };
+  const Case cases[] = {
+      {"", OutlineDetail::k110m, "bad.bin: not an outline file"},
+      {"PK\x03\x04 some zip file.........", OutlineDetail::k110m, "bad.bin: not an outline file"},
+      {good.substr(0, good.size() - 9), OutlineDetail::k110m, "bad.bin: damaged"},
+      {flipped, OutlineDetail::k110m, "bad.bin: damaged"},
+      {SmallFile(2), OutlineDetail::k110m, "bad.bin: format version 2, this program reads version 1"},
+      {good, OutlineDetail::k10m, "bad.bin: holds the 1:110m outlines, 1:10m were expected"},
+      {SmallFile(1, 200), OutlineDetail::k110m, "bad.bin: the land layer claims 200 outlines in 19 bytes"},
+      {SmallFile(1, 2), OutlineDetail::k110m, "bad.bin: outline 2 of the land layer has a bad point count"},
+      {SmallFile(1, 0), OutlineDetail::k110m, "bad.bin: the land layer has 19 bytes after its last outline"},
+      {SmallFile(1, 1, {Square(10, 89, 12, 90.5)}), OutlineDetail::k110m, "bad.bin: outline 1 of the land layer leaves the Earth"},
+      {SmallFile(1, 1, {Square(-180.5, 0, 12, 1)}), OutlineDetail::k110m, "bad.bin: outline 1 of the land layer leaves the Earth"},
+  };
+  for (const Case& c : cases) {
+    error.clear();
+    EXPECT_FALSE(s.LoadLevel(c.level, c.bytes, "bad.bin", &error));
+    EXPECT_EQ(error.substr(0, c.message.size()), c.message) << error;
+  }
+  EXPECT_FALSE(s.Has(OutlineDetail::k110m));
+
+  // A folder with a missing and a truncated file: both named, the good level still loads.
+  const std::string dir = ternwick::test::TempPath("outlines");
+  ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
+  const std::string shipped = ReadBytes(TERNWICK_SOURCE_DIR "/data/outlines/outlines-110m.bin");
+  std::ofstream(dir + "/outlines-110m.bin", std::ios::binary) << shipped;
+  std::ofstream(dir + "/outlines-50m.bin", std::ios::binary)
+      << ReadBytes(TERNWICK_SOURCE_DIR "/data/outlines/outlines-50m.bin").substr(0, 1000);
+  EXPECT_FALSE(s.Load(dir, &error));
+  EXPECT_EQ(error, dir + "/outlines-50m.bin: damaged (its checksum does not match)");
+  EXPECT_TRUE(s.Has(OutlineDetail::k110m));
+  EXPECT_FALSE(s.Has(OutlineDetail::k50m));
+  EXPECT_FALSE(s.Has(OutlineDetail::k10m));
+  std::remove((dir + "/outlines-50m.bin").c_str());
+  EXPECT_FALSE(s.Load(dir, &error));
+  EXPECT_EQ(error, "cannot read outline file " + dir + "/outlines-50m.bin: No such file or directory");
+  std::remove((dir + "/outlines-110m.bin").c_str());
+}

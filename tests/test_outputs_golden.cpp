@@ -1,0 +1,112 @@
+// Every output of ternwick-replay, byte for byte and pixel for pixel, against what the
+// program printed and drew when these files were made: the shipped demo traffic and a hostile
+// soak log (ten times more aircraft than the table holds, noise, damaged and lower-case
+// records). Speed work must leave all of it alone.
+//
+// When an output changes on purpose, make the files again and look at the difference:
+//   TERNWICK_UPDATE_GOLDEN=1 build/bin/test_outputs_golden; git diff tests/golden
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "temp_path.h"
+
+using namespace ternwick::test;
+
+namespace {
+
+const std::string kReplay = TERNWICK_BIN_DIR "/ternwick-replay";
+const std::string kGolden = TERNWICK_SOURCE_DIR "/tests/golden/";
+// A fixed clock: the list's expiry and every time rule give the same answer on every run.
+const std::string kFixed = "--at 7:12:00:00 --airlines " TERNWICK_BIN_DIR "/airlinecodes.csv ";
+
+bool Updating() { return std::getenv("TERNWICK_UPDATE_GOLDEN") != nullptr; }
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The lines of --stats that measure this run rather than the traffic are left out.
+std::string WithoutTimings(const std::string& out) {
+    std::istringstream in(out);
+    std::string kept, line;
+    while (std::getline(in, line))
+        if (line.rfind("elapsed seconds:", 0) != 0 && line.rfind("messages per second:", 0) != 0 &&
+            line.rfind("peak memory:", 0) != 0)
+            kept += line + "\n";
+    return kept;
+}
+
+// What the command prints for `log`: the list, the table and the counts in full; the trace
+// (megabytes for the demo) by its SHA-256 and length.
+std::string Outputs(const std::string& log) {
+    const RunResult tables = RunCommand(kReplay + " " + kFixed + "--list --csv --stats " + log);
+    const RunResult trace = RunCommand(kReplay + " " + kFixed + "--trace " + log);
+    EXPECT_EQ(tables.status, 0);
+    EXPECT_EQ(trace.status, 0);
+    const QByteArray digest =
+        QCryptographicHash::hash(QByteArray::fromStdString(trace.out), QCryptographicHash::Sha256).toHex();
+    return WithoutTimings(tables.out) + "trace: " + std::to_string(trace.out.size()) + " bytes, sha256 " +
+           digest.toStdString() + "\n";
+}
+
+void CompareText(const std::string& name, const std::string& actual) {
+    const std::string path = kGolden + name;
+    if (Updating()) std::ofstream(path, std::ios::binary) << actual;
+    EXPECT_EQ(actual, ReadFile(path)) << "differs from " << path;
+}
+
+// Two maps over the demo traffic on a white picture: Cebu's (dots of 4, lines 2 wide) and
+// the same frame with dots of 3 and lines 1 wide, as the other shipped maps draw.
+std::string WhiteCatalogue() {
+    QImage white(800, 400, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    const std::string pic = TempPath("golden_white.png");
+    white.save(QString::fromStdString(pic));
+    return WriteTemp("golden_setup.txt", "2\n\"Wide\"," + pic + ",120,8,8.5,4,4,2,90\n\"Thin\"," + pic +
+                                             ",120,8,8.5,4,3,1,90\n");
+}
+
+}  // namespace
+
+TEST(GoldenOutputs, DemoAndSoakTextIsUnchanged) {
+    CompareText("demo.txt", Outputs(TERNWICK_BIN_DIR "/demo.log"));
+    CompareText("soak.txt", Outputs(kGolden + "soak.log"));
+}
+
+TEST(GoldenOutputs, MapPicturesAreUnchangedPixelForPixel) {
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    QGuiApplication app(argc, argv);
+    const std::string catalogue = WhiteCatalogue();
+    for (const std::string map : {"1", "2"}) {
+        const std::string out = TempPath("golden_map" + map + ".png");
+        const RunResult r =
+            RunCommand(kReplay + " " + kFixed + "--catalogue " + catalogue + " --map " + map + " --list --png " + out +
+                       " " TERNWICK_BIN_DIR "/demo.log > /dev/null");
+        ASSERT_EQ(r.status, 0) << "map " << map;
+        const std::string golden = kGolden + "demo-map" + map + ".png";
+        if (Updating()) std::ofstream(golden, std::ios::binary) << ReadFile(out);
+        const QImage expected(QString::fromStdString(golden)), actual(QString::fromStdString(out));
+        ASSERT_FALSE(expected.isNull()) << golden;
+        ASSERT_EQ(actual.size(), expected.size());
+        const QImage a = actual.convertToFormat(QImage::Format_RGB32);
+        const QImage e = expected.convertToFormat(QImage::Format_RGB32);
+        int differing = 0, first_x = -1, first_y = -1;
+        for (int y = 0; y < e.height(); ++y)
+            for (int x = 0; x < e.width(); ++x)
+                if (a.pixel(x, y) != e.pixel(x, y) && differing++ == 0) first_x = x, first_y = y;
+        EXPECT_EQ(differing, 0) << "map " << map << ", first at " << first_x << "," << first_y;
+    }
+}
