@@ -1,5 +1,7 @@
 #include "map_surface.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -246,7 +248,21 @@ const QImage& MapSurface::Image() {
     return image_;
 }
 
+bool MapSurface::CheckPngTarget(const QString& path, QString& error) {
+    struct stat st {};
+    // stat follows a link: a link to a device is refused like the device.
+    if (stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) return true;
+    const char* kind = S_ISDIR(st.st_mode)                              ? "a folder"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)     ? "a device"
+                       : S_ISFIFO(st.st_mode)                           ? "a FIFO"
+                                                                        : "not a regular file";
+    error = QStringLiteral("Map picture \"%1\" is not written: it is %2, which the picture would replace")
+                .arg(path, QString::fromLatin1(kind));
+    return false;
+}
+
 bool MapSurface::SavePng(const QString& path, QString& error) {
+    if (!CheckPngTarget(path, error)) return false;
     // Written beside the target and renamed at the end: a full disk or a missing folder is
     // told with the system's reason, and never leaves half a picture behind.
     QSaveFile file(path);

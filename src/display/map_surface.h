@@ -80,7 +80,11 @@ public:
     const QImage& Image();
     // Grows with every change, so a view can tell when to repaint.
     uint64_t Revision() const { return revision_; }
+    // Writes the picture as PNG beside `path` and renames it over `path` at the end.
     bool SavePng(const QString& path, QString& error);
+    // A target that exists and is not a regular file (a device, a FIFO, a folder) would be
+    // replaced by the rename: false with a message naming it.
+    static bool CheckPngTarget(const QString& path, QString& error);
 
 private:
     QPainter& Painter();
