@@ -147,7 +147,7 @@ TEST(ReplayCli, CtrlCDuringAReplayPrintsWhatWasAsked) {
     out += p.readAllStandardOutput().toStdString();
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 130);  // as the shell tells a command ended by Ctrl-C
-    EXPECT_TRUE(Has(out, kCsvHead + "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000\n")) << out;
+    EXPECT_TRUE(Has(out, kCsvHead + "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,,,ADS-B\n")) << out;
     const std::string err = p.readAllStandardError().toStdString();
     EXPECT_TRUE(Has(err, "ternwick-replay: interrupted after 32 bytes of -\n")) << err;
 }
