@@ -10,8 +10,15 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "app/replay_core.h"
 #include "beast_frames.h"
@@ -296,6 +303,61 @@ TEST_F(WindowTest, NetworkConnectReceiveRetryAndDisconnect) {
     EXPECT_TRUE(TakeMessage(w.get()).contains("receiver:99999"));
 }
 
+TEST_F(WindowTest, ANetworkSourceAloneDrivesTheListAndItsExpiry) {
+    // No serial receiver and no replay: the once-a-second list pass still runs.
+    FakeReceiver receiver;
+    Named<QLineEdit>(w.get(), "DB. Exp.:")->setText("1");
+    QGroupBox* group = Group(w.get(), "Network Data Source:");
+    Named<QLineEdit>(group, "Network source")->setText(QString::fromStdString(receiver.Target()));
+    Button(group, "Connect")->click();
+    ASSERT_TRUE(Until([&] { return receiver.Connections() == 1; }));
+    receiver.Send("*" + kIdent + ";\r\n");
+    EXPECT_TRUE(Until([&] { return Text("Live flight list").contains("4CA2B1"); })) << Text("Live flight list").toStdString();
+    EXPECT_TRUE(Until([&] { return !Text("Live flight list").contains("4CA2B1"); }));  // expired after 1 s
+    EXPECT_TRUE(session.Db()(0).Icao.empty());
+}
+
+TEST_F(WindowTest, AFifoIsReplayedWithoutFreezingTheWindow) {
+    // Opening a FIFO waits for a writer, and each read for bytes: the window once froze.
+    const std::string fifo = TempPath("window_replay.fifo");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Should the replay wait for a writer after all, one comes after a while and goes at
+    // once, so the test fails instead of hanging.
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false, rescued = false;
+    std::thread rescue([&] {
+        std::unique_lock lock(m);
+        if (cv.wait_for(lock, std::chrono::seconds(5), [&] { return done; })) return;
+        rescued = true;
+        close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    });
+    w->ReplayFile(QString::fromStdString(fifo));
+    {
+        std::lock_guard lock(m);
+        done = true;
+        EXPECT_FALSE(rescued);
+    }
+    cv.notify_one();
+    rescue.join();
+    ASSERT_TRUE(w->replay().IsActive());
+    QTest::qWait(200);  // no writer yet: the window goes on
+    // A writer comes; its messages are evaluated as they arrive, and its going ends the replay.
+    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    const std::string first = "*" + kIdent + ";\r\n";
+    ASSERT_EQ(write(writer, first.data(), first.size()), ssize_t(first.size()));
+    EXPECT_TRUE(Until([&] { return session.pump().evaluated() == 1; }));
+    EXPECT_TRUE(w->replay().IsActive());
+    ASSERT_EQ(write(writer, kPairLog.data(), kPairLog.size()), ssize_t(kPairLog.size()));
+    close(writer);
+    EXPECT_TRUE(Until([&] { return !w->replay().IsActive(); }));
+    EXPECT_EQ(session.pump().evaluated(), 3u);
+    EXPECT_TRUE(InGroup("File Data Source:", "Go")->isEnabled());
+    std::filesystem::remove(fifo);
+}
+
 TEST_F(WindowTest, BeastRecordingThroughOpenFileThenVanished) {
     const std::string path = WriteTemp("window_recording.beast", BeastFrame(kIdent, 0x1A1A) + BeastFrame("7700") +
                                                                      BeastFrame("8D40621D58C382D690C8AC2863A7") +
@@ -338,3 +400,39 @@ TEST(WindowStartUp, BrokenCatalogueIsToldAndEndsTheProgram) {
 }
 
 }  // namespace
+
+TEST_F(WindowTest, ReceiverPositionMovesTheHomeMarkAndIsRefusedOutOfRange) {
+    auto* position = Named<QLineEdit>(Group(w.get(), "Receiver:"), "Receiver position");
+    auto* range = Named<QLineEdit>(Group(w.get(), "Receiver:"), "Max. range");
+    EXPECT_EQ(position->text(), "");
+    EXPECT_EQ(range->text(), "300");
+    QWidget* map = Named(w.get(), "Map");
+    // Cebu / Visayas: 120..128 E, 8.5..12.5 N, 100 pixels a degree.
+    position->setText("10.5, 122");
+    emit position->editingFinished();
+    ASSERT_TRUE(session.receiver().has_value());
+    EXPECT_DOUBLE_EQ(session.receiver()->lon, 122.0);
+    QTest::qWait(150);
+    const QImage shown = map->grab().toImage();
+    EXPECT_EQ(shown.pixel(200, 200), qRgb(255, 0, 0));   // the mark at the receiver
+    EXPECT_NE(shown.pixel(398, 219), qRgb(255, 0, 0));   // none at Mactan any more
+    // Refused values are told by the box's name, and the setting stays.
+    const std::pair<const char*, const char*> refused[] = {
+        {"95,0", "Receiver position: latitude must be a number from -90 to 90"},
+        {"10.5", "Receiver position: must be LAT,LON in decimal degrees (south and west negative)"}};
+    for (const auto& [text, message] : refused) {
+        position->setText(text);
+        emit position->editingFinished();
+        EXPECT_EQ(TakeMessage(w.get()), message);
+        EXPECT_DOUBLE_EQ(session.receiver()->lat, 10.5);
+    }
+    range->setText("0");
+    emit range->editingFinished();
+    EXPECT_EQ(TakeMessage(w.get()), "Max. range: must be a number from 1 to 1000");
+    EXPECT_DOUBLE_EQ(session.maxRangeNm(), 300.0);
+    range->setText("150");
+    position->setText("");
+    emit position->editingFinished();
+    EXPECT_FALSE(session.receiver().has_value());
+    EXPECT_DOUBLE_EQ(session.maxRangeNm(), 150.0);
+}

@@ -22,6 +22,7 @@ class QRadioButton;
 namespace ternwick {
 
 class AprsPanel;
+class ReceiverPanel;
 class FileReplay;
 class MapWidget;
 class MessageLog;
@@ -120,6 +121,7 @@ private:
     QCheckBox* LogData = nullptr;
     QPushButton* OpenLogData = nullptr;
     AprsPanel* AprsFrame = nullptr;
+    ReceiverPanel* RxFrame = nullptr;
     QLineEdit* AirPosExpire = nullptr;
     QLineEdit* DbExpire = nullptr;
     QLineEdit* SurfPosExpire = nullptr;
@@ -134,6 +136,9 @@ private:
     QPlainTextEdit* TableText = nullptr;
     QTimer Timer1;
     QTimer refresh_;
+    // The list's expiry pass once a second, whatever the sources (serial, network, replay,
+    // any mix): aircraft show, leave and are withdrawn alike.
+    QTimer list_pass_;
 
     QString ReplayFileName;
     QString LogFileName;
