@@ -194,7 +194,7 @@ TEST(ReplayCli, ReceiverPositionFirstFixAndRefusals) {
     const std::string one = WriteTemp("rx-one.log", "*8D40621D58C382D690C8AC2863A7;\r\n");
     RunResult r = Replay("--airlines /dev/null --csv --stats --receiver 52.0,4.1 " + one);
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(Has(r.out, "40621D,        ,,,A,38000,0,52.257202,3.919373\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "40621D,        ,,,A,38000,0,52.257202,3.919373,,,ADS-B\n")) << r.out;
     EXPECT_TRUE(Has(r.out, "positions from a single report next to the receiver: 1\n"
                            "single reports refused beyond the sure range: 0\n"
                            "pairs refused beyond the maximum range: 0\n"
