@@ -174,10 +174,10 @@ TEST(Replies, StatusMessagesOfTheSquitter) {
 
     // Vertical rate (published example: 832 ft/min down), and one climbing.
     Feed(f.t, "8D485020994409940838175B284F");
-    EXPECT_TRUE(f.e("485020").HasVerticalRate);
-    EXPECT_EQ(f.e("485020").VerticalRate, -832);
+    EXPECT_TRUE(f.e("485020").HasVertRate);
+    EXPECT_EQ(f.e("485020").VertRate, -832);
     Feed(f.t, MakeEs(0x485020, traffic::VelocityMe({.east_kt = 100, .north_kt = 100, .vertical_fpm = 1216})));
-    EXPECT_EQ(f.e("485020").VerticalRate, 1216);
+    EXPECT_EQ(f.e("485020").VertRate, 1216);
 }
 
 TEST(Replies, Df18ByControlFieldAndNonIcaoAddressesApart) {

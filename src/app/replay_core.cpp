@@ -129,7 +129,7 @@ std::string FlightTableCsv(const FlightTable& db) {
             out += num;
         }
         out += ',';
-        if (e.HasVerticalRate) out += std::to_string(e.VerticalRate);
+        if (e.HasVertRate) out += std::to_string(e.VertRate);
         out += ',';
         out += SourceName(e.Source);
         out += '\n';

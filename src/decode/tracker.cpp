@@ -98,6 +98,7 @@ void Tracker::EnterAircraft(uint32_t key) {
     DbRecord& e = Entry();
     e.LastHeard = stamp_;
     e.HeardAt = now_;
+    ++e.Messages;
 }
 
 void Tracker::EvalSquitter() {
@@ -296,13 +297,12 @@ void Tracker::EvalVelocity(const uint8_t* me) {
     const int field1 = ((me[1] & 0x03) << 8) | me[2];        // ME 15-24
     const int field2 = ((me[3] & 0x7F) << 3) | (me[4] >> 5); // ME 26-35
     const int scale = (subtype == 2 || subtype == 4) ? 4 : 1;  // supersonic: 4-knot steps
+    // ME 37: vertical rate sign (set: down); ME 38-46: rate in 64 ft/min steps, 0 = none.
     if (subtype >= 1 && subtype <= 4) {
-        // ME 37: down; ME 38-46: vertical rate in 64 ft/min steps plus 1 (0: none).
-        const int vr = ((me[4] & 0x07) << 6) | (me[5] >> 2);
-        if (vr != 0) {
+        if (const int vr = ((me[4] & 0x07) << 6) | (me[5] >> 2); vr != 0) {
             DbRecord& e = Entry();
-            e.VerticalRate = (me[4] & 0x08) ? -(vr - 1) * 64 : (vr - 1) * 64;
-            e.HasVerticalRate = true;
+            e.VertRate = (me[4] & 0x08) ? -(vr - 1) * 64 : (vr - 1) * 64;
+            e.HasVertRate = true;
         }
     }
     if (subtype == 1 || subtype == 2) {

@@ -70,6 +70,12 @@ struct DbRecord {
     // both components: degrees clockwise from true north, 0 <= Track < 360; negative while
     // none has been heard (or the aircraft stood still).
     double Track = -1.0;
+    // Climb (positive) or descent in feet a minute from the last airborne velocity message
+    // that carried one.
+    int32_t VertRate = 0;
+    bool HasVertRate = false;
+    // Messages of this aircraft evaluated since it entered the table.
+    uint32_t Messages = 0;
 
     // What the other replies and extended squitter messages tell (ICAO Annex 10 Vol IV,
     // DO-260B). Each has a value meaning "not heard".
@@ -78,8 +84,6 @@ struct DbRecord {
     int8_t Emergency = 0;       // TC 28/1 emergency state, 0 none, 1..7 as sent
     int8_t FlightStatus = -1;   // FS of DF4/5/20/21, 0..7; -1 none
     bool FlightFromEs = false;  // Flight came from an extended squitter (Comm-B gives way to it)
-    bool HasVerticalRate = false;
-    int32_t VerticalRate = 0;   // feet per minute, climbing positive (TC 19)
     int32_t SelAltitude = -1;   // selected altitude, feet (TC 29), -1 none
     double SelHeading = -1.0;   // selected heading, degrees (TC 29), negative none
     int8_t AdsbVersion = -1;    // TC 31 ADS-B version number, -1 none
