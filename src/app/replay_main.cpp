@@ -69,6 +69,7 @@ struct Options {
     double pace = 0;  // > 0: replay files at the recorded pace times this
     double pace_rate = ReplayPacer::kDefaultRate;
     std::string record;  // with --connect: log every message here
+    int fix_bits = 1;
 
     // Options that only make sense with a map catalogue.
     bool NeedsCatalogue() const { return !png.empty() || list || map_given || !catalogue.empty(); }
@@ -121,7 +122,8 @@ void Usage(std::FILE* to) {
         "  --max-range NM     how far the receiver hears (default 300): farther positions are refused\n"
         "  --coverage FILE    with --receiver: the farthest position of each 5-degree sector of\n"
         "                     bearing, as CSV\n"
-        "  --png-coverage     with --receiver and --png: the coverage outline on the picture\n",
+        "  --png-coverage     with --receiver and --png: the coverage outline on the picture\n"
+        "  --fix-bits N       wrong bits put right in an extended squitter: 1 (default) or 0\n",
         to);
 }
 
@@ -225,6 +227,8 @@ int ParseArgs(int argc, char** argv, Options& o) {
             double v = 0.0;
             if (!number("--surf-offset", -360, 360, false, v)) return 2;
             o.surf_offset = v;
+        } else if (a == "--fix-bits") {
+            if (!whole("--fix-bits", 1, o.fix_bits)) return 2;
         } else if (a == "--receiver") {
             const char* v = value("--receiver");
             if (!v) return 2;
@@ -383,6 +387,7 @@ int main(int argc, char** argv) {
 
     session.SetSurfOffsetOverride(opt.surf_offset);
     session.SetCoverageShown(opt.png_coverage);
+    session.tracker().SetFixBits(opt.fix_bits);
     const bool reporting = opt.aprs || !opt.aprs_to.empty();
     const bool plot = !opt.png.empty() || reporting;
     session.SetPlotAir(plot);
