@@ -234,9 +234,10 @@ TEST(ReplayCli, RangeBearingFarthestAndCoverage) {
     const std::string cov = TempPath("rx-coverage.csv");
     RunResult r = Replay("--airlines /dev/null --csv --stats --receiver 52.0,4.1 --coverage " + cov + " " + log);
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(Has(r.out, "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon,range_nm,bearing_deg\n"
-                           "40621D,        ,,,A,38000,0,52.265780,3.938913,17.0,339.7\n"
-                           "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,,\n"))
+    EXPECT_TRUE(Has(r.out, "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon,squawk,vertical_rate_fpm,"
+                           "source,range_nm,bearing_deg\n"
+                           "40621D,        ,,,A,38000,0,52.265780,3.938913,,,ADS-B,17.0,339.7\n"
+                           "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,,,ADS-B,,\n"))
         << r.out;
     EXPECT_TRUE(Has(r.out, "farthest position: 17.0 NM at bearing 339.7 (52.265780, 3.938913)\n")) << r.out;
     EXPECT_EQ(ReadText(cov), "bearing_deg,range_nm,lat,lon,altitude_ft\n339.7,17.0,52.265780,3.938913,38000\n");
