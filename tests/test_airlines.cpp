@@ -63,4 +63,42 @@ TEST(Airlines, MissingOrShortFileIsReported) {
         << problem;
     EXPECT_EQ(d.LoadFile(testing::TempDir(), problem), 0);
     EXPECT_NE(problem.find("it is a folder, not a file"), std::string::npos) << problem;
+    EXPECT_EQ(d.LoadFile("/dev/zero", problem), 0);  // a device is never read, let alone without end
+    EXPECT_NE(problem.find("\"/dev/zero\" cannot be read (it is a device, not a regular file)"), std::string::npos)
+        << problem;
+}
+
+TEST(Airlines, ABadLineIsSkippedAloneAndNamed) {
+    // An extra field on line 2 once shifted every row after it into the wrong columns.
+    AirlineDirectory d;
+    std::string problem;
+    const std::string path = test::WriteTemp(
+        "bad_line.csv", "LH,DLH,Lufthansa,Germany\nXX,ZZZ,Extra,Field,Here\n\n\"5J\",CEB,\"Cebu\nPacific\","
+                        "Philippines\nBA,BAW,British Airways,UK\nAF,AFR,Air France\n");
+    EXPECT_EQ(d.LoadFile(path, problem), 3);
+    const std::pair<const char*, const char*> lookups[] = {
+        {"DLH", "Lufthansa"}, {"ZZZ", ""}, {"CEB", "Cebu Pacific"}, {"BAW", "British Airways"}, {"AFR", ""}};
+    for (auto [icao, name] : lookups) EXPECT_EQ(d.AIRofICAO(icao), name) << icao;  // the line break: a blank
+    EXPECT_EQ(d.IATAofICAO("BAW"), "BA");
+    EXPECT_NE(problem.find("2 lines were skipped for not having 4 fields (the first, line 2, has 5)"),
+              std::string::npos)
+        << problem;
+
+    // Rows past the directory's size are told, not dropped without a word.
+    std::string many;
+    for (int i = 0; i < AirlineDirectory::kRows - 1; ++i) many += "AA,AAA,Name,Land\n";
+    many += "LL,LST,Last,Land\nFF,FST,First not read,Land\nSS,SND,Second,Land\n";
+    EXPECT_EQ(d.LoadFile(test::WriteTemp("many.csv", many), problem), AirlineDirectory::kRows);
+    EXPECT_NE(problem.find(": 2 rows after the first 5428 were not read"), std::string::npos) << problem;
+    EXPECT_EQ(d.AIRofICAO("LST"), "Last");
+    EXPECT_EQ(d.AIRofICAO("FST"), "");
+
+    // DEL is a control character like the others; exactly 100 characters are not cut.
+    const std::string hundred(AirlineDirectory::kMaxFieldChars, 'n');
+    d.LoadFile(test::WriteTemp("edge.csv", "LH,DLH,Luft\x7Fhansa,Germany\nBA,BAW," + hundred + ",UK\n"), problem);
+    EXPECT_EQ(d.AIRofICAO("DLH"), "Luft hansa");
+    EXPECT_EQ(d.AIRofICAO("BAW"), hundred);
+    EXPECT_NE(problem.find("0 fields longer than 100 characters were cut and 1 had control characters"),
+              std::string::npos)
+        << problem;
 }

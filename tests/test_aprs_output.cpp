@@ -5,11 +5,20 @@
 
 #include <QProcess>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
+
 #include <set>
 #include <string>
 #include <vector>
 
 #include "fake_receiver.h"
+#include "io/kiss_tcp_link.h"
 #include "session/session.h"
 #include "test_support.h"
 
@@ -53,6 +62,37 @@ struct Reporting {
         for (const std::string& l : lines) names += l.substr(22, 6) + (l[31] == '_' ? "_ " : " ");
         return names;
     }
+};
+
+// A KISS server that stopped reading: the kernel takes the connection, nobody reads it.
+struct DeafServer {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    quint16 port = 0;
+    DeafServer() {
+        const int small = 4096;
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t n = sizeof a;
+        EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), n), 0);
+        EXPECT_EQ(listen(fd, 4), 0);
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+        port = ntohs(a.sin_port);
+    }
+    ~DeafServer() {
+        if (client >= 0) close(client);
+        close(fd);
+    }
+    // Takes the connection, when it comes (the command is then under way), and still reads nothing.
+    bool Accept() {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 20000) != 1) return false;
+        client = accept(fd, nullptr, nullptr);
+        return client >= 0;
+    }
+    int client = -1;
+    QString Target() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
 };
 
 }  // namespace
@@ -208,4 +248,63 @@ TEST(AprsLink, HeadlessReplaySendsEveryReportBeforeItEnds) {
     for (qsizetype at = got.indexOf(head); at >= 0; at = got.indexOf(head, at + 1))
         objects.insert(got.mid(at + head.size(), 6));
     EXPECT_EQ(objects.size(), 33u);
+}
+
+TEST(AprsLink, AServerThatTakesNothingIsGivenUpAndAStopEndsEveryWait) {
+    EnsureApp();
+    const std::string frame(1000, 'x');
+    QString error;
+    {
+        DeafServer deaf;
+        KissTcpLink link;
+        link.SetStallLimit(300);
+        ASSERT_TRUE(link.ConnectNow("127.0.0.1", deaf.port, 5000, error)) << error.toStdString();
+        int sent = 0;
+        while (sent < 100000 && link.Send(frame)) ++sent;
+        EXPECT_LT(sent, 100000);
+        EXPECT_TRUE(link.GaveUp());
+        EXPECT_EQ(link.State(), "gave up");
+        EXPECT_FALSE(link.Send("y"));  // given up: nothing more waits
+        EXPECT_FALSE(link.Flush(60000, error));
+        EXPECT_TRUE(error.startsWith("KISS server " + deaf.Target() + ": it took nothing for 0.3 s; ") &&
+                    error.endsWith(" bytes of reports were not sent"))
+            << error.toStdString();
+    }
+    // An interrupt or the end of --for ends the wait for room, and the final flush, at once:
+    // neither waits out a stall limit of ten minutes.
+    DeafServer deaf;
+    KissTcpLink link;
+    link.SetStallLimit(600000);
+    ASSERT_TRUE(link.ConnectNow("127.0.0.1", deaf.port, 5000, error)) << error.toStdString();
+    bool stop = false;
+    link.SetStopCheck([&stop] { return stop; });
+    int sent = 0;
+    while (sent < 100 && link.Send(frame)) ++sent;  // 100 kB: past what a stalled link holds
+    stop = true;
+    while (sent < 100000 && link.Send(frame)) ++sent;
+    EXPECT_LT(sent, 100000);
+    EXPECT_FALSE(link.GaveUp());
+    EXPECT_FALSE(link.Flush(600000, error));
+    EXPECT_TRUE(error.startsWith("KISS server " + deaf.Target() + ": interrupted; ")) << error.toStdString();
+}
+
+TEST(AprsLink, CtrlCEndsAReplayStuckBehindAServerThatTakesNothing) {
+    // Without a give-up, each report waited 30 s: a run of days that nothing could end.
+    EnsureApp();
+    DeafServer deaf;
+    QProcess replay;
+    // Ten times the demo traffic: more reports than the system's socket buffers hold.
+    QStringList args = {"--airlines", "/dev/null", "--aprs-to", deaf.Target(), "--csv"};
+    for (int i = 0; i < 10; ++i) args << TERNWICK_BIN_DIR "/demo.log";
+    replay.start(TERNWICK_BIN_DIR "/ternwick-replay", args);
+    ASSERT_TRUE(deaf.Accept());
+    QTest::qWait(1000);  // waiting for room by now, or nearly
+    kill(static_cast<pid_t>(replay.processId()), SIGINT);
+    ASSERT_TRUE(WaitFor([&] { return replay.state() == QProcess::NotRunning; }, 20000));
+    const std::string out = replay.readAllStandardOutput().toStdString();
+    const std::string err = replay.readAllStandardError().toStdString();
+    EXPECT_EQ(replay.exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(replay.exitCode(), 0) << err;
+    EXPECT_EQ(out.rfind("icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon\n", 0), 0u) << out;
+    EXPECT_NE(err.find("ternwick-replay: interrupted after "), std::string::npos) << err;
 }

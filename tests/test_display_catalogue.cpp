@@ -38,6 +38,9 @@ TEST(MapCatalogue, FieldsInFileOrderAndFaultsNamingFileMapAndField) {
     // The same fields in any arrangement of lines read the same.
     ASSERT_TRUE(ParseMapCatalogue("1,A,a.png\n1,2,3,4\n5\n6.5,7", "x", t, error)) << error;
     EXPECT_EQ(Describe(t[1]), "A|a.png|1|3|4|2|5|6|7");  // 6.5 to the even 6
+    // A byte-order mark an editor put first is not part of the number of maps.
+    ASSERT_TRUE(ParseMapCatalogue("\xEF\xBB\xBF" "1\nA,a.png,1,2,3,4,5,6,7\n", "x", t, error)) << error;
+    EXPECT_EQ(Describe(t[1]), "A|a.png|1|3|4|2|5|6|7");
 
     // (Picture names beside the program are resolved in the shipped-data test.)
     const std::pair<const char*, const char*> cases[] = {
@@ -54,7 +57,10 @@ TEST(MapCatalogue, FieldsInFileOrderAndFaultsNamingFileMapAndField) {
         // offsets past a full turn, a frame off the globe.
         {"1\nA,a.png,1,2,3,4,32767,1,0\n",
          "map 1, field MapDotRadius (line 2): \"32767\" is out of range (0 to 50 pixels)"},
-        {"1\nA,a.png,1,0,3,4,5,1,0\n", "field MapLonSpan (line 2): \"0\" is out of range (above 0, at most 360"},
+        {"1\nA,a.png,1,0,3,4,5,1,0\n", "field MapLonSpan (line 2): \"0\" is out of range (0.001 to 360 degrees)"},
+        // A hair of a span puts every point beyond what a pixel coordinate holds.
+        {"1\nA,a.png,1,1e-9,3,4,5,1,0\n", "field MapLonSpan (line 2): \"1e-9\" is out of range"},
+        {"1\nA,a.png,1,2,3,0.0009,5,1,0\n", "field MapLatSpan (line 2): \"0.0009\" is out of range (0.001 to 180"},
         {"1\nA,a.png,1,2,3,-4,5,1,0\n", "field MapLatSpan (line 2): \"-4\" is out of range"},
         {"1\nA,a.png,1,2,3,4,5,1,1e300\n", "field MapSurfLonOffset (line 2): \"1e300\" is out of range"},
         {"1\nA,a.png,1,2,-91,4,5,1,0\n", "field MapLatSouth (line 2): \"-91\" is out of range"},
@@ -70,8 +76,16 @@ TEST(MapCatalogue, FieldsInFileOrderAndFaultsNamingFileMapAndField) {
         EXPECT_NE(error.find(message), std::string::npos) << error;
         EXPECT_EQ(t.size(), 5u);  // untouched on failure
     }
-    EXPECT_FALSE(LoadMapCatalogue(testing::TempDir(), t, error));
-    EXPECT_NE(error.find("cannot be read (it is a folder, not a file)"), std::string::npos) << error;
+    // Only a regular file is read: a device would be read without end.
+    const std::pair<std::string, const char*> unread[] = {
+        {testing::TempDir(), "cannot be read (it is a folder, not a file)"},
+        {"/dev/null", "\"/dev/null\" cannot be read (it is a device, not a regular file)"},
+        {"/dev/zero", "\"/dev/zero\" cannot be read (it is a device, not a regular file)"},
+    };
+    for (const auto& [path, message] : unread) {
+        EXPECT_FALSE(LoadMapCatalogue(path, t, error)) << path;
+        EXPECT_NE(error.find(message), std::string::npos) << error;
+    }
     EXPECT_FALSE(LoadMapCatalogue("/nonexistent/setup.txt", t, error));
     EXPECT_EQ(error, "Map catalogue \"/nonexistent/setup.txt\" cannot be read (No such file or directory)");
 }

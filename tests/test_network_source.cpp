@@ -47,6 +47,9 @@ TEST(NetworkSource, TargetsAndRetryDelays) {
         {"host:3000x", "", 0, "Network source host:3000x: port \"3000x\" is not a number"},
         {"host:0", "", 0, "Network source host:0: port 0 is out of range (1 to 65535)"},
         {"host:65536", "", 0, "Network source host:65536: port 65536 is out of range (1 to 65535)"},
+        // A sign or a blank after the colon is a slip, not port 80.
+        {"host:+80", "", 0, "Network source host:+80: port \"+80\" is not a number"},
+        {"host: 80", "", 0, "Network source host: 80: port \" 80\" is not a number"},
     };
     for (auto [text, host, port, message] : cases) {
         QString error;

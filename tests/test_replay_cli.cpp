@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QProcess>
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -107,6 +109,27 @@ TEST(ReplayCli, APipedReceiverIsTracedAsItArrives) {
     EXPECT_EQ(p.exitCode(), 0);
 }
 
+TEST(ReplayCli, CtrlCDuringAReplayPrintsWhatWasAsked) {
+    EnsureApp();
+    QProcess p;
+    p.start(QString::fromStdString(kReplay), {"--airlines", "/dev/null", "--trace", "--csv", "-"});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write("*8D4CA2B120513531CB38206CB0D3;\r\n");
+    std::string out;
+    ASSERT_TRUE(WaitFor([&] {
+        out += p.readAllStandardOutput().toStdString();
+        return Has(out, "TST123");
+    })) << out;
+    kill(static_cast<pid_t>(p.processId()), SIGINT);  // standard input still open
+    ASSERT_TRUE(WaitFor([&] { return p.state() == QProcess::NotRunning; }));
+    out += p.readAllStandardOutput().toStdString();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 130);  // as the shell tells a command ended by Ctrl-C
+    EXPECT_TRUE(Has(out, kCsvHead + "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000\n")) << out;
+    const std::string err = p.readAllStandardError().toStdString();
+    EXPECT_TRUE(Has(err, "ternwick-replay: interrupted after 32 bytes of -\n")) << err;
+}
+
 TEST(ReplayCli, RefusedOptionsAndFailedOutput) {
     const std::string log = WriteTemp("refuse.log", kPair);
     const std::string no_server = "127.0.0.1:" + std::to_string(FreePort());
@@ -126,6 +149,8 @@ TEST(ReplayCli, RefusedOptionsAndFailedOutput) {
         {"--aprs-max-per-min 601", "--aprs-max-per-min '601': must be a whole number from 0 to 600\n"},
         {"--aprs-to localhost:99999",
          "--aprs-to localhost:99999: KISS server \"localhost:99999\": the port after \":\" is a number from 1 to 65535\n"},
+        {"--aprs-to localhost:+80",
+         "--aprs-to localhost:+80: KISS server \"localhost:+80\": the port after \":\" is a number from 1 to 65535\n"},
         // No KISS server there: the run does not start.
         {"--aprs-to " + no_server, "--aprs-to " + no_server + ": KISS server " + no_server + " cannot be reached ("},
     };
@@ -204,6 +229,15 @@ TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_TRUE(Has(r.out, message)) << r.out;
     }
+    // A picture written over a FIFO (or a device) would replace it: refused, left as it was.
+    const std::string fifo = TempPath("display_fifo.png");
+    fs::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    r = Replay(cat + " --png " + fifo + " " + log);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.out, "Map picture \"" + fifo + "\" is not written: it is a FIFO")) << r.out;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    fs::remove(fifo);
 }
 
 TEST(ReplayDisplay, MissingDefaultCatalogueOnlyStopsMapOptions) {
@@ -256,6 +290,7 @@ TEST(ReplayNetwork, NoConnectionMeansStatusTwo) {
         // A name with an empty label is refused before any lookup: nothing leaves the machine.
         {"--connect bad..name:30005 --for 0.5", "bad..name:30005: host not found\n"},
         {"--connect 127.0.0.1:30005 some.log", "--connect reads the network, not files: give one or the other\n"},
+        {"--connect ''", "Network source \"\": no port; write host:port"},
     };
     for (const auto& [args, message] : refused) {
         r = Replay(std::string("--airlines /dev/null ") + args);

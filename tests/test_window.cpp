@@ -173,7 +173,9 @@ TEST_F(WindowTest, ReceiverOnAPseudoTerminal) {
     close(pulled.master);
     pulled.master = -1;
     ASSERT_TRUE(Until([&] { return start->text() == "Start COM:"; }));
-    EXPECT_TRUE(TakeMessage(w.get()).contains(QString::fromUtf8(pulled.name).section('/', -1)));
+    const QString told = TakeMessage(w.get());
+    EXPECT_TRUE(told.contains(QString::fromUtf8(pulled.name).section('/', -1) + ": the device went away"))
+        << told.toStdString();
     EXPECT_EQ(evaluated(), 6u);
 }
 
@@ -326,7 +328,11 @@ TEST(WindowStartUp, BrokenCatalogueIsToldAndEndsTheProgram) {
             box->accept();
         }
     });
+    testing::internal::CaptureStderr();
     EXPECT_EQ(RunTernwick(config, {}), 1);
+    // Also where a terminal or a script sees it, not only in the box.
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(err.find("ternwick: Map catalogue \"" + (dir / "setup.txt").string()) != std::string::npos) << err;
     EXPECT_TRUE(told.contains(QString::fromStdString((dir / "setup.txt").string()))) << told.toStdString();
     EXPECT_TRUE(told.contains("MapLonWest")) << told.toStdString();
 }

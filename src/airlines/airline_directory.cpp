@@ -33,22 +33,45 @@ int AirlineDirectory::LoadText(std::string_view text) {
     rows_.clear();
     by_icao_.clear();
     by_iata_.clear();
-    cut_fields_ = cleaned_fields_ = 0;
+    cut_fields_ = cleaned_fields_ = bad_lines_ = first_bad_line_ = first_bad_fields_ = ignored_rows_ = 0;
+    // Line by line (a quoted field may hold a line break): a line with the wrong number of
+    // fields is skipped alone, and the rows after it stay in their columns.
     FieldReader reader(text);
-    AirlineRec rec;
-    while (static_cast<int>(rows_.size()) < kRows) {
-        if (!reader.Next(rec.IataCode) || !reader.Next(rec.IcaoCode) || !reader.Next(rec.AirlineName) ||
-            !reader.Next(rec.Remark))
-            break;
-        for (std::string* f : {&rec.IataCode, &rec.IcaoCode, &rec.AirlineName, &rec.Remark}) {
-            const Cleaned c = CleanField(*f);
+    std::string f[kFields];
+    while (!reader.AtEnd()) {
+        int count = 0, line = 0;
+        for (;;) {
+            std::string field;
+            if (!reader.Next(field)) {
+                if (count > 0) ++count;  // the text ends right after a comma: an empty last field
+                break;
+            }
+            if (count == 0) line = reader.Line();
+            if (count < kFields) f[count] = std::move(field);
+            ++count;
+            if (reader.EndedLine()) break;
+        }
+        if (count == 0 || (count == 1 && f[0].empty())) continue;  // an empty line
+        if (count != kFields) {
+            if (bad_lines_++ == 0) {
+                first_bad_line_ = line;
+                first_bad_fields_ = count;
+            }
+            continue;
+        }
+        if (static_cast<int>(rows_.size()) >= kRows) {
+            ++ignored_rows_;
+            continue;
+        }
+        for (std::string& field : f) {
+            const Cleaned c = CleanField(field);
             cut_fields_ += c.cut;
             cleaned_fields_ += c.controls;
         }
         const int row = static_cast<int>(rows_.size());
-        by_icao_.try_emplace(rec.IcaoCode, row);
-        by_iata_.try_emplace(rec.IataCode, row);
-        rows_.push_back(rec);
+        by_icao_.try_emplace(f[1], row);
+        by_iata_.try_emplace(f[0], row);
+        rows_.push_back({f[0], f[1], f[2], f[3]});
     }
     unclosed_quote_line_ = reader.UnclosedQuoteLine();
     return size();
@@ -64,20 +87,24 @@ int AirlineDirectory::LoadFile(const std::string& path, std::string& problem) {
         return 0;
     }
     const int n = LoadText(text);
+    const std::string name = "Airline directory \"" + path + "\"";
+    auto add = [&](const std::string& sentence) { problem += (problem.empty() ? name + ": " : " ") + sentence; };
     if (n < kRows) {
-        problem = "Airline directory \"" + path + "\" is short: " + std::to_string(n) + " of " +
-                  std::to_string(kRows) + " rows read";
+        problem = name + " is short: " + std::to_string(n) + " of " + std::to_string(kRows) + " rows read";
         if (unclosed_quote_line_ > 0)
-            problem += " (the quote opened on line " + std::to_string(unclosed_quote_line_) +
-                       " is never closed)";
+            problem += " (the quote opened on line " + std::to_string(unclosed_quote_line_) + " is never closed)";
         problem += "; the lookups use what was read.";
     }
-    if (cut_fields_ > 0 || cleaned_fields_ > 0) {
-        problem += std::string(problem.empty() ? "Airline directory \"" + path + "\": " : " ") +
-                   std::to_string(cut_fields_) + " fields longer than " + std::to_string(kMaxFieldChars) +
-                   " characters were cut and " + std::to_string(cleaned_fields_) +
-                   " had control characters, shown as blanks.";
-    }
+    if (bad_lines_ > 0)
+        add(std::to_string(bad_lines_) + (bad_lines_ == 1 ? " line was" : " lines were") +
+            " skipped for not having 4 fields (the first, line " + std::to_string(first_bad_line_) + ", has " +
+            std::to_string(first_bad_fields_) + ").");
+    if (ignored_rows_ > 0)
+        add(std::to_string(ignored_rows_) + " rows after the first " + std::to_string(kRows) +
+            " were not read: the directory holds " + std::to_string(kRows) + ".");
+    if (cut_fields_ > 0 || cleaned_fields_ > 0)
+        add(std::to_string(cut_fields_) + " fields longer than " + std::to_string(kMaxFieldChars) +
+            " characters were cut and " + std::to_string(cleaned_fields_) + " had control characters, shown as blanks.");
     return n;
 }
 

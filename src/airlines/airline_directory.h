@@ -19,10 +19,12 @@ struct AirlineRec {
 
 class AirlineDirectory {
 public:
-    static constexpr int kRows = 5428;  // rows read; anything after them is ignored
+    static constexpr int kRows = 5428;  // rows read; any after them are counted and told
+    static constexpr int kFields = 4;   // IATA, ICAO, name, remark
     static constexpr size_t kMaxFieldChars = 100;  // longer fields are cut: a line of text
 
-    // Parses the file's text. Returns the number of complete rows read (at most kRows).
+    // Parses the file's text. Returns the number of rows read (at most kRows); a line
+    // without exactly four fields is skipped.
     int LoadText(std::string_view text);
     // Reads the file; on a missing or short file `problem` names the file and says how
     // many rows were read. The rows that were read are used either way.
@@ -47,6 +49,10 @@ private:
     int unclosed_quote_line_ = 0;
     int cut_fields_ = 0;
     int cleaned_fields_ = 0;
+    int bad_lines_ = 0;
+    int first_bad_line_ = 0;
+    int first_bad_fields_ = 0;
+    int ignored_rows_ = 0;
 };
 
 // The longest leading run of "A".."Z" of a callsign.

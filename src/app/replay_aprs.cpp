@@ -132,13 +132,13 @@ bool StartAprs(Session& session, const AprsOptions& o) {
     return true;
 }
 
-bool FinishAprs(Session& session, const AprsOptions& o) {
+bool FinishAprs(Session& session, const AprsOptions& o, int timeout_ms) {
     AprsOutput& aprs = session.aprs();
     if (o.kiss_to.empty() && o.is_server.empty()) return true;
     const std::string where = !o.is_server.empty() ? "--aprs-is " + o.is_server : "--aprs-to " + o.kiss_to;
     bool ok = true;
     QString error;
-    if (!aprs.FinishLink(60000, error)) {
+    if (!aprs.FinishLink(timeout_ms, error)) {
         std::fprintf(stderr, "ternwick-replay: %s: %s\n", where.c_str(), C(error));
         ok = false;
     }

@@ -44,8 +44,9 @@ std::string CheckAprsOptions(const AprsOptions& o);
 // Sets up the output; connects and logs in before the first report. False (told on
 // standard error) when a server cannot be reached or did not verify the login.
 bool StartAprs(Session& session, const AprsOptions& o);
-// Waits until every report has left; false (told) when a link broke or reports were lost.
-bool FinishAprs(Session& session, const AprsOptions& o);
+// Waits until every report has left (up to `timeout_ms`); false (told) when a link broke or
+// reports were lost.
+bool FinishAprs(Session& session, const AprsOptions& o, int timeout_ms);
 // The counts for --stats.
 std::string AprsStatsText(const AprsCounts& c, const AprsOptions& o);
 

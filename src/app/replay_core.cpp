@@ -1,5 +1,6 @@
 #include "replay_core.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,14 +13,22 @@ namespace ternwick {
 namespace {
 
 template <class Feed>
-bool ReadChunks(int fd, const Feed& feed, const std::function<void()>& after_chunk) {
+PumpEnd ReadChunks(int fd, const Feed& feed, const std::function<void()>& after_chunk, int interrupt_fd) {
     uint8_t buf[1 << 16];
     for (;;) {
+        if (interrupt_fd >= 0) {
+            pollfd wait[2] = {{fd, POLLIN, 0}, {interrupt_fd, POLLIN, 0}};
+            if (poll(wait, 2, -1) < 0) {
+                if (errno == EINTR) continue;
+                return PumpEnd::kError;
+            }
+            if (wait[1].revents & POLLIN) return PumpEnd::kInterrupted;
+        }
         const ssize_t n = read(fd, buf, sizeof buf);
-        if (n == 0) return true;
+        if (n == 0) return PumpEnd::kEnd;
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return PumpEnd::kError;
         }
         feed(std::span<const uint8_t>(buf, static_cast<size_t>(n)));
         if (after_chunk) after_chunk();
@@ -28,22 +37,28 @@ bool ReadChunks(int fd, const Feed& feed, const std::function<void()>& after_chu
 
 }  // namespace
 
-bool PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk) {
-    return ReadChunks(fd, [&pump](std::span<const uint8_t> b) { pump.FeedRecorded(b, pump.HostTime()); }, after_chunk);
+PumpEnd PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk, int interrupt_fd) {
+    return ReadChunks(
+        fd, [&pump](std::span<const uint8_t> b) { pump.FeedRecorded(b, pump.HostTime()); }, after_chunk, interrupt_fd);
 }
 
-bool PumpStream(int fd, RecordedInput& input, const std::function<void()>& after_chunk) {
-    const bool ok = ReadChunks(fd, [&input](std::span<const uint8_t> b) { input.Feed(b); }, after_chunk);
+PumpEnd PumpStream(int fd, RecordedInput& input, const std::function<void()>& after_chunk, int interrupt_fd) {
+    const PumpEnd end =
+        ReadChunks(fd, [&input](std::span<const uint8_t> b) { input.Feed(b); }, after_chunk, interrupt_fd);
     input.EndFile();
-    return ok;
+    return end;
 }
 
-bool PacedPumpStream(int fd, RecordedInput& input, ReplayPacer& pacer, const std::function<void(double)>& sleep,
-                     const std::function<void()>& after_chunk) {
+PumpEnd PacedPumpStream(int fd, RecordedInput& input, ReplayPacer& pacer, const std::function<void(double)>& sleep,
+                        const std::function<void()>& after_chunk, int interrupt_fd) {
     input.SetHolding(true);
     uint8_t buf[4096];
     bool at_end = false, ok = true;
     for (;;) {
+        if (pollfd p{interrupt_fd, POLLIN, 0}; interrupt_fd >= 0 && poll(&p, 1, 0) > 0) {
+            input.SetHolding(false);
+            return PumpEnd::kInterrupted;
+        }
         const PaceStep step = pacer.RunDue(input);
         if (step.evaluated > 0 && after_chunk) after_chunk();
         if (!step.starved) {
@@ -62,7 +77,7 @@ bool PacedPumpStream(int fd, RecordedInput& input, ReplayPacer& pacer, const std
         input.Feed(std::span<const uint8_t>(buf, static_cast<size_t>(n)));
     }
     input.SetHolding(false);
-    return ok;
+    return ok ? PumpEnd::kEnd : PumpEnd::kError;
 }
 
 std::string LinesForPrint(const std::string& text) {

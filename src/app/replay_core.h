@@ -19,18 +19,24 @@ struct ReplayCounters {
     uint64_t evaluated = 0;
 };
 
+enum class PumpEnd { kEnd, kError, kInterrupted };
+
 // Reads a file descriptor to its end through the recorded-file rules. Each read takes what
 // is there (a pipe from a live receiver is not held back until a block fills);
-// after_chunk runs after every read. False when reading failed (errno tells why).
-bool PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk = {});
+// after_chunk runs after every read. kError when reading failed (errno tells why). With an
+// `interrupt_fd`, reading stops (kInterrupted) as soon as that descriptor is readable, even
+// while the input has nothing to give.
+PumpEnd PumpStream(int fd, BytePump& pump, const std::function<void()>& after_chunk = {}, int interrupt_fd = -1);
 // The same through a recorded input (Beast files told apart by content, or a fixed
 // format); the file's end is passed on to it.
-bool PumpStream(int fd, RecordedInput& input, const std::function<void()>& after_chunk = {});
+PumpEnd PumpStream(int fd, RecordedInput& input, const std::function<void()>& after_chunk = {},
+                   int interrupt_fd = -1);
 
 // The same at the pace `pacer` keeps (started at the file's beginning): each message is
-// evaluated when its time has come, waiting with `sleep` (seconds) in between.
-bool PacedPumpStream(int fd, RecordedInput& input, ReplayPacer& pacer, const std::function<void(double)>& sleep,
-                     const std::function<void()>& after_chunk = {});
+// evaluated when its time has come, waiting with `sleep` (seconds) in between; it stops
+// between two steps once `interrupt_fd` is readable.
+PumpEnd PacedPumpStream(int fd, RecordedInput& input, ReplayPacer& pacer, const std::function<void(double)>& sleep,
+                        const std::function<void()>& after_chunk = {}, int interrupt_fd = -1);
 
 // A text with every CR LF, and every lone CR, turned into LF (list text, report lines).
 std::string LinesForPrint(const std::string& text);

@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <clocale>
+#include <cmath>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "common/number_text.h"
+#include "interrupts.h"
 #include "io/message_log.h"
 #include "replay_aprs.h"
 #include "replay_core.h"
@@ -31,6 +34,9 @@
 using namespace ternwick;
 
 namespace {
+
+// The shell's status for a command ended by Ctrl-C: a file replay cut short says it.
+constexpr int kInterruptedStatus = 130;
 
 struct Options {
     bool trace = false, csv = false, stats = false;
@@ -46,6 +52,7 @@ struct Options {
     std::string at;
     std::vector<std::string> files;
     std::string connect;  // host:port of a receiver instead of files
+    bool connect_given = false;  // even an empty --connect is a network run, refused below
     InputFormat format = InputFormat::Auto;
     std::optional<double> for_seconds;
     double pace = 0;  // > 0: replay files at the recorded pace times this
@@ -133,6 +140,7 @@ int ParseArgs(int argc, char** argv, Options& o) {
             if (!number("--expire", 0, 86400, false, o.expire)) return 2;
         } else if (a == "--connect") {
             if (!text("--connect", o.connect)) return 2;
+            o.connect_given = true;
         } else if (a == "--format") {
             std::string name;
             if (!text("--format", name)) return 2;
@@ -173,7 +181,7 @@ int ParseArgs(int argc, char** argv, Options& o) {
         std::fprintf(stderr, "ternwick-replay: %s\n", why.c_str());
         return 2;
     }
-    if (!o.connect.empty()) {
+    if (o.connect_given) {
         if (!o.files.empty()) {
             std::fprintf(stderr, "ternwick-replay: --connect reads the network, not files: give one or the other\n");
             return 2;
@@ -202,6 +210,11 @@ int main(int argc, char** argv) {
     const auto program_start = std::chrono::steady_clock::now();
     Options opt;
     if (int rc = ParseArgs(argc, argv, opt); rc >= 0) return rc;
+    // Refused before the run rather than after it: the run's work would be lost.
+    if (QString error; !opt.png.empty() && !MapSurface::CheckPngTarget(QString::fromStdString(opt.png), error)) {
+        std::fprintf(stderr, "ternwick-replay: %s\n", error.toLocal8Bit().constData());
+        return 2;
+    }
 
     // Fonts need a GUI application; without a display it draws offscreen.
     std::unique_ptr<QCoreApplication> app;
@@ -253,6 +266,24 @@ int main(int argc, char** argv) {
     const bool plot = !opt.png.empty() || reporting;
     session.SetPlotAir(plot);
     session.SetPlotSurf(plot);
+    // Ctrl-C and SIGTERM end the run between two steps; what was asked is still printed.
+    InterruptWatch interrupts;
+    // The end of --for, measured from the program's start.
+    auto past_for = [&opt, program_start] {
+        return opt.for_seconds && std::chrono::duration<double>(std::chrono::steady_clock::now() - program_start)
+                                          .count() >= *opt.for_seconds;
+    };
+    // While the run waits for the KISS server to take a report, an interrupt or the end of
+    // --for still ends the run at once; a server that takes nothing for the stall limit is
+    // given up.
+    KissTcpLink& link = session.aprs().Link();
+    link.SetStopCheck([&past_for] { return InterruptWatch::Requested() || past_for(); });
+    QObject::connect(&link, &KissTcpLink::stateChanged, [&link, &opt] {
+        if (link.GaveUp())
+            std::fprintf(stderr, "ternwick-replay: --aprs-to %s: %s; gave up, the reports from here on are not sent\n",
+                         opt.aprs.kiss_to.c_str(), link.LastError().toLocal8Bit().constData());
+    });
+    // The servers are there before the first report, or the run does not start.
     if (!StartAprs(session, opt.aprs)) return 2;
     session.SetListSettings({opt.expire, false});
     // Aircraft leave the table only through the list's expiry pass, which withdrawing
@@ -277,7 +308,7 @@ int main(int argc, char** argv) {
     ReplayCounters counters;
     std::string source_stats;
     double seconds = 0.0;
-    if (!opt.connect.empty()) {
+    if (opt.connect_given) {
         NetworkRun run;
         run.host_port = opt.connect;
         run.format = opt.format;
@@ -317,7 +348,12 @@ int main(int argc, char** argv) {
                           &session.clock());
         pacer.SetSpeed(opt.pace);
         pacer.SetRate(opt.pace_rate);
-        const auto sleep = [](double s) { std::this_thread::sleep_for(std::chrono::duration<double>(s)); };
+        // A wait that an interrupt cuts short.
+        const auto sleep = [](double s) {
+            pollfd p{InterruptWatch::Fd(), POLLIN, 0};
+            if (p.fd < 0 || poll(&p, 1, static_cast<int>(std::ceil(s * 1000.0))) < 0)
+                std::this_thread::sleep_for(std::chrono::duration<double>(s));
+        };
         for (const std::string& path : opt.files) {
             const int fd = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
             if (fd < 0) {
@@ -332,14 +368,23 @@ int main(int argc, char** argv) {
                 status = 2;
                 continue;
             }
+            const uint64_t bytes_before = input.bytes();
             pacer.Start(0);
-            const bool read_ok = opt.pace > 0 ? PacedPumpStream(fd, input, pacer, sleep, after_chunk)
-                                              : PumpStream(fd, input, after_chunk);
-            if (!read_ok) {
+            const PumpEnd end = opt.pace > 0
+                                    ? PacedPumpStream(fd, input, pacer, sleep, after_chunk, InterruptWatch::Fd())
+                                    : PumpStream(fd, input, after_chunk, InterruptWatch::Fd());
+            if (end == PumpEnd::kError) {
                 std::fprintf(stderr, "ternwick-replay: error reading %s: %s\n", path.c_str(), std::strerror(errno));
                 status = 2;
             }
             if (fd != STDIN_FILENO) close(fd);
+            if (end == PumpEnd::kInterrupted) {
+                // What was read is kept and printed as asked; the status tells it is partial.
+                std::fprintf(stderr, "ternwick-replay: interrupted after %llu bytes of %s\n",
+                             static_cast<unsigned long long>(input.bytes() - bytes_before), path.c_str());
+                status = kInterruptedStatus;
+                break;
+            }
         }
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         counters = {input.bytes(), pump.evaluated()};
@@ -347,7 +392,11 @@ int main(int argc, char** argv) {
     }
 
     // Every report has left over the link before the program ends.
-    if (!FinishAprs(session, opt.aprs)) status = 2;
+    // After an interrupt or the end of --for the last reports get a moment to leave, no
+    // more; otherwise a later interrupt cuts the wait short.
+    const bool hurry = InterruptWatch::Requested() || past_for();
+    link.SetStopCheck(hurry ? std::function<bool()>() : [] { return InterruptWatch::Requested(); });
+    if (!FinishAprs(session, opt.aprs, hurry ? 1500 : 60000)) status = 2;
 
     if (session.drawing()) {
         QString error;

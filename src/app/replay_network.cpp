@@ -4,52 +4,14 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
+#include <memory>
+
+#include "interrupts.h"
 
 namespace ternwick {
 
 namespace {
-
-// A signal handler may only write to a pipe; the event loop reads the other end and ends
-// the run as an ordinary event, so what was asked is still printed.
-int g_interrupt_pipe[2] = {-1, -1};
-
-extern "C" void OnInterrupt(int) {
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = write(g_interrupt_pipe[1], &c, 1);
-}
-
-class InterruptWatch {
-public:
-    InterruptWatch() {
-        if (pipe2(g_interrupt_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-        struct sigaction sa {};
-        sa.sa_handler = OnInterrupt;
-        sigemptyset(&sa.sa_mask);
-        // A second Ctrl-C ends the program at once, should the first be stuck.
-        sa.sa_flags = SA_RESETHAND | SA_RESTART;
-        sigaction(SIGINT, &sa, &old_int_);
-        sigaction(SIGTERM, &sa, &old_term_);
-        notifier_ = new QSocketNotifier(g_interrupt_pipe[0], QSocketNotifier::Read);
-        QObject::connect(notifier_, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
-    }
-    ~InterruptWatch() {
-        delete notifier_;
-        if (g_interrupt_pipe[0] < 0) return;
-        sigaction(SIGINT, &old_int_, nullptr);
-        sigaction(SIGTERM, &old_term_, nullptr);
-        close(g_interrupt_pipe[0]);
-        close(g_interrupt_pipe[1]);
-        g_interrupt_pipe[0] = g_interrupt_pipe[1] = -1;
-    }
-
-private:
-    QSocketNotifier* notifier_ = nullptr;
-    struct sigaction old_int_ {}, old_term_ {};
-};
 
 void Tell(const QString& text) { std::fprintf(stderr, "ternwick-replay: %s\n", text.toLocal8Bit().constData()); }
 
@@ -92,7 +54,13 @@ NetworkOutcome RunNetworkSource(BytePump& pump, const NetworkRun& run) {
         return outcome;
     }
 
-    InterruptWatch interrupts;
+    // The watch itself belongs to the whole run (main); here its pipe ends the event loop.
+    std::unique_ptr<QSocketNotifier> interrupt;
+    if (InterruptWatch::Fd() >= 0) {
+        interrupt = std::make_unique<QSocketNotifier>(InterruptWatch::Fd(), QSocketNotifier::Read);
+        QObject::connect(interrupt.get(), &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+    }
+    if (InterruptWatch::Requested()) QTimer::singleShot(0, [] { QCoreApplication::quit(); });
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, [] { QCoreApplication::quit(); });

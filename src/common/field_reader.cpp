@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace ternwick {
 
@@ -39,36 +38,55 @@ bool FieldReader::Next(std::string& out) {
         while (end > start && (text_[end - 1] == ' ' || text_[end - 1] == '\t')) --end;
         out.assign(text_.substr(start, end - start));
     }
+    ended_line_ = pos_ >= text_.size() || text_[pos_] != ',';
     if (pos_ < text_.size()) {
-        if (text_[pos_] == ',') ++pos_;
+        if (!ended_line_) ++pos_;
         else SkipLineEnd();
     }
     return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& text, std::string& error) {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = "it is a folder, not a file";
+    // Only a regular file has an end that comes: a device (/dev/zero) or a FIFO would be read
+    // without bound, or would hold the program up waiting for a writer.
+    const fs::file_status st = fs::status(path, ec);
+    if (ec) {
+        error = ec.message();
         return false;
     }
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > kMaxDataFileBytes) {
+    if (st.type() != fs::file_type::regular) {
+        error = st.type() == fs::file_type::directory ? "it is a folder, not a file"
+                : st.type() == fs::file_type::character || st.type() == fs::file_type::block
+                    ? "it is a device, not a regular file"
+                : st.type() == fs::file_type::fifo ? "it is a FIFO or pipe, not a regular file"
+                                                    : "it is not a regular file";
+        return false;
+    }
+    auto too_large = [&](uintmax_t size) {
         error = "it is " + std::to_string(size >> 20) + " MB, more than a data file can be";
         return false;
-    }
+    };
+    if (const uintmax_t size = fs::file_size(path, ec); !ec && size > kMaxDataFileBytes) return too_large(size);
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = std::strerror(errno);
         return false;
     }
-    std::ostringstream ss;
-    ss << in.rdbuf();
+    // Read in bounded pieces: a file that grows while it is read still stops at the cap.
+    std::string out;
+    char buf[1 << 16];
+    while (in) {
+        in.read(buf, sizeof buf);
+        out.append(buf, static_cast<size_t>(in.gcount()));
+        if (out.size() > kMaxDataFileBytes) return too_large(out.size());
+    }
     if (in.bad()) {
         error = "read error";
         return false;
     }
-    text = std::move(ss).str();
+    text = std::move(out);
     return true;
 }
 

@@ -11,11 +11,16 @@ namespace ternwick {
 
 class FieldReader {
 public:
-    explicit FieldReader(std::string_view text) : text_(text) {}
+    // A UTF-8 byte-order mark (what some editors put first) is not part of the first field.
+    explicit FieldReader(std::string_view text) : text_(text) {
+        if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+    }
 
     // Next field into out; false at the end of the text (out is then empty).
     bool Next(std::string& out);
     bool AtEnd() const { return pos_ >= text_.size(); }
+    // The last field read ended its line (a line end, not a comma, or the end of the text).
+    bool EndedLine() const { return ended_line_; }
     // 1-based line of the last field read, for messages that point the user at it.
     int Line() const { return line_; }
     // Line of the first quote that is never closed (its field runs to the end), else 0.
@@ -28,6 +33,7 @@ private:
     int line_ = 1;
     int next_line_ = 1;
     int unclosed_quote_line_ = 0;
+    bool ended_line_ = false;
 };
 
 // The largest data file read: the shipped ones are well under 1 MB, and a file of gigabytes

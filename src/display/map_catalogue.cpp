@@ -46,7 +46,9 @@ std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 // What each number field may hold: a frame on the globe, and marks an 800 x 400 picture can
 // show. A dot radius of thousands would make every circle an image of gigabytes; a span of
-// 0 or below divides by zero in the projection.
+// 0 or below divides by zero in the projection, and one of a hair (1e-9) puts points so far
+// off the picture that no pixel coordinate holds them. A thousandth of a degree (about
+// 110 m over the picture) is closer than any receiver's map needs.
 struct Range {
     double min, max;
     bool min_exclusive;
@@ -56,9 +58,9 @@ const Range kRanges[] = {
     {0, 0, false, ""},
     {0, 0, false, ""},
     {-360, 360, false, "-360 to 360 degrees"},
-    {0, 360, true, "above 0, at most 360 degrees"},
+    {0.001, 360, false, "0.001 to 360 degrees"},
     {-90, 90, false, "-90 to 90 degrees"},
-    {0, 180, true, "above 0, at most 180 degrees"},
+    {0.001, 180, false, "0.001 to 180 degrees"},
     {0, 50, false, "0 to 50 pixels"},
     {0, 20, false, "0 to 20 pixels"},
     {-360, 360, false, "-360 to 360 degrees"},

@@ -1,5 +1,8 @@
 #include "map_surface.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cmath>
 
 #include <QFontDatabase>
@@ -33,6 +36,11 @@ QColor ColorFromRgbValue(int32_t value) {
 }
 
 int32_t RgbValue(int red, int green, int blue) { return red + 256 * green + 65536 * blue; }
+
+QRgb PixelOf(int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    return qRgb(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
+}
 
 QFont MapFont() {
     QFont font(QStringLiteral("Courier New"));
@@ -107,43 +115,115 @@ void MapSurface::SetFont(const QFont& font) {
     if (painter_) painter_->setFont(font_);
 }
 
-const QImage& MapSurface::CircleStamp(double radius, int32_t col, QPointF frac, int& half) {
-    half = static_cast<int>(std::ceil(std::fabs(radius) + draw_width_)) + 2;
-    const StampKey key{radius, draw_width_, fill_style_, col, fill_style_ == kFillSolid ? fill_color_ : 0,
-                       static_cast<int>(frac.x() * 4), static_cast<int>(frac.y() * 4)};
-    auto it = stamps_.find(key);
-    if (it != stamps_.end()) return it->second;
-    if (stamps_.size() > 4096) stamps_.clear();  // bounded, whatever the traffic
-    QImage stamp(2 * half + 1, 2 * half + 1, QImage::Format_ARGB32_Premultiplied);
+const MapSurface::CircleMask& MapSurface::Mask(double radius, int fx, int fy) {
+    const MaskKey key{radius, draw_width_, fill_style_, fx, fy};
+    if (last_mask_ && key == last_mask_key_) return *last_mask_;
+    auto it = masks_.find(key);
+    if (it == masks_.end()) it = masks_.emplace(key, MakeMask(key)).first;
+    last_mask_key_ = key;
+    last_mask_ = &it->second;
+    return it->second;
+}
+
+MapSurface::CircleMask MapSurface::MakeMask(const MaskKey& key) {
+    if (masks_.size() > 4096) {  // bounded, whatever the catalogue says
+        masks_.clear();
+        last_mask_ = nullptr;
+    }
+    const double radius = key.radius;
+    CircleMask mask;
+    mask.half = static_cast<int>(std::ceil(std::fabs(radius) + draw_width_)) + 2;
+    const int size = 2 * mask.half + 1;
+    // The painter draws the circle once, the outline and the fill in two marker colours.
+    constexpr QRgb kFillMarker = 0xFF0000FF;
+    QImage stamp(size, size, QImage::Format_ARGB32_Premultiplied);
     stamp.fill(Qt::transparent);
     QPainter p(&stamp);
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(ColorFromRgbValue(col), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    if (fill_style_ == kFillSolid) p.setBrush(ColorFromRgbValue(fill_color_));
+    p.setPen(QPen(QColor(0xFF, 0, 0), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (fill_style_ == kFillSolid) p.setBrush(QColor(kFillMarker));
     else p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QPointF(half + key.fx / 4.0, half + key.fy / 4.0), radius, radius);
+    p.drawEllipse(QPointF(mask.half + key.fx / 4.0, mask.half + key.fy / 4.0), radius, radius);
     p.end();
-    return stamps_.emplace(key, std::move(stamp)).first->second;
+    for (int y = 0; y < size; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(stamp.constScanLine(y));
+        for (int x = 0; x < size;) {
+            if (qAlpha(row[x]) == 0) {
+                ++x;
+                continue;
+            }
+            const QRgb first = row[x];
+            const int start = x;
+            while (x < size && row[x] == first) ++x;
+            mask.runs.push_back({start - mask.half, y - mask.half, x - start, first == kFillMarker ? kFill : kOutline});
+        }
+    }
+    return mask;
 }
 
 void MapSurface::Circle(float x, float y, double radius, int32_t col) {
     const double fx = std::floor(x), fy = std::floor(y);
-    int half = 0;
-    const QImage& stamp = CircleStamp(radius, col, QPointF(x - fx, y - fy), half);
-    Painter().drawImage(QPoint(static_cast<int>(fx) - half, static_cast<int>(fy) - half), stamp);
+    const CircleMask& mask = Mask(radius, static_cast<int>((x - fx) * 4), static_cast<int>((y - fy) * 4));
+    const QRgb colour[3] = {0, PixelOf(col), PixelOf(fill_color_)};
+    // The picture is always kWidth x kHeight RGB32 (BlankImage underlies every picture): an
+    // opaque pixel of the painter's is its colour value, so writing the value is what
+    // drawing it would do.
+    if (fx + mask.half >= 0 && fy + mask.half >= 0 && fx - mask.half < kWidth && fy - mask.half < kHeight) {
+        QRgb* bits = reinterpret_cast<QRgb*>(image_.bits());
+        const int stride = static_cast<int>(image_.bytesPerLine() / 4);
+        const int centre_x = static_cast<int>(fx), centre_y = static_cast<int>(fy);
+        for (const MaskRun& run : mask.runs) {
+            const int row = centre_y + run.dy;
+            if (row < 0 || row >= kHeight) continue;
+            const int from = std::max(0, centre_x + run.dx);
+            const int to = std::max(from, std::min(kWidth, centre_x + run.dx + run.length));
+            std::fill(bits + row * stride + from, bits + row * stride + to, colour[run.paint]);
+        }
+    }
     current_x_ = x;
     current_y_ = y;
     ++revision_;
 }
 
-void MapSurface::Line(float x1, float y1, float x2, float y2, int32_t col) {
-    QPainter& p = Painter();
-    if (col != line_pen_col_ || draw_width_ != line_pen_width_) {
-        p.setPen(QPen(ColorFromRgbValue(col), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        line_pen_col_ = col;
-        line_pen_width_ = draw_width_;
+bool MapSurface::AlreadyDrawn(float x1, float y1, float x2, float y2, QRgb rgb) const {
+    // The pen sets the pixels whose centres lie within half its width of the segment (round
+    // caps); one pixel more all round also covers a thin line, which is drawn pixel-stepped.
+    const double reach = std::max(draw_width_, 1) / 2.0 + 1.0;
+    const double left = std::min(x1, x2) - reach, right = std::max(x1, x2) + reach;
+    const double top = std::min(y1, y2) - reach, bottom = std::max(y1, y2) + reach;
+    if (!(right - left < 24 && bottom - top < 24)) return false;  // long (or not a number): draw it
+    if (right < 0 || bottom < 0 || left >= kWidth || top >= kHeight) return true;
+    const int px0 = std::max(0, static_cast<int>(left)), px1 = std::min(kWidth - 1, static_cast<int>(right));
+    const int py0 = std::max(0, static_cast<int>(top)), py1 = std::min(kHeight - 1, static_cast<int>(bottom));
+    const double dx = double(x2) - x1, dy = double(y2) - y1, length2 = dx * dx + dy * dy;
+    const double along = length2 > 0 ? 1.0 / length2 : 0.0;
+    const auto* bits = reinterpret_cast<const QRgb*>(image_.constBits());
+    const int stride = static_cast<int>(image_.bytesPerLine() / 4);
+    for (int py = py0; py <= py1; ++py) {
+        for (int px = px0; px <= px1; ++px) {
+            // Distance from the pixel's centre to the nearest point of the segment.
+            const double cx = px + 0.5 - x1, cy = py + 0.5 - y1;
+            const double t = std::clamp((cx * dx + cy * dy) * along, 0.0, 1.0);
+            const double ex = cx - t * dx, ey = cy - t * dy;
+            if (ex * ex + ey * ey <= reach * reach && bits[py * stride + px] != rgb) return false;
+        }
     }
-    p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
+    return true;
+}
+
+void MapSurface::Line(float x1, float y1, float x2, float y2, int32_t col) {
+    // A track is drawn from each plot back to the one before, mostly less than a pixel long
+    // and inside the two dots just drawn. Stroking a round-capped pen is the dearest step of
+    // the map, and for such a segment it would change nothing.
+    if (!AlreadyDrawn(x1, y1, x2, y2, PixelOf(col))) {
+        QPainter& p = Painter();
+        if (col != line_pen_col_ || draw_width_ != line_pen_width_) {
+            p.setPen(QPen(ColorFromRgbValue(col), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            line_pen_col_ = col;
+            line_pen_width_ = draw_width_;
+        }
+        p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
+    }
     current_x_ = x2;
     current_y_ = y2;
     ++revision_;
@@ -168,7 +248,21 @@ const QImage& MapSurface::Image() {
     return image_;
 }
 
+bool MapSurface::CheckPngTarget(const QString& path, QString& error) {
+    struct stat st {};
+    // stat follows a link: a link to a device is refused like the device.
+    if (stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) return true;
+    const char* kind = S_ISDIR(st.st_mode)                              ? "a folder"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)     ? "a device"
+                       : S_ISFIFO(st.st_mode)                           ? "a FIFO"
+                                                                        : "not a regular file";
+    error = QStringLiteral("Map picture \"%1\" is not written: it is %2, which the picture would replace")
+                .arg(path, QString::fromLatin1(kind));
+    return false;
+}
+
 bool MapSurface::SavePng(const QString& path, QString& error) {
+    if (!CheckPngTarget(path, error)) return false;
     // Written beside the target and renamed at the end: a full disk or a missing folder is
     // told with the system's reason, and never leaves half a picture behind.
     QSaveFile file(path);

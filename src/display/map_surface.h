@@ -12,12 +12,15 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace ternwick {
 
 // Colours are 32-bit values with red in the lowest byte, green next, blue third.
 QColor ColorFromRgbValue(int32_t value);
 int32_t RgbValue(int red, int green, int blue);
+// The pixel value such a colour has in an RGB32 picture (opaque).
+QRgb PixelOf(int32_t value);
 
 // The fixed-pitch map font: "Courier New" bold 8 pt where it exists, else the system's
 // fixed-pitch font, bold 8 pt. Drawn without anti-aliasing so marks keep exact colours.
@@ -77,30 +80,54 @@ public:
     const QImage& Image();
     // Grows with every change, so a view can tell when to repaint.
     uint64_t Revision() const { return revision_; }
+    // Writes the picture as PNG beside `path` and renames it over `path` at the end.
     bool SavePng(const QString& path, QString& error);
+    // A target that exists and is not a regular file (a device, a FIFO, a folder) would be
+    // replaced by the rename: false with a message naming it.
+    static bool CheckPngTarget(const QString& path, QString& error);
 
 private:
     QPainter& Painter();
     void EndPainting();
-    const QImage& CircleStamp(double radius, int32_t col, QPointF centre_in_stamp, int& half);
 
-    // A replay plots the same few circles hundreds of thousands of times: each distinct
-    // circle (radius, width, colours, quarter-pixel offset) is drawn once into a small
-    // transparent image and then copied, which is many times cheaper than filling a path.
-    struct StampKey {
+    // A replay plots the same few circles hundreds of thousands of times, in as many colours
+    // as there are aircraft: each distinct shape (radius, width, fill style, quarter-pixel
+    // offset) is drawn once by the painter into a small mask saying which pixels take the
+    // outline colour and which the fill colour, and is then written straight into the
+    // picture in the colours of the call. With aliased, opaque drawing that is exactly what
+    // the painter would leave, at a fraction of its cost per call.
+    static constexpr uint8_t kOutline = 1, kFill = 2;
+    struct MaskRun {
+        int dx, dy, length;  // from the centre pixel, along a row
+        uint8_t paint;       // kOutline or kFill
+    };
+    struct CircleMask {
+        int half = 0;               // no run reaches further from the centre than this
+        std::vector<MaskRun> runs;  // the pixels drawn, row by row
+    };
+    struct MaskKey {
         double radius;
         int width, fill_style;
-        int32_t pen, fill;
         int fx, fy;  // quarter pixels
-        bool operator==(const StampKey&) const = default;
+        bool operator==(const MaskKey&) const = default;
     };
-    struct StampHash {
-        size_t operator()(const StampKey& k) const {
-            return std::hash<double>{}(k.radius) ^ (size_t(k.pen) * 0x9E3779B1u) ^ (size_t(k.fill) << 7) ^
-                   (size_t(k.width) << 3) ^ size_t(k.fx * 4 + k.fy) ^ (size_t(k.fill_style) << 29);
+    struct MaskHash {
+        size_t operator()(const MaskKey& k) const {
+            size_t h = std::hash<double>{}(k.radius);
+            for (int v : {k.width, k.fill_style, k.fx, k.fy}) h = h * 0x9E3779B97F4A7C15u + size_t(v);
+            return h;
         }
     };
-    std::unordered_map<StampKey, QImage, StampHash> stamps_;
+    const CircleMask& Mask(double radius, int fx, int fy);
+    CircleMask MakeMask(const MaskKey& key);
+    // True when every pixel a line of the current width from (x1, y1) to (x2, y2) could touch
+    // already has colour `rgb` (or lies off the picture): drawing it would change nothing.
+    bool AlreadyDrawn(float x1, float y1, float x2, float y2, QRgb rgb) const;
+
+    std::unordered_map<MaskKey, CircleMask, MaskHash> masks_;
+    // Plots come in runs of one map, radius and width: the last mask asked for is kept at hand.
+    const CircleMask* last_mask_ = nullptr;
+    MaskKey last_mask_key_{};
     // The painter's pen as the last Line set it (-1: something else set the pen since).
     int32_t line_pen_col_ = 0;
     int line_pen_width_ = -1;

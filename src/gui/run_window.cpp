@@ -5,6 +5,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <cstdio>
+
 #include "gui/main_window.h"
 
 namespace ternwick {
@@ -51,6 +53,8 @@ int RunTernwick(const SessionConfig& config, const QString& file, double pace) {
     Session session;
     StartupProblems problems;
     if (!session.Start(config, problems)) {
+        // Said where a script or a terminal sees it too, not only in the box.
+        std::fprintf(stderr, "ternwick: %s\n", problems.fatal.c_str());
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Ternwick"),
                         QString::fromStdString(problems.fatal) +
                             QStringLiteral("\n\nTernwick needs its map catalogue to start. Put a valid setup.txt "

@@ -1,7 +1,10 @@
 #include "kiss_tcp_link.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <cctype>
+#include <climits>
 
 namespace ternwick {
 
@@ -12,6 +15,10 @@ std::string_view Trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
     return s;
 }
+
+// The longest single wait of a link opened with ConnectNow: an interrupt or a deadline is
+// noticed within it.
+constexpr int kStepMs = 200;
 
 QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -55,8 +62,10 @@ bool KissTcpLink::ParseHostPort(std::string_view text, QString& host, quint16& p
     std::string_view h = colon == std::string_view::npos ? s : s.substr(0, colon);
     if (h.size() >= 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
     const QString digits = colon == std::string_view::npos ? QString() : Text(s.substr(colon + 1));
-    bool ok = false;
-    const uint p = digits.toUInt(&ok);
+    // Digits only: a sign or a blank after the colon is a typing slip, not a port.
+    bool ok = !digits.isEmpty() &&
+              std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const uint p = ok ? digits.toUInt(&ok) : 0;
     if (h.empty()) {
         error = QStringLiteral("KISS server \"%1\": no host before the port (host:port)").arg(Text(s));
         return false;
@@ -92,6 +101,7 @@ void KissTcpLink::Start(const QString& host, quint16 port) {
     port_ = port;
     started_ = true;
     blocking_ = false;
+    gave_up_ = false;
     delay_ms_ = first_delay_ms_;
     last_error_.clear();
     Attempt();
@@ -115,9 +125,22 @@ bool KissTcpLink::ConnectNow(const QString& host, quint16 port, int timeout_ms, 
     Stop();
     host_ = host;
     port_ = port;
+    gave_up_ = false;
     socket_.connectToHost(host, port);
-    if (!socket_.waitForConnected(timeout_ms)) {
-        error = QStringLiteral("KISS server %1 cannot be reached (%2)").arg(Target(), socket_.errorString());
+    QElapsedTimer waited;
+    waited.start();
+    // In short steps, so that an interrupt is noticed while the server does not answer.
+    while (socket_.state() != QAbstractSocket::ConnectedState && !StopAsked() && waited.elapsed() < timeout_ms) {
+        if (socket_.waitForConnected(static_cast<int>(std::min<qint64>(kStepMs, timeout_ms - waited.elapsed()))))
+            break;
+        if (socket_.state() == QAbstractSocket::UnconnectedState) break;  // refused, not found
+    }
+    if (socket_.state() != QAbstractSocket::ConnectedState) {
+        const QString why = StopAsked()                                   ? QStringLiteral("interrupted")
+                            : socket_.error() == QAbstractSocket::UnknownSocketError
+                                ? QStringLiteral("no answer within %1 s").arg((timeout_ms + 999) / 1000)
+                                : socket_.errorString();
+        error = QStringLiteral("KISS server %1 cannot be reached (%2)").arg(Target(), why);
         socket_.abort();
         return false;
     }
@@ -125,6 +148,28 @@ bool KissTcpLink::ConnectNow(const QString& host, quint16 port, int timeout_ms, 
     blocking_ = true;
     SetState(QStringLiteral("connected"));
     return true;
+}
+
+bool KissTcpLink::WaitUntilPending(qint64 pending, int timeout_ms) {
+    QElapsedTimer since_progress, waited;
+    since_progress.start();
+    waited.start();
+    qint64 left = socket_.bytesToWrite();
+    while (IsConnected() && socket_.bytesToWrite() > pending) {
+        if (StopAsked() || waited.elapsed() >= timeout_ms) return false;
+        if (since_progress.elapsed() >= stall_limit_ms_) {
+            gave_up_ = true;
+            last_error_ = QStringLiteral("it took nothing for %1 s").arg(stall_limit_ms_ / 1000.0);
+            SetState(QStringLiteral("gave up"));
+            return false;
+        }
+        socket_.waitForBytesWritten(kStepMs);
+        if (socket_.bytesToWrite() < left) {
+            left = socket_.bytesToWrite();
+            since_progress.restart();
+        }
+    }
+    return IsConnected();
 }
 
 void KissTcpLink::Stop() {
@@ -142,10 +187,10 @@ void KissTcpLink::Stop() {
 }
 
 bool KissTcpLink::Send(std::string_view bytes) {
-    if (!IsConnected()) return false;
+    if (!IsConnected() || gave_up_) return false;
     const qint64 size = static_cast<qint64>(bytes.size());
-    while (socket_.bytesToWrite() > 0 && socket_.bytesToWrite() + size > kMaxPending) {
-        if (!blocking_ || !socket_.waitForBytesWritten(30000)) return false;
+    if (socket_.bytesToWrite() > 0 && socket_.bytesToWrite() + size > kMaxPending) {
+        if (!blocking_ || !WaitUntilPending(std::max<qint64>(0, kMaxPending - size), INT_MAX)) return false;
     }
     if (blocking_ && socket_.bytesAvailable() > 0) socket_.readAll();  // no event loop reads them
     if (socket_.write(bytes.data(), size) != size) return false;
@@ -154,17 +199,21 @@ bool KissTcpLink::Send(std::string_view bytes) {
 }
 
 bool KissTcpLink::Flush(int timeout_ms, QString& error) {
-    while (IsConnected() && socket_.bytesToWrite() > 0) {
-        if (!socket_.waitForBytesWritten(timeout_ms)) break;
-    }
+    if (!gave_up_) WaitUntilPending(0, timeout_ms);
     if (!IsConnected() || socket_.bytesToWrite() > 0) {
-        error = QStringLiteral("KISS server %1: the link broke (%2)")
-                    .arg(Target(), last_error_.isEmpty() ? socket_.errorString() : last_error_);
+        const qint64 unsent = socket_.bytesToWrite();
+        const QString why = gave_up_ || !IsConnected() ? (last_error_.isEmpty() ? socket_.errorString() : last_error_)
+                            : StopAsked()              ? QStringLiteral("interrupted")
+                                                       : QStringLiteral("not done within %1 s").arg(timeout_ms / 1000.0);
+        error = IsConnected() || gave_up_
+                    ? QStringLiteral("KISS server %1: %2; %3 bytes of reports were not sent").arg(Target(), why).arg(unsent)
+                    : QStringLiteral("KISS server %1: the link broke (%2)").arg(Target(), why);
+        socket_.abort();  // nothing more leaves: a stalled peer would hold the close up too
         Stop();
         return false;
     }
     socket_.disconnectFromHost();
-    if (socket_.state() != QAbstractSocket::UnconnectedState) socket_.waitForDisconnected(timeout_ms);
+    if (socket_.state() != QAbstractSocket::UnconnectedState) socket_.waitForDisconnected(std::min(timeout_ms, 2000));
     started_ = false;
     blocking_ = false;
     SetState(QString());

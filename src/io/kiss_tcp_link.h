@@ -8,6 +8,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <functional>
 #include <string_view>
 
 namespace ternwick {
@@ -41,11 +42,22 @@ public:
     bool IsStarted() const { return started_; }
     bool IsConnected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
     // Hands bytes to the link. False, with nothing queued, while it is down or when more
-    // than kMaxPending bytes still wait. A link opened with ConnectNow waits for room instead.
+    // than kMaxPending bytes still wait. A link opened with ConnectNow waits for room
+    // instead, until the peer has taken nothing for the stall limit: the link is then given
+    // up (GaveUp, state "gave up") and takes nothing more.
     bool Send(std::string_view bytes);
-    // Waits until every byte written has left, then closes. False with a message when the
-    // link broke or the peer took nothing for `timeout_ms`.
+    // Waits until every byte written has left, then closes. False with a message naming the
+    // server and the bytes not sent when the link broke, the peer took nothing for the
+    // stall limit or `timeout_ms` in all, or the stop check asked to end.
     bool Flush(int timeout_ms, QString& error);
+
+    // A link opened with ConnectNow: how long the peer may take nothing before the link is
+    // given up, and a check, asked between short waits, that ends every wait at once (an
+    // interrupted or timed run).
+    void SetStallLimit(int ms) { stall_limit_ms_ = ms; }
+    int StallLimit() const { return stall_limit_ms_; }
+    void SetStopCheck(std::function<bool()> stop) { stop_ = std::move(stop); }
+    bool GaveUp() const { return gave_up_; }
 
     // For the window: "connecting", "connected", "retrying in N s" or "" (stopped), and
     // why the last attempt failed.
@@ -62,6 +74,11 @@ private:
     void Attempt();
     void Dropped();
     void SetState(const QString& state);
+    bool StopAsked() const { return stop_ && stop_(); }
+    // Blocking: waits until no more than `pending` bytes wait to leave. False when the link
+    // broke, the stop check asked, the peer stalled (the link is then given up) or
+    // `timeout_ms` passed.
+    bool WaitUntilPending(qint64 pending, int timeout_ms);
 
     QTcpSocket socket_;
     QTimer retry_;
@@ -72,6 +89,9 @@ private:
     int first_delay_ms_ = 1000;
     int longest_delay_ms_ = 30000;
     int delay_ms_ = 1000;
+    int stall_limit_ms_ = 30000;
+    bool gave_up_ = false;
+    std::function<bool()> stop_;
     QString state_;
     QString last_error_;
 };

@@ -33,8 +33,10 @@ std::optional<HostPort> ParseHostPort(const QString& text, QString& error) {
         error = QStringLiteral("Network source \"%1\": no host name").arg(t);
         return std::nullopt;
     }
-    bool number = false;
-    const qlonglong n = port.toLongLong(&number);
+    // Digits only: a sign or a blank after the colon is a typing slip, not port 80.
+    bool number = !port.isEmpty() &&
+                  std::all_of(port.begin(), port.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const qlonglong n = number ? port.toLongLong(&number) : 0;
     if (!number) {
         error = QStringLiteral("Network source %1: port \"%2\" is not a number").arg(t, port);
         return std::nullopt;

@@ -22,6 +22,7 @@ void ReplayPacer::Anchor() {
 void ReplayPacer::SetSpeed(double speed) {
     Anchor();
     speed_ = speed;
+    applied_speed_ = timed_ ? speed_ : 1.0;
 }
 
 void ReplayPacer::SetRate(double messages_per_second) { rate_ = messages_per_second; }
@@ -52,10 +53,10 @@ void ReplayPacer::Evaluate(RecordedInput& input, double due) {
 PaceStep ReplayPacer::RunDue(RecordedInput& input, size_t max) {
     // A recording with stamps runs at its pace times the speed; one without at 1 s a second,
     // its messages spaced by the rate.
-    const double speed = input.timed() ? speed_ : 1.0;
-    if (speed != applied_speed_) {
+    if (input.timed() != timed_) {
         Anchor();
-        applied_speed_ = speed;
+        timed_ = input.timed();
+        applied_speed_ = timed_ ? speed_ : 1.0;
     }
     PaceStep step;
     const double now = Position();

@@ -59,6 +59,7 @@ private:
     Clock* clock_;
     double speed_ = kDefaultSpeed;
     double rate_ = kDefaultRate;
+    bool timed_ = false;          // the recording has time stamps
     double applied_speed_ = 1.0;  // the speed the clock runs at: 1 without stamps
     bool paused_ = false;
     double anchor_position_ = 0;

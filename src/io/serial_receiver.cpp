@@ -48,8 +48,11 @@ void SerialReceiver::OnError() {
     // reception. Modem lines a pseudo-terminal or an adapter lacks, and timeouts, do not.
     if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError) return;
     if (!p.isOpen()) return;
+    // A hang-up reads as "Resource temporarily unavailable" (or, on a pseudo-terminal, an
+    // ioctl that does not fit), which tells a user nothing.
     const QString message =
-        QStringLiteral("Receiver port %1 failed (%2); reception stopped").arg(p.portName(), p.errorString());
+        QStringLiteral("Receiver port %1: the device went away (unplugged or hung up); reception stopped")
+            .arg(p.portName());
     ReadAll();
     p.clearError();
     p.close();

@@ -109,14 +109,15 @@ function main() {
     ...repeats,
   ];
 
-  const out = ordered.map(r => [r.iata, r.icao, r.name, r.country].map(field).join(',') + '\n').join('');
+  // The program reads kRowsRead rows and tells of any more: ship no more than it reads.
+  const out = ordered.slice(0, kRowsRead).map(r => [r.iata, r.icao, r.name, r.country].map(field).join(',') + '\n').join('');
   try {
     fs.writeFileSync(output, out);
   } catch (e) {
     console.error(`make-airlinecodes: cannot write ${output}: ${e.message}`);
     process.exit(1);
   }
-  console.log(`make-airlinecodes: ${ordered.length} rows (${active.length} active, ` +
+  console.log(`make-airlinecodes: ${Math.min(ordered.length, kRowsRead)} of ${ordered.length} rows (${active.length} active, ` +
               `${fresh.length} more designators, ${repeats.length} repeated designators); ` +
               `${malformed} malformed records skipped`);
   if (ordered.length < kRowsRead) {

@@ -1,0 +1,84 @@
+// The log of a reception: its line form, and a disk that fills up or a file that cannot be
+// written: told with the file's name, and only whole lines left in it.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+
+#include <fstream>
+#include <sstream>
+
+#include "io/message_log.h"
+#include "temp_path.h"
+
+using namespace ternwick;
+using namespace ternwick::test;
+
+namespace {
+
+const char kLong[] = "8D4CA2B120513531CB38206CB0D3";
+
+std::string Contents(const std::string& path) {
+    std::stringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+TEST(MessageLog, LineFormAndCounter) {
+    // "@", the low 48 bits of the counter in 12 upper-case hex digits, the message, ";".
+    EXPECT_EQ(MessageLog::Line(kLong, 0x1234'5678'9ABCull).toStdString(), "@123456789ABC8D4CA2B120513531CB38206CB0D3;\n");
+    EXPECT_EQ(MessageLog::Line("5D4CA2B1C1A2B3", (uint64_t{1} << 48) + 10).toStdString(), "@00000000000A5D4CA2B1C1A2B3;\n");
+    // The system clock as 12 MHz ticks: a day is 12e6 * 86400 ticks on from a day before.
+    EXPECT_GT(MessageLog::CounterNow(), 12'000'000ull * 1'700'000'000ull);
+}
+
+TEST(MessageLog, FullDiskAndFileSizeLimitKeepWholeLines) {
+    {
+        MessageLog log;
+        QString told;
+        QObject::connect(&log, &MessageLog::failed, [&](const QString& m) { told = m; });
+        QString error;
+        ASSERT_TRUE(log.Open("/dev/full", error)) << error.toStdString();
+        log.Write(kLong);
+        EXPECT_FALSE(log.Flush());
+        EXPECT_FALSE(log.IsOpen());
+        EXPECT_TRUE(told.contains("\"/dev/full\"")) << told.toStdString();
+        log.Write(kLong);  // logging has stopped: nothing more is tried
+        EXPECT_TRUE(told.contains("logging stopped"));
+    }
+    {
+        // A file that may not grow past 100 bytes: the first line (43 bytes) is out, the next
+        // two only fit in part, and the part is taken back.
+        const std::string path = TempPath("limited.log");
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 100;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        MessageLog log;
+        QString told;
+        QObject::connect(&log, &MessageLog::failed, [&](const QString& m) { told = m; });
+        QString error;
+        ASSERT_TRUE(log.Open(QString::fromStdString(path), error)) << error.toStdString();
+        log.Write(kLong);
+        EXPECT_TRUE(log.Flush());
+        log.Write(kLong);
+        log.Write("5D4CA2B1C1A2B3");
+        EXPECT_FALSE(log.Flush());
+        setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_TRUE(told.contains(QString::fromStdString(path))) << told.toStdString();
+        const std::string kept = Contents(path);
+        EXPECT_EQ(kept.size(), 43u);
+        EXPECT_EQ(kept.substr(13), std::string(kLong) + ";\n");
+    }
+    {
+        // A folder that does not exist: told at once, naming the file.
+        MessageLog log;
+        QString error;
+        EXPECT_FALSE(log.Open("/nonexistent-ternwick-folder/x.log", error));
+        EXPECT_TRUE(error.contains("/nonexistent-ternwick-folder/x.log")) << error.toStdString();
+    }
+}
