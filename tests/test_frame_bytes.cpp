@@ -21,6 +21,50 @@ TEST(FrameBytes, Crc24KnownAnswers) {
         EXPECT_EQ(CRC24_Bytes(cv_BytesFromHex(frame)), 0) << frame;
 }
 
+// Every length a reply has and beyond, against the bitwise long division of ICAO Annex 10.
+TEST(FrameBytes, Crc24OfEveryLengthMatchesTheLongDivision) {
+    auto long_division = [](const std::vector<uint8_t>& bytes) {
+        uint32_t r = 0;
+        for (uint8_t b : bytes)
+            for (int bit = 7; bit >= 0; --bit) {
+                r = (r << 1) | ((b >> bit) & 1);
+                if (r & 0x1000000) r ^= 0x1FFF409;
+            }
+        for (int k = 0; k < 24; ++k) {  // the 24 parity bits, all zero
+            r <<= 1;
+            if (r & 0x1000000) r ^= 0x1FFF409;
+        }
+        return static_cast<int32_t>(r & 0xFFFFFF);
+    };
+    uint32_t seed = 12345;
+    for (size_t n = 0; n <= 20; ++n)
+        for (int round = 0; round < 50; ++round) {
+            std::vector<uint8_t> bytes(n);
+            for (uint8_t& b : bytes) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 23);
+            if (round == 0) std::fill(bytes.begin(), bytes.end(), 0xFF);
+            ASSERT_EQ(CRC24_Bytes(bytes), long_division(bytes)) << n << " bytes, round " << round;
+        }
+}
+
+// Records handed over in reads of any size give what the rules give byte by byte: whole
+// records inside a read are taken in one step, the others digit by digit.
+TEST(BytePump, RecordedTextInReadsOfAnySize) {
+    const std::string m28 = "8D4CA2B120513531CB38206CB0D3", m14 = AllCall(0x4CA2B1);
+    const std::string text = "*" + m28 + ";\r\n!" + m14 + ";\r\n*" + m14 + "0;" + m14 + ";\r\n" + m28 + ";*" +
+                             m28.substr(3) + ";*" + m28 + m14 + ";*;;*" + m14 + ";;\r\n*" + m28 + "\r\n*" + m14 +
+                             ";!" + m28 + ";" + m14.substr(0, 9);
+    Decoding bytewise;
+    for (char c : text) bytewise.pump.FeedRecorded(std::string(1, c));
+    ASSERT_EQ(bytewise.evaluated, (std::vector<std::string>{m28, m14, m14, m14, m28}));
+    for (size_t read = 2; read <= text.size(); ++read) {
+        Decoding d;
+        for (size_t at = 0; at < text.size(); at += read) d.pump.FeedRecorded(text.substr(at, read));
+        EXPECT_EQ(d.evaluated, bytewise.evaluated) << "reads of " << read;
+        EXPECT_EQ(d.pump.PendingDigits(), m14.substr(0, 9)) << "reads of " << read;
+        EXPECT_EQ(d.pump.bytes(), text.size());
+    }
+}
+
 TEST(BytePump, RecordedTextRules) {
     auto collect = [](const std::string& text) {
         Decoding d;

@@ -166,6 +166,37 @@ TEST(ReplayCli, RefusedOptionsAndFailedOutput) {
     EXPECT_TRUE(Has(full.out, "writing the output failed: No space left on device")) << full.out;
 }
 
+TEST(ReplayCli, ReceiverPositionFirstFixAndRefusals) {
+    // One report of the published pair alone, 17 NM from the receiver: a position at once.
+    const std::string one = WriteTemp("rx-one.log", "*8D40621D58C382D690C8AC2863A7;\r\n");
+    RunResult r = Replay("--airlines /dev/null --csv --stats --receiver 52.0,4.1 " + one);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "40621D,        ,,,A,38000,0,52.257202,3.919373\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "positions from a single report next to the receiver: 1\n"
+                           "single reports refused beyond the sure range: 0\n"
+                           "pairs refused beyond the maximum range: 0\n"
+                           "fixes refused as too fast: 0\n")) << r.out;
+    // With a range of 10 NM neither report alone is sure, and the pair lies too far.
+    r = Replay("--airlines /dev/null --stats --max-range 10 --receiver 52.0,4.1 " + WriteTemp("rx-pair.log", kPair));
+    EXPECT_TRUE(Has(r.out, "positions decoded: 0\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "single reports refused beyond the sure range: 2\npairs refused beyond the maximum range: 1\n"))
+        << r.out;
+    // Without a receiver nothing is said about one.
+    EXPECT_FALSE(Has(Replay("--stats " + one).out, "receiver"));
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"--receiver 91,0", "--receiver '91,0': latitude must be a number from -90 to 90\n"},
+        {"--receiver 10,-180.5", "--receiver '10,-180.5': longitude must be a number from -180 to 180\n"},
+        {"--receiver 52.0", "--receiver '52.0': must be LAT,LON in decimal degrees (south and west negative)\n"},
+        {"--max-range 0", "--max-range '0': must be a number from 1 to 1000\n"},
+    };
+    for (const auto& [args, message] : refused) {
+        r = Replay(args + " " + one);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_TRUE(Has(r.out, "ternwick-replay: " + message)) << r.out;
+    }
+}
+
 TEST(ReplayCli, AprsStationRichReportsAndRateCounts) {
     const std::string log = WriteTemp("aprs-rate.log", kPair + kPair);  // three plotted positions
     const RunResult r = Replay("--aprs --aprs-call n0call-9 --aprs-path WIDE1-1,WIDE2-2 "
@@ -203,6 +234,13 @@ TEST(ReplayDisplay, PictureListAndReports) {
     EXPECT_EQ(img.pixel(235, 130), qRgb(130, 134, 43));   // 3C6DD2 on the surface: 24 lighter
     EXPECT_EQ(img.pixel(755, 331), qRgb(255, 0, 0));      // home mark at 123.98E 10.31N
     EXPECT_EQ(img.pixel(400, 390), qRgb(255, 255, 255));  // the map picture
+
+    // With a receiver position the home mark is drawn there (40 N 60 E), not at Mactan.
+    ASSERT_EQ(Replay("--airlines /dev/null --receiver 40,60 --catalogue " + Catalogue() + " --png " + png + " " +
+                     TrafficLog()).status, 0);
+    const QImage rx(QString::fromStdString(png));
+    EXPECT_EQ(rx.pixel(400, 133), qRgb(255, 0, 0));
+    EXPECT_EQ(rx.pixel(755, 331), qRgb(255, 255, 255));
 }
 
 TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {

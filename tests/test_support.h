@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,11 @@ public:
     bool plot_air = true, plot_surf = true;
     double surf_offset = 0.0;
     std::vector<int16_t> plotted;
+    std::optional<ReceiverRef> receiver;  // none: decoding without a receiver position
+    bool times_real = false;              // the seconds are when messages were received
     int SecondsInHour() const override { return seconds; }
+    std::optional<ReceiverRef> Receiver() const override { return receiver; }
+    bool MessageTimesReal() const override { return times_real; }
     bool PlotAir() const override { return plot_air; }
     bool PlotSurf() const override { return plot_surf; }
     double MapSurfLonOffset() const override { return surf_offset; }

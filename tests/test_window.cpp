@@ -338,3 +338,39 @@ TEST(WindowStartUp, BrokenCatalogueIsToldAndEndsTheProgram) {
 }
 
 }  // namespace
+
+TEST_F(WindowTest, ReceiverPositionMovesTheHomeMarkAndIsRefusedOutOfRange) {
+    auto* position = Named<QLineEdit>(Group(w.get(), "Receiver:"), "Receiver position");
+    auto* range = Named<QLineEdit>(Group(w.get(), "Receiver:"), "Max. range");
+    EXPECT_EQ(position->text(), "");
+    EXPECT_EQ(range->text(), "300");
+    QWidget* map = Named(w.get(), "Map");
+    // Cebu / Visayas: 120..128 E, 8.5..12.5 N, 100 pixels a degree.
+    position->setText("10.5, 122");
+    emit position->editingFinished();
+    ASSERT_TRUE(session.receiver().has_value());
+    EXPECT_DOUBLE_EQ(session.receiver()->lon, 122.0);
+    QTest::qWait(150);
+    const QImage shown = map->grab().toImage();
+    EXPECT_EQ(shown.pixel(200, 200), qRgb(255, 0, 0));   // the mark at the receiver
+    EXPECT_NE(shown.pixel(398, 219), qRgb(255, 0, 0));   // none at Mactan any more
+    // Refused values are told by the box's name, and the setting stays.
+    const std::pair<const char*, const char*> refused[] = {
+        {"95,0", "Receiver position: latitude must be a number from -90 to 90"},
+        {"10.5", "Receiver position: must be LAT,LON in decimal degrees (south and west negative)"}};
+    for (const auto& [text, message] : refused) {
+        position->setText(text);
+        emit position->editingFinished();
+        EXPECT_EQ(TakeMessage(w.get()), message);
+        EXPECT_DOUBLE_EQ(session.receiver()->lat, 10.5);
+    }
+    range->setText("0");
+    emit range->editingFinished();
+    EXPECT_EQ(TakeMessage(w.get()), "Max. range: must be a number from 1 to 1000");
+    EXPECT_DOUBLE_EQ(session.maxRangeNm(), 300.0);
+    range->setText("150");
+    position->setText("");
+    emit position->editingFinished();
+    EXPECT_FALSE(session.receiver().has_value());
+    EXPECT_DOUBLE_EQ(session.maxRangeNm(), 150.0);
+}

@@ -151,6 +151,20 @@ std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double sec
     return out;
 }
 
+std::string ReceiverStatsText(const TrackerStats& s) {
+    std::string out;
+    char line[160];
+    auto add = [&](const char* fmt, unsigned long long v) {
+        std::snprintf(line, sizeof line, fmt, v);
+        out += line;
+    };
+    add("positions from a single report next to the receiver: %llu\n", s.lone_fixes);
+    add("single reports refused beyond the sure range: %llu\n", s.lone_too_far);
+    add("pairs refused beyond the maximum range: %llu\n", s.beyond_range);
+    add("fixes refused as too fast: %llu\n", s.too_fast);
+    return out;
+}
+
 std::string FramingStatsText(const FramingCounts& avr, const FramingCounts& beast) {
     FramingCounts all = avr;
     all += beast;

@@ -47,6 +47,9 @@ std::string FlightTableCsv(const FlightTable& db);
 // Statistics block printed by --stats.
 std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double seconds);
 
+// With a receiver position: the positions it gave and the refusals by reason.
+std::string ReceiverStatsText(const TrackerStats& s);
+
 // What the receiver framings saw, for --stats after a network source or a framed file.
 std::string FramingStatsText(const FramingCounts& avr, const FramingCounts& beast);
 

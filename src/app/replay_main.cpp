@@ -29,6 +29,7 @@
 #include "replay_aprs.h"
 #include "replay_core.h"
 #include "replay_network.h"
+#include "session/receiver_setting.h"
 #include "session/session.h"
 
 using namespace ternwick;
@@ -55,6 +56,8 @@ struct Options {
     bool connect_given = false;  // even an empty --connect is a network run, refused below
     InputFormat format = InputFormat::Auto;
     std::optional<double> for_seconds;
+    std::optional<geo::LatLon> receiver;  // unset: decoding without a receiver position
+    double max_range = kDefaultMaxRangeNm;
     double pace = 0;  // > 0: replay files at the recorded pace times this
     double pace_rate = ReplayPacer::kDefaultRate;
     std::string record;  // with --connect: log every message here
@@ -89,7 +92,10 @@ void Usage(std::FILE* to) {
         "  --png OUT          plot every position on the map picture and save it as PNG\n"
         "  --list             print the live flight list at the end\n"
         "  --expire SECONDS   live list expiry time (default 120)\n"
-        "  --at D:HH:MM:SS    run by this fixed day of month and time instead of the clock\n",
+        "  --at D:HH:MM:SS    run by this fixed day of month and time instead of the clock\n"
+        "  --receiver LAT,LON the receiver's position, decimal degrees (south and west negative):\n"
+        "                     single reports decoded next to it, range and bearing\n"
+        "  --max-range NM     how far the receiver hears (default 300): farther positions are refused\n",
         to);
     std::fputs(kAprsUsage, to);
 }
@@ -118,6 +124,10 @@ int ParseArgs(int argc, char** argv, Options& o) {
             if (v) out = v;
             return v != nullptr;
         };
+        // A refused setting is named with the reason.
+        auto refuse = [&](const char* name, const char* v, const std::string& reason) {
+            std::fprintf(stderr, "ternwick-replay: %s '%s': %s\n", name, v, reason.c_str());
+        };
         if (a == "--trace") o.trace = true;
         else if (a == "--csv") o.csv = true;
         else if (a == "--stats") o.stats = true;
@@ -136,6 +146,24 @@ int ParseArgs(int argc, char** argv, Options& o) {
             double v = 0.0;
             if (!number("--surf-offset", -360, 360, false, v)) return 2;
             o.surf_offset = v;
+        } else if (a == "--receiver") {
+            const char* v = value("--receiver");
+            if (!v) return 2;
+            geo::LatLon pos;
+            std::string why;
+            if (!ParseReceiverPosition(v, pos, why)) {
+                refuse("--receiver", v, why);
+                return 2;
+            }
+            o.receiver = pos;
+        } else if (a == "--max-range") {
+            const char* v = value("--max-range");
+            if (!v) return 2;
+            std::string why;
+            if (!ParseMaxRange(v, o.max_range, why)) {
+                refuse("--max-range", v, why);
+                return 2;
+            }
         } else if (a == "--expire") {
             if (!number("--expire", 0, 86400, false, o.expire)) return 2;
         } else if (a == "--connect") {
@@ -236,6 +264,10 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
 
     Session session;
+    session.SetReceiver(opt.receiver);
+    session.SetMaxRangeNm(opt.max_range);
+    // Live traffic is judged by the times it arrives at.
+    session.SetMessageTimesReal(!opt.connect.empty());
     if (!opt.at.empty() && !session.clock().SetFixed(opt.at)) {
         std::fprintf(stderr,
                      "ternwick-replay: --at '%s': must be D:HH:MM:SS (day of the month 1-31, UTC hour 0-23, "
@@ -411,7 +443,9 @@ int main(int argc, char** argv) {
     }
     if (opt.csv) std::fputs(FlightTableCsv(session.Db()).c_str(), stdout);
     if (opt.stats) {
-        std::fputs((StatsText(session.tracker().stats(), counters, seconds) + source_stats).c_str(), stdout);
+        std::string text = StatsText(session.tracker().stats(), counters, seconds);
+        if (session.receiver()) text += ReceiverStatsText(session.tracker().stats());
+        std::fputs((text + source_stats).c_str(), stdout);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         std::printf("peak memory: %.1f MB\n", usage.ru_maxrss / 1024.0);

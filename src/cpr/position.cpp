@@ -67,16 +67,18 @@ PairCheck CheckPair(const CprPair& pair, int f, bool surface, double ref_lat, Cp
     return spread <= (surface ? kSurfaceAgreeDeg : kAirborneAgreeDeg) ? PairCheck::Agree : PairCheck::Disagree;
 }
 
-// A surface pair leaves the quarter of the globe open. Next to a known position the solution
-// nearest it is taken (an aircraft that lands is where it was flying), longitude in -180..180.
-// With none, the longitude is shifted by the map's offset, and the latitude is the northern
-// one unless the southern one's reports agree better: decoded at the wrong twin, with the wrong
-// zone count, they seldom agree at all, let alone as closely as a fresh pair at its own.
-PairCheck CheckSurfacePair(const CprPair& pair, int f, const DbRecord* near, double lon_offset, CprFix& fix) {
+// A surface pair leaves the quarter of the globe open. Next to a reference (the receiver, or
+// else a known position: an aircraft that lands is where it was flying) the solution nearest
+// it is taken, longitude in -180..180. With none, the longitude is shifted by the map's
+// offset, and the latitude is the northern one unless the southern one's reports agree
+// better: decoded at the wrong twin, with the wrong zone count, they seldom agree at all,
+// let alone as closely as a fresh pair at its own.
+PairCheck CheckSurfacePair(const CprPair& pair, int f, const std::optional<geo::LatLon>& near, double lon_offset,
+                           CprFix& fix) {
     double spread = 0.0;
     if (near) {
-        const PairCheck c = CheckPair(pair, f, true, near->Lat, fix, spread);
-        const double quarters = std::round(LonDiff(near->Lon, fix.lon) / 90.0);
+        const PairCheck c = CheckPair(pair, f, true, near->lat, fix, spread);
+        const double quarters = std::round(LonDiff(near->lon, fix.lon) / 90.0);
         fix.lon = LonDiff(fix.lon + 90.0 * quarters, 0.0);
         return c;
     }
@@ -92,12 +94,59 @@ PairCheck CheckSurfacePair(const CprPair& pair, int f, const DbRecord* near, dou
     return c;
 }
 
-void Store(DbRecord& e, double lat, double lon) {
-    e.Lat = lat;
-    e.Lon = lon;
-    e.HasPos = true;
-    e.PosHeard = e.LastHeard;
+double DistanceNm(double lat1, double lon1, double lat2, double lon2) {
+    return geo::DistanceNm({lat1, lon1}, {lat2, lon2});
 }
+
+// One report's decoding: the entry, what kind of report, and what the surroundings tell.
+struct Judge {
+    DbRecord& e;
+    const PositionFields& pf;
+    bool surface;
+    const std::optional<ReceiverRef>& rx;
+    const MessageTime& time;
+    PosResult result{PosOutcome::Refused, true};
+
+    // Airborne longitudes are kept in 0..360; surface ones in -180..180, where the map
+    // offsets put them.
+    double KeptLon(double lon) const { return surface ? LonDiff(lon, 0.0) : modulo(lon, 360.0); }
+
+    void Store(double lat, double lon, bool provisional = false) {
+        e.Lat = lat;
+        e.Lon = lon;
+        e.HasPos = true;
+        e.PosHeard = e.LastHeard;
+        e.Provisional = provisional;
+        e.FixTime = time.now;
+        e.FixTimed = time.real;
+        result.outcome = PosOutcome::Stored;
+    }
+
+    // With a receiver position, and where the clock tells both for the stored fix and for
+    // this one: a move that needs more than a plausible speed is refused.
+    bool FastEnough(double lat, double lon) {
+        if (!rx || !e.HasPos || !time.real || !e.FixTimed) return true;
+        const double seconds = std::max(0.0, time.now - e.FixTime);
+        if (DistanceNm(e.Lat, e.Lon, lat, lon) <= PlausibleMoveNm(seconds, e.Speed, surface)) return true;
+        result.too_fast = true;
+        return false;
+    }
+
+    // No recent position to decode next to: the report alone, next to the receiver, believed
+    // where it cannot be a zone off. The first checked pair then confirms or replaces it.
+    void LoneNextToReceiver() {
+        if (!rx) return;
+        const CprFix fix = DecodeLocal(pf.lat, pf.lon, pf.f, surface, rx->pos.lat, rx->pos.lon);
+        if (std::fabs(fix.lat) > 90.0) return;
+        if (DistanceNm(rx->pos.lat, rx->pos.lon, fix.lat, fix.lon) > LoneRangeNm(rx->max_range_nm, surface)) {
+            result.lone_too_far = true;
+            return;
+        }
+        if (!FastEnough(fix.lat, fix.lon)) return;
+        Store(fix.lat, KeptLon(fix.lon), true);
+        result.lone_fix = true;
+    }
+};
 
 // Stores the report and decodes it with the other held half. A pair is believed only when its
 // two reports describe one position and, where the clock tells, came in close together: a
@@ -107,7 +156,11 @@ void Store(DbRecord& e, double lat, double lon) {
 // a wrong stored position) only when a second checked pair made of later reports agrees with
 // it. Otherwise the newest report alone is decoded next to a recent stored position, which
 // goes back to a checked pair, and believed when it stays close to it.
-PosResult StoreAndDecode(DbRecord& e, const PositionFields& pf, bool surface, double lon_offset) {
+// With a receiver position, a report with no recent position to decode next to is decoded
+// next to the receiver; pairs beyond the maximum range are refused, and so is, where the
+// clock tells, a fix too far from the last for the time since (unless two pairs agree).
+PosResult StoreAndDecode(DbRecord& e, const PositionFields& pf, bool surface, double lon_offset,
+                         const std::optional<ReceiverRef>& rx, const MessageTime& time) {
     const Limits& lim = surface ? kSurface : kAirborne;
     const int other = 1 - pf.f;
     e.CprLon[pf.f] = pf.lon;
@@ -115,28 +168,52 @@ PosResult StoreAndDecode(DbRecord& e, const PositionFields& pf, bool surface, do
     e.CprHeld[pf.f] = true;
     e.CprHeard[pf.f] = e.LastHeard;
     e.CandSpent[pf.f] = false;
-    if (!e.CprHeld[other]) return {PosOutcome::Waiting};
 
+    Judge judge{e, pf, surface, rx, time};
     const bool known = e.HasPos;
+    const bool recent = known && Age(e.LastHeard, e.PosHeard) <= lim.local_seconds;
+    if (!e.CprHeld[other]) {
+        judge.result.pair_refused = false;
+        if (!recent) judge.LoneNextToReceiver();
+        if (judge.result.outcome != PosOutcome::Stored) judge.result.outcome = PosOutcome::Waiting;
+        return judge.result;
+    }
+
     PairCheck check = PairCheck::Disagree;
     CprFix fix{};
     if (Age(e.LastHeard, e.CprHeard[other]) <= lim.pair_seconds) {
         const CprPair pair{{double(e.CprLat[0]), double(e.CprLat[1])},
                            {double(e.CprLon[0]), double(e.CprLon[1])}};
         double spread = 0.0;
-        check = surface ? CheckSurfacePair(pair, pf.f, known ? &e : nullptr, lon_offset, fix)
-                        : CheckPair(pair, pf.f, false, 0.0, fix, spread);
+        if (!surface) check = CheckPair(pair, pf.f, false, 0.0, fix, spread);
+        else if (rx) check = CheckSurfacePair(pair, pf.f, rx->pos, 0.0, fix);
+        else if (known) check = CheckSurfacePair(pair, pf.f, geo::LatLon{e.Lat, e.Lon}, 0.0, fix);
+        else check = CheckSurfacePair(pair, pf.f, std::nullopt, lon_offset, fix);
     }
-    if (check == PairCheck::NlMismatch) return {PosOutcome::NlMismatch};
+    if (check == PairCheck::NlMismatch) {
+        judge.result.pair_refused = false;
+        if (!recent) judge.LoneNextToReceiver();
+        if (judge.result.outcome != PosOutcome::Stored) judge.result.outcome = PosOutcome::NlMismatch;
+        return judge.result;
+    }
 
-    PosResult result{PosOutcome::Refused, true};
-    if (check == PairCheck::Agree) {
+    PosResult& result = judge.result;
+    if (check == PairCheck::Agree && rx &&
+        DistanceNm(rx->pos.lat, rx->pos.lon, fix.lat, fix.lon) > rx->max_range_nm) {
+        // Farther than the receiver hears: a wrong decode.
+        result.pair_refused = false;
+        result.beyond_range = true;
+    } else if (check == PairCheck::Agree) {
         const bool confirms = e.HasCandidate && Near(fix.lat, fix.lon, e.CandLat, e.CandLon, lim.jump);
-        if (!known || Near(fix.lat, fix.lon, e.Lat, e.Lon, lim.half_zone) ||
-            (confirms && !e.CandSpent[0] && !e.CandSpent[1])) {
-            Store(e, fix.lat, fix.lon);
+        const bool fresh_confirmation = confirms && !e.CandSpent[0] && !e.CandSpent[1];
+        // The first position, a single report's one confirmed or replaced, or two checked
+        // pairs agreeing: believed whatever the speed.
+        const bool sure = !known || e.Provisional || fresh_confirmation;
+        if (sure || (Near(fix.lat, fix.lon, e.Lat, e.Lon, lim.half_zone) && judge.FastEnough(fix.lat, fix.lon))) {
+            judge.Store(fix.lat, fix.lon);
             e.HasCandidate = false;
-            return {PosOutcome::Stored};
+            result.pair_refused = false;
+            return result;
         }
         // Held until a pair of two later reports agrees. One that agrees but shares a report
         // confirms nothing: a stale half makes every pair it is in agree with the others.
@@ -146,22 +223,38 @@ PosResult StoreAndDecode(DbRecord& e, const PositionFields& pf, bool surface, do
             e.CandLon = fix.lon;
             e.CandSpent[0] = e.CandSpent[1] = true;
         }
-        result = {PosOutcome::Rejected, false};
+        result.outcome = PosOutcome::Rejected;
+        result.pair_refused = false;
     }
-    if (known && Age(e.LastHeard, e.PosHeard) <= lim.local_seconds) {
+    if (recent) {
         const CprFix local = DecodeLocal(pf.lat, pf.lon, pf.f, surface, e.Lat, e.Lon);
         // Next to a pole the nearest zone can lie beyond it: that is no latitude.
-        if (std::fabs(local.lat) <= 90.0 && Near(local.lat, local.lon, e.Lat, e.Lon, lim.jump)) {
-            // Airborne longitudes are kept in 0..360; surface ones in -180..180, where the
-            // map offsets put them.
-            Store(e, local.lat, surface ? LonDiff(local.lon, 0.0) : modulo(local.lon, 360.0));
-            result.outcome = PosOutcome::Stored;
+        if (std::fabs(local.lat) <= 90.0 && Near(local.lat, local.lon, e.Lat, e.Lon, lim.jump) &&
+            judge.FastEnough(local.lat, local.lon)) {
+            const bool provisional = e.Provisional;  // still going back to a single report
+            judge.Store(local.lat, judge.KeptLon(local.lon), provisional);
         }
+    } else {
+        judge.LoneNextToReceiver();
     }
     return result;
 }
 
 }  // namespace
+
+double LoneRangeNm(double max_range_nm, bool surface) {
+    const double half_zone = surface ? 45.0 : 180.0;
+    const double heard = surface ? std::min(max_range_nm, kSurfaceHearingNm) : max_range_nm;
+    if (heard <= half_zone) return heard;
+    if (heard < 2 * half_zone) return 2 * half_zone - heard;
+    return 0.0;
+}
+
+double PlausibleMoveNm(double seconds, int32_t reported_knots, bool surface) {
+    double knots = surface ? 100.0 : 600.0;
+    if (reported_knots > 0) knots = std::max(reported_knots * 1.25, surface ? 20.0 : 200.0);
+    return (surface ? 0.1 : 0.5) + knots * (seconds + 2.0) / 3600.0;
+}
 
 bool AltitudeFromAc12(uint32_t ac12, int32_t& feet) {
     if (ac12 & 0x010) {  // Q = 1: 25-foot steps, the 11 bits around Q read as one number
@@ -204,27 +297,31 @@ bool SpeedFromMovement(uint32_t code, int32_t& knots) {
     return true;
 }
 
-PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao) {
+PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao,
+                       const MessageTime& time) {
     const PositionFields pf = ReadPosition(msg);
     // ME 9-20: altitude field, Q at ME 16; taken from every message, paired or not.
     const uint32_t ac12 = (uint32_t(msg[5]) << 4) | (msg[6] >> 4);
     int32_t feet = 0;
     const bool have_alt = AltitudeFromAc12(ac12, feet);
 
-    const PosResult r = StoreAndDecode(db(db.IcaoDbPointer(icao)), pf, false, 0.0);
+    const PosResult r = StoreAndDecode(db(db.IcaoDbPointer(icao)), pf, false, 0.0, host.Receiver(), time);
     if (have_alt) db(db.IcaoDbPointer(icao)).Altitude = feet;
     if (r.outcome == PosOutcome::Stored && host.PlotAir()) host.PlotPosDb(db.IcaoDbPointer(icao));
     return r;
 }
 
-PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao) {
+PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao,
+                           const MessageTime& time) {
     const PositionFields pf = ReadPosition(msg);
     // ME 6-12: movement, the ground speed; taken from every message, paired or not.
     const uint32_t movement = ((msg[4] & 0x07u) << 4) | (msg[5] >> 4);
     int32_t knots = 0;
     if (SpeedFromMovement(movement, knots)) db(db.IcaoDbPointer(icao)).Speed = knots;
 
-    const PosResult r = StoreAndDecode(db(db.IcaoDbPointer(icao)), pf, true, host.MapSurfLonOffset());
+    // With a receiver position the map's offset is not used: the receiver tells the quarter.
+    const std::optional<ReceiverRef> rx = host.Receiver();
+    const PosResult r = StoreAndDecode(db(db.IcaoDbPointer(icao)), pf, true, rx ? 0.0 : host.MapSurfLonOffset(), rx, time);
     if (r.outcome == PosOutcome::Stored && host.PlotSurf()) host.PlotPosDb(db.IcaoDbPointer(icao));
     return r;
 }

@@ -6,11 +6,31 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "flights/flight_table.h"
+#include "geo/great_circle.h"
 
 namespace ternwick {
+
+// How far a receiver hears unless told otherwise, nautical miles.
+inline constexpr double kDefaultMaxRangeNm = 300.0;
+
+// Where the receiver is and how far it hears: the reference for single reports and surface
+// pairs, and the limit of believable global decodes.
+struct ReceiverRef {
+    geo::LatLon pos;
+    double max_range_nm = kDefaultMaxRangeNm;
+};
+
+// When the message being evaluated came in (the tracker's Now()), and whether that is when
+// it was received (live reception, a time-stamped recording) rather than when a replay
+// happened to read it.
+struct MessageTime {
+    double now = 0.0;
+    bool real = false;
+};
 
 // What position decoding needs from its surroundings (the window, or a test).
 class PositionHost {
@@ -20,6 +40,8 @@ public:
     virtual bool PlotSurf() const = 0;           // "Plot Surface" ticked
     virtual double MapSurfLonOffset() const = 0; // current map's surface longitude offset
     virtual void PlotPosDb(int16_t dbpos) = 0;   // draw (and report) entry dbpos
+    // The receiver's position and range; none: positions are decoded without a reference.
+    virtual std::optional<ReceiverRef> Receiver() const { return std::nullopt; }
 };
 
 enum class PosOutcome {
@@ -35,6 +57,11 @@ struct PosResult {
     // The pair was not believed: its reports disagreed, or came in too far apart (also when
     // the newest report, decoded next to the stored position, was then stored).
     bool pair_refused = false;
+    // With a receiver position:
+    bool beyond_range = false;    // a checked pair lay farther than the maximum range: refused
+    bool too_fast = false;        // a fix needed more than a plausible speed since the last: refused
+    bool lone_too_far = false;    // a single report next to the receiver lay beyond where that is sure
+    bool lone_fix = false;        // the position stored came from a single report next to the receiver
 };
 
 // The even and the odd report of a pair, each decoded with the pair's zone indices, must
@@ -68,10 +95,31 @@ inline constexpr double kSurfaceJumpDeg = 0.25;
 inline constexpr int kAirborneLocalSeconds = 600;
 inline constexpr int kSurfaceLocalSeconds = 300;
 
+// A single report decoded next to the receiver is the right one of its candidates while the
+// aircraft lies within half a zone (180 NM airborne, 45 NM on the surface). An aircraft
+// heard up to the maximum range M beyond that decodes a whole zone away, at least 360 - M NM
+// from the receiver: so a decode is believed within M when M is at most 180, within 360 - M
+// when M is below 360, and never beyond. On the surface the same rule holds with half a
+// surface zone (45 NM), and a transmitter on the ground is heard within the line of sight,
+// taken as at most 60 NM: at the default range a surface report is believed within 30 NM.
+double LoneRangeNm(double max_range_nm, bool surface);
+inline constexpr double kSurfaceHearingNm = 60.0;
+
+// The speed check between two fixes of one aircraft, with a receiver position and only
+// where the clock tells: the new fix may lie this far from the last one (NM). The speed is
+// the one the aircraft reported (a quarter more, at least 200 kt airborne and 20 kt on the
+// surface), else 600 kt airborne and 100 kt on the surface; it is flown for the time since
+// plus 2 s (the time of a report is when it was received, not when it was measured), and a
+// position may always move by 0.5 NM (0.1 NM on the surface) for the rounding of CPR.
+double PlausibleMoveNm(double seconds, int32_t reported_knots, bool surface);
+
 // msg: the 14 bytes of a valid extended squitter with type code 9..18 (or 5..8).
-// The time a report came in is the entry's LastHeard, stamped by the evaluation just before.
-PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao);
-PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao);
+// The time a report came in is the entry's LastHeard, stamped by the evaluation just before;
+// `time` is the message's time for the speed check (which needs a receiver position).
+PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao,
+                       const MessageTime& time = {});
+PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao,
+                           const MessageTime& time = {});
 
 // Altitude in feet from the 12-bit altitude field of an airborne position message;
 // false when a Gillham (Q = 0) code is not a valid altitude.

@@ -15,22 +15,12 @@ void BytePump::Evaluate(std::string_view digits, double time) {
 
 void BytePump::FeedRecorded(std::span<const uint8_t> bytes, double time) {
     bytes_ += bytes.size();
-    for (const uint8_t c : bytes) {
-        if (squitter_.Feed(c)) {
-            Evaluate(squitter_.Digits(), time);
-            squitter_.Clear();
-        }
-    }
+    squitter_.FeedAll(bytes, [this, time](std::string_view digits) { Evaluate(digits, time); });
 }
 
 void BytePump::FrameRecorded(std::span<const uint8_t> bytes, const std::function<void(std::string_view)>& sink) {
     bytes_ += bytes.size();
-    for (const uint8_t c : bytes) {
-        if (squitter_.Feed(c)) {
-            sink(squitter_.Digits());
-            squitter_.Clear();
-        }
-    }
+    squitter_.FeedAll(bytes, sink);
 }
 
 void BytePump::FeedReceiver(std::span<const uint8_t> bytes, double time) {

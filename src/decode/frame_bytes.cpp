@@ -22,29 +22,45 @@ std::vector<uint8_t> cv_BytesFromHex(std::string_view hex) {
 namespace {
 
 constexpr uint32_t kGenerator = 0x1FFF409;
+constexpr size_t kTableBytes = 14;  // the longest Mode S reply
 
-// Remainder of each byte value placed in bits 16..23, shifted through 8 steps.
-constexpr std::array<uint32_t, 256> MakeTable() {
-    std::array<uint32_t, 256> t{};
+// kTables[k][b]: the remainder of byte value b followed by k zero bytes. The remainder is
+// linear in the message bits, so a message's remainder is the XOR of one entry per byte,
+// chosen by how many bytes follow it: fourteen independent loads instead of a chain of
+// fourteen dependent steps.
+using CrcTables = std::array<std::array<uint32_t, 256>, kTableBytes>;
+constexpr CrcTables MakeTables() {
+    CrcTables t{};
     for (uint32_t b = 0; b < 256; ++b) {
+        // Byte b placed in bits 16..23 and shifted through 8 steps of the long division.
         uint32_t r = b << 16;
         for (int i = 0; i < 8; ++i) {
             r <<= 1;
             if (r & 0x1000000) r ^= kGenerator;
         }
-        t[b] = r;
+        t[0][b] = r;
     }
+    // One zero byte more: the remainder shifted by 8 steps, its top byte folded back in.
+    for (size_t k = 1; k < kTableBytes; ++k)
+        for (uint32_t b = 0; b < 256; ++b) {
+            const uint32_t r = t[k - 1][b];
+            t[k][b] = ((r << 8) & 0xFFFFFF) ^ t[0][r >> 16];
+        }
     return t;
 }
-constexpr std::array<uint32_t, 256> kTable = MakeTable();
+constexpr CrcTables kTables = MakeTables();
 
 }  // namespace
 
 int32_t CRC24_Bytes(const uint8_t* data, size_t n) {
-    // Byte-wise form of the bitwise long division: the top byte of the remainder,
-    // XORed with the next message byte, selects the table entry.
     uint32_t r = 0;
-    for (size_t i = 0; i < n; ++i) r = ((r << 8) & 0xFFFFFF) ^ kTable[((r >> 16) ^ data[i]) & 0xFF];
+    if (n <= kTableBytes) {
+        for (size_t i = 0; i < n; ++i) r ^= kTables[n - 1 - i][data[i]];
+        return static_cast<int32_t>(r);
+    }
+    // Longer than any reply (not used by the decoder): the byte-wise long division, where
+    // the top byte of the remainder XORed with the next message byte selects the entry.
+    for (size_t i = 0; i < n; ++i) r = ((r << 8) & 0xFFFFFF) ^ kTables[0][((r >> 16) ^ data[i]) & 0xFF];
     return static_cast<int32_t>(r & 0xFFFFFF);
 }
 

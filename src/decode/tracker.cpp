@@ -79,6 +79,7 @@ void Tracker::EvalSquitter(double now) {
 void Tracker::Evaluate() {
     uint8_t msg[14];
     ++stats_.messages;
+    now_real_ = host_.MessageTimesReal();
     if (!ParseSquitter(Squitter, msg)) {
         ++stats_.malformed;
         return;
@@ -139,14 +140,14 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
         DbRecord& e = Entry();
         if (e.PosKind == "A") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
         e.PosKind = "S";
-        CountPosition(EvalSurfPosition(Db, host_, msg, CurIcao));
+        CountPosition(EvalSurfPosition(Db, host_, msg, CurIcao, {now_, now_real_}));
     } else if (TC >= 9 && TC <= 18) {
         trace_ += " Airborne Pos Baro";
         if (Db.IcaoDbPointer(CurIcao) == -1) return;
         DbRecord& e = Entry();
         if (e.PosKind == "S") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
         e.PosKind = "A";
-        CountPosition(EvalPosition(Db, host_, msg, CurIcao));
+        CountPosition(EvalPosition(Db, host_, msg, CurIcao, {now_, now_real_}));
     } else if (TC == 19) {
         trace_ += " Airborne Velocity";
         EvalVelocity(me);
@@ -210,6 +211,10 @@ void Tracker::EvalVelocity(const uint8_t* me) {
 
 void Tracker::CountPosition(const PosResult& r) {
     if (r.pair_refused) ++stats_.refused_pairs;
+    if (r.lone_fix) ++stats_.lone_fixes;
+    if (r.lone_too_far) ++stats_.lone_too_far;
+    if (r.beyond_range) ++stats_.beyond_range;
+    if (r.too_fast) ++stats_.too_fast;
     if (r.outcome == PosOutcome::Stored) ++stats_.positions;
     else if (r.outcome == PosOutcome::NlMismatch) ++stats_.nl_mismatch;
     else if (r.outcome == PosOutcome::Rejected) ++stats_.rejected_decodes;

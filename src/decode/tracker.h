@@ -21,6 +21,9 @@ public:
     // The session's running count of seconds (UTC seconds since 1970 on the wall clock),
     // read once per message; a host without a clock of its own counts within the hour.
     virtual double NowSeconds() const { return SecondsInHour(); }
+    // Whether those seconds are when the message was received (live reception, a recording
+    // with time stamps) rather than when a replay read it: rules that measure speed need it.
+    virtual bool MessageTimesReal() const { return false; }
 };
 
 struct TrackerStats {
@@ -33,6 +36,11 @@ struct TrackerStats {
     uint64_t nl_mismatch = 0;
     uint64_t rejected_decodes = 0;  // checked pairs half a zone or more away, held for a second
     uint64_t refused_pairs = 0;     // pairs whose reports disagreed or came in too far apart
+    // With a receiver position:
+    uint64_t lone_fixes = 0;        // positions from a single report decoded next to the receiver
+    uint64_t lone_too_far = 0;      // single reports that lay beyond where that decode is sure
+    uint64_t beyond_range = 0;      // checked pairs farther than the maximum range
+    uint64_t too_fast = 0;          // fixes that needed more than a plausible speed
     uint64_t malformed = 0;         // Squitter not 14/28 hex digits: ignored
     uint64_t table_full = 0;        // messages of an aircraft the full table had no entry for
 };
@@ -69,6 +77,8 @@ public:
     // When the message being evaluated was received, in the host's running seconds. Every
     // rule that depends on time reads this one value, so a message is judged by its own time.
     double Now() const { return now_; }
+    // Whether Now() is when the message was received (see TrackerHost::MessageTimesReal).
+    bool NowIsReal() const { return now_real_; }
 
 private:
     void Evaluate();
@@ -84,6 +94,7 @@ private:
     std::string trace_;
     TrackerStats stats_;
     double now_ = 0;
+    bool now_real_ = false;
     int16_t stamp_ = 0;  // seconds within the hour of now_, for LastHeard
 };
 

@@ -46,6 +46,11 @@ void MapView::DrawHomeMark() {
     DrawName("Airport", 255);
 }
 
+void MapView::DrawReceiverMark(double lat, double lon) {
+    DrawBlob(lon, lat, 255);
+    DrawName(" RX", 255);
+}
+
 void MapView::PlotPosDb(FlightTable& db, int16_t dbpos) {
     DbRecord& e = db(dbpos);
     if (!OnMap(current_, e.Lon, e.Lat)) {

@@ -45,6 +45,8 @@ public:
     void DrawName(const std::string& name, int32_t col);
     // The reference mark drawn once at start-up: a red dot and "CEB" / "Airport" under it.
     void DrawHomeMark();
+    // The same mark at the receiver's position, labelled "RX".
+    void DrawReceiverMark(double lat, double lon);
 
     // Draws entry dbpos (-1..500) if it lies on the current map: circle, then a label on
     // its first plot or a track line back to its last plot; records the plot in

@@ -45,6 +45,13 @@ struct DbRecord {
     double CandLat = 0.0;
     double CandLon = 0.0;
     bool CandSpent[2] = {false, false};  // the held report of this format made the candidate
+    // With a receiver position: the position came from one report decoded next to the
+    // receiver, and the first checked pair confirms or replaces it.
+    bool Provisional = false;
+    // When the position was stored, in the session's running seconds, and whether that
+    // time is when the report was received (live, or a time-stamped recording).
+    double FixTime = 0.0;
+    bool FixTimed = false;
 
     // Direction of travel over the ground from the last airborne velocity message that gave
     // both components: degrees clockwise from true north, 0 <= Track < 360; negative while

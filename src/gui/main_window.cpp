@@ -23,6 +23,7 @@
 
 #include "gui/aprs_panel.h"
 #include "gui/map_widget.h"
+#include "gui/receiver_panel.h"
 #include "io/file_replay.h"
 #include "io/message_log.h"
 #include "io/network_source.h"
@@ -261,6 +262,10 @@ QWidget* MainWindow::BuildControlColumn() {
 
     AprsFrame = new AprsPanel(session_, [this](const QString& text) { ShowMessage(text); }, column);
     v->addWidget(AprsFrame);
+
+    RxFrame = new ReceiverPanel(
+        session_, [this](const QString& text) { ShowMessage(text); }, [this] { Refresh(); }, column);
+    v->addWidget(RxFrame);
 
     auto* expiry = new QGridLayout;
     struct Row {

@@ -22,6 +22,7 @@ class QRadioButton;
 namespace ternwick {
 
 class AprsPanel;
+class ReceiverPanel;
 class FileReplay;
 class MapWidget;
 class MessageLog;
@@ -120,6 +121,7 @@ private:
     QCheckBox* LogData = nullptr;
     QPushButton* OpenLogData = nullptr;
     AprsPanel* AprsFrame = nullptr;
+    ReceiverPanel* RxFrame = nullptr;
     QLineEdit* AirPosExpire = nullptr;
     QLineEdit* DbExpire = nullptr;
     QLineEdit* SurfPosExpire = nullptr;

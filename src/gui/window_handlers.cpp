@@ -74,6 +74,9 @@ void MainWindow::LiveSourcesChanged() {
     // goes on with "Go".
     GoCmd->setEnabled(!live && file_started_ && (!replay_->IsActive() || replay_->Mode() == ReplayMode::Manual));
     replay_->SetHeld(live);
+    // While a live source runs the replay is held: every message is judged by the time it
+    // arrives, which the speed check trusts.
+    session_.SetMessageTimesReal(live);
 }
 
 // --- Serial receiver ---------------------------------------------------------------

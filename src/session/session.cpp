@@ -72,7 +72,7 @@ bool Session::Start(const SessionConfig& config, StartupProblems& problems) {
         std::string error;
         if (!view_.ClearMap(tracker_.Db, error) && problems.picture.empty()) problems.picture = error;
         view_.SetMapFont();
-        view_.DrawHomeMark();
+        DrawHomeMark();
     }
     tracker_.Squitter.clear();
     for (int i = 0; i <= FlightTable::kLast; ++i) tracker_.Db.InitDbPos(i);
@@ -81,6 +81,16 @@ bool Session::Start(const SessionConfig& config, StartupProblems& problems) {
 }
 
 void Session::Shutdown() { aprs_.Close(); }
+
+void Session::DrawHomeMark() {
+    if (receiver_) view_.DrawReceiverMark(receiver_->lat, receiver_->lon);
+    else view_.DrawHomeMark();
+}
+
+std::optional<ReceiverRef> Session::Receiver() const {
+    if (!receiver_) return std::nullopt;
+    return ReceiverRef{*receiver_, max_range_nm_};
+}
 
 double Session::MapSurfLonOffset() const {
     return surf_offset_override_.value_or(view_.CurrentMap().MapSurfLonOffset);

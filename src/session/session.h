@@ -66,6 +66,17 @@ public:
     void SetPlotSurf(bool on) { plot_surf_ = on; }
     // A surface longitude offset that overrides the current map's.
     void SetSurfOffsetOverride(std::optional<double> deg) { surf_offset_override_ = deg; }
+    // Where the receiver is (none: positions are decoded without it, as always) and how far
+    // it hears, nautical miles. Set before Start, the home mark is drawn at the receiver.
+    void SetReceiver(std::optional<geo::LatLon> pos) { receiver_ = pos; }
+    const std::optional<geo::LatLon>& receiver() const { return receiver_; }
+    void SetMaxRangeNm(double nm) { max_range_nm_ = nm; }
+    double maxRangeNm() const { return max_range_nm_; }
+    // A live source is running: on the wall clock its messages are judged by the time they
+    // arrive, which the speed check needs (a recording's time stamps count by themselves).
+    void SetMessageTimesReal(bool real) { times_real_ = real; }
+    // The home mark: at the receiver ("RX") when there is one, else the fixed one.
+    void DrawHomeMark();
 
     // "Live List" and the list settings ("DB. Exp.:", "Use kmh"). While the list is on, an
     // expiry pass runs before every message, as a pass after every replayed byte would.
@@ -98,6 +109,9 @@ public:
     // TrackerHost
     int SecondsInHour() const override { return clock_.SecondsInHour(); }
     double NowSeconds() const override { return clock_.Time(); }
+    // A recording's own time stamps, or a live source on the wall clock.
+    bool MessageTimesReal() const override { return clock_.recording() || (times_real_ && !clock_.fixed()); }
+    std::optional<ReceiverRef> Receiver() const override;
     bool PlotAir() const override { return plot_air_; }
     bool PlotSurf() const override { return plot_surf_; }
     double MapSurfLonOffset() const override;
@@ -118,6 +132,9 @@ private:
     bool plot_air_ = true;
     bool plot_surf_ = true;
     std::optional<double> surf_offset_override_;
+    std::optional<geo::LatLon> receiver_;
+    double max_range_nm_ = kDefaultMaxRangeNm;
+    bool times_real_ = false;
     bool list_per_message_ = false;
     ListSettings list_settings_;
     std::function<void(const QString&)> on_failure_;

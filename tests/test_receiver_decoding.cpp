@@ -1,0 +1,225 @@
+// Decoding with the receiver's position: single reports next to it within the range where
+// that is sure, pairs beyond the maximum range refused, surface positions in the receiver's
+// quarter of the globe, and the speed check where the clock tells.
+#include <gtest/gtest.h>
+
+#include "cpr/cpr.h"
+#include "geo/great_circle.h"
+#include "test_support.h"
+
+using namespace ternwick;
+using namespace ternwick::test;
+
+namespace {
+
+constexpr uint32_t kIcao = 0x4CA1F3;
+constexpr geo::LatLon kDelft{52.0, 4.36};
+
+// The point `nm` from `from` along `bearing`.
+geo::LatLon Away(geo::LatLon from, double bearing, double nm) { return geo::Destination(from, bearing, nm * 1.852); }
+
+struct Rx : Decoding {
+    explicit Rx(geo::LatLon where = kDelft, double max_range = 300) { host.receiver = ReceiverRef{where, max_range}; }
+    DbRecord& e() { return Entry("4CA1F3"); }
+    void Air(geo::LatLon p, int odd, int second = 0) {
+        host.seconds = second;
+        Feed(t, AirbornePos(kIcao, p.lat, p.lon, odd));
+    }
+    void Surf(geo::LatLon p, int odd, int second = 0) {
+        host.seconds = second;
+        Feed(t, SurfacePos(kIcao, p.lat, p.lon, odd));
+    }
+    bool At(geo::LatLon p, double tol_nm = 0.01) {
+        return e().HasPos && geo::DistanceNm({e().Lat, e().Lon}, p) <= tol_nm;
+    }
+};
+
+}  // namespace
+
+TEST(ReceiverDecoding, SureRangeOfASingleReport) {
+    // The peers' rule: the maximum range when at most 180 NM, 360 less it when below 360,
+    // nothing beyond; on the surface the same with 45 NM and at most 60 NM heard.
+    const struct { double max_range; bool surface; double want; } cases[] = {
+        {300, false, 60},  {180, false, 180}, {100, false, 100}, {200, false, 160}, {359, false, 1},
+        {360, false, 0},   {500, false, 0},   {300, true, 30},   {40, true, 40},    {50, true, 40},
+        {10, true, 10},    {90, true, 30},
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(LoneRangeNm(c.max_range, c.surface), c.want) << c.max_range << (c.surface ? " surface" : "");
+}
+
+TEST(ReceiverDecoding, FirstFixFromOneReportAtTheRangeLimits) {
+    // Max. range 100 NM: a single report is sure within 100 NM. A report is an even one or an
+    // odd one, to the north-east or south-west.
+    const struct { double nm, bearing; int odd; bool stored; } cases[] = {
+        {5, 45, 0, true}, {99.9, 45, 1, true}, {99.98, 225, 0, true}, {100.05, 225, 1, false}, {140, 45, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.nm << " NM at " << c.bearing);
+        Rx f(kDelft, 100);
+        const geo::LatLon p = Away(kDelft, c.bearing, c.nm);
+        f.Air(p, c.odd);
+        EXPECT_EQ(f.e().HasPos, c.stored);
+        if (c.stored) {
+            EXPECT_TRUE(f.At(p));
+            EXPECT_TRUE(f.e().Provisional);
+            EXPECT_EQ(f.host.plotted.size(), 1u);
+        }
+        EXPECT_EQ(f.t.stats().lone_fixes, c.stored ? 1u : 0u);
+        EXPECT_EQ(f.t.stats().lone_too_far, c.stored ? 0u : 1u);
+    }
+}
+
+TEST(ReceiverDecoding, TheMaximumRangeDecidesWhereASingleReportIsSure) {
+    // An aircraft really 250 NM away decodes next to the receiver a zone off, 110 NM the other
+    // side: with the default range of 300 NM only 60 NM are sure, so it is refused; told the
+    // receiver hears only 180 NM, anything within 180 is believed; at 360 NM and more nothing.
+    const geo::LatLon far = Away(kDelft, 90, 250), near = Away(kDelft, 270, 150);
+    Rx deflt;
+    deflt.Air(far, 0);
+    EXPECT_FALSE(deflt.e().HasPos);
+    Rx short_range(kDelft, 180);
+    short_range.Air(near, 0);
+    EXPECT_TRUE(short_range.At(near));
+    Rx no_limit(kDelft, 360);
+    no_limit.Air(Away(kDelft, 0, 10), 1);
+    EXPECT_FALSE(no_limit.e().HasPos);
+    EXPECT_EQ(no_limit.t.stats().lone_too_far, 1u);
+}
+
+TEST(ReceiverDecoding, FirstPairConfirmsOrReplacesTheSingleReport) {
+    // Confirmed: the pair lands where the single report did, and the position is a pair's.
+    Rx f;
+    const geo::LatLon p = Away(kDelft, 10, 40);
+    f.Air(p, 0);
+    f.Air(p, 1);
+    EXPECT_TRUE(f.At(p));
+    EXPECT_FALSE(f.e().Provisional);
+    // Replaced: a position that no later report backs (however it got there) gives way to
+    // the first checked pair even a zone away.
+    f.e().Provisional = true;
+    f.e().Lat += 5.0;
+    f.Air(p, 0);
+    EXPECT_TRUE(f.At(p));
+    EXPECT_EQ(f.t.stats().positions, 3u);
+}
+
+TEST(ReceiverDecoding, PairsBeyondTheMaximumRangeAreRefused) {
+    // 120 NM out with a range of 100: the pair is refused and counted, and nothing is stored.
+    Rx f(kDelft, 100);
+    const geo::LatLon p = Away(kDelft, 300, 120);
+    f.Air(p, 0);
+    f.Air(p, 1);
+    EXPECT_FALSE(f.e().HasPos);
+    EXPECT_EQ(f.t.stats().beyond_range, 1u);
+    // 95 NM: believed.
+    const geo::LatLon q = Away(kDelft, 300, 95);
+    f.Air(q, 0);
+    f.Air(q, 1);
+    EXPECT_TRUE(f.At(q));
+    // Without a receiver the far pair is a position like any other.
+    Decoding plain;
+    Feed(plain.t, AirbornePos(kIcao, p.lat, p.lon, 0));
+    Feed(plain.t, AirbornePos(kIcao, p.lat, p.lon, 1));
+    EXPECT_TRUE(plain.Entry("4CA1F3").HasPos);
+    EXPECT_EQ(plain.t.stats().beyond_range, 0u);
+}
+
+TEST(ReceiverDecoding, SurfaceNextToReceiversInFourHemispheres) {
+    // An airport's traffic 2 to 20 NM from the receiver in each direction: a pair decodes in
+    // the receiver's quarter whatever the map's offset says, and a single report alone
+    // within 30 NM gives the first position.
+    const struct { const char* where; geo::LatLon rx; } receivers[] = {
+        {"north and east (Tokyo)", {35.55, 139.78}},
+        {"north and west (New York)", {40.64, -73.78}},
+        {"south and east (Sydney)", {-33.94, 151.18}},
+        {"south and west (Buenos Aires)", {-34.82, -58.54}},
+    };
+    for (const auto& r : receivers) {
+        for (const double bearing : {45.0, 135.0, 225.0, 315.0}) {
+            SCOPED_TRACE(testing::Message() << r.where << " bearing " << bearing);
+            const geo::LatLon p = Away(r.rx, bearing, bearing / 15);  // 3 to 21 NM
+            Rx lone(r.rx);
+            lone.host.surf_offset = 180;  // a map's offset for another quarter: not used
+            lone.Surf(p, 1);
+            EXPECT_TRUE(lone.At(p, 0.005));
+            Rx pair(r.rx);
+            pair.host.surf_offset = -90;
+            pair.Surf(p, 0);
+            pair.e().HasPos = false;  // as if the single report had been too far
+            pair.Surf(p, 1);
+            EXPECT_TRUE(pair.At(p, 0.005)) << pair.e().Lat << " " << pair.e().Lon;
+        }
+    }
+    // 40 NM from the receiver a single surface report is not sure, a pair is.
+    Rx f;
+    const geo::LatLon far = Away(kDelft, 200, 40);
+    f.Surf(far, 0);
+    EXPECT_FALSE(f.e().HasPos);
+    f.Surf(far, 1);
+    EXPECT_TRUE(f.At(far, 0.005));
+}
+
+TEST(ReceiverDecoding, SpeedCheckWhereTheClockTells) {
+    // Reported ground speed 550 kt (the velocity message's 520 east, 180 north).
+    const std::string velocity = MakeEs(kIcao, traffic::VelocityMe({.east_kt = 520, .north_kt = 180}));
+    auto start = [&](Rx& f) {
+        f.host.times_real = true;
+        f.Air(kDelft, 0, 100);
+        f.Air(kDelft, 1, 100);
+        Feed(f.t, velocity);
+        ASSERT_EQ(f.e().Speed, 550);
+    };
+    // A fast jet 10 s on: 1.6 NM, well within what 550 kt allows.
+    Rx jet;
+    start(jet);
+    const geo::LatLon on = Away(kDelft, 70, 1.6);
+    jet.Air(on, 0, 110);
+    EXPECT_TRUE(jet.At(on));
+    jet.Air(on, 1, 110);
+    EXPECT_TRUE(jet.At(on));
+    EXPECT_EQ(jet.t.stats().too_fast, 0u);
+
+    // A jump of 12 NM in 10 s: the single report and the pair with it are refused and
+    // counted; a second pair of later reports agreeing with the first is believed.
+    Rx jump;
+    start(jump);
+    const geo::LatLon there = Away(kDelft, 0, 12);
+    jump.Air(there, 0, 110);
+    EXPECT_TRUE(jump.At(kDelft));
+    jump.Air(there, 1, 111);
+    EXPECT_TRUE(jump.At(kDelft));
+    EXPECT_EQ(jump.t.stats().too_fast, 2u);
+    jump.Air(there, 0, 112);
+    EXPECT_TRUE(jump.At(kDelft));
+    jump.Air(there, 1, 113);
+    EXPECT_TRUE(jump.At(there));
+
+    // After a gap of 20 minutes, 150 NM away: 550 kt for 20 minutes is 183 NM.
+    Rx gap;
+    start(gap);
+    const geo::LatLon later = Away(kDelft, 200, 150);
+    gap.Air(later, 0, 1300);
+    gap.Air(later, 1, 1301);
+    EXPECT_TRUE(gap.At(later));
+    EXPECT_EQ(gap.t.stats().too_fast, 0u);
+
+    // A replay without time stamps has no clock to tell speed by: the jump is believed.
+    Rx replay;
+    start(replay);
+    replay.host.times_real = false;
+    replay.Air(there, 0, 110);
+    EXPECT_TRUE(replay.At(there));
+    EXPECT_EQ(replay.t.stats().too_fast, 0u);
+}
+
+TEST(ReceiverDecoding, PlausibleMoves) {
+    // Reported speed plus a quarter (at least 200 kt airborne, 20 kt surface), else 600 and
+    // 100 kt, for the time since plus 2 s, plus 0.5 NM (0.1 surface).
+    const struct { double seconds; int knots; bool surface; double want; } cases[] = {
+        {10, 0, false, 0.5 + 600 * 12 / 3600.0},  {10, 480, false, 0.5 + 600 * 12 / 3600.0},
+        {10, 100, false, 0.5 + 200 * 12 / 3600.0}, {0, 0, true, 0.1 + 100 * 2 / 3600.0},
+        {58, 8, true, 0.1 + 20 * 60 / 3600.0},    {1798, 400, false, 0.5 + 500 * 0.5},
+    };
+    for (const auto& c : cases) EXPECT_NEAR(PlausibleMoveNm(c.seconds, c.knots, c.surface), c.want, 1e-9);
+}
