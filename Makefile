@@ -19,11 +19,12 @@ build: deps
 	cmake -S . -B $(BUILD) -G Ninja
 	cmake --build $(BUILD)
 
-# Opens the window and replays the shipped demo traffic around Cebu in it. Without a
-# display the headless replay runs instead.
+# Opens the window and replays the shipped demo traffic around Cebu in it with "Read
+# Timer" at 10x: five minutes of traffic in half a minute. Without a display the headless
+# replay runs instead.
 run: build
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-	  $(BUILD)/bin/ternwick $(BUILD)/bin/demo.log; \
+	  $(BUILD)/bin/ternwick --pace 10 $(BUILD)/bin/demo.log; \
 	else \
 	  echo "No display found: showing the headless replay instead (the window needs a desktop, or xvfb-run)."; \
 	  $(MAKE) --no-print-directory replay; \

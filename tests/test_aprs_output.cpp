@@ -19,6 +19,7 @@
 
 #include "fake_receiver.h"
 #include "io/kiss_tcp_link.h"
+#include "pseudo_terminal.h"
 #include "session/session.h"
 #include "test_support.h"
 
@@ -307,4 +308,34 @@ TEST(AprsLink, CtrlCEndsAReplayStuckBehindAServerThatTakesNothing) {
     EXPECT_NE(replay.exitCode(), 0) << err;
     EXPECT_EQ(out.rfind("icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon\n", 0), 0u) << out;
     EXPECT_NE(err.find("ternwick-replay: interrupted after "), std::string::npos) << err;
+}
+
+TEST(AprsPort, APortNobodyDrainsHoldsABoundedQueueAndCountsOnlyWhatWasWritten) {
+    // A 115200-baud port carries about 11.5 kB a second: a queue without bound grew by
+    // megabytes a second, and every report in it was counted as sent.
+    EnsureApp();
+    Pty tnc;
+    AprsOutput out([] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return int64_t{0}; });
+    FlightTable db;
+    db.SetIcao(3, "4CA1F3");
+    db(3).Lat = 53.4213;
+    db(3).Lon = 6.2701;
+    ASSERT_EQ(out.StartStopAprs_Click(tnc.name), "");
+    constexpr int kReports = 20000;
+    for (int i = 0; i < kReports; ++i) {
+        EXPECT_EQ(out.SendAprsObject(db, 3), "");
+        if (i % 500 == 0) QCoreApplication::processEvents();
+        ASSERT_LE(out.Port().Port().bytesToWrite(), AprsOutput::kMaxPortPending);
+    }
+    const AprsCounts before = out.Counts();
+    EXPECT_GT(before.dropped, 0u);
+    EXPECT_LT(before.sent + before.dropped, uint64_t{kReports});  // what still waits is neither
+    // Drained, every report is either sent or dropped, and the port carried exactly the sent ones.
+    const std::string report = "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5325.  N/00616.00E^\r";
+    const std::string got = tnc.Read(size_t(15 + (kReports - before.dropped) * report.size()));
+    ASSERT_TRUE(WaitFor([&] { return out.Counts().sent + out.Counts().dropped == uint64_t{kReports}; }))
+        << out.Counts().sent << " " << out.Counts().dropped;
+    EXPECT_EQ(out.Counts().dropped, before.dropped);
+    EXPECT_EQ(got.size(), 15 + out.Counts().sent * report.size());
+    EXPECT_EQ(got.substr(0, 15 + report.size()), "APRS Port Open\r" + report);
 }

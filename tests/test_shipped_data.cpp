@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "display/projection.h"
+#include "io/recorded_input.h"
 #include "map_render.h"
 #include "temp_path.h"
 #include "test_support.h"
@@ -46,7 +47,12 @@ TEST(ShippedData, AirlineDirectoryAndTheDemoRecordingEndingAsItsTruthSays) {
     const std::string bytes{std::istreambuf_iterator<char>(log), {}};
     EXPECT_LT(bytes.size(), 3u << 20);
     d.host.surf_offset = 90;  // the Cebu map's
-    d.pump.FeedRecorded(bytes);
+    // Stamped with its reception times, as a receiver writes them: replayed by the recording's time.
+    ASSERT_EQ(bytes.substr(0, 1), "@");
+    RecordedInput input(d.pump, InputFormat::Auto);
+    input.Feed({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+    EXPECT_TRUE(input.timed());
+    EXPECT_NEAR(input.RecordingSeconds(), 300.0, 0.5);
     EXPECT_GT(d.t.stats().crc_rejected, 0u);
     std::ifstream truth(kData + "/demo-truth.csv");
     std::string line;

@@ -95,6 +95,10 @@ TEST(TrafficGenerator, PublishedExamplesCodeTablesAndFileFormats) {
 
     EXPECT_EQ(RecordingText({{.hex = "5D4840D6A1B2C3"}, {.hex = "8D4840D6202CC371C32CE0576098"}}),
               "*5D4840D6A1B2C3;\r\n*8D4840D6202CC371C32CE0576098;\r\n");
+    // Stamped: 12 MHz ticks from the counter's start, its low 48 bits.
+    EXPECT_EQ(RecordingText({{.time = 0, .hex = "5D4840D6A1B2C3"}, {.time = 1.5, .hex = "5D4840D6A1B2C3"}}, true,
+                            (uint64_t{1} << 48) - 6'000'000),
+              "@FFFFFFA472805D4840D6A1B2C3;\r\n@000000B71B005D4840D6A1B2C3;\r\n");
     EXPECT_EQ(TruthCsv({{0x4840D6, "KLM1023 ", 'A', 52.25, 359.5, 38000, 159}, {0x00ABCD, "", '-', {}, {}, {}, {}}}),
               "icao,flight,pos_kind,altitude_ft,speed_kt,lat,lon\n"
               "4840D6,KLM1023 ,A,38000,159,52.250000,-0.500000\n"

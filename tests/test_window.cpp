@@ -10,8 +10,15 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "app/replay_core.h"
 #include "beast_frames.h"
@@ -19,6 +26,7 @@
 #include "gui/run_window.h"
 #include "io/file_replay.h"
 #include "io/network_source.h"
+#include "io/recorded_input.h"
 #include "io/serial_receiver.h"
 #include "temp_path.h"
 #include "window_support.h"
@@ -114,7 +122,8 @@ TEST_F(WindowTest, ReplayPausedAndResumedEqualsTheHeadlessReplay) {
     config.draw = false;
     StartupProblems problems;
     ASSERT_TRUE(headless.Start(config, problems));
-    headless.pump().FeedRecorded(log);
+    RecordedInput input(headless.pump(), InputFormat::Auto, &headless.clock());
+    input.Feed({reinterpret_cast<const uint8_t*>(log.data()), log.size()});
     EXPECT_EQ(session.pump().evaluated(), headless.pump().evaluated());
     EXPECT_EQ(FlightTableCsv(session.Db()), FlightTableCsv(headless.Db()));
 
@@ -294,6 +303,61 @@ TEST_F(WindowTest, NetworkConnectReceiveRetryAndDisconnect) {
     connect->click();
     EXPECT_EQ(connect->text(), "Connect");
     EXPECT_TRUE(TakeMessage(w.get()).contains("receiver:99999"));
+}
+
+TEST_F(WindowTest, ANetworkSourceAloneDrivesTheListAndItsExpiry) {
+    // No serial receiver and no replay: the once-a-second list pass still runs.
+    FakeReceiver receiver;
+    Named<QLineEdit>(w.get(), "DB. Exp.:")->setText("1");
+    QGroupBox* group = Group(w.get(), "Network Data Source:");
+    Named<QLineEdit>(group, "Network source")->setText(QString::fromStdString(receiver.Target()));
+    Button(group, "Connect")->click();
+    ASSERT_TRUE(Until([&] { return receiver.Connections() == 1; }));
+    receiver.Send("*" + kIdent + ";\r\n");
+    EXPECT_TRUE(Until([&] { return Text("Live flight list").contains("4CA2B1"); })) << Text("Live flight list").toStdString();
+    EXPECT_TRUE(Until([&] { return !Text("Live flight list").contains("4CA2B1"); }));  // expired after 1 s
+    EXPECT_TRUE(session.Db()(0).Icao.empty());
+}
+
+TEST_F(WindowTest, AFifoIsReplayedWithoutFreezingTheWindow) {
+    // Opening a FIFO waits for a writer, and each read for bytes: the window once froze.
+    const std::string fifo = TempPath("window_replay.fifo");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Should the replay wait for a writer after all, one comes after a while and goes at
+    // once, so the test fails instead of hanging.
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false, rescued = false;
+    std::thread rescue([&] {
+        std::unique_lock lock(m);
+        if (cv.wait_for(lock, std::chrono::seconds(5), [&] { return done; })) return;
+        rescued = true;
+        close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    });
+    w->ReplayFile(QString::fromStdString(fifo));
+    {
+        std::lock_guard lock(m);
+        done = true;
+        EXPECT_FALSE(rescued);
+    }
+    cv.notify_one();
+    rescue.join();
+    ASSERT_TRUE(w->replay().IsActive());
+    QTest::qWait(200);  // no writer yet: the window goes on
+    // A writer comes; its messages are evaluated as they arrive, and its going ends the replay.
+    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    const std::string first = "*" + kIdent + ";\r\n";
+    ASSERT_EQ(write(writer, first.data(), first.size()), ssize_t(first.size()));
+    EXPECT_TRUE(Until([&] { return session.pump().evaluated() == 1; }));
+    EXPECT_TRUE(w->replay().IsActive());
+    ASSERT_EQ(write(writer, kPairLog.data(), kPairLog.size()), ssize_t(kPairLog.size()));
+    close(writer);
+    EXPECT_TRUE(Until([&] { return !w->replay().IsActive(); }));
+    EXPECT_EQ(session.pump().evaluated(), 3u);
+    EXPECT_TRUE(InGroup("File Data Source:", "Go")->isEnabled());
+    std::filesystem::remove(fifo);
 }
 
 TEST_F(WindowTest, BeastRecordingThroughOpenFileThenVanished) {

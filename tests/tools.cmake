@@ -2,7 +2,7 @@
 ternwick_test(test_traffic SOURCES test_traffic.cpp LIBS ternwick_traffic ternwick_decode)
 
 ternwick_test(test_shipped_data SOURCES test_shipped_data.cpp
-  LIBS ternwick_display ternwick_mapgen ternwick_traffic ternwick_decode Qt6::Gui)
+  LIBS ternwick_display ternwick_mapgen ternwick_traffic ternwick_decode ternwick_framing Qt6::Gui)
 
 # The commands fail with a message naming what is wrong.
 add_test(NAME mapgen_missing_catalogue

@@ -85,6 +85,8 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), ses
     Timer1.setInterval(500);
     refresh_.setInterval(100);  // screen rate for the map, the list and the counts
     refresh_.start();
+    list_pass_.setInterval(1000);
+    list_pass_.start();
     session_.SetPlotAir(PlotAir->isChecked());
     session_.SetPlotSurf(PlotSurf->isChecked());
     ListSettingsChanged();
@@ -329,6 +331,7 @@ void MainWindow::Connect() {
     connect(UseKmh, &QCheckBox::toggled, this, &MainWindow::ListSettingsChanged);
     connect(DbExpire, &QLineEdit::textChanged, this, &MainWindow::ListSettingsChanged);
     connect(&refresh_, &QTimer::timeout, this, &MainWindow::Refresh);
+    connect(&list_pass_, &QTimer::timeout, this, [this] { session_.ShowTextTable(); });
     connect(receiver_, &SerialReceiver::failed, this, &MainWindow::ReceiverFailed);
     connect(ConnectNet, &QPushButton::clicked, this, &MainWindow::ConnectNet_Click);
     connect(network_, &NetworkSource::stateChanged, this, [this] { ShowNetworkState(); });
@@ -366,6 +369,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     network_->Stop();
     Timer1.stop();
     refresh_.stop();
+    list_pass_.stop();
     session_.Shutdown();
     event->accept();
 }

@@ -136,6 +136,9 @@ private:
     QPlainTextEdit* TableText = nullptr;
     QTimer Timer1;
     QTimer refresh_;
+    // The list's expiry pass once a second, whatever the sources (serial, network, replay,
+    // any mix): aircraft show, leave and are withdrawn alike.
+    QTimer list_pass_;
 
     QString ReplayFileName;
     QString LogFileName;

@@ -167,7 +167,6 @@ void MainWindow::ReceiverFailed(const QString& message) {
 void MainWindow::Timer1_Timer() {
     blink_red_ = !blink_red_;
     SetBlink(blink_red_ ? QColor(255, 0, 0) : QColor(0, 255, 0), QStringLiteral("receiving"));
-    session_.ShowTextTable();
 }
 
 // --- File replay -------------------------------------------------------------------

@@ -2,8 +2,15 @@
 
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace ternwick {
 
@@ -39,7 +46,12 @@ bool FileReplay::Start(const QString& path, QString& error) {
         return false;
     }
     file_.setFileName(path);
-    if (!file_.open(QIODevice::ReadOnly)) {
+    // Opening a FIFO waits for a writer and each read waits for bytes: the window would
+    // freeze. Anything but a regular file is read as a stream instead.
+    struct stat st {};
+    if (stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (!StartStream(path, error)) return false;
+    } else if (!file_.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("Replay file \"%1\" cannot be opened (%2)").arg(path, file_.errorString());
         return false;
     }
@@ -59,9 +71,38 @@ bool FileReplay::Start(const QString& path, QString& error) {
     return true;
 }
 
+bool FileReplay::StartStream(const QString& path, QString& error) {
+    stream_fd_ = open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (stream_fd_ < 0) {
+        error = QStringLiteral("Replay file \"%1\" cannot be opened (%2)")
+                    .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    // Read only once it says it has something: a FIFO without a writer yet reads as ended.
+    starved_ = true;
+    notifier_ = std::make_unique<QSocketNotifier>(stream_fd_, QSocketNotifier::Read);
+    notifier_->setEnabled(false);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &FileReplay::StreamReady);
+    return true;
+}
+
+void FileReplay::CloseStream() {
+    notifier_.reset();
+    if (stream_fd_ >= 0) close(stream_fd_);
+    stream_fd_ = -1;
+    starved_ = false;
+}
+
+void FileReplay::StreamReady() {
+    starved_ = false;
+    notifier_->setEnabled(false);
+    Slice();
+}
+
 void FileReplay::Stop() {
     timer_.stop();
     if (file_.isOpen()) file_.close();
+    CloseStream();
     if (input_) input_->EndFile();
     paused_ = false;
 }
@@ -88,19 +129,42 @@ void FileReplay::SetMode(ReplayMode mode) {
 }
 
 double FileReplay::ReplaySeconds() const {
-    if (mode_ == ReplayMode::Timer && file_.isOpen()) return std::max(pacer_.Position(), pacer_.Evaluated());
+    if (mode_ == ReplayMode::Timer && IsActive()) return std::max(pacer_.Position(), pacer_.Evaluated());
     return pacer_.Evaluated();
 }
 
 void FileReplay::Schedule(int ms) {
-    if (file_.isOpen() && !paused_ && !held_ && mode_ != ReplayMode::Manual) timer_.start(ms);
+    const bool run = IsActive() && !paused_ && !held_ && mode_ != ReplayMode::Manual;
+    // A stream with nothing to give waits for its notifier, not for the timer.
+    if (run && !starved_) timer_.start(ms);
     else timer_.stop();
+    if (notifier_) notifier_->setEnabled(run && starved_);
 }
 
 bool FileReplay::ReadChunk(qint64 size) {
     if (at_end_ || !failure_.isEmpty()) return false;
     char buf[kChunk];
-    const qint64 n = file_.read(buf, std::min(size, kChunk));
+    qint64 n = 0;
+    if (stream_fd_ >= 0) {
+        // Read only what it says it has: a FIFO that no writer has opened yet reads as ended.
+        if (pollfd p{stream_fd_, POLLIN, 0}; poll(&p, 1, 0) == 0) {
+            starved_ = true;
+            return false;
+        }
+        do n = read(stream_fd_, buf, static_cast<size_t>(std::min(size, kChunk)));
+        while (n < 0 && errno == EINTR);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            starved_ = true;  // more when the notifier says
+            return false;
+        }
+        if (n < 0) {
+            failure_ = QStringLiteral("Replay file \"%1\" could not be read to its end (%2)")
+                           .arg(file_.fileName(), QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+    } else {
+        n = file_.read(buf, std::min(size, kChunk));
+    }
     if (n < 0) {
         failure_ = QStringLiteral("Replay file \"%1\" could not be read to its end (%2)")
                        .arg(file_.fileName(), file_.errorString());
@@ -119,13 +183,16 @@ bool FileReplay::ReadChunk(qint64 size) {
 void FileReplay::Finish() {
     timer_.stop();
     file_.close();
+    CloseStream();
     if (failure_.isEmpty()) emit finished();
     else emit failed(failure_);
 }
 
 bool FileReplay::Step() {
-    if (!file_.isOpen()) return false;
+    if (!IsActive()) return false;
     while (input_->Pending().empty() && ReadChunk(kPacedChunk)) {}
+    // A stream with nothing yet has not ended: the next step may find a message.
+    if (input_->Pending().empty() && starved_ && !at_end_ && failure_.isEmpty()) return false;
     if (before_slice) before_slice();
     const bool stepped = pacer_.Step(*input_);
     if (after_slice) after_slice();
@@ -134,7 +201,7 @@ bool FileReplay::Step() {
 }
 
 void FileReplay::RunDue() {
-    if (!file_.isOpen() || paused_ || held_ || mode_ != ReplayMode::Timer) return;
+    if (!IsActive() || paused_ || held_ || mode_ != ReplayMode::Timer) return;
     if (before_slice) before_slice();
     QElapsedTimer slice;
     slice.start();
@@ -157,7 +224,7 @@ void FileReplay::RunDue() {
 }
 
 void FileReplay::Slice() {
-    if (!file_.isOpen() || paused_ || held_) return;
+    if (!IsActive() || paused_ || held_) return;
     if (mode_ == ReplayMode::Timer) {
         RunDue();
         return;

@@ -2,12 +2,15 @@
 // milliseconds and then returns to the event loop, so the window answers clicks during a
 // long replay. Pausing and holding stop the reading between two slices, so no byte is lost
 // or read twice. The replay reads all it can ("Read All"), one message per step ("Read
-// Manual"), or at the recording's pace ("Read Timer").
+// Manual"), or at the recording's pace ("Read Timer"). A FIFO, a pipe or a device is opened
+// and read without waiting: its slices run when it has bytes to give, and its end is the
+// writer's going away.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 
@@ -35,7 +38,7 @@ public:
     bool Start(const QString& path, QString& error);
     // Ends the replay and closes the file (window closed).
     void Stop();
-    bool IsActive() const { return file_.isOpen(); }
+    bool IsActive() const { return file_.isOpen() || stream_fd_ >= 0; }
     QString FileName() const { return file_.fileName(); }
 
     // "||" / ">": a paused replay reads nothing until resumed, and its clock stands still.
@@ -87,6 +90,10 @@ private:
     // Reads the next chunk into the framing; false at the end of the file or on a failure.
     bool ReadChunk(qint64 size);
     void Finish();
+    bool StartStream(const QString& path, QString& error);
+    void CloseStream();
+    // A stream that had nothing to give has bytes again (or its writer went away).
+    void StreamReady();
 
     BytePump& pump_;
     Clock* clock_;
@@ -103,6 +110,9 @@ private:
     int slice_ms_ = 8;
     qint64 position_ = 0;
     qint64 size_ = 0;
+    int stream_fd_ = -1;    // a FIFO, pipe or device, read without blocking
+    bool starved_ = false;  // it had nothing to give: its notifier calls when it has
+    std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 }  // namespace ternwick

@@ -13,10 +13,35 @@ bool ReportButton::Click() {
 
 AprsOutput::AprsOutput(std::function<AprsTime()> clock, std::function<QStringList()> ports,
                        std::function<double()> seconds)
-    : clock_(std::move(clock)), ports_(std::move(ports)), seconds_(std::move(seconds)) {}
+    : clock_(std::move(clock)), ports_(std::move(ports)), seconds_(std::move(seconds)) {
+    QObject::connect(&port_.Port(), &QSerialPort::bytesWritten, [this](qint64 n) { PortWritten(n); });
+}
+
+bool AprsOutput::WritePort(const std::string& bytes, bool counted, QString& error) {
+    if (!port_.Write(bytes, error)) return false;
+    port_queue_.emplace_back(static_cast<qint64>(bytes.size()), counted);
+    return true;
+}
+
+void AprsOutput::PortWritten(qint64 bytes) {
+    port_written_ += bytes;
+    while (!port_queue_.empty() && port_written_ >= port_queue_.front().first) {
+        port_written_ -= port_queue_.front().first;
+        if (!port_queue_.front().second) ++counts_.sent;
+        port_queue_.pop_front();
+    }
+}
+
+void AprsOutput::ClosePort() {
+    port_.Close();  // lets what it can leave first
+    for (const auto& [size, counted] : port_queue_)
+        if (!counted) ++counts_.dropped;
+    port_queue_.clear();
+    port_written_ = 0;
+}
 
 QString AprsOutput::Fail(const QString& message) {
-    port_.Close();
+    ClosePort();
     link_.Stop();
     is_link_.Stop();
     button_.ShowClosed();
@@ -25,7 +50,7 @@ QString AprsOutput::Fail(const QString& message) {
 
 QString AprsOutput::StartStopAprs_Click(std::string_view port_text) {
     const bool open = button_.Click();
-    port_.Close();
+    ClosePort();
     link_.Stop();
     is_link_.Stop();
     if (!open) return {};
@@ -59,7 +84,7 @@ QString AprsOutput::StartStopAprs_Click(std::string_view port_text) {
     if (!port_.Open(name, error)) return Fail(error);
     used_ = true;
     // A KISS TNC would take the greeting for a garbled frame; only a text port gets it.
-    if (port_format_ == AprsFormat::Text && !port_.Write(kAprsPortOpenText, error)) return Fail(error);
+    if (port_format_ == AprsFormat::Text && !WritePort(kAprsPortOpenText, true, error)) return Fail(error);
     return {};
 }
 
@@ -103,17 +128,10 @@ bool AprsOutput::Deliver(const DbRecord& e, AprsReportStyle style, QString& erro
         if (kiss.empty()) kiss = KissDataFrame(Ax25UiFrame(station_, station_.PathFor(AprsFormat::Kiss), info));
         return kiss;
     };
-    bool went = false;
+    bool went = false;  // an output other than the serial port took it
     if (printer_) {
         printer_(form(print_format_));
         went = true;
-    }
-    if (port_.IsOpen()) {
-        if (!port_.Write(form(port_format_), error)) {
-            error = Fail(error);
-        } else {
-            went = true;
-        }
     }
     if (link_.IsStarted()) {
         if (link_.Send(form(AprsFormat::Kiss))) went = true;
@@ -127,8 +145,15 @@ bool AprsOutput::Deliver(const DbRecord& e, AprsReportStyle style, QString& erro
         if (is_link_.Send(is_line)) went = true;
         else ++counts_.dropped;
     }
+    bool queued = false;  // the serial port took it; it counts once written
+    if (port_.IsOpen()) {
+        const std::string& bytes = form(port_format_);
+        if (port_.Port().bytesToWrite() + static_cast<qint64>(bytes.size()) > kMaxPortPending) ++counts_.dropped;
+        else if (!WritePort(bytes, went, error)) error = Fail(error);
+        else queued = true;
+    }
     if (went) ++counts_.sent;
-    return went;
+    return went || queued;
 }
 
 AprsCounts AprsOutput::Counts() const {

@@ -42,13 +42,17 @@ struct AprsCounts {
     uint64_t sent = 0;       // reports that went out (live and withdrawn objects)
     uint64_t withdrawn = 0;  // of them, objects withdrawn
     AprsHeldBack held;       // positions the rate rules kept off the channel, by rule
-    uint64_t dropped = 0;    // reports lost because the link to the TNC was down or stalled
+    uint64_t dropped = 0;    // reports lost: the link to the TNC down or stalled, the serial port full
     size_t reported = 0;     // aircraft whose object is on the air now
     uint64_t HeldBack() const { return held.Total(); }
 };
 
 class AprsOutput {
 public:
+    // Bytes allowed to wait for the serial report port, about 1.4 s at 115200 baud; a report
+    // beyond that is dropped and counted (a port nobody drains never grows a queue).
+    static constexpr qint64 kMaxPortPending = 16 * 1024;
+
     // `clock` stamps the reports; `ports` lists the serial ports that port numbers count;
     // `seconds` is the running count the rate rules measure intervals with.
     explicit AprsOutput(std::function<AprsTime()> clock, std::function<QStringList()> ports = SortedPortNames,
@@ -116,7 +120,7 @@ public:
     bool IsOpen() const { return port_.IsOpen() || link_.IsStarted() || is_link_.IsStarted(); }
     // Program exit: close the port and the links if open.
     void Close() {
-        port_.Close();
+        ClosePort();
         link_.Stop();
         is_link_.Stop();
     }
@@ -129,6 +133,11 @@ public:
 
 private:
     QString Fail(const QString& message);
+    // Writes to the serial port; a report counts as sent once the port has written it.
+    bool WritePort(const std::string& bytes, bool counted, QString& error);
+    void PortWritten(qint64 bytes);
+    // Closes the port: reports it never wrote count as dropped.
+    void ClosePort();
     // Sends one report to every open output; false when none took it.
     bool Deliver(const DbRecord& e, AprsReportStyle style, QString& error);
     // Whether any output takes a report now (a headless APRS-IS link may be made again here).
@@ -160,6 +169,10 @@ private:
     bool used_ = false;
     ReportButton button_;
     CommPort port_;
+    // What waits in the port's buffer, in order: each write's size, and whether it is
+    // already counted (the greeting, or a report another output took).
+    std::deque<std::pair<qint64, bool>> port_queue_;
+    qint64 port_written_ = 0;
     KissTcpLink link_;
     AprsIsLink is_link_;
     bool aprs_is_ = false;

@@ -27,7 +27,9 @@ void Usage(std::FILE* to) {
         "  --damage F          share of extended squitters received damaged (default 0.01)\n"
         "  --gillham F         share of aircraft reporting Gillham-coded altitudes (default 0.15)\n"
         "  --out FILE          recording to write (default: standard output)\n"
-        "  --truth FILE        also write the truth CSV\n",
+        "  --truth FILE        also write the truth CSV\n"
+        "  --stamps yes|no     begin each record with its time as a receiver stamps it: \"@\" and\n"
+        "                      12 hex digits of a 12 MHz counter (default no: \"*\")\n",
         to);
 }
 
@@ -70,7 +72,7 @@ int main(int argc, char** argv) {
     FleetOptions fleet;
     SimSettings sim;
     std::string out = "-", truth_path;
-    bool have_centre = false;
+    bool have_centre = false, stamps = false;
 
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -99,6 +101,9 @@ int main(int argc, char** argv) {
             out = v;
         } else if (a == "--truth") {
             truth_path = v;
+        } else if (a == "--stamps") {
+            if (std::strcmp(v, "yes") != 0 && std::strcmp(v, "no") != 0) return Bad(a.c_str(), v, "either yes or no");
+            stamps = std::strcmp(v, "yes") == 0;
         } else if (!Number(v, x)) {
             return Bad(a.c_str(), v, "not a number");
         } else if (a == "--duration") {
@@ -134,7 +139,7 @@ int main(int argc, char** argv) {
 
     TrafficSim traffic(RandomFleet(fleet), sim);
     const std::vector<SimMessage> messages = traffic.Run();
-    if (!WriteFile(out, RecordingText(messages))) return 1;
+    if (!WriteFile(out, RecordingText(messages, stamps))) return 1;
     if (!truth_path.empty() && !WriteFile(truth_path, TruthCsv(traffic.truth()))) return 1;
     if (out != "-")
         std::fprintf(stderr, "ternwick-traffic: %zu messages from %zu aircraft over %g s written to %s\n",

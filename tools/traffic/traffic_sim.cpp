@@ -341,11 +341,18 @@ std::vector<AircraftPlan> RandomFleet(const FleetOptions& o) {
     return fleet;
 }
 
-std::string RecordingText(const std::vector<SimMessage>& messages) {
+std::string RecordingText(const std::vector<SimMessage>& messages, bool stamped, uint64_t counter_start) {
     std::string out;
-    out.reserve(messages.size() * 32);
+    out.reserve(messages.size() * (stamped ? 44 : 32));
     for (const SimMessage& m : messages) {
-        out += '*';
+        if (stamped) {
+            const uint64_t ticks = counter_start + static_cast<uint64_t>(std::llround(m.time * 12e6));
+            char stamp[16];
+            std::snprintf(stamp, sizeof stamp, "@%012llX", static_cast<unsigned long long>(ticks & 0xFFFFFFFFFFFFull));
+            out += stamp;
+        } else {
+            out += '*';
+        }
         out += m.hex;
         out += ";\r\n";
     }

@@ -63,6 +63,9 @@ struct SimSettings {
     double allcall_every_s = 2.0;
 };
 
+// Where a stamped recording's counter starts: a receiver that has run for seven hours.
+inline constexpr uint64_t kDemoCounterStart = uint64_t{12'000'000} * 3600 * 7;
+
 class TrafficSim {
 public:
     TrafficSim(std::vector<AircraftPlan> fleet, const SimSettings& settings);
@@ -98,8 +101,11 @@ std::vector<AircraftPlan> RandomFleet(const FleetOptions& options);
 // longitude (Asia-Pacific, Europe and the Middle East, the Americas).
 const std::vector<std::string>& AirlineDesignators(double lon_deg);
 
-// The recording: one record per line, "*", the digits, ";", CR LF.
-std::string RecordingText(const std::vector<SimMessage>& messages);
+// The recording: one record per line, "*", the digits, ";", CR LF. Stamped: each record
+// begins "@" and 12 hex digits of a receiver's 12 MHz counter at the message's time
+// instead, the counter standing at `counter_start` when the traffic starts.
+std::string RecordingText(const std::vector<SimMessage>& messages, bool stamped = false,
+                          uint64_t counter_start = kDemoCounterStart);
 
 // The truth as CSV: icao,flight,pos_kind,altitude_ft,speed_kt,lat,lon (the column names of
 // ternwick-replay --csv), lon in -180..180, empty fields where nothing was received.
