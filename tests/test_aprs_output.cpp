@@ -251,6 +251,25 @@ TEST(AprsLink, HeadlessReplaySendsEveryReportBeforeItEnds) {
     EXPECT_EQ(objects.size(), 33u);
 }
 
+TEST(AprsLink, AGoodConnectionStartsTheRetryDelaysAfresh) {
+    FakeReceiver kiss;
+    kiss.StopListening();
+    KissTcpLink link;
+    link.SetRetryDelays(1000, 4000);
+    std::vector<QString> states;
+    QObject::connect(&link, &KissTcpLink::stateChanged, [&] { states.push_back(link.State()); });
+    link.Start("127.0.0.1", kiss.Port());
+    ASSERT_TRUE(WaitFor([&] { return link.State() == "retrying in 1 s"; }));
+    ASSERT_TRUE(kiss.Listen(kiss.Port()));
+    ASSERT_TRUE(WaitFor([&] { return kiss.Connections() == 1 && link.IsConnected(); }));
+    kiss.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return link.State().startsWith("retrying"); }));
+    EXPECT_EQ(link.State(), "retrying in 1 s");  // not 2: the link was good in between
+    EXPECT_EQ(states, (std::vector<QString>{"connecting", "retrying in 1 s", "connecting", "connected",
+                                            "retrying in 1 s"}));
+    link.Stop();
+}
+
 TEST(AprsLink, AServerThatTakesNothingIsGivenUpAndAStopEndsEveryWait) {
     EnsureApp();
     const std::string frame(1000, 'x');

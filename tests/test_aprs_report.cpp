@@ -72,6 +72,9 @@ TEST(AprsReport, RichReports) {
          ";4CA1F3   *051407z5325.27N/00616.20E^183/250/A=035000 ABC123"},
         // Surface: no altitude; no velocity heard: no course/speed.
         {Aircraft("E80451", "LAN800  ", -33.8688, 289.75, "S"), ";E80451   *051407z3352.12S/07015.00W^LAN800"},
+        // Exactly north is 360 too ("000" reads as no course).
+        {Aircraft("A00004", "        ", 1, 1, "A", 500, 100, 0.0),
+         ";A00004   *051407z0100.00N/00100.00E^360/100/A=000500"},
         // A track rounding to 0 is north, 360; speed above 999 kt is written 999.
         {Aircraft("A00001", "        ", 0.7, 359.9999, "A", -200, 1200, 359.6),
          ";A00001   *051407z0042.00N/00000.00W^360/999/A=-00200"},

@@ -87,6 +87,27 @@ TEST(AvrFraming, SkipsCountsAndResynchronises) {
     EXPECT_EQ(f.counts().messages, 2u);
 }
 
+TEST(AvrFraming, ALineEndEndsARecordAndTooManyDigitsAreNeverCut) {
+    const std::string m28 = "8D485020994409940838175B284F";
+    // {stream, counts: messages, Mode A/C, keep-alives, other, bad, skipped bytes}
+    const std::pair<std::string, std::vector<uint64_t>> cases[] = {
+        // Digits after a line end are no part of the record before it.
+        {"*8D4CA2B1\r\n20513531CB38206CB0D3;", {0, 0, 0, 0, 1, 21}},
+        // 29 message digits (or more) are bad, never the first 28.
+        {"<0123456789ABFF" + m28 + "0;", {0, 0, 0, 0, 1, 0}},
+        {"@0123456789AB" + m28 + "00;", {0, 0, 0, 0, 1, 0}},
+        {"*" + m28 + "0;", {0, 0, 0, 0, 1, 0}},
+        {"<0123456789ABFF" + m28 + ";", {1, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& [stream, counts] : cases) {
+        Messages out;
+        AvrFraming f([&out](std::string_view d) { out.emplace_back(d); });
+        f.Feed(Bytes(stream));
+        EXPECT_EQ(Counts(f.counts()), counts) << stream;
+        EXPECT_EQ(out.size(), counts[0]) << stream;
+    }
+}
+
 TEST(BeastFraming, DoubledEscapesTypesAndNoise) {
     // Written out by hand: time stamp 00 00 00 00 1A 05 and reply 5D 1A 4C A2 B1 C1 A2,
     // each 0x1A doubled, signal level 0x90.

@@ -128,3 +128,35 @@ TEST(NetworkSource, SilentLinkIsDroppedAndTriedAgain) {
     EXPECT_EQ(w.receiving, (std::vector<bool>{true, false}));
     source.Stop();
 }
+
+TEST(NetworkSource, EveryByteRestartsTheSilenceTimerAndDataRestartsTheRetryDelays) {
+    FakeReceiver rx;
+    Decoding d;
+    NetworkSource source(d.pump);
+    source.SetSilenceTimeout(600);
+    source.SetRetryDelays(1000, 4000);
+    Watch w(source);
+    QString error;
+    // Nobody listens at first: refused, retried after 1 s, by then listening.
+    rx.StopListening();
+    ASSERT_TRUE(source.Start(Q(rx.Target()), error));
+    ASSERT_TRUE(WaitFor([&] { return source.state() == NetworkSource::State::Retrying; }));
+    ASSERT_TRUE(rx.Listen(rx.Port()));
+    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 1; }));
+    // A keep-alive every 50 ms for 1.5 s: the link is never taken for silent.
+    for (int i = 0; i < 30; ++i) {
+        rx.Send("*0000;\n");
+        QTest::qWait(50);
+    }
+    EXPECT_EQ(source.counters().drops, 0u);
+    EXPECT_EQ(rx.Connections(), 1);
+    // A link that delivered: the next wait is 1 s again, not 2.
+    rx.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return w.states.back().first == NetworkSource::State::Retrying; }));
+    EXPECT_EQ(w.states.back().second, 1);
+    std::vector<int> waits;
+    for (const auto& [state, seconds] : w.states)
+        if (state == NetworkSource::State::Retrying) waits.push_back(seconds);
+    EXPECT_EQ(waits, (std::vector<int>{1, 1}));
+    source.Stop();
+}

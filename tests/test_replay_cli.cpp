@@ -9,7 +9,10 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "beast_frames.h"
@@ -347,4 +350,32 @@ TEST(ReplayNetwork, RecordedBeastFiles) {
         EXPECT_TRUE(Has(r.out, kCsv)) << r.out;
         EXPECT_TRUE(Has(r.out, "Beast binary frames: 8 (messages 4)\n")) << r.out;
     }
+}
+
+TEST(ReplayNetwork, RecordedTrafficReplaysAtItsPaceToTheSameTable) {
+    const std::string path = TempPath("cli_record.log");
+    FakeReceiver rx;
+    QProcess p;
+    p.start(QString::fromStdString(kReplay), {"--airlines", "/dev/null", "--connect", QString::fromStdString(rx.Target()),
+                                              "--record", QString::fromStdString(path), "--csv"});
+    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 1; }));
+    rx.Send(BeastTraffic());
+    rx.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 2; }));
+    kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(WaitFor([&] { return p.state() == QProcess::NotRunning; }, 30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(Has(p.readAllStandardOutput().toStdString(), kCsv));
+    // One stamped line per Mode S message; replayed at its pace it gives the same table.
+    std::ifstream in(path, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(std::count(text.begin(), text.end(), '@'), 4) << text;
+    const RunResult r = Replay("--airlines /dev/null --csv --pace 1000 " + path);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, kCsv)) << r.out;
+    // Where it cannot be written, the command does not start; without --connect it is refused.
+    const RunResult bad = Replay("--connect " + rx.Target() + " --record /nonexistent-ternwick/x.log");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(Has(bad.out, "\"/nonexistent-ternwick/x.log\" cannot be written")) << bad.out;
+    EXPECT_TRUE(Has(Replay("--record x.log " + path).out, "--record needs --connect")) << path;
 }

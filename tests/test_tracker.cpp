@@ -70,8 +70,6 @@ TEST(Tracker, IdentificationLookupsOncePerChange) {
     EXPECT_EQ(f.e("4CA2B1").Flight, "DLH400  ");
     EXPECT_EQ(f.e("4CA2B1").IataFlight, "LH400   ");
     EXPECT_EQ(f.e("4CA2B1").Airline, "Lufthansa");
-    // The entry shows the directory's own text: a long name is not copied into every entry.
-    EXPECT_EQ(f.e("4CA2B1").Airline.data(), f.airlines.rows()[1].AirlineName.data());
     // Code 63 adds no character; type codes 1-3 are not identification.
     Feed(f.t, MakeEs(0x4CA2B1, 0x2007F820820820));  // A, 63, six blanks
     EXPECT_EQ(f.e("4CA2B1").Flight, "A      ");

@@ -199,6 +199,11 @@ TEST_F(WindowTest, ReceiverHoldsAReplayAndClosingEndsBoth) {
     QTest::qWait(200);
     EXPECT_EQ(w->replay().Position(), held_at);
     EXPECT_TRUE(w->replay().IsActive());
+    // Reception stops: the replay goes on, and "Go" stays off while it does.
+    InGroup("Serial Data Source:", "Stop COM:")->click();
+    ASSERT_TRUE(Until([&] { return w->replay().Position() > held_at; }));
+    EXPECT_FALSE(InGroup("File Data Source:", "Go")->isEnabled());
+    InGroup("Serial Data Source:", "Start COM:")->click();
     w->close();  // during reception and a held replay
     EXPECT_FALSE(w->replay().IsActive());
     EXPECT_FALSE(w->receiver().IsRunning());
@@ -285,6 +290,11 @@ TEST_F(WindowTest, NetworkConnectReceiveRetryAndDisconnect) {
     ASSERT_TRUE(Until([&] { return session.pump().evaluated() == 2; }));
     EXPECT_TRUE(Until([&] { return indicator() == "receiving"; }));
     EXPECT_EQ(session.Db()(0).Flight, "TST123  ");
+    EXPECT_FALSE(Named<QLineEdit>(group, "Network source")->isEnabled());  // what it is connected to
+    // Nothing more arrives: "connected, silent", and the square turns red.
+    EXPECT_TRUE(Until([&] { return state() == "connected, silent"; })) << state().toStdString();
+    EXPECT_EQ(indicator(), "connected, silent");
+    EXPECT_EQ(Named<QLabel>(w.get(), "Network indicator")->palette().color(QPalette::Window), QColor(255, 0, 0));
 
     // The receiver restarts: the window says it is retrying, and takes up the traffic again.
     receiver.CloseClient();
@@ -296,6 +306,7 @@ TEST_F(WindowTest, NetworkConnectReceiveRetryAndDisconnect) {
     connect->click();
     EXPECT_EQ(connect->text(), "Connect");
     EXPECT_EQ(indicator(), "stopped");
+    EXPECT_TRUE(Named<QLineEdit>(group, "Network source")->isEnabled());
     EXPECT_TRUE(Button(w.get(), "Open File")->isEnabled());
 
     // A text that is no host:port is refused with a message naming it.
