@@ -246,6 +246,35 @@ TEST(ReplayDisplay, PictureListAndReports) {
     EXPECT_EQ(rx.pixel(755, 331), qRgb(255, 255, 255));
 }
 
+TEST(ReplayDisplay, LiveMapPictureOfAChosenViewAndOfEveryAircraft) {
+    const std::string png = TempPath("live_out.png");
+    fs::remove(png);
+    RunResult r = Replay("--airlines /dev/null --live-png " + png + " --view 50,0,2000 --size 400x300 " + TrafficLog());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "live map " + png + ": centre 50.0000 N 0.0000 E, 2000.0 km across, 2 aircraft\n")) << r.out;
+    QImage img(QString::fromStdString(png));
+    ASSERT_EQ(img.size(), QSize(400, 300));
+    // 4CA1F3 west of Greenwich, in its own colour, about 43 px left of the middle.
+    bool found = false;
+    for (int x = 150; x < 165 && !found; ++x)
+        for (int y = 143; y < 158 && !found; ++y) found = img.pixel(x, y) == qRgb(10, 126, 29);
+    EXPECT_TRUE(found);
+    // Without a view every aircraft is fitted in.
+    r = Replay("--airlines /dev/null --live-png " + png + " " + TrafficLog());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "km across, 3 aircraft\n")) << r.out;
+    EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(1024, 768));
+    // Refused views and sizes name the option; a picture that cannot be written fails.
+    for (const char* bad : {"--view 50,0", "--view 95,0,100", "--view 50,0,5", "--size 400", "--size 20x20"}) {
+        r = Replay(std::string("--live-png ") + png + " " + bad + " " + TrafficLog());
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_TRUE(Has(r.out, std::string(bad).substr(0, 6))) << r.out;
+    }
+    r = Replay("--airlines /dev/null --live-png /nonexistent/dir/x.png " + TrafficLog());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.out, "/nonexistent/dir/x.png")) << r.out;
+}
+
 TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {
     const std::string cat = "--airlines /dev/null --catalogue " + Catalogue(), log = TrafficLog();
     RunResult r = Replay(cat + " --map 2 --csv " + log);  // surface offset 90

@@ -98,6 +98,29 @@ std::string LabelLine2(const DbRecord& e) {
     return buf;
 }
 
+bool FitView(const FlightTable& db, int width, int height, geo::LatLon& centre, double& km_across) {
+    // Three passes: centre on the box of the aircraft as seen from the last centre, then
+    // size the view to that box.
+    bool any = false;
+    for (int pass = 0; pass < 3; ++pass) {
+        const geo::ViewProjection probe(centre, 1000, 1000, 1000);  // 1 px = 1 km
+        double x0 = 1e18, y0 = 1e18, x1 = -1e18, y1 = -1e18;
+        for (int i = 0; i <= FlightTable::kLast; ++i) {
+            const DbRecord& e = db(i);
+            geo::ScreenPoint s;
+            if (e.Icao.empty() || !e.HasPos || !probe.ToScreen({e.Lat, e.Lon}, s)) continue;
+            any = true;
+            x0 = std::min(x0, s.x), x1 = std::max(x1, s.x), y0 = std::min(y0, s.y), y1 = std::max(y1, s.y);
+        }
+        if (!any) return false;
+        probe.FromScreen({(x0 + x1) / 2, (y0 + y1) / 2}, centre);
+        const double aspect = std::max(1, width) / double(std::max(1, height));
+        // Room for the symbols and their labels at the edges.
+        km_across = std::max(x1 - x0, (y1 - y0) * aspect) * 1.2 + 10;
+    }
+    return true;
+}
+
 double HeadingDeg(const DbRecord& e, const LiveAircraft* a) {
     if (e.Track >= 0) return e.Track;
     if (!a || a->trail.size() < 2) return -1;
@@ -122,6 +145,7 @@ LiveMapFrame LiveMapRenderer::Render(QImage& image, const geo::ViewProjection& v
     LiveMapFrame frame;
     QPainter p(&image);
     DrawBase(p, view, state);
+    if (state.outlines) DrawOutlines(p, view, *state.outlines);
     DrawGraticule(p, view);
     DrawRings(p, view, state);
     if (!state.db) {

@@ -15,6 +15,7 @@
 #include "display/label_placement.h"
 #include "display/live_tracks.h"
 #include "flights/flight_table.h"
+#include "geo/outlines.h"
 #include "geo/view_projection.h"
 
 class QPainter;
@@ -33,6 +34,8 @@ struct LiveMapState {
     bool use_kmh = false;         // rings every 100 km and a km scale bar, else 50 NM and NM
     uint32_t selected = kNoAddress;
     uint32_t hovered = kNoAddress;
+    // Land, coastlines and borders; none: plain sea.
+    const geo::OutlineStore* outlines = nullptr;
 };
 
 // An aircraft as drawn in the last frame: where its symbol is.
@@ -57,6 +60,10 @@ std::string ViewDescription(const geo::ViewProjection& view, int aircraft);
 std::string LabelLine1(const DbRecord& e);
 std::string LabelLine2(const DbRecord& e);
 
+// A view that shows every aircraft with a position, with room for their labels; false
+// when no aircraft has one.
+bool FitView(const FlightTable& db, int width, int height, geo::LatLon& centre, double& km_across);
+
 // The direction the aircraft is heading: its velocity track, else the bearing between its
 // last two positions; negative when neither is known.
 double HeadingDeg(const DbRecord& e, const LiveAircraft* a);
@@ -68,9 +75,12 @@ public:
     LiveMapFrame Render(QImage& image, const geo::ViewProjection& view, const LiveMapState& state);
 
     static constexpr double kSymbolRadius = 9.0;
+    // The outline level a view is drawn with: finer as it narrows.
+    static geo::OutlineDetail DetailFor(const geo::ViewProjection& view);
 
 private:
     void DrawBase(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
+    void DrawOutlines(QPainter& p, const geo::ViewProjection& view, const geo::OutlineStore& store);
     void DrawGraticule(QPainter& p, const geo::ViewProjection& view);
     void DrawRings(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
     void DrawScaleBar(QPainter& p, const geo::ViewProjection& view, bool use_kmh);

@@ -234,28 +234,9 @@ void LiveMapWidget::Home() {
 }
 
 void LiveMapWidget::Fit() {
-    const FlightTable& db = session_.Db();
-    // Twice: centre on the box of the aircraft seen from here, then size the view to it.
     geo::LatLon centre = view_.centre();
     double km = view_.km_across();
-    bool any = false;
-    for (int pass = 0; pass < 3; ++pass) {
-        const geo::ViewProjection probe(centre, 1000, 1000, 1000);  // 1 px = 1 km
-        double x0 = 1e18, y0 = 1e18, x1 = -1e18, y1 = -1e18;
-        for (int i = 0; i <= FlightTable::kLast; ++i) {
-            const DbRecord& e = db(i);
-            geo::ScreenPoint s;
-            if (e.Icao.empty() || !e.HasPos || !probe.ToScreen({e.Lat, e.Lon}, s)) continue;
-            any = true;
-            x0 = std::min(x0, s.x), x1 = std::max(x1, s.x), y0 = std::min(y0, s.y), y1 = std::max(y1, s.y);
-        }
-        if (!any) return;
-        probe.FromScreen({(x0 + x1) / 2, (y0 + y1) / 2}, centre);
-        const double aspect = std::max(1, width()) / double(std::max(1, height()));
-        // Room for the symbols and their labels at the edges.
-        km = std::max(x1 - x0, (y1 - y0) * aspect) * 1.2 + 10;
-    }
-    SetView(centre, km);
+    if (FitView(session_.Db(), width(), height(), centre, km)) SetView(centre, km);
 }
 
 }  // namespace ternwick

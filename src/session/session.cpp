@@ -69,6 +69,9 @@ bool Session::Start(const SessionConfig& config, StartupProblems& problems) {
         }
     }
 
+    // The live map's outlines: a missing or broken file is told; the map then shows what
+    // the other levels hold, or plain sea.
+    if (config.outlines) outlines_.Load(config.folder + "/outlines", &problems.outlines);
     drawing_ = config.draw;
     if (drawing_) {
         std::string error;
@@ -112,6 +115,7 @@ LiveMapState Session::LiveMap() {
     s.surf_expire = surf_expire_;
     s.receiver = receiver_;
     s.use_kmh = list_settings_.use_kmh;
+    s.outlines = &outlines_;
     return s;
 }
 

@@ -30,6 +30,7 @@ struct SessionConfig {
     std::string airlines;       // empty: "airlinecodes.csv" in the folder
     int map = 1;                // the current map, catalogue entry 1..N
     bool draw = true;           // keep the map picture (needs a QGuiApplication)
+    bool outlines = true;       // load the live map outlines from "outlines/" in the folder
 };
 
 // What start-up found. A fatal problem ends start-up; the others are told and the session
@@ -40,6 +41,7 @@ struct StartupProblems {
     std::string catalogue;  // an optional catalogue that could not be read (no maps then)
     std::string airlines;   // the airline directory is missing or short
     std::string picture;    // the first map's picture cannot be loaded
+    std::string outlines;   // an outline file of the live map is missing or broken
 };
 
 class Session : public TrackerHost {
@@ -156,6 +158,7 @@ private:
     MapView view_;
     LiveList live_;
     LiveTracks tracks_;
+    geo::OutlineStore outlines_;
     uint64_t positions_seen_ = 0;
     double trail_seconds_ = 300, air_expire_ = 10, surf_expire_ = 30;
     uint64_t map_settings_revision_ = 0;
