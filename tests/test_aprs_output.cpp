@@ -98,6 +98,17 @@ struct DeafServer {
 
 }  // namespace
 
+TEST(AprsKill, WhileTheListIsOnItsPassRunsBeforeEveryMessage) {
+    // No pass by hand: the message of 2 finds 1 expired, withdrawn before 2 is reported.
+    Reporting r;
+    r.s.aprs().SetStyle(false, true);
+    r.s.SetListSettings({25.0, false});
+    r.s.SetListPerMessage(true);
+    r.Pair("5:14:07:00", 0xABC001, 10.31);
+    r.Pair("5:14:07:30", 0xABC002, 10.31);
+    EXPECT_EQ(r.Names(), "ABC001 ABC001_ ABC002 ");
+}
+
 TEST(AprsRate, HardCeilingFromTheFirstSecondWithTheNewestPositionAndWithdrawalsFirst) {
     Reporting r;
     r.s.aprs().SetRate({0, 5});  // at most one every 12 s

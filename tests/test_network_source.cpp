@@ -8,6 +8,11 @@
 #include <tuple>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "fake_receiver.h"
 #include "io/network_source.h"
 #include "test_support.h"
@@ -159,4 +164,36 @@ TEST(NetworkSource, EveryByteRestartsTheSilenceTimerAndDataRestartsTheRetryDelay
         if (state == NetworkSource::State::Retrying) waits.push_back(seconds);
     EXPECT_EQ(waits, (std::vector<int>{1, 1}));
     source.Stop();
+}
+
+TEST(NetworkSource, AnAttemptNobodyAnswersTimesOut) {
+    // A listener whose queue is full leaves new attempts unanswered (on 127.0.0.1).
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), n), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &n);
+    std::vector<int> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        connect(fillers.back(), reinterpret_cast<sockaddr*>(&a), n);
+    }
+    QTest::qWait(100);
+    Decoding d;
+    NetworkSource source(d.pump);
+    source.SetSilenceTimeout(300);
+    source.SetRetryDelays(10000, 10000);
+    Watch w(source);
+    QString error;
+    const std::string target = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    ASSERT_TRUE(source.Start(Q(target), error));
+    EXPECT_TRUE(WaitFor([&] { return w.Saw(Q(target + ": no answer within 0.3 s")); }));
+    EXPECT_EQ(source.state(), NetworkSource::State::Retrying);
+    EXPECT_EQ(source.counters().connects, 0u);
+    source.Stop();
+    for (int fd : fillers) close(fd);
+    close(listener);
 }
