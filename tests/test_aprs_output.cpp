@@ -262,6 +262,24 @@ TEST(AprsLink, HeadlessReplaySendsEveryReportBeforeItEnds) {
     EXPECT_EQ(objects.size(), 33u);
 }
 
+TEST(AprsLink, AStalledServerBehindTheWindowsLinkDropsAndCountsReports) {
+    // The kept-up link never waits: past its 64 kB what the server does not take is dropped.
+    EnsureApp();
+    DeafServer deaf;
+    AprsOutput out([] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return 0.0; });
+    out.SetPortFormat(AprsFormat::Kiss);
+    ASSERT_EQ(out.StartStopAprs_Click(deaf.Target().toStdString()), "");
+    ASSERT_TRUE(WaitFor([&] { return out.Link().IsConnected(); }));
+    FlightTable db;
+    db.SetIcao(3, "4CA1F3");
+    db(3).Lat = 53.4213;
+    db(3).Lon = 6.2701;
+    constexpr int kReports = 200000;  // 16 MB: more than the system's buffers take
+    for (int i = 0; i < kReports; ++i) EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    EXPECT_GT(out.Counts().dropped, 0u);
+    EXPECT_EQ(out.Counts().sent + out.Counts().dropped, uint64_t{kReports});
+}
+
 TEST(AprsLink, AGoodConnectionStartsTheRetryDelaysAfresh) {
     FakeReceiver kiss;
     kiss.StopListening();
