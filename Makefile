@@ -52,6 +52,7 @@ sanitize: deps
 bench: build
 	BUILD=$(BUILD) bench/ratios.sh
 	$(BUILD)/bench/ternwick-bench
+	$(BUILD)/bench/ternwick-live-map-bench
 	BUILD=$(BUILD) bench/replay_throughput.sh
 	BUILD=$(BUILD) bench/window_throughput.sh
 	BUILD=$(BUILD) bench/network_throughput.sh

@@ -56,6 +56,27 @@ TEST(BytePump, RecordedTextInReadsOfAnySize) {
     Decoding bytewise;
     for (char c : text) bytewise.pump.FeedRecorded(std::string(1, c));
     ASSERT_EQ(bytewise.evaluated, (std::vector<std::string>{m28, m14, m14, m14, m28}));
+
+    // Characters next to the digits' ranges, lower case, bytes from 0x80 (which look like
+    // digits without their top bit) and NUL, in place of a digit (the record is spoilt) and
+    // added to it (skipped: the record stays good).
+    std::string odd;
+    size_t good = 0;
+    for (const char junk : {'/', ':', '@', 'G', 'a', '\x80', '\xB0', '\xC1', '\0'})
+        for (const std::string& m : {m14, m28})
+            for (const size_t at : {size_t{0}, size_t{7}, size_t{13}, m.size() - 1}) {
+                std::string spoilt = m, padded = m;
+                spoilt[at] = junk;
+                padded.insert(at, 1, junk);
+                odd += "*" + spoilt + ";\r\n*" + padded + ";\n";
+                ++good;
+            }
+    Decoding odd_bytewise;
+    for (char c : odd) odd_bytewise.pump.FeedRecorded(std::string(1, c));
+    EXPECT_EQ(odd_bytewise.evaluated.size(), good);
+    Decoding odd_whole;
+    odd_whole.pump.FeedRecorded(odd);
+    EXPECT_EQ(odd_whole.evaluated, odd_bytewise.evaluated);
     for (size_t read = 2; read <= text.size(); ++read) {
         Decoding d;
         for (size_t at = 0; at < text.size(); at += read) d.pump.FeedRecorded(text.substr(at, read));

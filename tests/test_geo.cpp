@@ -53,3 +53,109 @@ TEST(GreatCircle, DestinationGoesBackAlongTheSameDistanceAndBearing) {
   EXPECT_EQ(geo::WrapLon180(540), 180);
   EXPECT_EQ(geo::WrapLon180(359.5), -0.5);
 }
+
+#include "geo/registration.h"
+#include "geo/view_projection.h"
+
+using geo::ScreenPoint;
+using geo::ViewProjection;
+
+TEST(ViewProjection, KnownPointsAtTheEquatorThePoleAndAcrossTheAntimeridian) {
+  // 1000 km across 1000 px: one pixel is one kilometre; a degree of arc is 111.195 km.
+  struct Case { LatLon centre, p; double x, y; };
+  const Case cases[] = {
+      {{0, 0}, {0, 0}, 500, 500},
+      {{0, 0}, {0, 1}, 611.195, 500},        // east is right
+      {{0, 0}, {1, 0}, 500, 388.805},        // north is up
+      {{0, 0}, {-1, -1}, 388.816, 611.201},  // south-west, slightly less than 1 degree each way
+      {{90, 0}, {89, 0}, 500, 611.195},      // over the north pole, Greenwich points down
+      {{90, 0}, {89, 90}, 611.195, 500},     // and 90 E to the right
+      {{-90, 0}, {-89, 0}, 500, 388.805},    // over the south pole, Greenwich points up
+      {{0, 179.5}, {0, -179.5}, 611.195, 500},  // across 180 without a seam
+      {{0, -179.5}, {0, 179.5}, 388.805, 500},
+      {{10.3, 123.9}, {10.3, 123.9}, 500, 500},
+  };
+  for (const Case& c : cases) {
+    const ViewProjection v(c.centre, 1000, 1000, 1000);
+    ScreenPoint s;
+    ASSERT_TRUE(v.ToScreen(c.p, s));
+    EXPECT_NEAR(s.x, c.x, 0.01) << c.centre.lat << "," << c.centre.lon << " -> " << c.p.lat << "," << c.p.lon;
+    EXPECT_NEAR(s.y, c.y, 0.01) << c.centre.lat << "," << c.centre.lon << " -> " << c.p.lat << "," << c.p.lon;
+  }
+  // The point opposite the centre has no place; beyond the Earth's disc is no point.
+  ScreenPoint s;
+  LatLon p;
+  EXPECT_FALSE(ViewProjection({0, 0}, 1000, 1000, 1000).ToScreen({0, 180}, s));
+  EXPECT_FALSE(ViewProjection({0, 0}, 42000, 1000, 1000).FromScreen({999, 999}, p));
+}
+
+TEST(ViewProjection, RoundTripsAtThePolesTheAntimeridianAndTheEquator) {
+  const LatLon centres[] = {{90, 0}, {-90, 0}, {89.99, 45}, {0, 180}, {0, -180}, {0, 179.99},
+                            {0, 0}, {10.3, 123.9}, {-33.9, 151.2}, {64.1, -21.9}};
+  for (const LatLon c : centres) {
+    for (const double km_across : {20.0, 250.0, 5000.0, 40000.0}) {
+      const ViewProjection v(c, km_across, 800, 600);
+      for (const double d : {0.0, 0.3, 9.0, 120.0, 2000.0, 15000.0}) {
+        for (double b = 0; b < 360; b += 30) {
+          const LatLon p = geo::Destination(c, b, d);
+          ScreenPoint s;
+          ASSERT_TRUE(v.ToScreen(p, s));
+          LatLon back;
+          ASSERT_TRUE(v.FromScreen(s, back));
+          // Within a metre on the ground, whatever the longitude's branch.
+          EXPECT_LT(geo::DistanceKm(p, back), 0.001) << c.lat << "," << c.lon << " d " << d << " b " << b;
+          EXPECT_LE(back.lon, 180);
+          EXPECT_GT(back.lon, -180);
+        }
+      }
+    }
+  }
+}
+
+TEST(ViewProjection, PanAndZoomKeepThePointUnderTheMouse) {
+  const ViewProjection v({10.3, 123.9}, 250, 800, 600);
+  EXPECT_EQ(ViewProjection({10.3, 123.9}, 5, 800, 600).km_across(), ViewProjection::kMinKmAcross);
+  EXPECT_EQ(ViewProjection({10.3, 123.9}, 1e6, 800, 600).km_across(), ViewProjection::kMaxKmAcross);
+  LatLon under;
+  ASSERT_TRUE(v.FromScreen({600, 150}, under));
+  const ViewProjection z = v.Zoomed(2, {600, 150});
+  EXPECT_DOUBLE_EQ(z.km_across(), 125);
+  ScreenPoint still;
+  ASSERT_TRUE(z.ToScreen(under, still));
+  EXPECT_NEAR(still.x, 600, 0.5);
+  EXPECT_NEAR(still.y, 150, 0.5);
+  // Dragging the map 100 px right brings what was 100 px left of the middle to the middle.
+  const ViewProjection moved = v.Panned(100, 0);
+  ScreenPoint s;
+  ASSERT_TRUE(v.ToScreen(moved.centre(), s));
+  EXPECT_NEAR(s.x, 300, 0.01);
+  EXPECT_NEAR(s.y, 300, 0.01);
+  // The view's box over Cebu, and one over the pole that takes every longitude.
+  const ViewProjection::Box box = v.GeoBounds();
+  EXPECT_LT(box.west, 122.8);
+  EXPECT_GT(box.east, 125.0);
+  EXPECT_LT(box.south, 9.6);
+  EXPECT_GT(box.north, 11.0);
+  const ViewProjection::Box polar = ViewProjection({89, 0}, 1000, 800, 600).GeoBounds();
+  EXPECT_EQ(polar.west, -180);
+  EXPECT_EQ(polar.east, 180);
+  EXPECT_EQ(polar.north, 90);
+}
+
+TEST(Registration, AddressBlocksAndUsNumbersAgainstKnownPairs) {
+  const std::pair<uint32_t, const char*> countries[] = {
+      {0x75953D, "Philippines"}, {0x4CA1F3, "Ireland"},     {0x3C6DD2, "Germany"},  {0xA835AF, "United States"},
+      {0x7C5677, "Australia"},   {0x76E4C4, "Singapore"},   {0x888123, "Viet Nam"}, {0x8418E1, "Japan"},
+      {0x7830B7, "China"},       {0x899000, "Taiwan"},      {0xC0FFEE, "Canada"},   {0x400000, "United Kingdom"},
+      {0x501C00, "Croatia"},     {0x0D7FFF, "Mexico"},      {0xE80000, "Chile"},    {0x710000, "Saudi Arabia"},
+      {0x004000, "Zimbabwe"},    {0x000001, ""},            {0x501BFF, ""},         {0xFFFFFF, ""},
+      {0x0043FF, "Zimbabwe"},    {0x004400, ""},          {0x885159, "Thailand"},
+  };
+  for (const auto& [address, country] : countries) EXPECT_EQ(geo::AddressCountry(address), country) << std::hex << address;
+  const std::pair<uint32_t, const char*> registrations[] = {
+      {0xA00001, "N1"},     {0xA00002, "N1A"},    {0xA00003, "N1AA"},   {0xA0025A, "N10"},
+      {0xADF7C7, "N99999"}, {0xA835AF, "N628TS"}, {0xA00000, ""},       {0xADF7C8, ""},
+      {0x4CA1F3, ""},
+  };
+  for (const auto& [address, reg] : registrations) EXPECT_EQ(geo::UsRegistration(address), reg) << std::hex << address;
+}

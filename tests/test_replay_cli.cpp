@@ -9,7 +9,10 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "beast_frames.h"
@@ -243,6 +246,35 @@ TEST(ReplayDisplay, PictureListAndReports) {
     EXPECT_EQ(rx.pixel(755, 331), qRgb(255, 255, 255));
 }
 
+TEST(ReplayDisplay, LiveMapPictureOfAChosenViewAndOfEveryAircraft) {
+    const std::string png = TempPath("live_out.png");
+    fs::remove(png);
+    RunResult r = Replay("--airlines /dev/null --live-png " + png + " --view 50,0,2000 --size 400x300 " + TrafficLog());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "live map " + png + ": centre 50.0000 N 0.0000 E, 2000.0 km across, 2 aircraft\n")) << r.out;
+    QImage img(QString::fromStdString(png));
+    ASSERT_EQ(img.size(), QSize(400, 300));
+    // 4CA1F3 west of Greenwich, in its own colour, about 43 px left of the middle.
+    bool found = false;
+    for (int x = 150; x < 165 && !found; ++x)
+        for (int y = 143; y < 158 && !found; ++y) found = img.pixel(x, y) == qRgb(10, 126, 29);
+    EXPECT_TRUE(found);
+    // Without a view every aircraft is fitted in.
+    r = Replay("--airlines /dev/null --live-png " + png + " " + TrafficLog());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "km across, 3 aircraft\n")) << r.out;
+    EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(1024, 768));
+    // Refused views and sizes name the option; a picture that cannot be written fails.
+    for (const char* bad : {"--view 50,0", "--view 95,0,100", "--view 50,0,5", "--size 400", "--size 20x20"}) {
+        r = Replay(std::string("--live-png ") + png + " " + bad + " " + TrafficLog());
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_TRUE(Has(r.out, std::string(bad).substr(0, 6))) << r.out;
+    }
+    r = Replay("--airlines /dev/null --live-png /nonexistent/dir/x.png " + TrafficLog());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.out, "/nonexistent/dir/x.png")) << r.out;
+}
+
 TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {
     const std::string cat = "--airlines /dev/null --catalogue " + Catalogue(), log = TrafficLog();
     RunResult r = Replay(cat + " --map 2 --csv " + log);  // surface offset 90
@@ -347,4 +379,32 @@ TEST(ReplayNetwork, RecordedBeastFiles) {
         EXPECT_TRUE(Has(r.out, kCsv)) << r.out;
         EXPECT_TRUE(Has(r.out, "Beast binary frames: 8 (messages 4)\n")) << r.out;
     }
+}
+
+TEST(ReplayNetwork, RecordedTrafficReplaysAtItsPaceToTheSameTable) {
+    const std::string path = TempPath("cli_record.log");
+    FakeReceiver rx;
+    QProcess p;
+    p.start(QString::fromStdString(kReplay), {"--airlines", "/dev/null", "--connect", QString::fromStdString(rx.Target()),
+                                              "--record", QString::fromStdString(path), "--csv"});
+    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 1; }));
+    rx.Send(BeastTraffic());
+    rx.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 2; }));
+    kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(WaitFor([&] { return p.state() == QProcess::NotRunning; }, 30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(Has(p.readAllStandardOutput().toStdString(), kCsv));
+    // One stamped line per Mode S message; replayed at its pace it gives the same table.
+    std::ifstream in(path, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(std::count(text.begin(), text.end(), '@'), 4) << text;
+    const RunResult r = Replay("--airlines /dev/null --csv --pace 1000 " + path);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, kCsv)) << r.out;
+    // Where it cannot be written, the command does not start; without --connect it is refused.
+    const RunResult bad = Replay("--connect " + rx.Target() + " --record /nonexistent-ternwick/x.log");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(Has(bad.out, "\"/nonexistent-ternwick/x.log\" cannot be written")) << bad.out;
+    EXPECT_TRUE(Has(Replay("--record x.log " + path).out, "--record needs --connect")) << path;
 }

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTabBar>
 #include <QTest>
 
 #include <memory>
@@ -41,8 +42,10 @@ template <typename T = QWidget>
 T* Named(QWidget* root, const QString& name) {
     T* found = nullptr;
     for (T* w : root->findChildren<T*>()) {
-        // A label speaks its text too, but it is the box it labels that is wanted.
+        // A label speaks its text too, but it is the box it labels that is wanted; so does a
+        // tab bar with its current tab's title, but it is what the tab shows that is wanted.
         if (!std::is_same_v<T, QLabel> && qobject_cast<QLabel*>(w)) continue;
+        if (qobject_cast<QTabBar*>(w)) continue;
         if (AccessibleName(w) != name) continue;
         EXPECT_EQ(found, nullptr) << "two controls named " << name.toStdString();
         found = w;

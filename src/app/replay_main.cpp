@@ -27,6 +27,7 @@
 #include "interrupts.h"
 #include "io/message_log.h"
 #include "replay_core.h"
+#include "replay_live_png.h"
 #include "replay_network.h"
 #include "session/receiver_setting.h"
 #include "session/session.h"
@@ -46,6 +47,7 @@ struct Options {
     int map = 1;
     bool map_given = false;
     std::string png;
+    LivePngOptions live;
     bool list = false;
     double expire = 120.0;
     bool aprs = false;
@@ -94,6 +96,9 @@ void Usage(std::FILE* to) {
         "  --surf-offset DEG  longitude offset for surface positions (default: the current\n"
         "                     map's; 0 without a catalogue)\n"
         "  --png OUT          plot every position on the map picture and save it as PNG\n"
+        "  --live-png OUT     draw the live map at the end of the replay and save it as PNG\n"
+        "  --view LAT,LON,KM  the live map's centre and width in km (default: every aircraft)\n"
+        "  --size WxH         the live map's size in pixels (default 1024x768)\n"
         "  --list             print the live flight list at the end\n"
         "  --expire SECONDS   live list expiry time (default 120)\n"
         "  --aprs             print the APRS report of every plotted position\n"
@@ -196,6 +201,17 @@ int ParseArgs(int argc, char** argv, Options& o) {
             if (!text("--airlines", o.airlines)) return 2;
         } else if (a == "--catalogue") {
             if (!text("--catalogue", o.catalogue)) return 2;
+        } else if (a == "--live-png") {
+            if (!text("--live-png", o.live.out)) return 2;
+        } else if (a == "--view" || a == "--size") {
+            const char* v = value(a.c_str());
+            if (!v) return 2;
+            std::string why;
+            const bool ok = a == "--view" ? ParseLiveView(v, o.live, why) : ParseLiveSize(v, o.live, why);
+            if (!ok) {
+                refuse(a.c_str(), v, why);
+                return 2;
+            }
         } else if (a == "--png") {
             if (!text("--png", o.png)) return 2;
         } else if (a == "--at") {
@@ -300,7 +316,7 @@ int main(int argc, char** argv) {
 
     // Fonts need a GUI application; without a display it draws offscreen.
     std::unique_ptr<QCoreApplication> app;
-    if (!opt.png.empty()) {
+    if (!opt.png.empty() || !opt.live.out.empty()) {
         if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
         // The offscreen platform's notes (no runtime folder, and so on) are no news to a user.
         if (!std::getenv("QT_LOGGING_RULES")) setenv("QT_LOGGING_RULES", "qt.qpa.*=false", 1);
@@ -337,6 +353,7 @@ int main(int argc, char** argv) {
     config.airlines = opt.airlines;
     config.map = opt.map;
     config.draw = !opt.png.empty();
+    config.outlines = !opt.live.out.empty();
     StartupProblems problems;
     const bool started = session.Start(config, problems);
     for (const std::string* p : {&problems.catalogue, &problems.airlines, &problems.picture})
@@ -519,6 +536,15 @@ int main(int argc, char** argv) {
         QString error;
         if (!session.view().Surface().SavePng(QString::fromStdString(opt.png), error)) {
             std::fprintf(stderr, "ternwick-replay: %s\n", error.toLocal8Bit().constData());
+            status = 2;
+        }
+    }
+    if (!opt.live.out.empty()) {
+        // Aircraft that left the table (the list's expiry) are not drawn.
+        session.ShowTextTable();
+        std::string error;
+        if (!WriteLivePng(session, opt.live, error)) {
+            std::fprintf(stderr, "ternwick-replay: --live-png %s\n", error.c_str());
             status = 2;
         }
     }

@@ -68,7 +68,7 @@ double calcnl(double val) {
     return 59.0 - TransitionsBelow(a);
 }
 
-std::optional<CprFix> DecodeAirbornePair(const CprPair& p, int f) {
+std::optional<CprPairFixes> DecodeAirbornePairs(const CprPair& p) {
     ZoneLat z = PairLatitudes(p, 6.0, 360.0 / 59.0);
     for (double& r : z.rlat) {
         if (r >= 270.0) r -= 360.0;        // southern hemisphere
@@ -76,17 +76,29 @@ std::optional<CprFix> DecodeAirbornePair(const CprPair& p, int f) {
     }
     const double nl = calcnl(z.rlat[0]);
     if (nl != calcnl(z.rlat[1])) return std::nullopt;
-    return CprFix{z.rlat[f], PairLongitude(p, f, nl, 360.0)};
+    return CprPairFixes{{{z.rlat[0], PairLongitude(p, 0, nl, 360.0)}, {z.rlat[1], PairLongitude(p, 1, nl, 360.0)}}};
 }
 
-std::optional<CprFix> DecodeSurfacePair(const CprPair& p, int f, double ref_lat) {
+std::optional<CprFix> DecodeAirbornePair(const CprPair& p, int f) {
+    const auto both = DecodeAirbornePairs(p);
+    if (!both) return std::nullopt;
+    return (*both)[f];
+}
+
+std::optional<CprPairFixes> DecodeSurfacePairs(const CprPair& p, double ref_lat) {
     ZoneLat z = PairLatitudes(p, 1.5, 90.0 / 59.0);
     // One choice for both reports, so that they stay comparable.
     if (std::fabs(z.rlat[0] - 90.0 - ref_lat) < std::fabs(z.rlat[0] - ref_lat))
         for (double& r : z.rlat) r -= 90.0;
     const double nl = calcnl(z.rlat[0]);
     if (nl != calcnl(z.rlat[1])) return std::nullopt;
-    return CprFix{z.rlat[f], PairLongitude(p, f, nl, 90.0)};
+    return CprPairFixes{{{z.rlat[0], PairLongitude(p, 0, nl, 90.0)}, {z.rlat[1], PairLongitude(p, 1, nl, 90.0)}}};
+}
+
+std::optional<CprFix> DecodeSurfacePair(const CprPair& p, int f, double ref_lat) {
+    const auto both = DecodeSurfacePairs(p, ref_lat);
+    if (!both) return std::nullopt;
+    return (*both)[f];
 }
 
 CprFix DecodeLocal(int yz, int xz, int f, bool surface, double ref_lat, double ref_lon) {

@@ -3,6 +3,7 @@
 // Pure functions, no state.
 #pragma once
 
+#include <array>
 #include <optional>
 
 namespace ternwick {
@@ -38,6 +39,12 @@ std::optional<CprFix> DecodeAirbornePair(const CprPair& p, int f);
 // southern airport decoded at its northern twin gets a wrong zone count and a longitude
 // that makes no sense.
 std::optional<CprFix> DecodeSurfacePair(const CprPair& p, int f, double ref_lat = 45.0);
+
+// The same for both reports at once ([0] the even one's position, [1] the odd one's): the
+// zone index, the latitudes and their NL are worked out once for the pair.
+using CprPairFixes = std::array<CprFix, 2>;
+std::optional<CprPairFixes> DecodeAirbornePairs(const CprPair& p);
+std::optional<CprPairFixes> DecodeSurfacePairs(const CprPair& p, double ref_lat = 45.0);
 
 // Local decode of one report (raw 17-bit yz, xz of format f) relative to a reference
 // position: the solution nearest the reference, right while the aircraft is within half a

@@ -58,12 +58,13 @@ enum class PairCheck { Agree, Disagree, NlMismatch };
 // two positions are one. fix: the position of format f, the newest report; spread: how far
 // the two lie apart, the larger of the latitude and the across-track difference.
 PairCheck CheckPair(const CprPair& pair, int f, bool surface, double ref_lat, CprFix& fix, double& spread) {
-    std::optional<CprFix> d[2];
-    for (int k = 0; k < 2; ++k) d[k] = surface ? DecodeSurfacePair(pair, k, ref_lat) : DecodeAirbornePair(pair, k);
-    if (!d[0] || !d[1]) return PairCheck::NlMismatch;
-    fix = *d[f];
-    const double across = std::fabs(LonDiff(d[0]->lon, d[1]->lon)) * std::cos(d[0]->lat * (std::numbers::pi / 180.0));
-    spread = std::max(std::fabs(d[0]->lat - d[1]->lat), across);
+    // Both reports from one zone computation: their latitudes and NL are the same work.
+    const std::optional<CprPairFixes> both = surface ? DecodeSurfacePairs(pair, ref_lat) : DecodeAirbornePairs(pair);
+    if (!both) return PairCheck::NlMismatch;
+    const CprPairFixes& d = *both;
+    fix = d[f];
+    const double across = std::fabs(LonDiff(d[0].lon, d[1].lon)) * std::cos(d[0].lat * (std::numbers::pi / 180.0));
+    spread = std::max(std::fabs(d[0].lat - d[1].lat), across);
     return spread <= (surface ? kSurfaceAgreeDeg : kAirborneAgreeDeg) ? PairCheck::Agree : PairCheck::Disagree;
 }
 

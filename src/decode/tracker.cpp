@@ -60,7 +60,9 @@ void Tracker::EnterAircraft() {
             e.PosKind = "-";
         }
     }
-    Entry().LastHeard = stamp_;
+    DbRecord& e = Entry();
+    e.LastHeard = stamp_;
+    ++e.Messages;
 }
 
 void Tracker::EvalSquitter() {
@@ -186,6 +188,14 @@ void Tracker::EvalVelocity(const uint8_t* me) {
     const int field1 = ((me[1] & 0x03) << 8) | me[2];        // ME 15-24
     const int field2 = ((me[3] & 0x7F) << 3) | (me[4] >> 5); // ME 26-35
     const int scale = (subtype == 2 || subtype == 4) ? 4 : 1;  // supersonic: 4-knot steps
+    // ME 37: vertical rate sign (set: down); ME 38-46: rate in 64 ft/min steps, 0 = none.
+    if (subtype >= 1 && subtype <= 4) {
+        if (const int vr = ((me[4] & 0x07) << 6) | (me[5] >> 2); vr != 0) {
+            DbRecord& e = Entry();
+            e.VertRate = (me[4] & 0x08) ? -(vr - 1) * 64 : (vr - 1) * 64;
+            e.HasVertRate = true;
+        }
+    }
     if (subtype == 1 || subtype == 2) {
         // Ground speed and track from the east-west and north-south components; 0 = not
         // available. ME 14 set: the east-west component points west; ME 25 set: south.

@@ -57,6 +57,12 @@ struct DbRecord {
     // both components: degrees clockwise from true north, 0 <= Track < 360; negative while
     // none has been heard (or the aircraft stood still).
     double Track = -1.0;
+    // Climb (positive) or descent in feet a minute from the last airborne velocity message
+    // that carried one.
+    int32_t VertRate = 0;
+    bool HasVertRate = false;
+    // Messages of this aircraft evaluated since it entered the table.
+    uint32_t Messages = 0;
 };
 
 class FlightTable {

@@ -19,9 +19,12 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "common/number_text.h"
 #include "gui/aprs_panel.h"
+#include "gui/live_map_widget.h"
 #include "gui/map_widget.h"
 #include "gui/receiver_panel.h"
 #include "io/file_replay.h"
@@ -90,19 +93,24 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), ses
     session_.SetPlotAir(PlotAir->isChecked());
     session_.SetPlotSurf(PlotSurf->isChecked());
     ListSettingsChanged();
+    PositionExpiryChanged();
     ReplaySpeed_Changed();
     ShowNetworkState();
+    ShowDetails();
     Refresh();
 }
 
 MainWindow::~MainWindow() = default;
 
 QSize MainWindow::sizeHint() const {
+    // Room for every control without scrolling and a live map of a good size; a smaller
+    // screen (1024 x 768) gets scrolling controls and a smaller map.
     QSize s = QWidget::sizeHint();
     const QMargins m = layout()->contentsMargins();
     const int spacing = 2 * layout()->spacing();
     s.setHeight(std::max(s.height(), control_column_->sizeHint().height() + StatusText->height() + RxText->height() +
                                          m.top() + m.bottom() + spacing + 8));
+    s.setWidth(std::max(s.width(), 1240));
     return s;
 }
 
@@ -138,16 +146,54 @@ void MainWindow::BuildControls() {
     left->addWidget(RxText);
     columns->addLayout(left);
 
+    // The two map views as tabs: the live map (shown first) and the catalogue picture at
+    // 1:1, which scrolls when the window is smaller than it.
     auto* right = new QVBoxLayout;
-    Map = new MapWidget(session_.view().Surface(), this);
-    right->addWidget(Map);
+    MapTabs = new QTabWidget(this);
+    MapTabs->addTab(BuildLiveMapPage(), QStringLiteral("Live map"));
+    auto* catalogue = new QScrollArea(MapTabs);
+    Map = new MapWidget(session_.view().Surface(), catalogue);
+    catalogue->setWidget(Map);
+    catalogue->setWidgetResizable(true);
+    catalogue->setFrameShape(QFrame::NoFrame);
+    MapTabs->addTab(catalogue, QStringLiteral("Map"));
+    MapTabs->setCurrentIndex(0);
+    right->addWidget(MapTabs, 3);
     TableText = TextArea(QStringLiteral("Live flight list"), this);
     TableText->setReadOnly(true);
     TableText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     TableText->setToolTip(QStringLiteral("The aircraft heard, refreshed while a source runs"));
-    TableText->setMinimumHeight(120);
+    TableText->setMinimumHeight(110);
+    TableText->viewport()->installEventFilter(this);
+    TableText->viewport()->setCursor(Qt::PointingHandCursor);
     right->addWidget(TableText, 1);
     columns->addLayout(right, 1);
+}
+
+QWidget* MainWindow::BuildLiveMapPage() {
+    auto* page = new QWidget(this);
+    // The tab's page is not the map: the name "Live map" belongs to the map itself.
+    page->setAccessibleName(QStringLiteral("Live map page"));
+    auto* h = new QHBoxLayout(page);
+    h->setContentsMargins(0, 0, 0, 0);
+    LiveMap = new LiveMapWidget(session_, page);
+    h->addWidget(LiveMap, 1);
+    auto* side = new QVBoxLayout;
+    auto* buttons = new QHBoxLayout;
+    HomeButton = Button(QStringLiteral("Home"),
+                        QStringLiteral("Centre on the receiver, or on the aircraft heard (key H)"), page);
+    FitButton = Button(QStringLiteral("Fit"), QStringLiteral("Show every aircraft with a position (key F)"), page);
+    buttons->addWidget(HomeButton);
+    buttons->addWidget(FitButton);
+    side->addLayout(buttons);
+    Details = TextArea(QStringLiteral("Aircraft details"), page);
+    Details->setReadOnly(true);
+    Details->setToolTip(QStringLiteral("The aircraft selected on the live map or in the live list"));
+    Details->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Details->setFixedWidth(QFontMetrics(Details->font()).horizontalAdvance(QString(30, QLatin1Char('M'))));
+    side->addWidget(Details, 1);
+    h->addLayout(side);
+    return page;
 }
 
 QWidget* MainWindow::BuildControlColumn() {
@@ -276,9 +322,11 @@ QWidget* MainWindow::BuildControlColumn() {
         const char* tip;
         QLineEdit** box;
     } rows[3] = {
-        {"AirPosExp:", "10", "Airborne position expiry, seconds (not used)", &AirPosExpire},
+        {"AirPosExp:", "10", "Seconds after which an airborne position is drawn hollow on the live map",
+         &AirPosExpire},
         {"DB. Exp.:", "120", "Seconds after which an aircraft not heard leaves the list", &DbExpire},
-        {"SurfPosExp:", "30", "Surface position expiry, seconds (not used)", &SurfPosExpire},
+        {"SurfPosExp:", "30", "Seconds after which a surface position is drawn hollow on the live map",
+         &SurfPosExpire},
     };
     for (int i = 0; i < 3; ++i) {
         const QString label = QString::fromLatin1(rows[i].label);
@@ -330,6 +378,11 @@ void MainWindow::Connect() {
     connect(PlotSurf, &QCheckBox::toggled, this, [this](bool on) { session_.SetPlotSurf(on); });
     connect(UseKmh, &QCheckBox::toggled, this, &MainWindow::ListSettingsChanged);
     connect(DbExpire, &QLineEdit::textChanged, this, &MainWindow::ListSettingsChanged);
+    connect(AirPosExpire, &QLineEdit::textChanged, this, &MainWindow::PositionExpiryChanged);
+    connect(SurfPosExpire, &QLineEdit::textChanged, this, &MainWindow::PositionExpiryChanged);
+    connect(HomeButton, &QPushButton::clicked, this, [this] { LiveMap->Home(); });
+    connect(FitButton, &QPushButton::clicked, this, [this] { LiveMap->Fit(); });
+    LiveMap->on_selection = [this](uint32_t) { SelectionChanged(); };
     connect(&refresh_, &QTimer::timeout, this, &MainWindow::Refresh);
     connect(&list_pass_, &QTimer::timeout, this, [this] { session_.ShowTextTable(); });
     connect(receiver_, &SerialReceiver::failed, this, &MainWindow::ReceiverFailed);

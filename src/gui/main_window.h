@@ -18,12 +18,14 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QTabWidget;
 
 namespace ternwick {
 
 class AprsPanel;
 class ReceiverPanel;
 class FileReplay;
+class LiveMapWidget;
 class MapWidget;
 class MessageLog;
 class NetworkSource;
@@ -50,6 +52,7 @@ public:
     FileReplay& replay() { return *replay_; }
     SerialReceiver& receiver() { return *receiver_; }
     NetworkSource& network() { return *network_; }
+    LiveMapWidget& liveMap() { return *LiveMap; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -57,6 +60,8 @@ protected:
 private:
     void BuildControls();
     QWidget* BuildControlColumn();
+    QWidget* BuildLiveMapPage();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void Connect();
 
     // The handlers, under the names of the controls they serve.
@@ -87,6 +92,12 @@ private:
     static void SetIndicator(QLabel* indicator, const QColor& colour, const QString& state);
     void SetBlink(const QColor& colour, const QString& state) { SetIndicator(Blink, colour, state); }
     void ListSettingsChanged();
+    void PositionExpiryChanged();
+    // The live map's selection: the details panel and the marked row of the live list.
+    void SelectionChanged();
+    void ShowDetails();
+    void MarkListRow();
+    void ListRowClicked(const QPoint& pos);
     // Screen-rate refresh: the map, the list and the text boxes, each only when changed.
     void Refresh();
 
@@ -131,6 +142,12 @@ private:
     QCheckBox* UseKmh = nullptr;
     QComboBox* MapList = nullptr;
     MapWidget* Map = nullptr;
+    QTabWidget* MapTabs = nullptr;
+    LiveMapWidget* LiveMap = nullptr;
+    QPushButton* HomeButton = nullptr;
+    QPushButton* FitButton = nullptr;
+    QPlainTextEdit* Details = nullptr;
+    QString shown_details_;
     QPlainTextEdit* StatusText = nullptr;
     QPlainTextEdit* RxText = nullptr;
     QPlainTextEdit* TableText = nullptr;

@@ -75,6 +75,8 @@ int RunTernwick(const SessionConfig& config, const QString& file, double pace) {
         notes << QString::fromStdString(problems.airlines) +
                      QStringLiteral("\nAirline names are looked up in the rows that were read.");
     if (!problems.picture.empty()) notes << QString::fromStdString(problems.picture);
+    if (!problems.outlines.empty())
+        notes << QString::fromStdString(problems.outlines) + QStringLiteral("\nThe live map shows no coastlines there.");
     if (!notes.isEmpty()) window.ShowMessage(notes.join(QStringLiteral("\n\n")));
     if (pace > 0) window.SetPace(pace);
     if (!file.isEmpty()) QTimer::singleShot(0, &window, [&window, file] { window.ReplayFile(file); });

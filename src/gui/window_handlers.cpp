@@ -16,6 +16,7 @@
 
 #include "common/number_text.h"
 #include "gui/aprs_panel.h"
+#include "gui/live_map_widget.h"
 #include "gui/main_window.h"
 #include "gui/map_widget.h"
 #include "io/file_replay.h"
@@ -294,12 +295,15 @@ void MainWindow::ListSettingsChanged() {
 
 void MainWindow::Refresh() {
     Map->Refresh();
+    LiveMap->Refresh();
+    ShowDetails();
     ShowReplayProgress();
     if (network_->state() == NetworkSource::State::Retrying) ShowNetworkState();  // the countdown
     LiveList& live = session_.live();
     if (ShowDb->isChecked() && live.Generation() != shown_list_) {
         SetTextIfChanged(TableText, Lines(session_.ListText()));
         shown_list_ = live.Generation();
+        MarkListRow();
     }
     const uint64_t messages = session_.pump().evaluated();
     if (messages != shown_messages_) {

@@ -114,6 +114,8 @@ void FileReplay::SetPaused(bool paused) {
 }
 
 void FileReplay::SetHeld(bool held) {
+    // Live reception ran by the wall clock; the replay's messages go on by the recording's.
+    if (held_ && !held && input_ && file_.isOpen()) input_->ResumeClock();
     held_ = held;
     pacer_.SetPaused(paused_ || held_);
     Schedule();

@@ -46,6 +46,7 @@ void RecordedInput::Framed(std::string_view digits) {
         timed_ = true;
         // The recording's time begins now, or where an earlier recording left the clock.
         start_ = clock_ ? std::max(clock_->BaseTime(), clock_->Time()) : 0.0;
+        last_time_ = start_;
         if (clock_) clock_->FollowRecording(start_);
     }
     if (!timed_) {
@@ -58,11 +59,22 @@ void RecordedInput::Framed(std::string_view digits) {
 }
 
 void RecordedInput::Hand(std::string_view digits, double time) {
-    if (holding_) pending_.push_back({std::string(digits), time});
-    else pump_.EvalMessage(digits, std::isnan(time) ? pump_.HostTime() : time);
+    if (holding_) {
+        pending_.push_back({std::string(digits), time});
+    } else if (std::isnan(time)) {
+        pump_.EvalMessage(digits, pump_.HostTime());
+    } else {
+        last_time_ = time;
+        pump_.EvalMessage(digits, time);
+    }
+}
+
+void RecordedInput::ResumeClock() {
+    if (timed_ && clock_) clock_->FollowRecording(last_time_);
 }
 
 void RecordedInput::Evaluate(const FramedMessage& m) {
+    if (!std::isnan(m.time)) last_time_ = m.time;
     // A message without a time of its own is received now, by the session's clock.
     pump_.EvalMessage(m.digits, std::isnan(m.time) ? pump_.HostTime() : m.time);
 }

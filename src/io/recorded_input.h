@@ -55,6 +55,9 @@ public:
     double RecordingSeconds() const { return recording_.Last(); }
     // Where the recording's time started, in the clock's seconds.
     double RecordingStart() const { return start_; }
+    // Live reception took the clock over meanwhile: the clock follows the recording again,
+    // from its last message evaluated.
+    void ResumeClock();
     const StreamFraming& framing() const { return framing_; }
 
 private:
@@ -72,6 +75,7 @@ private:
     bool holding_ = false;
     RecordingTime recording_;
     double start_ = 0;
+    double last_time_ = 0;  // of the last stamped message evaluated
     std::deque<FramedMessage> pending_;
     uint64_t bytes_ = 0;
 };

@@ -18,6 +18,7 @@ Session::Session()
     };
     pump_.after_message = [this] {
         live_.TableChanged();
+        NoteForLiveMap();
         // Slots free up as time passes: an aircraft waiting for one gets it with the next
         // message, whichever aircraft that message is from.
         Report(-2);
@@ -26,6 +27,7 @@ Session::Session()
     view_.SetReportStep([this](int16_t dbpos) { Report(dbpos); });
     // An aircraft leaving the table (the list's expiry) may withdraw its reported object.
     tracker_.Db.SetLeaveObserver([this](const DbRecord& e) {
+        tracks_.Remove(AddressKey(e.Icao));
         const QString error = aprs_.AircraftLeft(e);
         if (!error.isEmpty() && on_failure_) on_failure_(error);
     });
@@ -67,6 +69,9 @@ bool Session::Start(const SessionConfig& config, StartupProblems& problems) {
         }
     }
 
+    // The live map's outlines: a missing or broken file is told; the map then shows what
+    // the other levels hold, or plain sea.
+    if (config.outlines) outlines_.Load(config.folder + "/outlines", &problems.outlines);
     drawing_ = config.draw;
     if (drawing_) {
         std::string error;
@@ -81,6 +86,38 @@ bool Session::Start(const SessionConfig& config, StartupProblems& problems) {
 }
 
 void Session::Shutdown() { aprs_.Close(); }
+
+void Session::NoteForLiveMap() {
+    const int16_t i = tracker_.Db.IcaoDbPointer(tracker_.CurIcao);
+    if (i < 0) return;
+    const DbRecord& e = tracker_.Db(i);
+    const uint32_t key = AddressKey(e.Icao);
+    const LiveAircraft* a = tracks_.Find(key);
+    // Only a message that reached the aircraft's entry counts (a rejected one leaves CurIcao
+    // as the last good message set it).
+    if (!a || a->messages != e.Messages) tracks_.Heard(key, tracker_.Now(), e.Messages);
+    const uint64_t positions = tracker_.stats().positions;
+    if (positions != positions_seen_) {
+        positions_seen_ = positions;
+        if (e.HasPos) tracks_.Position(key, tracker_.Now(), e.Lat, e.Lon, e.PosKind == "S");
+    }
+}
+
+LiveMapState Session::LiveMap() {
+    const double now = NowSeconds();
+    tracks_.Cut(now, trail_seconds_);
+    LiveMapState s;
+    s.db = &tracker_.Db;
+    s.tracks = &tracks_;
+    s.now = now;
+    s.trail_seconds = trail_seconds_;
+    s.air_expire = air_expire_;
+    s.surf_expire = surf_expire_;
+    s.receiver = receiver_;
+    s.use_kmh = list_settings_.use_kmh;
+    s.outlines = &outlines_;
+    return s;
+}
 
 void Session::DrawHomeMark() {
     if (receiver_) view_.DrawReceiverMark(receiver_->lat, receiver_->lon);

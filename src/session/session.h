@@ -16,6 +16,8 @@
 #include "decode/byte_pump.h"
 #include "decode/tracker.h"
 #include "display/live_list.h"
+#include "display/live_map.h"
+#include "display/live_tracks.h"
 #include "display/map_view.h"
 #include "session/aprs_output.h"
 
@@ -28,6 +30,7 @@ struct SessionConfig {
     std::string airlines;       // empty: "airlinecodes.csv" in the folder
     int map = 1;                // the current map, catalogue entry 1..N
     bool draw = true;           // keep the map picture (needs a QGuiApplication)
+    bool outlines = true;       // load the live map outlines from "outlines/" in the folder
 };
 
 // What start-up found. A fatal problem ends start-up; the others are told and the session
@@ -38,6 +41,7 @@ struct StartupProblems {
     std::string catalogue;  // an optional catalogue that could not be read (no maps then)
     std::string airlines;   // the airline directory is missing or short
     std::string picture;    // the first map's picture cannot be loaded
+    std::string outlines;   // an outline file of the live map is missing or broken
 };
 
 class Session : public TrackerHost {
@@ -60,6 +64,24 @@ public:
     bool drawing() const { return drawing_; }
     AprsOutput& aprs() { return aprs_; }
     LiveList& live() { return live_; }
+    // What the live map remembers of each aircraft (trails, first heard, counts).
+    const LiveTracks& tracks() const { return tracks_; }
+
+    // The live map's settings: trail length, and the ages beyond which a position is drawn
+    // hollow ("AirPosExp:", "SurfPosExp:").
+    void SetTrailSeconds(double s) {
+        trail_seconds_ = s;
+        ++map_settings_revision_;
+    }
+    void SetPositionExpiry(double air, double surf) {
+        air_expire_ = air;
+        surf_expire_ = surf;
+        ++map_settings_revision_;
+    }
+    // Everything the live map draws, as it stands now (trails cut to their length first).
+    LiveMapState LiveMap();
+    // Grows whenever what the live map shows may have changed.
+    uint64_t LiveRevision() const { return tracks_.Revision() + map_settings_revision_; }
 
     // The controls that decide what happens to a decoded position.
     void SetPlotAir(bool on) { plot_air_ = on; }
@@ -68,7 +90,10 @@ public:
     void SetSurfOffsetOverride(std::optional<double> deg) { surf_offset_override_ = deg; }
     // Where the receiver is (none: positions are decoded without it, as always) and how far
     // it hears, nautical miles. Set before Start, the home mark is drawn at the receiver.
-    void SetReceiver(std::optional<geo::LatLon> pos) { receiver_ = pos; }
+    void SetReceiver(std::optional<geo::LatLon> pos) {
+        receiver_ = pos;
+        ++map_settings_revision_;  // the live map's mark and rings
+    }
     const std::optional<geo::LatLon>& receiver() const { return receiver_; }
     void SetMaxRangeNm(double nm) { max_range_nm_ = nm; }
     double maxRangeNm() const { return max_range_nm_; }
@@ -82,7 +107,10 @@ public:
     // expiry pass runs before every message, as a pass after every replayed byte would.
     void SetListPerMessage(bool on) { list_per_message_ = on; }
     bool ListPerMessage() const { return list_per_message_; }
-    void SetListSettings(const ListSettings& s) { list_settings_ = s; }
+    void SetListSettings(const ListSettings& s) {
+        if (s.use_kmh != list_settings_.use_kmh) ++map_settings_revision_;
+        list_settings_ = s;
+    }
     const ListSettings& listSettings() const { return list_settings_; }
     // ShowTextTable: the expiry pass for the current second.
     void ShowTextTable();
@@ -120,6 +148,8 @@ public:
 private:
     // The report step of a plotted entry; -2: only hand out the slots free now.
     void Report(int16_t dbpos);
+    // After every message: what the live map remembers of the message's aircraft.
+    void NoteForLiveMap();
 
     Clock clock_;
     AirlineDirectory airlines_;
@@ -127,6 +157,11 @@ private:
     BytePump pump_;
     MapView view_;
     LiveList live_;
+    LiveTracks tracks_;
+    geo::OutlineStore outlines_;
+    uint64_t positions_seen_ = 0;
+    double trail_seconds_ = 300, air_expire_ = 10, surf_expire_ = 30;
+    uint64_t map_settings_revision_ = 0;
     AprsOutput aprs_;
     bool drawing_ = false;
     bool plot_air_ = true;

@@ -1,0 +1,94 @@
+// The live map: every aircraft of the flight table at its newest position, drawn into a
+// QImage over a base map (sea, land, coastlines, borders, graticule, scale bar, the
+// receiver's range rings), with fading trails and labels that never overprint. The window
+// and `ternwick-replay --live-png` draw with this one class.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "display/label_placement.h"
+#include "display/live_tracks.h"
+#include "flights/flight_table.h"
+#include "geo/outlines.h"
+#include "geo/view_projection.h"
+
+class QPainter;
+
+namespace ternwick {
+
+// Everything a frame shows besides the view.
+struct LiveMapState {
+    const FlightTable* db = nullptr;
+    const LiveTracks* tracks = nullptr;
+    double now = 0;               // session seconds: trail ages and position ages count from here
+    double trail_seconds = 300;   // trails this long, fading with age
+    double air_expire = 10;       // an airborne position older than this is drawn hollow
+    double surf_expire = 30;      // the same on the surface
+    std::optional<geo::LatLon> receiver;
+    bool use_kmh = false;         // rings every 100 km and a km scale bar, else 50 NM and NM
+    uint32_t selected = kNoAddress;
+    uint32_t hovered = kNoAddress;
+    // Land, coastlines and borders; none: plain sea.
+    const geo::OutlineStore* outlines = nullptr;
+};
+
+// An aircraft as drawn in the last frame: where its symbol is.
+struct DrawnAircraft {
+    uint32_t key = kNoAddress;
+    int index = -1;  // flight table entry
+    double x = 0, y = 0;
+    bool labelled = false;
+};
+
+struct LiveMapFrame {
+    std::vector<DrawnAircraft> aircraft;  // in flight table order
+};
+
+// The aircraft's symbol within `max_px` pixels of (x, y) nearest to it, or kNoAddress.
+uint32_t PickAircraft(const LiveMapFrame& frame, double x, double y, double max_px = 8.0);
+
+// "centre 10.3000 N 123.9000 E, 250.0 km across, 36 aircraft"
+std::string ViewDescription(const geo::ViewProjection& view, int aircraft);
+
+// The label of an entry: callsign (else the address), then the flight level or "GND".
+std::string LabelLine1(const DbRecord& e);
+std::string LabelLine2(const DbRecord& e);
+
+// A view that shows every aircraft with a position, with room for their labels; false
+// when no aircraft has one.
+bool FitView(const FlightTable& db, int width, int height, geo::LatLon& centre, double& km_across);
+
+// The direction the aircraft is heading: its velocity track, else the bearing between its
+// last two positions; negative when neither is known.
+double HeadingDeg(const DbRecord& e, const LiveAircraft* a);
+
+class LiveMapRenderer {
+public:
+    LiveMapRenderer();
+    // Draws the whole frame into `image` (made view.width() x view.height() if it is not).
+    LiveMapFrame Render(QImage& image, const geo::ViewProjection& view, const LiveMapState& state);
+
+    static constexpr double kSymbolRadius = 9.0;
+    // The outline level a view is drawn with: finer as it narrows.
+    static geo::OutlineDetail DetailFor(const geo::ViewProjection& view);
+
+private:
+    void DrawBase(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
+    void DrawOutlines(QPainter& p, const geo::ViewProjection& view, const geo::OutlineStore& store);
+    void DrawGraticule(QPainter& p, const geo::ViewProjection& view);
+    void DrawRings(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
+    void DrawScaleBar(QPainter& p, const geo::ViewProjection& view, bool use_kmh);
+    // Where the scale bar goes (labels keep out of it).
+    static LabelRect ScaleBarRect(const geo::ViewProjection& view);
+
+    QFont label_font_;
+    QFont small_font_;
+};
+
+}  // namespace ternwick

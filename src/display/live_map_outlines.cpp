@@ -1,0 +1,90 @@
+// The land, coastlines and country borders under the live map, from the Natural Earth
+// outline store: the level of detail suits the view's width, and only the cells the view
+// meets are read.
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+#include "display/live_map.h"
+#include "display/live_map_style.h"
+#include "geo/outlines.h"
+
+namespace ternwick {
+
+namespace {
+
+// Far round the back of the Earth the projection stretches without end: what lies beyond
+// this arc from the centre is left out (a thin ring at the rim of the whole-Earth view).
+constexpr double kMaxArc = 170.0;
+
+}  // namespace
+
+geo::OutlineDetail LiveMapRenderer::DetailFor(const geo::ViewProjection& view) {
+    // The width of the view in degrees of longitude at its centre.
+    const double cos_lat = std::max(0.05, std::cos(view.centre().lat * 3.14159265358979 / 180));
+    return geo::DetailForSpan(view.km_across() / (111.195 * cos_lat));
+}
+
+void LiveMapRenderer::DrawOutlines(QPainter& p, const geo::ViewProjection& view, const geo::OutlineStore& store) {
+    const geo::ViewProjection::Box b = view.GeoBounds();
+    const geo::GeoBox box{b.west, b.south, b.east, b.north};
+    const geo::OutlineDetail detail = DetailFor(view);
+    const double w = view.width(), h = view.height();
+    // Points far outside the picture are kept (a ring must stay closed) but held to a
+    // bounded range, so the painter's fixed-point maths never overflows.
+    const double limit = 8.0 * (w + h);
+    auto project = [&](const float* ll, QPointF& out) {
+        geo::ScreenPoint s;
+        double arc = 0;
+        if (!view.ToScreen({ll[1], ll[0]}, s, &arc) || arc > kMaxArc) return false;
+        out = QPointF(std::clamp(s.x, -limit, w + limit), std::clamp(s.y, -limit, h + limit));
+        return true;
+    };
+
+    p.setRenderHint(QPainter::Antialiasing, true);
+    QPainterPath land;
+    land.setFillRule(Qt::OddEvenFill);
+    QPolygonF ring;
+    store.ForEachLand(detail, box, [&](geo::PointRun run) {
+        ring.clear();
+        ring.reserve(static_cast<qsizetype>(run.count) + 1);
+        QPointF q;
+        for (uint32_t k = 0; k < run.count; ++k) {
+            if (!project(run.lonlat + 2 * k, q)) return;  // a cell near the rim: left out whole
+            ring << q;
+        }
+        if (ring.size() < 3) return;
+        const QRectF r = ring.boundingRect();
+        if (r.right() < 0 || r.bottom() < 0 || r.left() > w || r.top() > h) return;
+        land.addPolygon(ring);
+        land.closeSubpath();
+    });
+    p.setPen(Qt::NoPen);
+    p.setBrush(kLandColour);
+    p.drawPath(land);
+    p.setBrush(Qt::NoBrush);
+
+    auto stroke = [&](geo::PointRun run) {
+        QPolygonF line;
+        QPointF q;
+        auto flush = [&] {
+            if (line.size() >= 2) {
+                const QRectF r = line.boundingRect();
+                if (!(r.right() < 0 || r.bottom() < 0 || r.left() > w || r.top() > h)) p.drawPolyline(line);
+            }
+            line.clear();
+        };
+        for (uint32_t k = 0; k < run.count; ++k) {
+            if (project(run.lonlat + 2 * k, q)) line << q;
+            else flush();
+        }
+        flush();
+    };
+    p.setPen(QPen(kBorderColour, 1.0, Qt::DashLine));
+    store.ForEachBorder(detail, box, stroke);
+    p.setPen(QPen(kCoastColour, 1.0));
+    store.ForEachCoastline(detail, box, stroke);
+}
+
+}  // namespace ternwick

@@ -1,0 +1,201 @@
+// The live map's pieces: labels that never overprint, trails cut at their age and gone with
+// their aircraft, picking by a point, the details text and the accessible description.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+
+#include <random>
+
+#include "display/aircraft_details.h"
+#include "display/label_placement.h"
+#include "display/live_map.h"
+#include "display/live_tracks.h"
+
+using namespace ternwick;
+
+namespace {
+
+QGuiApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_live_map";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    return *app;
+}
+
+void Put(FlightTable& db, int i, const std::string& icao, double lat, double lon, const char* kind = "A") {
+    db.SetIcao(i, icao);
+    DbRecord& e = db(i);
+    e.Flight = "        ";
+    e.PosKind = kind;
+    e.Lat = lat;
+    e.Lon = lon;
+    e.HasPos = true;
+}
+
+}  // namespace
+
+TEST(LabelPlacement, NeverOverprintsALabelOrASymbolOverManyRandomLayouts) {
+    std::mt19937 rng(2026);
+    const double r = 9, width = 640, height = 480;
+    size_t placed_total = 0, requested_total = 0;
+    for (int layout = 0; layout < 300; ++layout) {
+        std::uniform_int_distribution<int> count(1, 400);
+        std::uniform_real_distribution<double> x(-10, width + 10), y(-10, height + 10), w(24, 90), h(12, 28);
+        std::vector<LabelRequest> requests(static_cast<size_t>(count(rng)));
+        for (LabelRequest& q : requests) q = {x(rng), y(rng), w(rng), h(rng), false};
+        const auto placed = PlaceLabels(requests, r, width, height);
+        ASSERT_EQ(placed.size(), requests.size());
+        for (size_t i = 0; i < placed.size(); ++i) {
+            if (!placed[i]) continue;
+            const LabelRect& a = *placed[i];
+            EXPECT_GE(a.x, 0);
+            EXPECT_GE(a.y, 0);
+            EXPECT_LE(a.x + a.w, width);
+            EXPECT_LE(a.y + a.h, height);
+            EXPECT_DOUBLE_EQ(a.w, requests[i].w);
+            for (const LabelRequest& s : requests)
+                ASSERT_FALSE(a.Overlaps({s.x - r, s.y - r, 2 * r, 2 * r})) << "layout " << layout << " label " << i;
+            for (size_t j = i + 1; j < placed.size(); ++j)
+                ASSERT_FALSE(placed[j] && a.Overlaps(*placed[j])) << "layout " << layout << " labels " << i << ", " << j;
+        }
+        placed_total += static_cast<size_t>(std::count_if(placed.begin(), placed.end(), [](auto& p) { return p.has_value(); }));
+        requested_total += requests.size();
+    }
+    // Not an empty answer: even in crowds of 400, many labels find a place.
+    EXPECT_GT(placed_total, requested_total / 4);
+
+    // Alone, a label goes to the right of its symbol; at the right edge, to the left.
+    auto one = PlaceLabels({{100, 100, 40, 20, false}}, r, width, height);
+    ASSERT_TRUE(one[0]);
+    EXPECT_DOUBLE_EQ(one[0]->x, 111);
+    EXPECT_DOUBLE_EQ(one[0]->y, 90);
+    one = PlaceLabels({{630, 100, 40, 20, false}}, r, width, height);
+    ASSERT_TRUE(one[0]);
+    EXPECT_DOUBLE_EQ(one[0]->x, 579);
+    // Two symbols on top of each other: one label fits; a forced one always gets its place
+    // first, even when it is the second asked for.
+    auto two = PlaceLabels({{300, 200, 40, 20, false}, {300, 200, 40, 20, true}}, r, width, height);
+    ASSERT_TRUE(two[1]);
+    EXPECT_DOUBLE_EQ(two[1]->x, 311);
+    ASSERT_TRUE(two[0]);
+    EXPECT_FALSE(two[0]->Overlaps(*two[1]));
+}
+
+TEST(LiveTracks, TrailsAreCutAtTheirAgeAndLeaveWithTheAircraft) {
+    LiveTracks t;
+    const uint32_t a = AddressKey("75953D"), b = AddressKey("~75953D");
+    EXPECT_EQ(a, 0x75953Du);
+    EXPECT_EQ(b, 0x75953Du | kNonIcaoFlag);
+    EXPECT_EQ(AddressKey("75953"), kNoAddress);
+    EXPECT_EQ(AddressKey("7595G3"), kNoAddress);
+    for (int s = 0; s <= 600; ++s) {
+        t.Heard(a, 1000 + s, static_cast<uint64_t>(s + 1));
+        t.Position(a, 1000 + s, 10 + s * 0.001, 124, false);
+    }
+    t.Position(b, 1500, 11, 125, true);
+    const LiveAircraft* la = t.Find(a);
+    ASSERT_NE(la, nullptr);
+    EXPECT_EQ(la->messages, 601u);
+    EXPECT_EQ(la->positions, 601u);
+    EXPECT_EQ(la->first_heard, 1000);
+    EXPECT_EQ(la->trail.back().t, 1600);  // the newest position is kept exactly
+    EXPECT_LE(la->trail.size(), 302u);    // one point per two seconds behind it
+    t.Cut(1600, 300);
+    EXPECT_EQ(la->trail.front().t, 1300);
+    EXPECT_EQ(la->trail.back().lat, 10.6);
+    // A position older than the trail length stays as the aircraft's place.
+    t.Cut(5000, 300);
+    ASSERT_EQ(t.Find(b)->trail.size(), 1u);
+    EXPECT_EQ(la->trail.size(), 1u);
+    const uint64_t revision = t.Revision();
+    t.Remove(a);
+    EXPECT_EQ(t.Find(a), nullptr);
+    EXPECT_NE(t.Find(b), nullptr);
+    EXPECT_GT(t.Revision(), revision);
+}
+
+TEST(LiveMap, PickHitsTheNearestSymbolWithinAFewPixels) {
+    App();
+    FlightTable db;
+    Put(db, 0, "75953D", 10.3, 123.9);
+    Put(db, 1, "7C5677", 10.3, 123.91);  // about 4.4 px east at 250 km across 800 px
+    Put(db, 2, "8418E1", 10.0, 124.2);
+    Put(db, 3, "885159", 40.0, 10.0);    // far out of view: not drawn
+    LiveTracks tracks;
+    LiveMapRenderer renderer;
+    QImage image;
+    LiveMapState state;
+    state.db = &db;
+    state.tracks = &tracks;
+    const geo::ViewProjection view({10.3, 123.9}, 250, 800, 600);
+    const LiveMapFrame frame = renderer.Render(image, view, state);
+    EXPECT_EQ(image.size(), QSize(800, 600));
+    ASSERT_EQ(frame.aircraft.size(), 3u);
+    EXPECT_DOUBLE_EQ(frame.aircraft[0].x, 400);
+    EXPECT_DOUBLE_EQ(frame.aircraft[0].y, 300);
+    EXPECT_EQ(PickAircraft(frame, 401, 302), 0x75953Du);
+    EXPECT_EQ(PickAircraft(frame, 404, 300), 0x7C5677u);  // nearer the second of the close pair
+    EXPECT_EQ(PickAircraft(frame, frame.aircraft[2].x - 5, frame.aircraft[2].y + 4), 0x8418E1u);
+    EXPECT_EQ(PickAircraft(frame, 400, 320), kNoAddress);  // 20 px away: empty sea
+    EXPECT_EQ(ViewDescription(view, static_cast<int>(frame.aircraft.size())),
+              "centre 10.3000 N 123.9000 E, 250.0 km across, 3 aircraft");
+    EXPECT_EQ(ViewDescription(geo::ViewProjection({-33.86881, -151.20929}, 5, 800, 600), 0),
+              "centre 33.8688 S 151.2093 W, 20.0 km across, 0 aircraft");
+    EXPECT_EQ(ViewDescription(geo::ViewProjection({0, 180}, 40000, 800, 600), 36),
+              "centre 0.0000 N 180.0000 E, 40000.0 km across, 36 aircraft");
+}
+
+TEST(LiveMap, LabelsAndTheDetailsOfAKnownAircraft) {
+    DbRecord e;
+    e.Icao = "A835AF";
+    e.Flight = "N628TS  ";
+    e.IataFlight = "";
+    e.PosKind = "A";
+    e.Altitude = 37925;
+    e.Speed = 463;
+    e.Track = 87.6;
+    e.VertRate = -1216;
+    e.HasVertRate = true;
+    e.Lat = 11.071643;
+    e.Lon = 125.578877;
+    e.HasPos = true;
+    EXPECT_EQ(LabelLine1(e), "N628TS");
+    EXPECT_EQ(LabelLine2(e), "FL379");
+    LiveAircraft live;
+    live.first_heard = 1765065600.0 + 3600 * 3 + 61;  // 03:01:01 UTC
+    live.last_heard = live.first_heard + 125;
+    live.messages = 412;
+    live.positions = 97;
+    DetailsContext context{geo::LatLon{10.3, 123.9}, live.last_heard + 4.5};
+    EXPECT_EQ(AircraftDetailsText(&e, &live, context),
+              "ICAO address: A835AF\n"
+              "Country: United States\n"
+              "Registration: N628TS\n"
+              "Callsign: N628TS\n"
+              "IATA flight: -\n"
+              "Airline: -\n"
+              "Squawk: -\n"
+              "Altitude: 37925 ft (FL379)\n"
+              "Vertical rate: -1216 ft/min\n"
+              "Ground speed: 463 kt (857 km/h)\n"
+              "Track: 88°\n"
+              "Position: 11.0716 N 125.5789 E\n"
+              "From receiver: 109.4 NM (202.5 km), bearing 065°\n"
+              "First heard: 03:01:01 UTC\n"
+              "Last heard: 03:03:06 UTC (4 s ago)\n"
+              "Messages: 412\n"
+              "Positions: 97\n");
+    // On the ground, nothing known beyond the address, no receiver set.
+    DbRecord g;
+    g.Icao = "76E4C4";
+    g.Flight = "No-Call ";
+    g.PosKind = "S";
+    EXPECT_EQ(LabelLine1(g), "76E4C4");
+    EXPECT_EQ(LabelLine2(g), "GND");
+    EXPECT_EQ(AircraftDetailsText(&g, nullptr, {}),
+              "ICAO address: 76E4C4\nCountry: Singapore\nRegistration: -\nCallsign: -\nIATA flight: -\nAirline: -\n"
+              "Squawk: -\nAltitude: on the ground\nVertical rate: -\nGround speed: -\nTrack: -\nPosition: -\n"
+              "From receiver: -\nFirst heard: -\nLast heard: -\nMessages: -\nPositions: -\n");
+    EXPECT_EQ(AircraftDetailsText(nullptr, nullptr, {}), "No aircraft selected");
+}

@@ -1,0 +1,127 @@
+// The live map in the window: shown first beside the catalogue map, fitting a 1024 x 768
+// screen, selection from the map and from the live list with its details, and aircraft
+// leaving the table leaving the map.
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QTextBlock>
+
+#include "gui/live_map_widget.h"
+#include "io/file_replay.h"
+#include "window_support.h"
+
+using namespace ternwick;
+using namespace ternwick::test;
+
+namespace {
+
+struct LiveMapWindowTest : WindowFixture {
+    void ReplayDemo() {
+        bool done = false;
+        QObject::connect(&w->replay(), &FileReplay::finished, w.get(), [&] { done = true; });
+        w->ReplayFile(QStringLiteral(TERNWICK_BIN_DIR "/demo.log"));
+        ASSERT_TRUE(Until([&] { return done; }));
+    }
+    QString DetailsText() { return Named<QPlainTextEdit>(w.get(), "Aircraft details")->toPlainText(); }
+};
+
+}  // namespace
+
+TEST_F(LiveMapWindowTest, TabsFitA1024By768ScreenAndFollowResizes) {
+    auto* tabs = w->findChild<QTabWidget*>();
+    ASSERT_NE(tabs, nullptr);
+    ASSERT_EQ(tabs->count(), 2);
+    EXPECT_EQ(tabs->tabText(0), "Live map");
+    EXPECT_EQ(tabs->tabText(1), "Map");
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    // A 1024 x 768 screen less a title bar and a panel.
+    const QSize min = w->minimumSizeHint().expandedTo(w->minimumSize());
+    EXPECT_LE(min.width(), 1024);
+    EXPECT_LE(min.height(), 700);
+    w->resize(1024, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(w->size(), QSize(1024, 700));
+    auto* live = Named<LiveMapWidget>(w.get(), "Live map");
+    const QRect window_rect = w->rect();
+    for (const char* name : {"Live map", "Live flight list", "Aircraft details", "Flight counts", "Last message"}) {
+        QWidget* c = Named(w.get(), name);
+        const QRect r(c->mapTo(w.get(), QPoint(0, 0)), c->size());
+        EXPECT_TRUE(window_rect.contains(r)) << name;
+        EXPECT_GE(c->height(), 60) << name;
+    }
+    EXPECT_GE(live->width(), 300);
+    const QSize small = live->size();
+    // The catalogue picture stays 1:1 and scrolls in its tab.
+    QWidget* map = Named(w.get(), "Map");
+    EXPECT_GE(map->width(), 800);
+    EXPECT_GE(map->height(), 400);
+    // Larger window, larger live map, and a picture of that size.
+    w->resize(1920, 1040);
+    QApplication::processEvents();
+    EXPECT_GT(live->width(), small.width() + 800);
+    EXPECT_GT(live->height(), small.height() + 250);
+    live->RenderNow();
+    EXPECT_EQ(live->Picture().size(), live->size());
+    EXPECT_EQ(live->accessibleDescription(), "centre 10.3000 N 123.9000 E, 250.0 km across, 0 aircraft");
+}
+
+TEST_F(LiveMapWindowTest, SelectOnTheMapAndInTheListReadTheDetailsClearWithEscape) {
+    ReplayDemo();
+    auto* live = Named<LiveMapWidget>(w.get(), "Live map");
+    EXPECT_EQ(DetailsText(), "No aircraft selected");
+    live->SetView({10.30, 123.98}, 20);  // the airport
+    live->RenderNow();
+    EXPECT_EQ(live->accessibleDescription(), "centre 10.3000 N 123.9800 E, 20.0 km across, 6 aircraft");
+    // Every label at the airport is drawn once zoomed in.
+    for (const DrawnAircraft& a : live->Frame().aircraft) EXPECT_TRUE(a.labelled) << std::hex << a.key;
+    // Click the first aircraft drawn.
+    ASSERT_FALSE(live->Frame().aircraft.empty());
+    const DrawnAircraft first = live->Frame().aircraft.front();
+    QTest::mouseClick(live, Qt::LeftButton, {}, QPoint(int(first.x), int(first.y)));
+    EXPECT_EQ(live->Selected(), first.key);
+    const QString icao = QString::number(first.key, 16).toUpper();
+    EXPECT_TRUE(DetailsText().startsWith("ICAO address: " + icao + "\n")) << DetailsText().toStdString();
+    EXPECT_TRUE(DetailsText().contains("Altitude: on the ground\n"));
+    // Escape clears; a list row selects its aircraft (75953D: China Airlines, airborne).
+    QTest::keyClick(live, Qt::Key_Escape);
+    EXPECT_EQ(live->Selected(), kNoAddress);
+    EXPECT_EQ(DetailsText(), "No aircraft selected");
+    auto* list = Named<QPlainTextEdit>(w.get(), "Live flight list");
+    Until([&] { return list->toPlainText().contains("75953D"); });
+    QTextCursor row = list->document()->find(QStringLiteral("75953D"));
+    ASSERT_FALSE(row.isNull());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->cursorRect(row).center());
+    EXPECT_EQ(live->Selected(), 0x75953Du);
+    EXPECT_TRUE(DetailsText().contains("Callsign: CAL9597\nIATA flight: CI9597\nAirline: China Airlines\n"))
+        << DetailsText().toStdString();
+    EXPECT_TRUE(DetailsText().contains("Country: Philippines\n"));
+    ASSERT_EQ(list->extraSelections().size(), 1);
+    EXPECT_TRUE(list->extraSelections()[0].cursor.block().text().startsWith("75953D"));
+    // Tab steps to an aircraft in view; a click on empty sea clears.
+    live->setFocus();
+    live->SetView({10.30, 123.98}, 20);
+    live->RenderNow();
+    QTest::keyClick(live, Qt::Key_Tab);
+    EXPECT_NE(live->Selected(), 0x75953Du);
+    EXPECT_NE(live->Selected(), kNoAddress);
+    QTest::mouseClick(live, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(live->Selected(), kNoAddress);
+}
+
+TEST_F(LiveMapWindowTest, AnAircraftLeavingTheTableLeavesTheMapWithItsTrail) {
+    ReplayDemo();
+    auto* live = Named<LiveMapWidget>(w.get(), "Live map");
+    live->Fit();
+    live->RenderNow();
+    const size_t before = live->Frame().aircraft.size();
+    EXPECT_GE(before, 30u);
+    const int16_t i = session.Db().IcaoDbPointer("75953D");
+    ASSERT_GE(i, 0);
+    live->Select(0x75953D);
+    ASSERT_NE(session.tracks().Find(0x75953D), nullptr);
+    session.Db().InitDbPos(i);
+    EXPECT_EQ(session.tracks().Find(0x75953D), nullptr);
+    live->RenderNow();
+    EXPECT_EQ(live->Frame().aircraft.size(), before - 1);
+    EXPECT_EQ(live->Selected(), kNoAddress);
+}
