@@ -354,7 +354,11 @@ TEST(AprsLink, CtrlCEndsAReplayStuckBehindAServerThatTakesNothing) {
     const std::string err = replay.readAllStandardError().toStdString();
     EXPECT_EQ(replay.exitStatus(), QProcess::NormalExit);
     EXPECT_NE(replay.exitCode(), 0) << err;
-    EXPECT_EQ(out.rfind("icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon\n", 0), 0u) << out;
+    EXPECT_EQ(out.rfind("icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon,squawk,"
+                        "vertical_rate_fpm,source\n",
+                        0),
+              0u)
+        << out;
     EXPECT_NE(err.find("ternwick-replay: interrupted after "), std::string::npos) << err;
 }
 

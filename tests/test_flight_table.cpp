@@ -46,3 +46,27 @@ TEST(FlightTable, IndexAgreesWithLinearScan) {
         ASSERT_EQ(db.AvailDb(), scan_free);
     }
 }
+
+// Addresses as keys: the text shown, "~" for an address that is not an ICAO one, and two
+// entries for the same 24 bits of either kind.
+TEST(FlightTable, AddressKeysAndNonIcaoApart) {
+    for (auto [key, text] : {std::pair{0x4CA2B1u, "4CA2B1"}, {0x000001u, "000001"}, {0xFFFFFFu, "FFFFFF"},
+                             {0x4CA2B1u | kNonIcaoFlag, "~4CA2B1"}}) {
+        EXPECT_EQ(AddressText(key), text);
+        EXPECT_EQ(AddressKey(text), key) << text;
+    }
+    for (const char* bad : {"4ca2b1", "4CA2B", "4CA2B1A", "~~4CA2B", "", "4CA2G1"}) EXPECT_EQ(AddressKey(bad), kNoAddress) << bad;
+
+    FlightTable db;
+    db.SetKey(0, 0x4CA2B1 | kNonIcaoFlag);
+    db.SetKey(1, 0x4CA2B1);
+    EXPECT_EQ(db(0).Icao, "~4CA2B1");
+    EXPECT_EQ(db.Find(0x4CA2B1), 1);
+    EXPECT_EQ(db.IcaoDbPointer("4CA2B1"), 1);
+    EXPECT_EQ(db.IcaoDbPointer("~4CA2B1"), 0);
+    EXPECT_EQ(db.Find(0x4CA2B1 | kNonIcaoFlag), 0);
+    db.InitDbPos(0);
+    EXPECT_EQ(db.IcaoDbPointer("~4CA2B1"), -1);
+    EXPECT_EQ(db.IcaoDbPointer("4CA2B1"), 1);
+    EXPECT_EQ(db.AvailDb(), 0);
+}

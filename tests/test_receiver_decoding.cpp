@@ -126,9 +126,9 @@ TEST(ReceiverDecoding, PairsBeyondTheMaximumRangeAreRefused) {
 }
 
 TEST(ReceiverDecoding, SurfaceNextToReceiversInFourHemispheres) {
-    // An airport's traffic 2 to 20 NM from the receiver in each direction: a pair decodes in
-    // the receiver's quarter whatever the map's offset says, and a single report alone
-    // within 30 NM gives the first position.
+    // Traffic in each direction from the receiver: a single report alone within 30 NM gives
+    // the first position, and a pair decodes in the receiver's quarter whatever the map's
+    // offset says.
     const struct { const char* where; geo::LatLon rx; } receivers[] = {
         {"north and east (Tokyo)", {35.55, 139.78}},
         {"north and west (New York)", {40.64, -73.78}},
@@ -143,12 +143,14 @@ TEST(ReceiverDecoding, SurfaceNextToReceiversInFourHemispheres) {
             lone.host.surf_offset = 180;  // a map's offset for another quarter: not used
             lone.Surf(p, 1);
             EXPECT_TRUE(lone.At(p, 0.005));
+            // 40 NM out a single report is not sure: only the pair places it.
+            const geo::LatLon q = Away(r.rx, bearing, 40);
             Rx pair(r.rx);
             pair.host.surf_offset = -90;
-            pair.Surf(p, 0);
-            pair.e().HasPos = false;  // as if the single report had been too far
-            pair.Surf(p, 1);
-            EXPECT_TRUE(pair.At(p, 0.005)) << pair.e().Lat << " " << pair.e().Lon;
+            pair.Surf(q, 0);
+            EXPECT_FALSE(pair.e().HasPos);
+            pair.Surf(q, 1);
+            EXPECT_TRUE(pair.At(q, 0.005)) << pair.e().Lat << " " << pair.e().Lon;
         }
     }
     // 40 NM from the receiver a single surface report is not sure, a pair is.

@@ -27,12 +27,13 @@ namespace {
 
 const std::string kReplay = TERNWICK_BIN_DIR "/ternwick-replay";
 const std::string kPair = "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n";
-const std::string kCsvHead = "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon\n";
+const std::string kCsvHead =
+    "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon,squawk,vertical_rate_fpm,source\n";
 // An identification, the published position pair and a velocity, without airline names.
 const std::string kCsv = kCsvHead +
-                         "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000\n"
-                         "40621D,        ,,,A,38000,0,52.265780,3.938913\n"
-                         "485020,        ,,,-,0,159,0.000000,0.000000\n";
+                         "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,,,ADS-B\n"
+                         "40621D,        ,,,A,38000,0,52.265780,3.938913,,,ADS-B\n"
+                         "485020,        ,,,-,0,159,0.000000,0.000000,,-832,ADS-B\n";
 
 // Standard output and standard error together.
 RunResult Replay(const std::string& args, const std::string& program = kReplay) {
@@ -40,6 +41,11 @@ RunResult Replay(const std::string& args, const std::string& program = kReplay) 
 }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 // The messages of kCsv as Beast frames, each followed by a Mode A/C frame, 0x1A in time stamps.
 std::string BeastTraffic() {
@@ -94,6 +100,27 @@ TEST(ReplayCli, TraceCsvAndCountsGoOnPastAMissingFile) {
     EXPECT_TRUE(Has(r.out, "even/odd pairs refused: 1\n")) << r.out;
 }
 
+TEST(ReplayCli, RepairsAndAddressParityRepliesCounted) {
+    // The identification with bit 61 wrong, an all-call reply, a DF5 reply from it and one
+    // from an aircraft never heard.
+    std::string id = "8D4CA2B120513531CB38206CB0D3";
+    id[15] = '9';  // bits 61-64: 0001 -> 1001
+    namespace traffic = ternwick::traffic;
+    const std::string df5 = traffic::ToHex(traffic::AddressParityReply(5, 0, traffic::Id13(7700), 0x4CA2B1));
+    const std::string stray = traffic::ToHex(traffic::AddressParityReply(5, 0, traffic::Id13(7700), 0x123456));
+    const std::string log = WriteTemp("repair.log", "*" + id + ";\r\n*" + AllCall(0x4CA2B1) + ";\r\n*" + df5 +
+                                                        ";\r\n*" + stray + ";\r\n");
+    RunResult r = Replay("--airlines /dev/null --csv --stats " + log);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(Has(r.out, kCsvHead + "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,7700,,ADS-B\n")) << r.out;
+    for (const char* line : {"CRC rejections: 0\n", "one-bit repairs: 1\n", "address/parity replies accepted: 1\n",
+                             "address/parity replies refused: 1\n", "  DF05: 2\n"})
+        EXPECT_TRUE(Has(r.out, line)) << line << r.out;
+    r = Replay("--airlines /dev/null --csv --stats --fix-bits 0 " + log);
+    EXPECT_TRUE(Has(r.out, kCsvHead + "4CA2B1,No-Call ,,,-,0,0,0.000000,0.000000,7700,,\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "CRC rejections: 1\n") && Has(r.out, "one-bit repairs: 0\n")) << r.out;
+}
+
 TEST(ReplayCli, APipedReceiverIsTracedAsItArrives) {
     // `nc receiver 30002 | ternwick-replay --trace -`: the trace of a message comes while
     // standard input is still open, not once a block of it has filled.
@@ -128,7 +155,7 @@ TEST(ReplayCli, CtrlCDuringAReplayPrintsWhatWasAsked) {
     out += p.readAllStandardOutput().toStdString();
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 130);  // as the shell tells a command ended by Ctrl-C
-    EXPECT_TRUE(Has(out, kCsvHead + "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000\n")) << out;
+    EXPECT_TRUE(Has(out, kCsvHead + "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,,,ADS-B\n")) << out;
     const std::string err = p.readAllStandardError().toStdString();
     EXPECT_TRUE(Has(err, "ternwick-replay: interrupted after 32 bytes of -\n")) << err;
 }
@@ -148,6 +175,7 @@ TEST(ReplayCli, RefusedOptionsAndFailedOutput) {
         {"--aprs-dest APZ001-16", "--aprs-dest 'APZ001-16': the SSID after \"-\" is a number from 0 to 15\n"},
         {"--aprs-path A,B,C,D,E,F,G,H,I", "--aprs-path 'A,B,C,D,E,F,G,H,I': a path has at most 8 entries\n"},
         {"--aprs-format xml", "--aprs-format 'xml': either text or kiss\n"},
+        {"--fix-bits 2", "--fix-bits '2': must be a whole number from 0 to 1\n"},
         {"--aprs-interval 1.5", "--aprs-interval '1.5': must be a whole number from 0 to 3600\n"},
         {"--aprs-max-per-min 601", "--aprs-max-per-min '601': must be a whole number from 0 to 600\n"},
         {"--aprs-to localhost:99999",
@@ -174,7 +202,7 @@ TEST(ReplayCli, ReceiverPositionFirstFixAndRefusals) {
     const std::string one = WriteTemp("rx-one.log", "*8D40621D58C382D690C8AC2863A7;\r\n");
     RunResult r = Replay("--airlines /dev/null --csv --stats --receiver 52.0,4.1 " + one);
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(Has(r.out, "40621D,        ,,,A,38000,0,52.257202,3.919373\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "40621D,        ,,,A,38000,0,52.257202,3.919373,,,ADS-B,16.8,336.7\n")) << r.out;
     EXPECT_TRUE(Has(r.out, "positions from a single report next to the receiver: 1\n"
                            "single reports refused beyond the sure range: 0\n"
                            "pairs refused beyond the maximum range: 0\n"
@@ -196,6 +224,46 @@ TEST(ReplayCli, ReceiverPositionFirstFixAndRefusals) {
     for (const auto& [args, message] : refused) {
         r = Replay(args + " " + one);
         EXPECT_EQ(r.status, 2) << args;
+        EXPECT_TRUE(Has(r.out, "ternwick-replay: " + message)) << r.out;
+    }
+}
+
+TEST(ReplayCli, RangeBearingFarthestAndCoverage) {
+    // The published pair 17.0 NM from the receiver, bearing 339.7; an aircraft without one.
+    const std::string log = WriteTemp("rx-range.log", kPair + "*8D4CA2B120513531CB38206CB0D3;\r\n");
+    const std::string cov = TempPath("rx-coverage.csv");
+    RunResult r = Replay("--airlines /dev/null --csv --stats --receiver 52.0,4.1 --coverage " + cov + " " + log);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon,squawk,vertical_rate_fpm,"
+                           "source,range_nm,bearing_deg\n"
+                           "40621D,        ,,,A,38000,0,52.265780,3.938913,,,ADS-B,17.0,339.7\n"
+                           "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,,,ADS-B,,\n"))
+        << r.out;
+    EXPECT_TRUE(Has(r.out, "farthest position: 17.0 NM at bearing 339.7 (52.265780, 3.938913)\n")) << r.out;
+    EXPECT_EQ(ReadText(cov), "bearing_deg,range_nm,lat,lon,altitude_ft\n339.7,17.0,52.265780,3.938913,38000\n");
+
+    // The outline on the picture only when asked: 100 NM north and east of 30 N 60 E, the
+    // line from the receiver (400, 200) north to (400, 189) on map 1.
+    std::string traffic;
+    for (int odd : {0, 1}) {
+        traffic += "*" + AirbornePos(0xA00001, 31.6667, 60.0, odd) + ";\r\n";
+        traffic += "*" + AirbornePos(0xA00002, 30.0, 61.9245, odd) + ";\r\n";
+    }
+    const std::string png = TempPath("rx-coverage.png"), tlog = WriteTemp("rx-traffic.log", traffic);
+    const std::string args = "--airlines /dev/null --receiver 30,60 --catalogue " + Catalogue() + " --png " + png;
+    ASSERT_EQ(Replay(args + " " + tlog).status, 0);
+    EXPECT_EQ(QImage(QString::fromStdString(png)).pixel(400, 194), qRgb(255, 255, 255));
+    ASSERT_EQ(Replay(args + " --png-coverage " + tlog).status, 0);
+    EXPECT_EQ(QImage(QString::fromStdString(png)).pixel(400, 194), qRgb(255, 0, 255));
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"--coverage " + cov, "--coverage needs --receiver\n"},
+        {"--receiver 1,1 --png-coverage", "--png-coverage needs --png\n"},
+        {"--receiver 1,1 --coverage /nonexistent/dir/c.csv", "--coverage /nonexistent/dir/c.csv cannot be written: "},
+    };
+    for (const auto& [a, message] : refused) {
+        r = Replay(a + " " + log);
+        EXPECT_EQ(r.status, 2) << a;
         EXPECT_TRUE(Has(r.out, "ternwick-replay: " + message)) << r.out;
     }
 }
@@ -278,9 +346,9 @@ TEST(ReplayDisplay, LiveMapPictureOfAChosenViewAndOfEveryAircraft) {
 TEST(ReplayDisplay, MapChoiceBrokenCatalogueAndOutputPath) {
     const std::string cat = "--airlines /dev/null --catalogue " + Catalogue(), log = TrafficLog();
     RunResult r = Replay(cat + " --map 2 --csv " + log);  // surface offset 90
-    EXPECT_TRUE(Has(r.out, "3C6DD2,        ,,,S,0,0,40.510002,120.270003\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "3C6DD2,        ,,,S,0,0,40.510002,120.270003,,,ADS-B\n")) << r.out;
     r = Replay(cat + " --map 2 --surf-offset 0 --csv " + log);
-    EXPECT_TRUE(Has(r.out, "3C6DD2,        ,,,S,0,0,40.510002,30.270003\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "3C6DD2,        ,,,S,0,0,40.510002,30.270003,,,ADS-B\n")) << r.out;
 
     const std::string bad = WriteTemp("display_bad_setup.txt", "1\nA,a.png,west,1,2,3,4,5,6\n");
     const std::pair<std::string, std::string> failures[] = {
@@ -317,7 +385,7 @@ TEST(ReplayDisplay, MissingDefaultCatalogueOnlyStopsMapOptions) {
     const std::string program = dir / "ternwick-replay", log = TrafficLog();
     RunResult r = Replay("--airlines /dev/null --csv " + log, program);
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(Has(r.out, "4CA1F3,        ,,,A,35000,0,50.009998,-3.010031\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "4CA1F3,        ,,,A,35000,0,50.009998,-3.010031,,,ADS-B\n")) << r.out;
     r = Replay("--airlines /dev/null --list " + log, program);
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(Has(r.out, "Map catalogue \"" + (dir / "setup.txt").string() + "\" cannot be read")) << r.out;

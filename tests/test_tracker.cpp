@@ -39,8 +39,8 @@ TEST(Tracker, TracesAndStatus) {
 
     // Damaged parity, short and empty messages, and an all-call reply whose parity leaves
     // no interrogator code below 80 (CRC of the first 32 bits XOR parity: 0xD60D49, noise).
-    for (auto [hex, trace] : {std::pair{"8D4CA2B120513531CB38206CB0D0", "\r\nDF17"}, {"02E197B00179C3", "\r\nDF00 Short ACAS\r\n"},
-                              {"0000000000000000000000000000", "\r\nDF00"}, {"20001838CA3804", "\r\nDF04"},
+    for (auto [hex, trace] : {std::pair{"8D4CA2B120513531CB38206CB0D0", "\r\nDF17"}, {"02E197B00179C3", "\r\nDF00 Short ACAS\r\nUnknown address 4B18FE"},
+                              {"0000000000000000000000000000", "\r\nDF00"}, {"20001838CA3804", "\r\nDF04 Surveillance Altitude Reply\r\nUnknown address DBBB5F"},
                               {"5D40621D999999", "\r\nDF11"}}) {
         Feed(f.t, hex);
         EXPECT_EQ(f.t.RxText(), hex + std::string(trace));

@@ -149,9 +149,13 @@ TEST(TrafficReadBack, FleetsAllOverTheGlobeMatchTheTruth) {
         EXPECT_GT(d.positions, d.sent * 0.9);
         EXPECT_LE(d.worst_m[0], c.tolerance_m);
         EXPECT_LE(d.worst_m[1], 1.5);
-        const auto damaged = std::count_if(d.messages.begin(), d.messages.end(), [](auto& m) { return m.damaged; });
+        // One wrong bit is put right; more are rejected.
+        const auto damaged = std::count_if(d.messages.begin(), d.messages.end(), [](auto& m) { return m.wrong_bits > 1; });
+        const auto one_bit = std::count_if(d.messages.begin(), d.messages.end(), [](auto& m) { return m.wrong_bits == 1; });
         EXPECT_GT(damaged, 0);
+        EXPECT_GT(one_bit, 0);
         EXPECT_EQ(d.t.stats().crc_rejected, static_cast<uint64_t>(damaged));
+        EXPECT_EQ(d.t.stats().repaired, static_cast<uint64_t>(one_bit));
         EXPECT_EQ(d.t.Db.InUse(), 40);
 
         for (const AircraftTruth& truth : sim.truth()) {

@@ -107,8 +107,10 @@ void AppendCsvText(std::string& out, std::string_view s) {
 
 }  // namespace
 
-std::string FlightTableCsv(const FlightTable& db) {
-    std::string out = "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon\n";
+std::string FlightTableCsv(const FlightTable& db, const std::optional<geo::LatLon>& receiver) {
+    std::string out =
+        "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon,squawk,vertical_rate_fpm,source";
+    out += receiver ? ",range_nm,bearing_deg\n" : "\n";
     char num[96];
     for (int i = 0; i <= FlightTable::kLast; ++i) {
         const DbRecord& e = db(i);
@@ -120,11 +122,43 @@ std::string FlightTableCsv(const FlightTable& db) {
         }
         // The table keeps airborne longitudes in 0..360; scripts expect -180..180.
         const double lon = SignedLongitude(e.Lon);
-        std::snprintf(num, sizeof num, "%d,%d,%.6f,%.6f\n", e.Altitude, e.Speed, e.Lat, lon);
+        std::snprintf(num, sizeof num, "%d,%d,%.6f,%.6f,", e.Altitude, e.Speed, e.Lat, lon);
         out += num;
+        // Empty where nothing was heard.
+        if (e.Squawk >= 0) {
+            std::snprintf(num, sizeof num, "%04d", e.Squawk);
+            out += num;
+        }
+        out += ',';
+        if (e.HasVertRate) out += std::to_string(e.VertRate);
+        out += ',';
+        out += SourceName(e.Source);
+        if (receiver && e.HasPos) {
+            const geo::LatLon p{e.Lat, lon};
+            std::snprintf(num, sizeof num, ",%.1f,%.1f", geo::DistanceNm(*receiver, p), geo::BearingDeg(*receiver, p));
+            out += num;
+        } else if (receiver) {
+            out += ",,";
+        }
+        out += '\n';
     }
     return out;
 }
+
+std::string CoverageCsv(const geo::Coverage& coverage) {
+    std::string out = "bearing_deg,range_nm,lat,lon,altitude_ft\n";
+    char line[128];
+    for (int k = 0; k < geo::Coverage::kSectors; ++k) {
+        const auto& s = coverage.Sector(k);
+        if (!s) continue;
+        std::snprintf(line, sizeof line, "%.1f,%.1f,%.6f,%.6f,", s->bearing_deg, s->range_nm, s->pos.lat, s->pos.lon);
+        out += line;
+        if (s->altitude_ft) out += std::to_string(*s->altitude_ft);
+        out += '\n';
+    }
+    return out;
+}
+
 
 std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double seconds) {
     std::string out;
@@ -141,6 +175,9 @@ std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double sec
         if (s.per_tc[tc]) add("  TC%02d: %llu\n", tc, (unsigned long long)s.per_tc[tc]);
     add("CRC rejections: %llu\n", (unsigned long long)s.crc_rejected);
     add("all-call replies rejected: %llu\n", (unsigned long long)s.allcall_rejected);
+    add("one-bit repairs: %llu\n", (unsigned long long)s.repaired);
+    add("address/parity replies accepted: %llu\n", (unsigned long long)s.ap_accepted);
+    add("address/parity replies refused: %llu\n", (unsigned long long)s.ap_refused);
     add("positions decoded: %llu\n", (unsigned long long)s.positions);
     add("decodes rejected as implausible: %llu\n", (unsigned long long)s.rejected_decodes);
     add("even/odd pairs refused: %llu\n", (unsigned long long)s.refused_pairs);

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "decode/byte_pump.h"
 #include "decode/tracker.h"
+#include "geo/coverage.h"
 #include "io/framing.h"
 #include "io/recorded_input.h"
 #include "io/replay_pacer.h"
@@ -41,8 +43,13 @@ PumpEnd PacedPumpStream(int fd, RecordedInput& input, ReplayPacer& pacer, const 
 // A text with every CR LF, and every lone CR, turned into LF (list text, report lines).
 std::string LinesForPrint(const std::string& text);
 
-// The tracked entries 0..500 in index order as CSV with a header line.
-std::string FlightTableCsv(const FlightTable& db);
+// The tracked entries 0..500 in index order as CSV with a header line; with a receiver
+// position, range (NM) and bearing (degrees) from it at the end of each line (empty without
+// a position).
+std::string FlightTableCsv(const FlightTable& db, const std::optional<geo::LatLon>& receiver = std::nullopt);
+
+// The farthest position of each sector of bearing as CSV with a header line.
+std::string CoverageCsv(const geo::Coverage& coverage);
 
 // Statistics block printed by --stats.
 std::string StatsText(const TrackerStats& s, const ReplayCounters& c, double seconds);

@@ -64,9 +64,12 @@ struct Options {
     std::optional<double> for_seconds;
     std::optional<geo::LatLon> receiver;  // unset: decoding without a receiver position
     double max_range = kDefaultMaxRangeNm;
+    std::string coverage;        // with a receiver: the coverage outline as CSV to this file
+    bool png_coverage = false;   // the coverage outline drawn on the --png picture
     double pace = 0;  // > 0: replay files at the recorded pace times this
     double pace_rate = ReplayPacer::kDefaultRate;
     std::string record;  // with --connect: log every message here
+    int fix_bits = 1;
 
     // Options that only make sense with a map catalogue.
     bool NeedsCatalogue() const { return !png.empty() || list || map_given || !catalogue.empty(); }
@@ -116,7 +119,11 @@ void Usage(std::FILE* to) {
         "  --at D:HH:MM:SS    run by this fixed day of month and time instead of the clock\n"
         "  --receiver LAT,LON the receiver's position, decimal degrees (south and west negative):\n"
         "                     single reports decoded next to it, range and bearing\n"
-        "  --max-range NM     how far the receiver hears (default 300): farther positions are refused\n",
+        "  --max-range NM     how far the receiver hears (default 300): farther positions are refused\n"
+        "  --coverage FILE    with --receiver: the farthest position of each 5-degree sector of\n"
+        "                     bearing, as CSV\n"
+        "  --png-coverage     with --receiver and --png: the coverage outline on the picture\n"
+        "  --fix-bits N       wrong bits put right in an extended squitter: 1 (default) or 0\n",
         to);
 }
 
@@ -220,6 +227,8 @@ int ParseArgs(int argc, char** argv, Options& o) {
             double v = 0.0;
             if (!number("--surf-offset", -360, 360, false, v)) return 2;
             o.surf_offset = v;
+        } else if (a == "--fix-bits") {
+            if (!whole("--fix-bits", 1, o.fix_bits)) return 2;
         } else if (a == "--receiver") {
             const char* v = value("--receiver");
             if (!v) return 2;
@@ -230,6 +239,10 @@ int ParseArgs(int argc, char** argv, Options& o) {
                 return 2;
             }
             o.receiver = pos;
+        } else if (a == "--coverage") {
+            if (!text("--coverage", o.coverage)) return 2;
+        } else if (a == "--png-coverage") {
+            o.png_coverage = true;
         } else if (a == "--max-range") {
             const char* v = value("--max-range");
             if (!v) return 2;
@@ -278,6 +291,14 @@ int ParseArgs(int argc, char** argv, Options& o) {
         } else {
             o.files.push_back(a);
         }
+    }
+    if ((!o.coverage.empty() || o.png_coverage) && !o.receiver) {
+        std::fprintf(stderr, "ternwick-replay: %s needs --receiver\n", o.png_coverage ? "--png-coverage" : "--coverage");
+        return 2;
+    }
+    if (o.png_coverage && o.png.empty()) {
+        std::fprintf(stderr, "ternwick-replay: --png-coverage needs --png\n");
+        return 2;
     }
     if (o.connect_given) {
         if (!o.files.empty()) {
@@ -337,7 +358,7 @@ int main(int argc, char** argv) {
     session.SetReceiver(opt.receiver);
     session.SetMaxRangeNm(opt.max_range);
     // Live traffic is judged by the times it arrives at.
-    session.SetMessageTimesReal(!opt.connect.empty());
+    session.SetMessageTimesReal(opt.connect_given);
     if (!opt.at.empty() && !session.clock().SetFixed(opt.at)) {
         std::fprintf(stderr,
                      "ternwick-replay: --at '%s': must be D:HH:MM:SS (day of the month 1-31, UTC hour 0-23, "
@@ -365,6 +386,8 @@ int main(int argc, char** argv) {
     }
 
     session.SetSurfOffsetOverride(opt.surf_offset);
+    session.SetCoverageShown(opt.png_coverage);
+    session.tracker().SetFixBits(opt.fix_bits);
     const bool reporting = opt.aprs || !opt.aprs_to.empty();
     const bool plot = !opt.png.empty() || reporting;
     session.SetPlotAir(plot);
@@ -552,10 +575,30 @@ int main(int argc, char** argv) {
         session.ShowTextTable();
         std::fputs(LinesForPrint(session.ListText()).c_str(), stdout);
     }
-    if (opt.csv) std::fputs(FlightTableCsv(session.Db()).c_str(), stdout);
+    if (opt.csv) std::fputs(FlightTableCsv(session.Db(), session.receiver()).c_str(), stdout);
+    if (!opt.coverage.empty()) {
+        const std::string csv = CoverageCsv(session.coverage());
+        std::FILE* f = std::fopen(opt.coverage.c_str(), "wb");
+        const bool written = f && std::fwrite(csv.data(), 1, csv.size(), f) == csv.size();
+        if (!f || (std::fclose(f) != 0) || !written) {
+            std::fprintf(stderr, "ternwick-replay: --coverage %s cannot be written: %s\n", opt.coverage.c_str(),
+                         std::strerror(errno));
+            status = 2;
+        }
+    }
     if (opt.stats) {
         std::string text = StatsText(session.tracker().stats(), counters, seconds);
-        if (session.receiver()) text += ReceiverStatsText(session.tracker().stats());
+        if (session.receiver()) {
+            text += ReceiverStatsText(session.tracker().stats());
+            if (const auto& far = session.coverage().Farthest()) {
+                char line[160];
+                std::snprintf(line, sizeof line, "farthest position: %.1f NM at bearing %.1f (%.6f, %.6f)\n",
+                              far->range_nm, far->bearing_deg, far->pos.lat, far->pos.lon);
+                text += line;
+            } else {
+                text += "farthest position: none\n";
+            }
+        }
         std::fputs((text + source_stats).c_str(), stdout);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);

@@ -1,9 +1,11 @@
 #include "tracker.h"
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 #include "frame_bytes.h"
+#include "reply_fields.h"
 
 namespace ternwick {
 
@@ -20,17 +22,26 @@ void AppendTwoDigits(std::string& s, int v) {
     s += static_cast<char>('0' + v % 10);
 }
 
+// Value of each character as an upper-case hex digit, -1 for any other: a table, because a
+// comparison chain mispredicts on every message.
+constexpr std::array<int8_t, 256> MakeHexTable() {
+    std::array<int8_t, 256> t{};
+    for (int c = 0; c < 256; ++c) t[c] = static_cast<int8_t>(c >= 'a' ? -1 : HexDigitValue(static_cast<char>(c)));
+    return t;
+}
+constexpr std::array<int8_t, 256> kHexValue = MakeHexTable();
+
 // Hand-over check: exactly 14 or 28 characters, all 0-9 or A-F; fills the bytes.
 bool ParseSquitter(const std::string& sq, uint8_t* out) {
     if (sq.size() != 14 && sq.size() != 28) return false;
+    int bad = 0;
     for (size_t k = 0; k < sq.size() / 2; ++k) {
-        const char hi = sq[2 * k], lo = sq[2 * k + 1];
-        const int h = (hi >= 'a') ? -1 : HexDigitValue(hi);
-        const int l = (lo >= 'a') ? -1 : HexDigitValue(lo);
-        if (h < 0 || l < 0) return false;
+        const int h = kHexValue[static_cast<uint8_t>(sq[2 * k])];
+        const int l = kHexValue[static_cast<uint8_t>(sq[2 * k + 1])];
+        bad |= h | l;  // negative once any digit is not one
         out[k] = static_cast<uint8_t>(h * 16 + l);
     }
-    return true;
+    return bad >= 0;
 }
 
 }  // namespace
@@ -41,20 +52,44 @@ Tracker::Tracker(TrackerHost& host, const AirlineDirectory& airlines) : host_(ho
 }
 
 std::string Tracker::StatusText() const {
-    return "Flights in range: " + std::to_string(Db.InUse()) + kCrLf + "Flights with pos: " +
-           std::to_string(Db.WithPosition()) + kCrLf;
+    std::string out = "Flights in range: " + std::to_string(Db.InUse()) + kCrLf + "Flights with pos: " +
+                      std::to_string(Db.WithPosition()) + kCrLf;
+    // An aircraft in emergency is what a user most needs to see: one line each.
+    for (int i = 0; i <= FlightTable::kLast; ++i) {
+        const DbRecord& e = Db(i);
+        if (e.Icao.empty() || !e.InEmergency()) continue;
+        out += "EMERGENCY ";
+        if (e.Squawk >= 0) {
+            char sq[8];
+            std::snprintf(sq, sizeof sq, "%04d ", e.Squawk);
+            out += sq;
+        }
+        std::string name = e.Flight;
+        while (!name.empty() && name.back() == ' ') name.pop_back();
+        out += (name.empty() || name == "No-Call") ? e.Icao : name;
+        out += kCrLf;
+    }
+    return out;
 }
 
-void Tracker::EnterAircraft() {
-    // Bytes 1..3 (message bits 9-32): the aircraft address, characters 3 to 8 of the text.
-    CurIcao.assign(Squitter, 2, 6);
-    trace_ += "ICAO ";
+void Tracker::EnterAircraft(uint32_t key) {
+    if (key != cur_key_ || CurIcao.empty()) {
+        // Written in place: this runs for every squitter.
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        cur_key_ = key;
+        const bool other = key & kNonIcaoFlag;
+        CurIcao.resize(other ? 7 : 6);
+        char* p = CurIcao.data();
+        if (other) *p++ = '~';
+        for (int shift = 20; shift >= 0; shift -= 4) *p++ = kDigits[(key >> shift) & 0xF];
+    }
+    trace_ += (key & kNonIcaoFlag) ? "Address " : "ICAO ";
     trace_ += CurIcao;
-    if (!Db.IcaoInDb(CurIcao)) {
+    if (Db.Find(key) == -1) {
         NewDbPos = Db.AvailDb();
         if (NewDbPos == -1) ++stats_.table_full;
         if (NewDbPos != -1) {
-            Db.SetIcao(NewDbPos, CurIcao);
+            Db.SetKey(NewDbPos, key);
             DbRecord& e = Db(NewDbPos);
             e.Flight.assign(8, ' ');
             e.PosKind = "-";
@@ -62,6 +97,7 @@ void Tracker::EnterAircraft() {
     }
     DbRecord& e = Entry();
     e.LastHeard = stamp_;
+    e.HeardAt = now_;
     ++e.Messages;
 }
 
@@ -95,10 +131,7 @@ void Tracker::Evaluate() {
     trace_ += "DF";
     AppendTwoDigits(trace_, DF);
 
-    if (is_short && DF == 0) {
-        trace_ += " Short ACAS";
-        trace_ += kCrLf;
-    } else if (is_short && DF == 11) {
+    if (is_short && DF == 11) {
         // An all-call reply's parity is overlaid with the interrogator code, so its remainder
         // is that code (II 0..15, or SI 1..63 plus 16): anything from 80 up is noise, which
         // would otherwise fill the table with aircraft that do not exist.
@@ -109,19 +142,60 @@ void Tracker::Evaluate() {
         }
         trace_ += " All Call Reply";
         trace_ += kCrLf;
-        EnterAircraft();
+        EnterAircraft((uint32_t(msg[1]) << 16) | (uint32_t(msg[2]) << 8) | msg[3]);  // 9-32: AA
         DbRecord& e = Entry();
         if (e.Flight == "        ") e.Flight = "No-Call ";
-    } else if (!is_short && DF == 17) {
-        if (CRC24_Bytes(msg, 14) == 0) {
-            trace_ += " Extended Squitter";
-            trace_ += kCrLf;
-            EnterAircraft();
-            EvalExtendedSquitter(msg);
-        } else {
-            ++stats_.crc_rejected;
+    } else if (!is_short && (DF == 17 || DF == 18)) {
+        EvalExtended(msg);
+    } else {
+        EvalReply(msg, is_short);
+    }
+}
+
+void Tracker::EvalExtended(uint8_t* msg) {
+    uint32_t syndrome = Syndrome112(msg);
+    int repaired = -1;
+    if (syndrome != 0 && fix_bits_ > 0) {
+        repaired = SingleBitErrorPosition(syndrome);
+        if (repaired >= 0) {
+            msg[repaired / 8] ^= static_cast<uint8_t>(0x80 >> (repaired % 8));
+            syndrome = 0;
+            ++stats_.repaired;
         }
     }
+    if (syndrome != 0) {
+        ++stats_.crc_rejected;
+        return;
+    }
+    uint32_t key = (uint32_t(msg[1]) << 16) | (uint32_t(msg[2]) << 8) | msg[3];  // 9-32: AA
+    int8_t source = kSourceAdsb;
+    if (DF == 17) {
+        trace_ += " Extended Squitter";
+    } else {
+        // DF18, bits 6-8: CF, what sent it and whether the address is an ICAO one.
+        switch (msg[0] & 0x07) {
+            case 0: trace_ += " Extended Squitter (ADS-B)"; break;
+            case 1: trace_ += " Extended Squitter (ADS-B, other address)"; key |= kNonIcaoFlag; break;
+            case 2: trace_ += " Extended Squitter (TIS-B)"; source = kSourceTisb; break;
+            case 5: trace_ += " Extended Squitter (TIS-B, other address)"; source = kSourceTisb; key |= kNonIcaoFlag; break;
+            case 6: trace_ += " Extended Squitter (ADS-R)"; source = kSourceAdsr; break;
+            default:  // coarse TIS-B, TIS-B management, reserved: another layout
+                trace_ += " Extended Squitter (CF";
+                trace_ += static_cast<char>('0' + (msg[0] & 0x07));
+                trace_ += " not decoded)";
+                return;
+        }
+    }
+    trace_ += kCrLf;
+    if (repaired >= 0) {
+        trace_ += "Bit ";
+        trace_ += std::to_string(repaired + 1);
+        trace_ += " repaired";
+        trace_ += kCrLf;
+    }
+    EnterAircraft(key);
+    Entry().Source = source;
+    EvalExtendedSquitter(msg);
 }
 
 void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
@@ -132,20 +206,32 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
     trace_ += "TC";
     AppendTwoDigits(trace_, TC);
 
-    if (TC == 4) {
+    if (TC == 0) {
+        // No position, but ME 9-20 may still hold the barometric altitude (0: none).
+        const uint32_t ac12 = (uint32_t(me[1]) << 4) | (me[2] >> 4);
+        int32_t feet = 0;
+        if (ac12 != 0 && AltitudeFromAc12(ac12, feet)) {
+            Entry().Altitude = feet;
+            trace_ += " Altitude Only";
+            trace_ += kCrLf;
+            trace_ += "Altitude ";
+            trace_ += std::to_string(feet);
+            trace_ += " ft";
+        }
+    } else if (TC == 4) {
         EvalIdentification(me);
     } else if (TC >= 5 && TC <= 8) {
         trace_ += " Surface Pos";
         // The overflow entry gathers several aircraft: halves of different ones would pair
         // into a position that belongs to none of them.
-        if (Db.IcaoDbPointer(CurIcao) == -1) return;
+        if (Db.Find(cur_key_) == -1) return;
         DbRecord& e = Entry();
         if (e.PosKind == "A") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
         e.PosKind = "S";
         CountPosition(EvalSurfPosition(Db, host_, msg, CurIcao, {now_, now_real_}));
     } else if (TC >= 9 && TC <= 18) {
         trace_ += " Airborne Pos Baro";
-        if (Db.IcaoDbPointer(CurIcao) == -1) return;
+        if (Db.Find(cur_key_) == -1) return;
         DbRecord& e = Entry();
         if (e.PosKind == "S") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
         e.PosKind = "A";
@@ -155,6 +241,24 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
         EvalVelocity(me);
     } else if (TC >= 20 && TC <= 22) {
         trace_ += " Airborne Pos GNSS";
+    } else if (TC == 23 && (me[0] & 0x07) == 7) {
+        // A test message of subtype 7 carries the Mode A code in ME 9-21 (0: none).
+        const uint32_t id13 = ((uint32_t(me[1]) << 5) | (me[2] >> 3)) & 0x1FFF;
+        trace_ += " Test Squawk";
+        if (id13 != 0) {
+            DbRecord& e = Entry();
+            e.Squawk = static_cast<int16_t>(SquawkFromId13(id13));
+            trace_ += kCrLf;
+            char text[16];
+            std::snprintf(text, sizeof text, "Squawk %04d", e.Squawk);
+            trace_ += text;
+        }
+    } else if (TC == 28) {
+        EvalAircraftStatus(me);
+    } else if (TC == 29) {
+        EvalTargetState(me);
+    } else if (TC == 31) {
+        EvalOperationalStatus(me);
     }
 }
 
@@ -169,18 +273,23 @@ void Tracker::EvalIdentification(const uint8_t* me) {
         if (code < 63) CurFlight += kIdCharset[code];
     }
     DbRecord& e = Entry();
-    if (e.Flight != CurFlight) e.IataFlight.clear();
-    e.Flight = CurFlight;
+    SetFlight(e, CurFlight);
+    e.FlightFromEs = true;
+    trace_ += kCrLf;
+    trace_ += CurFlight;
+}
+
+void Tracker::SetFlight(DbRecord& e, const std::string& flight) {
+    if (e.Flight != flight) e.IataFlight.clear();
+    e.Flight = flight;
     if (e.IataFlight.empty()) {
         // The directory is consulted once per change of flight identification.
-        const std::string designator = ICAOflight(CurFlight);
-        std::string number = CurFlight.substr(designator.size());
+        const std::string designator = ICAOflight(flight);
+        std::string number = flight.substr(designator.size());
         if (number.size() < 6) number.resize(6, ' ');
         e.IataFlight = airlines_.IATAofICAO(designator) + number;
         e.Airline = airlines_.AIRofICAO(designator);
     }
-    trace_ += kCrLf;
-    trace_ += CurFlight;
 }
 
 void Tracker::EvalVelocity(const uint8_t* me) {
@@ -225,7 +334,10 @@ void Tracker::CountPosition(const PosResult& r) {
     if (r.lone_too_far) ++stats_.lone_too_far;
     if (r.beyond_range) ++stats_.beyond_range;
     if (r.too_fast) ++stats_.too_fast;
-    if (r.outcome == PosOutcome::Stored) ++stats_.positions;
+    if (r.outcome == PosOutcome::Stored) {
+        ++stats_.positions;
+        host_.PositionStored(Db.IcaoDbPointer(CurIcao));
+    }
     else if (r.outcome == PosOutcome::NlMismatch) ++stats_.nl_mismatch;
     else if (r.outcome == PosOutcome::Rejected) ++stats_.rejected_decodes;
 }

@@ -24,13 +24,18 @@ public:
     // Whether those seconds are when the message was received (live reception, a recording
     // with time stamps) rather than when a replay read it: rules that measure speed need it.
     virtual bool MessageTimesReal() const { return false; }
+    // Told after every position stored in entry dbpos, plotted or not (range, coverage).
+    virtual void PositionStored(int16_t /*dbpos*/) {}
 };
 
 struct TrackerStats {
     uint64_t messages = 0;          // EvalSquitter calls
     uint64_t per_df[32] = {};
     uint64_t per_tc[32] = {};       // valid extended squitters by type code
-    uint64_t crc_rejected = 0;      // 28-digit DF17 with a remainder other than 0
+    uint64_t crc_rejected = 0;      // 28-digit DF17/DF18 with a remainder other than 0 (after repair)
+    uint64_t repaired = 0;          // DF17/DF18 with one wrong bit put right
+    uint64_t ap_accepted = 0;       // address/parity replies from an aircraft heard recently
+    uint64_t ap_refused = 0;        // and from any other address
     uint64_t allcall_rejected = 0;  // DF11 whose remainder cannot be an interrogator code
     uint64_t positions = 0;         // positions stored
     uint64_t nl_mismatch = 0;
@@ -74,6 +79,14 @@ public:
 
     const TrackerStats& stats() const { return stats_; }
 
+    // How many wrong bits of an extended squitter (DF17, DF18) are put right: 1 (the
+    // default) or 0 (none).
+    void SetFixBits(int n) { fix_bits_ = n; }
+
+    // An address/parity reply counts only from an aircraft heard in an all-call reply or an
+    // extended squitter this recently (seconds): noise gives every remainder.
+    static constexpr double kHeardWindowSeconds = 60.0;
+
     // When the message being evaluated was received, in the host's running seconds. Every
     // rule that depends on time reads this one value, so a message is judged by its own time.
     double Now() const { return now_; }
@@ -82,18 +95,29 @@ public:
 
 private:
     void Evaluate();
-    void EnterAircraft();
+    void EnterAircraft(uint32_t key);
+    void EvalExtended(uint8_t* msg);
     void EvalExtendedSquitter(const uint8_t* msg);
     void EvalIdentification(const uint8_t* me);
+    void SetFlight(DbRecord& e, const std::string& flight);
     void EvalVelocity(const uint8_t* me);
+    void EvalAircraftStatus(const uint8_t* me);
+    void EvalTargetState(const uint8_t* me);
+    void EvalOperationalStatus(const uint8_t* me);
     void CountPosition(const PosResult& r);
-    DbRecord& Entry() { return Db(Db.IcaoDbPointer(CurIcao)); }
+    // Address/parity replies (replies.cpp).
+    bool AcceptAddressParity(const uint8_t* msg, size_t n);
+    void EvalReply(const uint8_t* msg, bool is_short);
+    void EvalCommB(const uint8_t* mb);
+    DbRecord& Entry() { return Db(Db.Find(cur_key_)); }
 
     TrackerHost& host_;
     const AirlineDirectory& airlines_;
     std::string trace_;
     TrackerStats stats_;
     double now_ = 0;
+    uint32_t cur_key_ = kNoAddress;
+    int fix_bits_ = 1;
     bool now_real_ = false;
     int16_t stamp_ = 0;  // seconds within the hour of now_, for LastHeard
 };

@@ -4,22 +4,6 @@
 
 namespace ternwick {
 
-uint32_t AddressKey(std::string_view icao) {
-    uint32_t flag = 0;
-    if (!icao.empty() && icao.front() == '~') {
-        flag = kNonIcaoFlag;
-        icao.remove_prefix(1);
-    }
-    if (icao.size() != 6) return kNoAddress;
-    uint32_t v = 0;
-    for (char c : icao) {
-        const int d = HexDigitValue(c);
-        if (d < 0) return kNoAddress;
-        v = v << 4 | static_cast<uint32_t>(d);
-    }
-    return v | flag;
-}
-
 void LiveTracks::Heard(uint32_t key, double t, uint64_t messages) {
     auto [it, fresh] = aircraft_.try_emplace(key);
     LiveAircraft& a = it->second;

@@ -9,13 +9,11 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "flights/flight_table.h"
+
 namespace ternwick {
 
-// The 24-bit address as a key; a non-ICAO address ("~" before the hex) carries bit 24 so it
-// never meets the ICAO address with the same bits. 0xFFFFFFFF for text that is no address.
-inline constexpr uint32_t kNoAddress = 0xFFFFFFFFu;
-inline constexpr uint32_t kNonIcaoFlag = 1u << 24;
-uint32_t AddressKey(std::string_view icao);
+// Keys are the flight table's (AddressKey, kNonIcaoFlag, kNoAddress in flights/flight_table.h).
 
 struct TrailPoint {
     double t = 0;  // session seconds

@@ -245,7 +245,24 @@ void MapSurface::Print(std::string_view text) {
 
 const QImage& MapSurface::Image() {
     EndPainting();
-    return image_;
+    if (overlay_.size() < 2) return image_;
+    if (shown_revision_ != revision_) {
+        shown_ = image_.copy();
+        QPainter p(&shown_);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(ColorFromRgbValue(overlay_col_), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawPolygon(overlay_);
+        shown_revision_ = revision_;
+    }
+    return shown_;
+}
+
+void MapSurface::SetOverlay(QPolygonF outline, int32_t col) {
+    if (outline == overlay_ && col == overlay_col_) return;
+    overlay_ = std::move(outline);
+    overlay_col_ = col;
+    ++revision_;
 }
 
 bool MapSurface::CheckPngTarget(const QString& path, QString& error) {

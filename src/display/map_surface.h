@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QPolygonF>
 #include <QPainter>
 #include <QString>
 
@@ -76,10 +77,13 @@ public:
     // Height of one text line in the current font, pixels.
     double TextHeight() const;
 
-    // The picture with everything drawn so far.
+    // The picture with everything drawn so far, and the overlay over it.
     const QImage& Image();
     // Grows with every change, so a view can tell when to repaint.
     uint64_t Revision() const { return revision_; }
+    // A closed outline stroked in `col` over what is shown (the receiver's coverage), not
+    // part of the drawing: replacing it leaves no trace of the old one. Empty: none.
+    void SetOverlay(QPolygonF outline, int32_t col);
     // Writes the picture as PNG beside `path` and renames it over `path` at the end.
     bool SavePng(const QString& path, QString& error);
     // A target that exists and is not a regular file (a device, a FIFO, a folder) would be
@@ -133,7 +137,11 @@ private:
     int line_pen_width_ = -1;
 
     QImage picture_;  // the loaded picture on the background, nothing drawn
-    QImage image_;    // what is shown
+    QImage image_;    // what is drawn
+    QPolygonF overlay_;
+    int32_t overlay_col_ = 0;
+    QImage shown_;                   // image_ with the overlay, when there is one
+    uint64_t shown_revision_ = ~uint64_t{0};
     std::unique_ptr<QPainter> painter_;  // kept open between drawing steps: cheap plotting
     QFont font_;
     int fill_style_ = kFillTransparent;

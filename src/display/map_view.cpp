@@ -8,7 +8,19 @@ namespace ternwick {
 bool MapView::SelectMap(int k) {
     if (k < 1 || static_cast<size_t>(k) >= table_.size()) return false;
     current_ = table_[static_cast<size_t>(k)];
+    ProjectCoverage();
     return true;
+}
+
+void MapView::SetCoverage(std::vector<geo::LatLon> outline) {
+    coverage_ = std::move(outline);
+    ProjectCoverage();
+}
+
+void MapView::ProjectCoverage() {
+    QPolygonF polygon;
+    for (const geo::LatLon& p : coverage_) polygon << QPointF(MapX(current_, p.lon), MapY(current_, p.lat));
+    surface_.SetOverlay(polygon, kCoverageColour);
 }
 
 bool MapView::ClearMap(FlightTable& db, std::string& error) {

@@ -6,7 +6,10 @@
 #include <functional>
 #include <string>
 
+#include <vector>
+
 #include "flights/flight_table.h"
+#include "geo/great_circle.h"
 #include "map_catalogue.h"
 #include "map_surface.h"
 
@@ -15,6 +18,8 @@ namespace ternwick {
 // Label limits: a first plot at or beyond them gets no label (it would run off the picture).
 inline constexpr float kLabelMaxX = 720.0f;
 inline constexpr float kLabelMaxY = 380.0f;
+// The coverage outline's colour (the surface's red + 256 green + 65536 blue): magenta.
+inline constexpr int32_t kCoverageColour = 255 + 65536 * 255;
 
 class MapView {
 public:
@@ -26,7 +31,10 @@ public:
     // Copies catalogue entry k (1..N) into the current map; false when there is no entry k.
     bool SelectMap(int k);
     // Makes `map` current without a catalogue (tests, tools).
-    void SetCurrentMap(const MapDef& map) { current_ = map; }
+    void SetCurrentMap(const MapDef& map) {
+        current_ = map;
+        ProjectCoverage();
+    }
     const MapDef& CurrentMap() const { return current_; }
 
     // "Clr Map": loads the current map's picture again, wiping every mark, and resets the
@@ -57,7 +65,14 @@ public:
 
     MapSurface& Surface() { return surface_; }
 
+    // The receiver's coverage outline, shown over the map (on every map chosen later too)
+    // without becoming part of the drawing; empty: none.
+    void SetCoverage(std::vector<geo::LatLon> outline);
+
 private:
+    void ProjectCoverage();
+    std::vector<geo::LatLon> coverage_;
+
     MapTable table_;
     MapDef current_;
     std::string app_folder_;

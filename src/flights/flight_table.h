@@ -13,8 +13,21 @@
 
 namespace ternwick {
 
+// The table's key: the 24-bit address, with kNonIcaoFlag set for an address that is not an
+// ICAO one (a TIS-B or ADS-B target with another kind of address), so that such a target and
+// an aircraft with the same 24 bits are two entries. kNoAddress: no key (a free entry).
+inline constexpr uint32_t kNonIcaoFlag = 1u << 24;
+inline constexpr uint32_t kNoAddress = 0xFFFFFFFFu;
+
+// The text an address is shown by: six upper-case hex digits, "~" in front when not ICAO.
+std::string AddressText(uint32_t key);
+// The same, appended to s (no string of its own: the decoder does this for every message).
+void AppendAddressText(std::string& s, uint32_t key);
+// The key of such a text; kNoAddress for any other text (lower case, other lengths).
+uint32_t AddressKey(std::string_view text);
+
 struct DbRecord {
-    std::string Icao;        // 6 hex digits as received; empty = free entry
+    std::string Icao;        // AddressText of the key ("~" + 6 hex digits when not ICAO); empty = free entry
     std::string Flight;      // 8 characters once known
     std::string IataFlight;  // IATA code + flight number; empty = not yet worked out
     // The airline's name as the directory holds it: a view, not a copy per entry (the
@@ -63,7 +76,30 @@ struct DbRecord {
     bool HasVertRate = false;
     // Messages of this aircraft evaluated since it entered the table.
     uint32_t Messages = 0;
+
+    // What the other replies and extended squitter messages tell (ICAO Annex 10 Vol IV,
+    // DO-260B). Each has a value meaning "not heard".
+    double HeardAt = -1e18;     // Tracker::Now() of the last DF11/17/18 from this address
+    int16_t Squawk = -1;        // Mode A code as four octal digits read as decimal (7700), -1 none
+    int8_t Emergency = 0;       // TC 28/1 emergency state, 0 none, 1..7 as sent
+    int8_t FlightStatus = -1;   // FS of DF4/5/20/21, 0..7; -1 none
+    bool FlightFromEs = false;  // Flight came from an extended squitter (Comm-B gives way to it)
+    int32_t SelAltitude = -1;   // selected altitude, feet (TC 29), -1 none
+    double SelHeading = -1.0;   // selected heading, degrees (TC 29), negative none
+    int8_t AdsbVersion = -1;    // TC 31 ADS-B version number, -1 none
+    uint16_t Capability = 0;    // TC 31 capability class bits as sent
+    int8_t Source = 0;          // where extended squitters came from: 0 none, else EsSource
+
+    uint32_t Key = kNoAddress;  // the address as the table looks it up (set with SetIcao/SetKey)
+
+    // An emergency: a TC 28 emergency state, or one of the emergency codes squawked.
+    bool InEmergency() const { return Emergency != 0 || Squawk == 7500 || Squawk == 7600 || Squawk == 7700; }
 };
+
+// Where an entry's extended squitters came from (DbRecord::Source).
+enum EsSource : int8_t { kSourceAdsb = 1, kSourceTisb = 2, kSourceAdsr = 3 };
+// "ADS-B", "TIS-B", "ADS-R", or "" for none.
+const char* SourceName(int8_t source);
 
 class FlightTable {
 public:
@@ -80,6 +116,8 @@ public:
     bool IcaoInDb(std::string_view icao) const { return IcaoDbPointer(icao) != -1; }
     // Lowest index 0..500 holding exactly this address (case-sensitive), else -1.
     int16_t IcaoDbPointer(std::string_view icao) const;
+    // The same by key (see AddressKey): the decoder's way, with no text.
+    int16_t Find(uint32_t key) const;
     // Lowest free index 0..500, else -1.
     int16_t AvailDb() const;
     // Resets entry i (-1..500) to a free entry; LastHeard keeps its value.
@@ -92,6 +130,8 @@ public:
 
     // Sets the address of entry i, keeping the index consistent. Entry -1 is not indexed.
     void SetIcao(int i, std::string_view icao);
+    // The same by key; Icao becomes its text.
+    void SetKey(int i, uint32_t key);
 
     // Entries in use among 0..500 (kept up to date, no scan).
     int InUse() const { return in_use_; }
@@ -99,17 +139,17 @@ public:
     int WithPosition() const;
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
+    void Place(int i, std::string_view icao, uint32_t key);
+
     std::array<DbRecord, kTracked + 1> rows_;
-    std::unordered_map<std::string, int16_t, Hash, std::equal_to<>> index_;
+    std::unordered_map<uint32_t, int16_t> index_;
     std::array<uint64_t, (kTracked + 63) / 64> used_{};  // bit set = entry's Icao not empty
     int in_use_ = 0;
     std::function<void(const DbRecord&)> on_leave_;
     // One message looks its aircraft up a dozen times: remember the last answer.
-    mutable std::string last_key_;
+    mutable uint32_t last_key_ = kNoAddress;
+    mutable char last_text_[7] = {};  // and the text last asked for it (length 0: none)
+    mutable size_t last_text_len_ = 0;
     mutable int16_t last_index_ = -1;
     mutable bool last_valid_ = false;
 };

@@ -1,5 +1,6 @@
 #include "receiver_panel.h"
 
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
@@ -56,7 +57,15 @@ ReceiverPanel::ReceiverPanel(Session& session, std::function<void(const QString&
     grid->addWidget(range_label, 1, 0);
     grid->addWidget(RxMaxRange, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("NM"), this), 1, 2);
+    ShowCoverage = new QCheckBox(QStringLiteral("Coverage"), this);
+    ShowCoverage->setToolTip(QStringLiteral("Draw the coverage outline over the map: the farthest position heard in "
+                                            "each 5-degree sector of bearing from the receiver"));
+    grid->addWidget(ShowCoverage, 2, 0, 1, 3);
     grid->setColumnStretch(2, 1);
+    connect(ShowCoverage, &QCheckBox::toggled, this, [this](bool on) {
+        session_.SetCoverageShown(on);
+        if (changed_) changed_();
+    });
     connect(RxPosition, &QLineEdit::editingFinished, this, [this] { Apply(); });
     connect(RxMaxRange, &QLineEdit::editingFinished, this, [this] { Apply(); });
 }

@@ -31,6 +31,7 @@ private:
     std::function<void()> changed_;
     QLineEdit* RxPosition = nullptr;
     QLineEdit* RxMaxRange = nullptr;
+    QCheckBox* ShowCoverage = nullptr;
 };
 
 }  // namespace ternwick

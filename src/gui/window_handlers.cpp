@@ -23,6 +23,7 @@
 #include "io/message_log.h"
 #include "io/network_source.h"
 #include "io/serial_receiver.h"
+#include "session/receiver_setting.h"
 #include "session/session.h"
 
 namespace ternwick {
@@ -315,6 +316,9 @@ void MainWindow::Refresh() {
     // without a word.
     if (const uint64_t full = session_.tracker().stats().table_full; full > 0)
         status += QStringLiteral("Table full: %1 messages not tracked\n").arg(full);
+    // With a receiver position, the farthest position heard and its bearing.
+    if (session_.receiver())
+        status += QString::fromStdString(FarthestText(session_.coverage(), UseKmh->isChecked())) + QLatin1Char('\n');
     status += AprsFrame->CountsLine();
     if (status != shown_status_) {
         StatusText->setPlainText(status);

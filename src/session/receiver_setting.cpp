@@ -2,6 +2,9 @@
 
 #include "common/number_text.h"
 
+#include <cmath>
+#include <cstdio>
+
 namespace ternwick {
 
 namespace {
@@ -36,6 +39,16 @@ bool ParseReceiverPosition(std::string_view text, geo::LatLon& out, std::string&
 
 bool ParseMaxRange(std::string_view text, double& nm, std::string& why) {
     return ParseOptionNumber(Trimmed(text), kMinMaxRangeNm, kMaxMaxRangeNm, false, nm, why);
+}
+
+std::string FarthestText(const geo::Coverage& coverage, bool km) {
+    const auto& f = coverage.Farthest();
+    if (!f) return "Farthest: none yet";
+    char line[96];
+    const long bearing = std::lround(f->bearing_deg) % 360;
+    std::snprintf(line, sizeof line, "Farthest: %.1f %s at %03ld deg", km ? f->range_nm * geo::kKmPerNm : f->range_nm,
+                  km ? "km" : "NM", bearing);
+    return line;
 }
 
 }  // namespace ternwick

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "geo/coverage.h"
 #include "geo/great_circle.h"
 
 namespace ternwick {
@@ -19,5 +20,8 @@ bool ParseReceiverPosition(std::string_view text, geo::LatLon& out, std::string&
 
 // A whole or decimal number of nautical miles within the bounds above.
 bool ParseMaxRange(std::string_view text, double& nm, std::string& why);
+
+// "Farthest: 123.4 NM at 245 deg" (km with `km`), or "Farthest: none yet".
+std::string FarthestText(const geo::Coverage& coverage, bool km = false);
 
 }  // namespace ternwick

@@ -124,6 +124,32 @@ void Session::DrawHomeMark() {
     else view_.DrawHomeMark();
 }
 
+void Session::SetReceiver(std::optional<geo::LatLon> pos) {
+    receiver_ = pos;
+    ++map_settings_revision_;  // the live map's mark and rings
+    if (pos) coverage_.Reset(*pos);
+    else coverage_.Reset({});
+    ShowCoverage();
+}
+
+void Session::SetCoverageShown(bool on) {
+    coverage_shown_ = on;
+    ShowCoverage();
+}
+
+void Session::PositionStored(int16_t dbpos) {
+    if (!receiver_ || dbpos < 0) return;
+    const DbRecord& e = tracker_.Db(dbpos);
+    if (!coverage_.Add({e.Lat, e.Lon}, e.PosKind == "A" ? std::optional<int>(e.Altitude) : std::nullopt)) return;
+    ShowCoverage();
+}
+
+void Session::ShowCoverage() {
+    if (!drawing_) return;
+    if (receiver_ && coverage_shown_) view_.SetCoverage(coverage_.Outline());
+    else view_.SetCoverage({});
+}
+
 std::optional<ReceiverRef> Session::Receiver() const {
     if (!receiver_) return std::nullopt;
     return ReceiverRef{*receiver_, max_range_nm_};

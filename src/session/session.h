@@ -15,6 +15,7 @@
 #include "common/clock.h"
 #include "decode/byte_pump.h"
 #include "decode/tracker.h"
+#include "geo/coverage.h"
 #include "display/live_list.h"
 #include "display/live_map.h"
 #include "display/live_tracks.h"
@@ -90,11 +91,15 @@ public:
     void SetSurfOffsetOverride(std::optional<double> deg) { surf_offset_override_ = deg; }
     // Where the receiver is (none: positions are decoded without it, as always) and how far
     // it hears, nautical miles. Set before Start, the home mark is drawn at the receiver.
-    void SetReceiver(std::optional<geo::LatLon> pos) {
-        receiver_ = pos;
-        ++map_settings_revision_;  // the live map's mark and rings
-    }
+    // A new position starts the coverage afresh.
+    void SetReceiver(std::optional<geo::LatLon> pos);
     const std::optional<geo::LatLon>& receiver() const { return receiver_; }
+    // With a receiver position: the farthest position heard in each sector of bearing.
+    const geo::Coverage& coverage() const { return coverage_; }
+    // Whether the coverage outline is drawn over the map (the catalogue map keeps its
+    // pixels unless asked).
+    void SetCoverageShown(bool on);
+    bool coverageShown() const { return coverage_shown_; }
     void SetMaxRangeNm(double nm) { max_range_nm_ = nm; }
     double maxRangeNm() const { return max_range_nm_; }
     // A live source is running: on the wall clock its messages are judged by the time they
@@ -140,6 +145,7 @@ public:
     // A recording's own time stamps, or a live source on the wall clock.
     bool MessageTimesReal() const override { return clock_.recording() || (times_real_ && !clock_.fixed()); }
     std::optional<ReceiverRef> Receiver() const override;
+    void PositionStored(int16_t dbpos) override;
     bool PlotAir() const override { return plot_air_; }
     bool PlotSurf() const override { return plot_surf_; }
     double MapSurfLonOffset() const override;
@@ -168,6 +174,9 @@ private:
     bool plot_surf_ = true;
     std::optional<double> surf_offset_override_;
     std::optional<geo::LatLon> receiver_;
+    geo::Coverage coverage_;
+    bool coverage_shown_ = false;
+    void ShowCoverage();
     double max_range_nm_ = kDefaultMaxRangeNm;
     bool times_real_ = false;
     bool list_per_message_ = false;

@@ -70,6 +70,77 @@ Frame ExtendedSquitter(uint32_t icao, int ca, uint64_t me) {
     return f;
 }
 
+Frame NonTransponderSquitter(uint32_t address, int cf, uint64_t me) {
+    Frame f = ExtendedSquitter(address, 0, me);
+    f[0] = static_cast<uint8_t>((18 << 3) | (cf & 7));  // 1-5: DF 18, 6-8: CF
+    PutParity(f);
+    return f;
+}
+
+Frame AddressParityReply(int df, int bits6_8, uint32_t code13, uint32_t icao, uint64_t mb) {
+    const bool is_long = df >= 16;
+    Frame f(is_long ? 14 : 7, 0);
+    f[0] = static_cast<uint8_t>((df << 3) | (bits6_8 & 7));  // 1-5: DF, 6-8: FS (or VS...)
+    f[2] = static_cast<uint8_t>((code13 >> 8) & 0x1F);        // 20-32: AC or ID
+    f[3] = static_cast<uint8_t>(code13);
+    if (is_long)
+        for (int k = 0; k < 7; ++k) f[4 + k] = static_cast<uint8_t>(mb >> (48 - 8 * k));  // 33-88: MB / MV
+    PutParity(f);
+    const size_t n = f.size() - 3;
+    f[n] ^= static_cast<uint8_t>(icao >> 16);  // AP: parity overlaid with the address
+    f[n + 1] ^= static_cast<uint8_t>(icao >> 8);
+    f[n + 2] ^= static_cast<uint8_t>(icao);
+    return f;
+}
+
+uint32_t Ac13FromAc12(uint32_t ac12) { return ((ac12 & 0xFC0) << 1) | (ac12 & 0x3F); }
+
+uint32_t Ac13Metric(int metres) {
+    const uint32_t v = static_cast<uint32_t>(std::clamp(metres, 0, 4095));
+    return ((v & 0xFC0) << 1) | 0x40 | (v & 0x3F);
+}
+
+uint32_t Id13(int squawk) {
+    const int a = squawk / 1000 % 10, b = squawk / 100 % 10, c = squawk / 10 % 10, d = squawk % 10;
+    auto bit = [](int digit, int weight) { return static_cast<uint32_t>((digit & weight) ? 1 : 0); };
+    // Top bit first: C1 A1 C2 A2 C4 A4 X B1 D1 B2 D2 B4 D4.
+    const uint32_t bits[13] = {bit(c, 1), bit(a, 1), bit(c, 2), bit(a, 2), bit(c, 4), bit(a, 4), 0,
+                               bit(b, 1), bit(d, 1), bit(b, 2), bit(d, 2), bit(b, 4), bit(d, 4)};
+    uint32_t v = 0;
+    for (uint32_t b13 : bits) v = (v << 1) | b13;
+    return v;
+}
+
+uint64_t EmergencyMe(int state, int squawk) {
+    uint64_t me = 0;
+    Put(me, 1, 5, 28);           // 1-5: TC 28
+    Put(me, 6, 3, 1);            // 6-8: subtype 1, emergency / priority status
+    Put(me, 9, 3, state);        // 9-11: emergency state
+    Put(me, 12, 13, Id13(squawk));  // 12-24: Mode A code
+    return me;
+}
+
+uint64_t TargetStateMe(int selected_ft, double heading_deg) {
+    uint64_t me = 0;
+    Put(me, 1, 5, 29);  // 1-5: TC 29
+    Put(me, 6, 2, 1);   // 6-7: subtype 1 (DO-260B)
+    if (selected_ft >= 0) Put(me, 11, 11, static_cast<uint64_t>(selected_ft / 32 + 1));  // 11-21
+    if (heading_deg >= 0) {
+        Put(me, 31, 1, 1);  // 31: heading valid
+        Put(me, 32, 9, static_cast<uint64_t>(std::lround(heading_deg * 256.0 / 180.0)) % 512);  // 32-40
+    }
+    return me;
+}
+
+uint64_t OperationalStatusMe(uint32_t capability, int version) {
+    uint64_t me = 0;
+    Put(me, 1, 5, 31);           // 1-5: TC 31
+    Put(me, 6, 3, 0);            // 6-8: subtype 0, airborne
+    Put(me, 9, 16, capability);  // 9-24: capability class
+    Put(me, 41, 3, version);     // 41-43: version number
+    return me;
+}
+
 Frame AllCallReply(uint32_t icao, int ca) {
     Frame f(7, 0);
     f[0] = static_cast<uint8_t>((11 << 3) | (ca & 7));

@@ -215,12 +215,13 @@ std::vector<SimMessage> TrafficSim::Run() {
                 }
             } while (ternwick::CRC24_Bytes(frame.data(), frame.size()) == 0);
             m.damaged = true;
+            m.wrong_bits = flips;
         }
         m.hex = ToHex(frame);
         out.push_back(m);
-        if (m.damaged) continue;
+        if (m.wrong_bits > 1) continue;
 
-        // What a receiver learns from the intact message.
+        // What a receiver learns from the message, intact or with one wrong bit put right.
         switch (m.kind) {
         case MsgKind::AllCall:
             break;

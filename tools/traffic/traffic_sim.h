@@ -39,6 +39,7 @@ struct SimMessage {
     MsgKind kind = MsgKind::AllCall;
     std::string hex;          // 14 or 28 upper-case hex digits
     bool damaged = false;     // received with bit errors (its parity no longer checks)
+    int wrong_bits = 0;       // how many: a receiver puts a single one right
     double lat = 0, lon = 0;  // true position when sent (position messages)
 };
 
