@@ -8,10 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QTcpSocket>
 
 #include "fake_receiver.h"
 #include "io/network_source.h"
@@ -167,33 +164,32 @@ TEST(NetworkSource, EveryByteRestartsTheSilenceTimerAndDataRestartsTheRetryDelay
 }
 
 TEST(NetworkSource, AnAttemptNobodyAnswersTimesOut) {
-    // A listener whose queue is full leaves new attempts unanswered (on 127.0.0.1).
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), n), 0);
-    ASSERT_EQ(listen(listener, 0), 0);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &n);
-    std::vector<int> fillers;
-    for (int i = 0; i < 3; ++i) {
-        fillers.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-        connect(fillers.back(), reinterpret_cast<sockaddr*>(&a), n);
-    }
-    QTest::qWait(100);
+    // A host that swallows the connection request: the socket stays "connecting" for good.
+    struct Unanswered : QTcpSocket {
+        void connectToHost(const QString&, quint16, OpenMode, NetworkLayerProtocol) override {
+            setSocketState(ConnectingState);
+        }
+    };
+    EnsureApp();
     Decoding d;
     NetworkSource source(d.pump);
+    int attempts = 0;
+    source.SetSocketFactory([&attempts] {
+        ++attempts;
+        return new Unanswered;
+    });
     source.SetSilenceTimeout(300);
     source.SetRetryDelays(10000, 10000);
     Watch w(source);
     QString error;
-    const std::string target = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
-    ASSERT_TRUE(source.Start(Q(target), error));
-    EXPECT_TRUE(WaitFor([&] { return w.Saw(Q(target + ": no answer within 0.3 s")); }));
+    ASSERT_TRUE(source.Start("192.0.2.7:30005", error));
+    EXPECT_EQ(source.state(), NetworkSource::State::Connecting);
+    ASSERT_TRUE(WaitFor([&] { return !w.errors.empty(); }));
+    EXPECT_EQ(w.errors, (std::vector<QString>{"192.0.2.7:30005: no answer within 0.3 s"}));
     EXPECT_EQ(source.state(), NetworkSource::State::Retrying);
+    EXPECT_EQ(source.RetrySeconds(), 10);
+    EXPECT_EQ(attempts, 1);
     EXPECT_EQ(source.counters().connects, 0u);
+    EXPECT_EQ(source.counters().drops, 0u);  // never connected, so nothing was lost
     source.Stop();
-    for (int fd : fillers) close(fd);
-    close(listener);
 }
