@@ -323,6 +323,8 @@ int main(int argc, char** argv) {
     config.map = opt.map;
     config.draw = !opt.png.empty();
     config.outlines = !opt.live.out.empty();
+    // Only a live map drawn at the end needs the session to remember trails on the way.
+    session.SetLiveMapKept(!opt.live.out.empty());
     StartupProblems problems;
     const bool started = session.Start(config, problems);
     for (const std::string* p : {&problems.catalogue, &problems.airlines, &problems.picture})
