@@ -22,7 +22,13 @@ const char kAprsUsage[] =
     "                     that while it hardly moved (default 0)\n"
     "  --aprs-max-per-min N  at most N reports in any minute for the station, shared\n"
     "                     fairly among the aircraft (default 0: no limit)\n"
+    "  --aprs-radius NM   with --receiver: only aircraft within NM nautical miles of it\n"
+    "  --aprs-min-alt FT  only aircraft at or above FT feet (on the surface counts as 0)\n"
+    "  --aprs-max-alt FT  only aircraft at or below FT feet; with either, an aircraft\n"
+    "                     whose altitude is not known yet is not reported\n"
+    "  --aprs-callsign-only  only aircraft whose callsign has been heard\n"
     "  --aprs-kill        withdraw the object of a reported aircraft that leaves the table\n"
+    "                     or the filters above\n"
     "  --aprs-rich        hundredths of minutes, course/speed and altitude in the reports\n";
 
 namespace {
@@ -49,6 +55,19 @@ int ParseAprsOption(const std::string& a, const std::function<const char*(const 
         out = static_cast<int>(d);
         return 1;
     };
+    auto number = [&](const char* name, double max, bool whole, double& out) {
+        const char* v = value(name);
+        if (!v) return -1;
+        std::string why;
+        if (!ParseOptionNumber(v, 0, max, whole, out, why)) return refuse(name, v, why);
+        return 1;
+    };
+    auto feet = [&](const char* name, int& out) {
+        double d = 0.0;
+        const int taken = number(name, kMaxAprsFeet, true, d);
+        out = static_cast<int>(d);
+        return taken;
+    };
     auto text = [&](const char* name, std::string& out) {
         const char* v = value(name);
         if (!v) return -1;
@@ -64,6 +83,10 @@ int ParseAprsOption(const std::string& a, const std::function<const char*(const 
     if (a == "--aprs") o.print = true;
     else if (a == "--aprs-kill") o.kill = true;
     else if (a == "--aprs-rich") o.rich = true;
+    else if (a == "--aprs-callsign-only") o.filter.callsign_only = true;
+    else if (a == "--aprs-radius") return number("--aprs-radius", kMaxAprsRadiusNm, false, o.filter.radius_nm);
+    else if (a == "--aprs-min-alt") return feet("--aprs-min-alt", o.filter.min_feet);
+    else if (a == "--aprs-max-alt") return feet("--aprs-max-alt", o.filter.max_feet);
     else if (a == "--aprs-call") return address("--aprs-call", o.station.source);
     else if (a == "--aprs-dest") return address("--aprs-dest", o.station.destination);
     else if (a == "--aprs-path") {
@@ -95,7 +118,11 @@ int ParseAprsOption(const std::string& a, const std::function<const char*(const 
     return 1;
 }
 
-std::string CheckAprsOptions(const AprsOptions& o) {
+std::string CheckAprsOptions(const AprsOptions& o, bool receiver) {
+    if (o.filter.radius_nm > 0.0 && !receiver)
+        return "--aprs-radius needs --receiver: the radius is measured from the receiver's position";
+    if (o.filter.min_feet > 0 && o.filter.max_feet > 0 && o.filter.min_feet > o.filter.max_feet)
+        return "--aprs-min-alt is above --aprs-max-alt: no aircraft could be reported";
     if (!o.is_server.empty() && !o.passcode_given)
         return "--aprs-is needs --aprs-passcode, the passcode the APRS-IS operators give for your callsign";
     if (o.is_server.empty() && o.passcode_given) return "--aprs-passcode goes with --aprs-is";
@@ -107,6 +134,7 @@ bool StartAprs(Session& session, const AprsOptions& o) {
     aprs.SetStation(o.station);
     aprs.SetStyle(o.rich, o.kill);
     aprs.SetRate(o.rate);
+    aprs.SetFilter(o.filter);
     // With --aprs the report port counts as open and its reports go to standard output.
     if (o.print && o.format == AprsFormat::Text)
         session.SetReportPrinter([](const std::string& line) {
@@ -162,6 +190,11 @@ std::string AprsStatsText(const AprsCounts& c, const AprsOptions& o) {
     add("  by the interval", c.held.interval);
     add("  hardly moved", c.held.unmoved);
     add("  by the ceiling", c.held.ceiling);
+    // The filters' lines only when they are set: the lines without them stay as they were.
+    if (o.filter.radius_nm > 0.0) add("  by the radius", c.filtered.radius);
+    if (o.filter.min_feet > 0) add("  by the lowest altitude", c.filtered.min_alt);
+    if (o.filter.max_feet > 0) add("  by the highest altitude", c.filtered.max_alt);
+    if (o.filter.callsign_only) add("  by the callsign", c.filtered.callsign);
     add("APRS objects withdrawn", c.withdrawn);
     add("APRS aircraft on the air", c.reported);
     if (!o.kiss_to.empty() || !o.is_server.empty()) add("APRS reports dropped", c.dropped);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "aprs/aprs_filter.h"
 #include "aprs/aprs_pacing.h"
 #include "aprs/aprs_station.h"
 #include "session/session.h"
@@ -22,6 +23,7 @@ struct AprsOptions {
     std::string passcode;   // --aprs-passcode
     bool passcode_given = false;
     AprsRate rate;
+    AprsFilter filter;
     bool kill = false, rich = false;
 
     // Whether reports are made at all (positions are then plotted).
@@ -38,8 +40,9 @@ extern const char kAprsUsage[];
 // (nullptr, already told, when there is none). 1: taken, 0: not an APRS option, -1: refused
 // (told on standard error).
 int ParseAprsOption(const std::string& arg, const std::function<const char*(const char*)>& value, AprsOptions& o);
-// After all options: combinations that cannot work. Empty text, or why.
-std::string CheckAprsOptions(const AprsOptions& o);
+// After all options: combinations that cannot work (`receiver`: a receiver position was
+// given). Empty text, or why.
+std::string CheckAprsOptions(const AprsOptions& o, bool receiver);
 
 // Sets up the output; connects and logs in before the first report. False (told on
 // standard error) when a server cannot be reached or did not verify the login.

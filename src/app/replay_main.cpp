@@ -236,7 +236,7 @@ int ParseArgs(int argc, char** argv, Options& o) {
             o.files.push_back(a);
         }
     }
-    if (const std::string why = CheckAprsOptions(o.aprs); !why.empty()) {
+    if (const std::string why = CheckAprsOptions(o.aprs, o.receiver.has_value()); !why.empty()) {
         std::fprintf(stderr, "ternwick-replay: %s\n", why.c_str());
         return 2;
     }

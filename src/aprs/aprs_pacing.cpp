@@ -143,6 +143,14 @@ void AprsPacer::Sent(uint32_t key, double now) {
     a.at_report = a.newest;
 }
 
+void AprsPacer::Drop(uint32_t key, double now) {
+    auto it = aircraft_.find(key);
+    if (it == aircraft_.end() || !it->second.waiting) return;
+    CountHeld(it->second, now, held_);
+    it->second.waiting = false;
+    --waiting_;
+}
+
 void AprsPacer::Forget(uint32_t key, double now) {
     auto it = aircraft_.find(key);
     if (it == aircraft_.end()) return;

@@ -69,6 +69,10 @@ public:
     // The aircraft left the flight table: it is forgotten (the memory is bounded by the
     // table); a position it was waiting with counts as held back.
     void Forget(uint32_t key, double now);
+    // The aircraft is no longer to be reported for now (it left the filters): it stops
+    // waiting, a position it was waiting with counts as held back, and its last report
+    // still counts for its interval when it comes back.
+    void Drop(uint32_t key, double now);
 
     size_t Waiting() const { return waiting_; }
     // Positions held back so far; those still waiting at `now` are counted by the rule that

@@ -307,7 +307,11 @@ PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, 
     const bool have_alt = AltitudeFromAc12(ac12, feet);
 
     const PosResult r = StoreAndDecode(db(db.IcaoDbPointer(icao)), pf, false, 0.0, host.Receiver(), time);
-    if (have_alt) db(db.IcaoDbPointer(icao)).Altitude = feet;
+    if (have_alt) {
+        DbRecord& e = db(db.IcaoDbPointer(icao));
+        e.Altitude = feet;
+        e.HasAltitude = true;
+    }
     if (r.outcome == PosOutcome::Stored && host.PlotAir()) host.PlotPosDb(db.IcaoDbPointer(icao));
     return r;
 }

@@ -78,6 +78,7 @@ void Tracker::EvalReply(const uint8_t* msg, bool is_short) {
         int32_t feet = 0;
         if (AltitudeFromAc13(code13, feet)) {
             e.Altitude = feet;
+            e.HasAltitude = true;
             trace_ += "Altitude ";
             trace_ += std::to_string(feet);
             trace_ += " ft";

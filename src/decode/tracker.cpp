@@ -211,7 +211,9 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
         const uint32_t ac12 = (uint32_t(me[1]) << 4) | (me[2] >> 4);
         int32_t feet = 0;
         if (ac12 != 0 && AltitudeFromAc12(ac12, feet)) {
-            Entry().Altitude = feet;
+            DbRecord& e = Entry();
+            e.Altitude = feet;
+            e.HasAltitude = true;
             trace_ += " Altitude Only";
             trace_ += kCrLf;
             trace_ += "Altitude ";

@@ -38,6 +38,7 @@ struct DbRecord {
     int32_t CprLon[2] = {0, 0};  // raw 17-bit reports, [0] even, [1] odd
     int32_t CprLat[2] = {0, 0};   // (CprHeld below says which are held)
     int32_t Altitude = 0;    // feet
+    bool HasAltitude = false;  // Altitude has been heard (0 ft is an altitude too)
     int32_t Speed = 0;       // knots
     double Lon = 0.0;        // degrees east, 0..360 airborne
     double Lat = 0.0;        // degrees north, negative south (HasPos below: there is one)

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include "aprs/aprs_filter.h"
 #include "aprs/aprs_pacing.h"
 #include "aprs/aprs_station.h"
 #include "session/session.h"
@@ -33,6 +34,15 @@ QSpinBox* Spin(const QString& name, int max, const QString& tip, QWidget* parent
     s->setRange(0, max);
     s->setAccessibleName(name);
     s->setToolTip(tip);
+    return s;
+}
+
+// A filter setting whose lowest value means "no filter".
+QSpinBox* FilterSpin(const QString& name, int max, int step, const QString& unit, const QString& tip, QWidget* parent) {
+    QSpinBox* s = Spin(name, max, tip, parent);
+    s->setSingleStep(step);
+    s->setSuffix(unit);
+    s->setSpecialValueText(QStringLiteral("off"));
     return s;
 }
 
@@ -96,6 +106,21 @@ AprsPanel::AprsPanel(Session& session, std::function<void(const QString&)> tell,
     AprsKill->setToolTip(QStringLiteral("Withdraw the object of a reported aircraft when it leaves the list"));
     AprsRich = new QCheckBox(QStringLiteral("Course/alt"), this);
     AprsRich->setToolTip(QStringLiteral("Reports with hundredths of minutes, course and speed, and altitude"));
+    AprsRadius = FilterSpin(QStringLiteral("APRS radius"), static_cast<int>(kMaxAprsRadiusNm), 10, QStringLiteral(" NM"),
+                            QStringLiteral("Only aircraft within this many nautical miles of the receiver (its "
+                                           "\"Position:\"); without a receiver position none is reported"),
+                            this);
+    AprsMinAlt = FilterSpin(QStringLiteral("APRS min. altitude"), kMaxAprsFeet, 1000, QStringLiteral(" ft"),
+                            QStringLiteral("Only aircraft at or above this altitude; on the surface counts as 0 ft, "
+                                           "and one whose altitude is not known yet waits until it is"),
+                            this);
+    AprsMaxAlt = FilterSpin(QStringLiteral("APRS max. altitude"), kMaxAprsFeet, 1000, QStringLiteral(" ft"),
+                            QStringLiteral("Only aircraft at or below this altitude; on the surface counts as 0 ft, "
+                                           "and one whose altitude is not known yet waits until it is"),
+                            this);
+    AprsCallsignOnly = new QCheckBox(QStringLiteral("Callsign only"), this);
+    AprsCallsignOnly->setAccessibleName(QStringLiteral("APRS callsign only"));
+    AprsCallsignOnly->setToolTip(QStringLiteral("Only aircraft whose callsign has been heard"));
 
     auto* g = new QGridLayout(this);
     g->addWidget(StartStopAprs, 0, 0);
@@ -118,12 +143,24 @@ AprsPanel::AprsPanel(Session& session, std::function<void(const QString&)> tell,
     g->addWidget(AprsRich, 5, 1);
     g->addWidget(Label(QStringLiteral("Max/min"), AprsPerMinute, this), 5, 2);
     g->addWidget(AprsPerMinute, 5, 3);
+    g->addWidget(Label(QStringLiteral("Radius:"), AprsRadius, this), 6, 0);
+    g->addWidget(AprsRadius, 6, 1);
+    g->addWidget(Label(QStringLiteral("Min. alt:"), AprsMinAlt, this), 6, 2);
+    g->addWidget(AprsMinAlt, 6, 3);
+    g->addWidget(AprsCallsignOnly, 7, 0, 1, 2);
+    g->addWidget(Label(QStringLiteral("Max. alt:"), AprsMaxAlt, this), 7, 2);
+    g->addWidget(AprsMaxAlt, 7, 3);
 
     connect(StartStopAprs, &QPushButton::clicked, this, &AprsPanel::StartStopAprs_Click);
     path_shown_ = AprsPath->text();
     for (QRadioButton* r : {AprsText, AprsKiss, AprsIs}) connect(r, &QRadioButton::toggled, this, &AprsPanel::FormatChosen);
-    for (QSpinBox* s : {AprsInterval, AprsPerMinute}) connect(s, &QSpinBox::valueChanged, this, &AprsPanel::OptionsChanged);
-    for (QCheckBox* c : {AprsKill, AprsRich}) connect(c, &QCheckBox::toggled, this, &AprsPanel::OptionsChanged);
+    for (QSpinBox* s : {AprsInterval, AprsPerMinute, AprsRadius, AprsMinAlt, AprsMaxAlt})
+        connect(s, &QSpinBox::valueChanged, this, &AprsPanel::OptionsChanged);
+    for (QCheckBox* c : {AprsKill, AprsRich, AprsCallsignOnly})
+        connect(c, &QCheckBox::toggled, this, &AprsPanel::OptionsChanged);
+    // Told once the value is typed in, not at every digit.
+    for (QSpinBox* s : {AprsRadius, AprsMinAlt, AprsMaxAlt})
+        connect(s, &QSpinBox::editingFinished, this, &AprsPanel::CheckFilters);
     connect(&session_.aprs().Link(), &KissTcpLink::stateChanged, this, &AprsPanel::ShowLink);
     connect(&session_.aprs().IsLink(), &AprsIsLink::stateChanged, this, &AprsPanel::ShowLink);
     connect(&session_.aprs().IsLink(), &AprsIsLink::refused, this, &AprsPanel::LoginRefused);
@@ -172,11 +209,14 @@ QString AprsPanel::CountsLine() const {
     QString line = QStringLiteral("APRS sent: %1, held back: %2").arg(c.sent).arg(c.HeldBack());
     if (c.dropped > 0) line += QStringLiteral(", dropped: %1").arg(c.dropped);
     // Which rule held them back, and how many objects are on the air now.
-    line += QStringLiteral("\n  interval %1, unmoved %2, ceiling %3; on the air: %4")
-                .arg(c.held.interval)
-                .arg(c.held.unmoved)
-                .arg(c.held.ceiling)
-                .arg(c.reported);
+    line += QStringLiteral("\n  interval %1, unmoved %2, ceiling %3").arg(c.held.interval).arg(c.held.unmoved).arg(c.held.ceiling);
+    // The filters that are set (the line stays as it was without them).
+    const AprsFilter& f = out.Filter();
+    if (f.radius_nm > 0.0) line += QStringLiteral(", radius %1").arg(c.filtered.radius);
+    if (f.min_feet > 0) line += QStringLiteral(", min. alt %1").arg(c.filtered.min_alt);
+    if (f.max_feet > 0) line += QStringLiteral(", max. alt %1").arg(c.filtered.max_alt);
+    if (f.callsign_only) line += QStringLiteral(", callsign %1").arg(c.filtered.callsign);
+    line += QStringLiteral("; on the air: %1").arg(c.reported);
     return line + QLatin1Char('\n');
 }
 
@@ -227,6 +267,23 @@ void AprsPanel::OptionsChanged() {
     // The rate and the report options apply at once, also while the output is open.
     session_.aprs().SetRate({AprsInterval->value(), AprsPerMinute->value()});
     session_.aprs().SetStyle(AprsRich->isChecked(), AprsKill->isChecked());
+    session_.aprs().SetFilter({static_cast<double>(AprsRadius->value()), AprsMinAlt->value(), AprsMaxAlt->value(),
+                               AprsCallsignOnly->isChecked()});
+}
+
+void AprsPanel::CheckFilters() {
+    const AprsFilter& f = session_.aprs().Filter();
+    QString word;
+    if (f.radius_nm > 0.0 && !session_.receiver())
+        word = QStringLiteral("APRS radius: the radius is measured from the receiver, and no receiver position is "
+                              "set: no aircraft is reported until one is typed into \"Position:\".");
+    else if (f.min_feet > 0 && f.max_feet > 0 && f.min_feet > f.max_feet)
+        word = QStringLiteral("APRS min. altitude %1 ft is above APRS max. altitude %2 ft: no aircraft is reported.")
+                   .arg(f.min_feet)
+                   .arg(f.max_feet);
+    // Leaving the box again says nothing new.
+    if (!word.isEmpty() && word != filter_told_) tell_(word);
+    filter_told_ = word;
 }
 
 }  // namespace ternwick

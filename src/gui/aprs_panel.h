@@ -1,6 +1,6 @@
 // The window's "APRS Output:" group: the report port (serial, or a KISS server as host:port)
 // with its Start/Stop button, the station, Text, KISS or APRS-IS (with its passcode), the
-// rate, and the report options.
+// rate, the report options and the filters.
 #pragma once
 
 #include <QGroupBox>
@@ -38,10 +38,13 @@ private:
     // The APRS-IS server did not verify the login.
     void LoginRefused(const QString& why);
     void OptionsChanged();
+    // Tells about filter settings that keep every aircraft back.
+    void CheckFilters();
     void ShowLink();
 
     Session& session_;
-    QString path_shown_;  // the path the last transport chosen put in the box
+    QString path_shown_;
+    QString filter_told_;  // the last word about the filters, said once  // the path the last transport chosen put in the box
     std::function<void(const QString&)> tell_;
     QPushButton* StartStopAprs = nullptr;
     QLineEdit* AprsComPort = nullptr;
@@ -57,6 +60,10 @@ private:
     QSpinBox* AprsPerMinute = nullptr;
     QCheckBox* AprsKill = nullptr;
     QCheckBox* AprsRich = nullptr;
+    QSpinBox* AprsRadius = nullptr;
+    QSpinBox* AprsMinAlt = nullptr;
+    QSpinBox* AprsMaxAlt = nullptr;
+    QCheckBox* AprsCallsignOnly = nullptr;
 };
 
 }  // namespace ternwick

@@ -165,13 +165,20 @@ AprsCounts AprsOutput::Counts() const {
 
 QString AprsOutput::SendAprsObject(const FlightTable& db, int16_t dbpos) {
     if (!printer_ && !IsOpen()) return {};
+    const DbRecord& e = db(dbpos);
+    const uint32_t key = AprsAddressKey(e.Icao);
+    if (const AprsFilterRule rule = AprsFilterCheck(filter_, e, receiver_); rule != AprsFilterRule::Pass) {
+        counts_.filtered.Count(rule);
+        const double now = Now();
+        pacer_.Drop(key, now);
+        const QString error = Withdraw(e, key, now);
+        return error.isEmpty() ? Dispatch(db) : error;
+    }
     if (!CanSend()) {
         // Only a link that is down: nothing is queued for later.
         ++counts_.dropped;
         return {};
     }
-    const DbRecord& e = db(dbpos);
-    const uint32_t key = AprsAddressKey(e.Icao);
     pacer_.Want(key, {e.Lat, e.Lon, e.Altitude, e.Track}, Now());
     return Dispatch(db, key, dbpos);
 }
@@ -212,6 +219,10 @@ QString AprsOutput::AircraftLeft(const DbRecord& e) {
     const uint32_t key = AprsAddressKey(e.Icao);
     const double now = Now();
     pacer_.Forget(key, now);
+    return Withdraw(e, key, now);
+}
+
+QString AprsOutput::Withdraw(const DbRecord& e, uint32_t key, double now) {
     if (on_air_.erase(key) == 0) return {};  // never reported: nothing to withdraw
     if (!kill_ || (!printer_ && !IsOpen())) return {};
     if (!CanSend()) {

@@ -7,11 +7,13 @@
 
 #include <cstdint>
 #include <deque>
-#include <unordered_set>
 #include <functional>
+#include <optional>
+#include <unordered_set>
 #include <string>
 #include <string_view>
 
+#include "aprs/aprs_filter.h"
 #include "aprs/aprs_pacing.h"
 #include "aprs/aprs_report.h"
 #include "aprs/aprs_station.h"
@@ -42,9 +44,10 @@ struct AprsCounts {
     uint64_t sent = 0;       // reports that went out (live and withdrawn objects)
     uint64_t withdrawn = 0;  // of them, objects withdrawn
     AprsHeldBack held;       // positions the rate rules kept off the channel, by rule
+    AprsFiltered filtered;   // positions the filters kept back, by rule
     uint64_t dropped = 0;    // reports lost: the link to the TNC down or stalled, the serial port full
     size_t reported = 0;     // aircraft whose object is on the air now
-    uint64_t HeldBack() const { return held.Total(); }
+    uint64_t HeldBack() const { return held.Total() + filtered.Total(); }
 };
 
 class AprsOutput {
@@ -71,6 +74,11 @@ public:
     }
     void SetRate(const AprsRate& rate) { pacer_.SetRate(rate); }
     const AprsRate& Rate() const { return pacer_.rate(); }
+    // Which aircraft are reported; a change applies from each aircraft's next position.
+    void SetFilter(const AprsFilter& filter) { filter_ = filter; }
+    const AprsFilter& Filter() const { return filter_; }
+    // The receiver's position, which the radius is measured from.
+    void SetReceiver(const std::optional<geo::LatLon>& receiver) { receiver_ = receiver; }
 
     // StartStopAprs_Click with the text of the port box: a serial port (number or device
     // name) or a KISS server as host:port, which is connected in the background and kept
@@ -105,7 +113,9 @@ public:
     // The report step of position plotting: nothing while no output is open; else the
     // aircraft waits for a slot (at once when the rate rules allow), and what goes out
     // goes to every open output. A failing serial write closes the port and returns the
-    // message.
+    // message. A position outside the filters is held back; a reported aircraft that left
+    // them is withdrawn as if it had left the table (once), and comes back as a new report
+    // when it is inside again.
     QString SendAprsObject(const FlightTable& db, int16_t dbpos);
     // Hands out the slots that are free now: withdrawals first, then the waiting aircraft
     // whose last report is oldest, each with its newest position in `db`. Runs after every
@@ -148,6 +158,8 @@ private:
     static constexpr uint32_t kNoKey = 0xFFFFFFFEu;
     // Sends the withdrawals that have a slot now.
     QString SendWithdrawals(double now);
+    // The object of `key` leaves the air: withdrawn when "Kill expired" is on.
+    QString Withdraw(const DbRecord& e, uint32_t key, double now);
 
     // An object on the air, to be withdrawn when its aircraft leaves.
     struct Withdrawal {
@@ -163,6 +175,8 @@ private:
     bool rich_ = false;
     bool kill_ = false;
     AprsPacer pacer_;
+    AprsFilter filter_;
+    std::optional<geo::LatLon> receiver_;
     AprsCounts counts_;
     std::unordered_set<uint32_t> on_air_;  // aircraft with a live object
     std::deque<Withdrawal> withdrawals_;  // waiting for a slot, oldest first

@@ -132,6 +132,7 @@ void Session::DrawHomeMark() {
 
 void Session::SetReceiver(std::optional<geo::LatLon> pos) {
     receiver_ = pos;
+    aprs_.SetReceiver(pos);  // the radius filter's centre
     ++map_settings_revision_;  // the live map's mark and rings
     if (pos) coverage_.Reset(*pos);
     else coverage_.Reset({});
