@@ -38,7 +38,6 @@ struct DbRecord {
     int32_t CprLon[2] = {0, 0};  // raw 17-bit reports, [0] even, [1] odd
     int32_t CprLat[2] = {0, 0};   // (CprHeld below says which are held)
     int32_t Altitude = 0;    // feet
-    bool HasAltitude = false;  // Altitude has been heard (0 ft is an altitude too)
     int32_t Speed = 0;       // knots
     double Lon = 0.0;        // degrees east, 0..360 airborne
     double Lat = 0.0;        // degrees north, negative south (HasPos below: there is one)
@@ -92,6 +91,7 @@ struct DbRecord {
     int8_t Source = 0;          // where extended squitters came from: 0 none, else EsSource
 
     uint32_t Key = kNoAddress;  // the address as the table looks it up (set with SetIcao/SetKey)
+    bool HasAltitude = false;   // Altitude has been heard (0 ft is an altitude too)
 
     // An emergency: a TC 28 emergency state, or one of the emergency codes squawked.
     bool InEmergency() const { return Emergency != 0 || Squawk == 7500 || Squawk == 7600 || Squawk == 7700; }
