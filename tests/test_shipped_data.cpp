@@ -7,7 +7,6 @@
 #include <QImage>
 
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "display/projection.h"
@@ -43,8 +42,7 @@ TEST(ShippedData, AirlineDirectoryAndTheDemoRecordingEndingAsItsTruthSays) {
     for (double lon : {123.0, 10.0, -80.0})  // every airline the traffic generator flies, in each region
         for (const std::string& a : traffic::AirlineDesignators(lon)) EXPECT_NE(d.airlines.AIRofICAO(a), "") << a;
 
-    std::ifstream log(kData + "/demo.log", std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(log), {}};
+    const std::string bytes = test::ReadWholeFile(kData + "/demo.log");
     EXPECT_LT(bytes.size(), 3u << 20);
     d.host.surf_offset = 90;  // the Cebu map's
     // Stamped with its reception times, as a receiver writes them: replayed by the recording's time.
