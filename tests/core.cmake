@@ -10,5 +10,5 @@ ternwick_test(test_replay_cli SOURCES test_replay_cli.cpp LIBS ternwick_traffic 
 add_dependencies(test_replay_cli ternwick-replay)
 ternwick_test(test_framing SOURCES test_framing.cpp LIBS ternwick_framing ternwick_traffic)
 # Recordings with time stamps, the session's clock following them.
-ternwick_test(test_recording SOURCES test_recording.cpp LIBS ternwick_session ternwick_traffic)
+ternwick_test(test_recording SOURCES test_recording.cpp test_session.cpp LIBS ternwick_session ternwick_traffic)
 ternwick_test(test_message_log SOURCES test_message_log.cpp LIBS ternwick_io)

@@ -72,6 +72,9 @@ public:
     // The host's clock now, for a source that stamps what it receives.
     double HostNow() const { return host_.NowSeconds(); }
 
+    // The table key of CurIcao (kNoAddress before the first aircraft).
+    uint32_t CurKey() const { return cur_key_; }
+
     // Trace of the last message, lines separated by CR LF.
     const std::string& RxText() const { return trace_; }
     // "Flights in range: n" CR LF "Flights with pos: m" CR LF (computed on demand).

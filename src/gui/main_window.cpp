@@ -90,6 +90,9 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), ses
     refresh_.start();
     list_pass_.setInterval(1000);
     list_pass_.start();
+    // The live map's trails and first-heard times are kept for the window's whole life, also
+    // while the catalogue map's tab is in front: switching back shows them whole.
+    session_.SetLiveMapKept(true);
     session_.SetPlotAir(PlotAir->isChecked());
     session_.SetPlotSurf(PlotSurf->isChecked());
     ListSettingsChanged();

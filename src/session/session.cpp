@@ -18,7 +18,7 @@ Session::Session()
     };
     pump_.after_message = [this] {
         live_.TableChanged();
-        NoteForLiveMap();
+        if (live_map_kept_) NoteForLiveMap();
         // Slots free up as time passes: an aircraft waiting for one gets it with the next
         // message, whichever aircraft that message is from.
         Report(-2);
@@ -87,11 +87,17 @@ bool Session::Start(const SessionConfig& config, StartupProblems& problems) {
 
 void Session::Shutdown() { aprs_.Close(); }
 
+void Session::SetLiveMapKept(bool on) {
+    // Positions stored while nothing was kept are not the next message's.
+    if (on && !live_map_kept_) positions_seen_ = tracker_.stats().positions;
+    live_map_kept_ = on;
+}
+
 void Session::NoteForLiveMap() {
-    const int16_t i = tracker_.Db.IcaoDbPointer(tracker_.CurIcao);
+    const uint32_t key = tracker_.CurKey();
+    const int16_t i = tracker_.Db.Find(key);
     if (i < 0) return;
     const DbRecord& e = tracker_.Db(i);
-    const uint32_t key = AddressKey(e.Icao);
     const LiveAircraft* a = tracks_.Find(key);
     // Only a message that reached the aircraft's entry counts (a rejected one leaves CurIcao
     // as the last good message set it).

@@ -67,6 +67,11 @@ public:
     LiveList& live() { return live_; }
     // What the live map remembers of each aircraft (trails, first heard, counts).
     const LiveTracks& tracks() const { return tracks_; }
+    // Whether a live map is kept (the window's, or one drawn at the end of a replay): only
+    // then is that memory kept up after every message, which costs a lookup or two each.
+    // Off (the default), nothing is remembered; turned on, it starts from what comes next.
+    void SetLiveMapKept(bool on);
+    bool LiveMapKept() const { return live_map_kept_; }
 
     // The live map's settings: trail length, and the ages beyond which a position is drawn
     // hollow ("AirPosExp:", "SurfPosExp:").
@@ -166,6 +171,7 @@ private:
     LiveTracks tracks_;
     geo::OutlineStore outlines_;
     uint64_t positions_seen_ = 0;
+    bool live_map_kept_ = false;
     double trail_seconds_ = 300, air_expire_ = 10, surf_expire_ = 30;
     uint64_t map_settings_revision_ = 0;
     AprsOutput aprs_;

@@ -1,0 +1,75 @@
+// The session's per-message bookkeeping: what the live map remembers is kept only while a
+// live map is kept, and from the message after it was asked for.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "session/session.h"
+
+using namespace ternwick;
+
+namespace {
+
+// A started headless session by a fixed clock, without a map picture.
+struct Headless {
+    Session s;
+    Headless() {
+        SessionConfig config;
+        config.folder = TERNWICK_BIN_DIR;
+        config.catalogue_required = false;
+        config.draw = false;
+        StartupProblems problems;
+        EXPECT_TRUE(s.Start(config, problems)) << problems.fatal;
+        EXPECT_TRUE(s.clock().SetFixed("7:10:00:00"));
+    }
+    void Feed(const std::string& records) { s.pump().FeedRecorded(records); }
+};
+
+// An even and an odd airborne position of 40621D (52.2658 N 3.9389 E, decoded by the newer,
+// odd one), its all-call reply, and the identification of 4840D6 (KLM1023).
+constexpr char kPair[] = "*8D40621D58C382D690C8AC2863A7;\n*8D40621D58C386435CC412692AD6;\n";
+constexpr char kAllCall[] = "*5D40621D4F94D0;\n";
+constexpr char kIdent[] = "*8D4840D6202CC371C32CE0576098;\n";
+
+}  // namespace
+
+TEST(SessionLiveMap, RemembersAircraftOnlyWhileALiveMapIsKept) {
+    Headless h;
+    EXPECT_FALSE(h.s.LiveMapKept());
+    h.Feed(kPair);
+    const int16_t i = h.s.Db().IcaoDbPointer("40621D");
+    ASSERT_GE(i, 0);
+    EXPECT_TRUE(h.s.Db()(i).HasPos);  // decoding itself is the same
+    EXPECT_EQ(h.s.tracks().size(), 0u);
+    const uint64_t revision = h.s.LiveRevision();
+
+    // From here on: a message without a position from the aircraft that already has one
+    // gives no trail point (the position came before the live map was kept).
+    h.s.SetLiveMapKept(true);
+    h.Feed(kAllCall);
+    h.Feed(kIdent);
+    EXPECT_GT(h.s.LiveRevision(), revision);
+    const LiveAircraft* a = h.s.tracks().Find(0x40621D);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->messages, 3u);
+    EXPECT_FALSE(a->has_position);
+    EXPECT_EQ(a->positions, 0u);
+    const LiveAircraft* klm = h.s.tracks().Find(0x4840D6);
+    ASSERT_NE(klm, nullptr);
+    EXPECT_EQ(klm->messages, 1u);
+
+    // The next pair is remembered with its place.
+    h.Feed(kPair);
+    a = h.s.tracks().Find(0x40621D);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->messages, 5u);
+    ASSERT_TRUE(a->has_position);
+    ASSERT_FALSE(a->trail.empty());
+    EXPECT_NEAR(a->trail.back().lat, 52.2658, 1e-4);
+    EXPECT_NEAR(a->trail.back().lon, 3.9389, 1e-4);
+
+    // Off again: nothing more is noted.
+    h.s.SetLiveMapKept(false);
+    h.Feed(kAllCall);
+    EXPECT_EQ(h.s.tracks().Find(0x40621D)->messages, 5u);
+}
