@@ -8,6 +8,7 @@
 #include <string>
 
 #include "aprs/aprs_filter.h"
+#include "aprs/aprs_look.h"
 #include "aprs/aprs_pacing.h"
 #include "aprs/aprs_station.h"
 #include "session/session.h"
@@ -25,6 +26,7 @@ struct AprsOptions {
     AprsRate rate;
     AprsFilter filter;
     bool kill = false, rich = false;
+    AprsLook look;  // --aprs-name, --aprs-symbol, --aprs-comment
 
     // Whether reports are made at all (positions are then plotted).
     bool Reporting() const { return print || !kiss_to.empty() || !is_server.empty(); }

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <string>
 #include <string_view>
@@ -79,6 +80,11 @@ public:
     const AprsFilter& Filter() const { return filter_; }
     // The receiver's position, which the radius is measured from.
     void SetReceiver(const std::optional<geo::LatLon>& receiver) { receiver_ = receiver; }
+    // How objects read: name, symbol, comment. Takes effect with each aircraft's next report;
+    // an aircraft whose name changes has its old object withdrawn first (in a slot of its
+    // own), then the new one sent, so it never has two objects on the air.
+    void SetLook(const AprsLook& look) { look_ = look; }
+    const AprsLook& Look() const { return look_; }
 
     // StartStopAprs_Click with the text of the port box: a serial port (number or device
     // name) or a KISS server as host:port, which is connected in the background and kept
@@ -149,7 +155,7 @@ private:
     // Closes the port: reports it never wrote count as dropped.
     void ClosePort();
     // Sends one report to every open output; false when none took it.
-    bool Deliver(const DbRecord& e, AprsReportStyle style, QString& error);
+    bool Deliver(const DbRecord& e, bool killed, const std::string& name, QString& error);
     // Whether any output takes a report now (a headless APRS-IS link may be made again here).
     bool CanSend() { return printer_ || port_.IsOpen() || link_.IsConnected() || is_link_.Poll(); }
     double Now() const { return seconds_ ? seconds_() : 0.0; }
@@ -161,9 +167,10 @@ private:
     // The object of `key` leaves the air: withdrawn when "Kill expired" is on.
     QString Withdraw(const DbRecord& e, uint32_t key, double now);
 
-    // An object on the air, to be withdrawn when its aircraft leaves.
+    // An object on the air, to be withdrawn: its aircraft left, or it was renamed.
     struct Withdrawal {
         DbRecord e;
+        std::string name;  // the object's name on the air
     };
 
     std::function<AprsTime()> clock_;
@@ -178,7 +185,8 @@ private:
     AprsFilter filter_;
     std::optional<geo::LatLon> receiver_;
     AprsCounts counts_;
-    std::unordered_set<uint32_t> on_air_;  // aircraft with a live object
+    AprsLook look_;
+    std::unordered_map<uint32_t, std::string> on_air_;  // aircraft with a live object, by its name
     std::deque<Withdrawal> withdrawals_;  // waiting for a slot, oldest first
     bool used_ = false;
     ReportButton button_;
