@@ -17,11 +17,6 @@ constexpr char kCrLf[] = "\r\n";
 constexpr char kIdCharset[] = " ABCDEFGHIJKLMNOPQRSTUVWXYZ                     0123456789     ";
 static_assert(sizeof(kIdCharset) - 1 == 63);
 
-void AppendTwoDigits(std::string& s, int v) {
-    s += static_cast<char>('0' + v / 10);
-    s += static_cast<char>('0' + v % 10);
-}
-
 // Value of each character as an upper-case hex digit, -1 for any other: a table, because a
 // comparison chain mispredicts on every message.
 constexpr std::array<int8_t, 256> MakeHexTable() {
@@ -46,8 +41,14 @@ bool ParseSquitter(const std::string& sq, uint8_t* out) {
 
 }  // namespace
 
+void TraceText::Squawk(int squawk) {
+    if (!on_) return;
+    char text[16];
+    std::snprintf(text, sizeof text, "Squawk %04d", squawk);
+    text_ += text;
+}
+
 Tracker::Tracker(TrackerHost& host, const AirlineDirectory& airlines) : host_(host), airlines_(airlines) {
-    trace_.reserve(128);
     for (int i = 0; i <= FlightTable::kLast; ++i) Db.InitDbPos(i);
 }
 
@@ -126,10 +127,10 @@ void Tracker::Evaluate() {
 
     DF = msg[0] >> 3;  // bits 1-5: downlink format
     ++stats_.per_df[DF];
-    trace_.assign(Squitter);
+    trace_.Start(Squitter);
     trace_ += kCrLf;
     trace_ += "DF";
-    AppendTwoDigits(trace_, DF);
+    trace_.TwoDigits(DF);
 
     if (is_short && DF == 11) {
         // An all-call reply's parity is overlaid with the interrogator code, so its remainder
@@ -189,7 +190,7 @@ void Tracker::EvalExtended(uint8_t* msg) {
     trace_ += kCrLf;
     if (repaired >= 0) {
         trace_ += "Bit ";
-        trace_ += std::to_string(repaired + 1);
+        trace_.Number(repaired + 1);
         trace_ += " repaired";
         trace_ += kCrLf;
     }
@@ -204,7 +205,7 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
     ++stats_.per_tc[TC];
     trace_ += kCrLf;
     trace_ += "TC";
-    AppendTwoDigits(trace_, TC);
+    trace_.TwoDigits(TC);
 
     if (TC == 0) {
         // No position, but ME 9-20 may still hold the barometric altitude (0: none).
@@ -215,7 +216,7 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
             trace_ += " Altitude Only";
             trace_ += kCrLf;
             trace_ += "Altitude ";
-            trace_ += std::to_string(feet);
+            trace_.Number(feet);
             trace_ += " ft";
         }
     } else if (TC == 4) {
@@ -249,9 +250,7 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
             DbRecord& e = Entry();
             e.Squawk = static_cast<int16_t>(SquawkFromId13(id13));
             trace_ += kCrLf;
-            char text[16];
-            std::snprintf(text, sizeof text, "Squawk %04d", e.Squawk);
-            trace_ += text;
+            trace_.Squawk(e.Squawk);
         }
     } else if (TC == 28) {
         EvalAircraftStatus(me);
