@@ -36,8 +36,10 @@ bool Tracker::AcceptAddressParity(const uint8_t* msg, size_t n) {
         return false;
     }
     ++stats_.ap_accepted;
-    cur_key_ = address;
-    CurIcao = Db(i).Icao;
+    if (address != cur_key_ || CurIcao.empty()) {  // the text is the table's, made once
+        cur_key_ = address;
+        CurIcao = Db(i).Icao;
+    }
     trace_ += "ICAO ";
     trace_ += CurIcao;
     Db(i).LastHeard = stamp_;

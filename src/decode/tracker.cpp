@@ -1,7 +1,9 @@
 #include "tracker.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <numbers>
 
 #include "frame_bytes.h"
@@ -27,7 +29,7 @@ constexpr std::array<int8_t, 256> MakeHexTable() {
 constexpr std::array<int8_t, 256> kHexValue = MakeHexTable();
 
 // Hand-over check: exactly 14 or 28 characters, all 0-9 or A-F; fills the bytes.
-bool ParseSquitter(const std::string& sq, uint8_t* out) {
+bool ParseSquitter(std::string_view sq, uint8_t* out) {
     if (sq.size() != 14 && sq.size() != 28) return false;
     int bad = 0;
     for (size_t k = 0; k < sq.size() / 2; ++k) {
@@ -102,32 +104,39 @@ void Tracker::EnterAircraft(uint32_t key) {
     ++e.Messages;
 }
 
-void Tracker::EvalSquitter() {
+void Tracker::EvalSquitter() { EvalMessage(Squitter); }
+
+void Tracker::EvalSquitter(double now) { EvalMessage(Squitter, now); }
+
+void Tracker::EvalMessage(std::string_view digits) {
     now_ = host_.NowSeconds();
     stamp_ = static_cast<int16_t>(host_.SecondsInHour());
-    Evaluate();
+    Evaluate(digits);
 }
 
-void Tracker::EvalSquitter(double now) {
+void Tracker::EvalMessage(std::string_view digits, double now) {
     now_ = now;
     const int64_t s = static_cast<int64_t>(std::floor(now)) % 3600;
     stamp_ = static_cast<int16_t>(s < 0 ? s + 3600 : s);
-    Evaluate();
+    Evaluate(digits);
 }
 
-void Tracker::Evaluate() {
+void Tracker::Evaluate(std::string_view digits) {
     uint8_t msg[14];
     ++stats_.messages;
     now_real_ = host_.MessageTimesReal();
-    if (!ParseSquitter(Squitter, msg)) {
+    // Kept for whoever asks later, in place of a string assigned for every message.
+    last_len_ = std::min(digits.size(), sizeof last_);
+    std::memcpy(last_, digits.data(), last_len_);
+    if (!ParseSquitter(digits, msg)) {
         ++stats_.malformed;
         return;
     }
-    const bool is_short = Squitter.size() == 14;
+    const bool is_short = digits.size() == 14;
 
     DF = msg[0] >> 3;  // bits 1-5: downlink format
     ++stats_.per_df[DF];
-    trace_.Start(Squitter);
+    trace_.Start(digits);
     trace_ += kCrLf;
     trace_ += "DF";
     trace_.TwoDigits(DF);
@@ -229,14 +238,14 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
         DbRecord& e = Entry();
         if (e.PosKind == "A") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
         e.PosKind = "S";
-        CountPosition(EvalSurfPosition(Db, host_, msg, CurIcao, {now_, now_real_}));
+        CountPosition(EvalSurfPosition(Db, host_, msg, Db.Find(cur_key_), {now_, now_real_}));
     } else if (TC >= 9 && TC <= 18) {
         trace_ += " Airborne Pos Baro";
         if (Db.Find(cur_key_) == -1) return;
         DbRecord& e = Entry();
         if (e.PosKind == "S") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
         e.PosKind = "A";
-        CountPosition(EvalPosition(Db, host_, msg, CurIcao, {now_, now_real_}));
+        CountPosition(EvalPosition(Db, host_, msg, Db.Find(cur_key_), {now_, now_real_}));
     } else if (TC == 19) {
         trace_ += " Airborne Velocity";
         EvalVelocity(me);
@@ -335,7 +344,7 @@ void Tracker::CountPosition(const PosResult& r) {
     if (r.too_fast) ++stats_.too_fast;
     if (r.outcome == PosOutcome::Stored) {
         ++stats_.positions;
-        host_.PositionStored(Db.IcaoDbPointer(CurIcao));
+        host_.PositionStored(Db.Find(cur_key_));
     }
     else if (r.outcome == PosOutcome::NlMismatch) ++stats_.nl_mismatch;
     else if (r.outcome == PosOutcome::Rejected) ++stats_.rejected_decodes;

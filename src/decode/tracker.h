@@ -112,6 +112,12 @@ public:
     // time: the seconds within the hour it stamps are that time's.
     void EvalSquitter();
     void EvalSquitter(double now);
+    // The same for digits handed over directly (the byte pump's way): Squitter is left as
+    // it is, and the digits are read where they lie.
+    void EvalMessage(std::string_view digits);
+    void EvalMessage(std::string_view digits, double now);
+    // The digits of the message evaluated last (at most 28), however it was handed over.
+    std::string_view LastMessage() const { return {last_, last_len_}; }
     // The host's clock now, for a source that stamps what it receives.
     double HostNow() const { return host_.NowSeconds(); }
 
@@ -143,7 +149,8 @@ public:
     bool NowIsReal() const { return now_real_; }
 
 private:
-    void Evaluate();
+    void StampTime(double now);
+    void Evaluate(std::string_view digits);
     void EnterAircraft(uint32_t key);
     void EvalExtended(uint8_t* msg);
     void EvalExtendedSquitter(const uint8_t* msg);
@@ -169,6 +176,8 @@ private:
     int fix_bits_ = 1;
     bool now_real_ = false;
     int16_t stamp_ = 0;  // seconds within the hour of now_, for LastHeard
+    char last_[28] = {};
+    size_t last_len_ = 0;
 };
 
 }  // namespace ternwick
