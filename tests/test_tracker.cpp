@@ -243,3 +243,25 @@ TEST(Tracker, TraceIsWrittenOnlyWhileShownAndDecodingIsTheSame) {
     EXPECT_EQ(hidden.t.RxText(), shown.t.RxText());
     EXPECT_EQ(hidden.t.RxText(), messages[1] + "\r\nDF17 Extended Squitter\r\nICAO 3C6586\r\nTC04 Identification\r\nDLH400  ");
 }
+
+TEST(Tracker, AnyCharacterNotAnUpperCaseHexDigitAnywhereMakesTheMessageMalformed) {
+    // Neighbours of the digit ranges, lower case, bytes from 0x80 (negative as char), NUL.
+    const std::string bad = std::string("/:@G`afg ;*\x7F\x80\xFF", 15) + '\0';
+    for (const std::string good : {std::string("8D4CA2B120513531CB38206CB0D3"), AllCall(0x40621D)}) {
+        Fixture f;
+        uint64_t malformed = 0;
+        for (size_t k = 0; k < good.size(); ++k) {
+            for (const char c : bad) {
+                std::string m = good;
+                m[k] = c;
+                Feed(f.t, m);
+                ASSERT_EQ(f.t.stats().malformed, ++malformed) << "position " << k << " byte " << int(uint8_t(c));
+            }
+        }
+        EXPECT_EQ(f.t.Db.InUse(), 0);
+        Feed(f.t, good);  // and the message itself is read
+        EXPECT_EQ(f.t.stats().malformed, malformed);
+        EXPECT_EQ(f.t.Db.InUse(), 1);
+        EXPECT_EQ(f.t.LastMessage(), good);
+    }
+}

@@ -176,7 +176,8 @@ private:
     int fix_bits_ = 1;
     bool now_real_ = false;
     int16_t stamp_ = 0;  // seconds within the hour of now_, for LastHeard
-    char last_[28] = {};
+    static constexpr size_t kMaxDigits = 28;
+    char last_[32] = {};  // the digits, then room for reading them in blocks of sixteen
     size_t last_len_ = 0;
 };
 
