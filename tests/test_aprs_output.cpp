@@ -98,6 +98,17 @@ struct DeafServer {
 
 }  // namespace
 
+TEST(AprsKill, WhileTheListIsOnItsPassRunsBeforeEveryMessage) {
+    // No pass by hand: the message of 2 finds 1 expired, withdrawn before 2 is reported.
+    Reporting r;
+    r.s.aprs().SetStyle(false, true);
+    r.s.SetListSettings({25.0, false});
+    r.s.SetListPerMessage(true);
+    r.Pair("5:14:07:00", 0xABC001, 10.31);
+    r.Pair("5:14:07:30", 0xABC002, 10.31);
+    EXPECT_EQ(r.Names(), "ABC001 ABC001_ ABC002 ");
+}
+
 TEST(AprsRate, HardCeilingFromTheFirstSecondWithTheNewestPositionAndWithdrawalsFirst) {
     Reporting r;
     r.s.aprs().SetRate({0, 5});  // at most one every 12 s
@@ -249,6 +260,24 @@ TEST(AprsLink, HeadlessReplaySendsEveryReportBeforeItEnds) {
     for (qsizetype at = got.indexOf(head); at >= 0; at = got.indexOf(head, at + 1))
         objects.insert(got.mid(at + head.size(), 6));
     EXPECT_EQ(objects.size(), 33u);
+}
+
+TEST(AprsLink, AStalledServerBehindTheWindowsLinkDropsAndCountsReports) {
+    // The kept-up link never waits: past its 64 kB what the server does not take is dropped.
+    EnsureApp();
+    DeafServer deaf;
+    AprsOutput out([] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return 0.0; });
+    out.SetPortFormat(AprsFormat::Kiss);
+    ASSERT_EQ(out.StartStopAprs_Click(deaf.Target().toStdString()), "");
+    ASSERT_TRUE(WaitFor([&] { return out.Link().IsConnected(); }));
+    FlightTable db;
+    db.SetIcao(3, "4CA1F3");
+    db(3).Lat = 53.4213;
+    db(3).Lon = 6.2701;
+    constexpr int kReports = 200000;  // 16 MB: more than the system's buffers take
+    for (int i = 0; i < kReports; ++i) EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    EXPECT_GT(out.Counts().dropped, 0u);
+    EXPECT_EQ(out.Counts().sent + out.Counts().dropped, uint64_t{kReports});
 }
 
 TEST(AprsLink, AGoodConnectionStartsTheRetryDelaysAfresh) {

@@ -59,6 +59,7 @@ TEST(AprsPacing, CeilingHoldsInEveryMinuteAndEveryAircraftGetsItsTurn) {
     const Case cases[] = {
         {50, {0, 6}, 50 * 60.0 / 6 + 5},   // the slots go round: each about every 8 minutes
         {10, {0, 5}, 10 * 60.0 / 5 + 5},
+        {30, {0, 7}, 30 * 60.0 / 7 + 10},  // 8 s apart, and the minute's limit still binds
         {120, {30, 20}, 120 * 60.0 / 20 + 5},
         {3, {30, 10}, 30 + 5},             // few aircraft: only their own interval holds them
         {1, {0, 1}, 60 + 5},

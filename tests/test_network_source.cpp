@@ -8,6 +8,8 @@
 #include <tuple>
 #include <vector>
 
+#include <QTcpSocket>
+
 #include "fake_receiver.h"
 #include "io/network_source.h"
 #include "test_support.h"
@@ -158,5 +160,36 @@ TEST(NetworkSource, EveryByteRestartsTheSilenceTimerAndDataRestartsTheRetryDelay
     for (const auto& [state, seconds] : w.states)
         if (state == NetworkSource::State::Retrying) waits.push_back(seconds);
     EXPECT_EQ(waits, (std::vector<int>{1, 1}));
+    source.Stop();
+}
+
+TEST(NetworkSource, AnAttemptNobodyAnswersTimesOut) {
+    // A host that swallows the connection request: the socket stays "connecting" for good.
+    struct Unanswered : QTcpSocket {
+        void connectToHost(const QString&, quint16, OpenMode, NetworkLayerProtocol) override {
+            setSocketState(ConnectingState);
+        }
+    };
+    EnsureApp();
+    Decoding d;
+    NetworkSource source(d.pump);
+    int attempts = 0;
+    source.SetSocketFactory([&attempts] {
+        ++attempts;
+        return new Unanswered;
+    });
+    source.SetSilenceTimeout(300);
+    source.SetRetryDelays(10000, 10000);
+    Watch w(source);
+    QString error;
+    ASSERT_TRUE(source.Start("192.0.2.7:30005", error));
+    EXPECT_EQ(source.state(), NetworkSource::State::Connecting);
+    ASSERT_TRUE(WaitFor([&] { return !w.errors.empty(); }));
+    EXPECT_EQ(w.errors, (std::vector<QString>{"192.0.2.7:30005: no answer within 0.3 s"}));
+    EXPECT_EQ(source.state(), NetworkSource::State::Retrying);
+    EXPECT_EQ(source.RetrySeconds(), 10);
+    EXPECT_EQ(attempts, 1);
+    EXPECT_EQ(source.counters().connects, 0u);
+    EXPECT_EQ(source.counters().drops, 0u);  // never connected, so nothing was lost
     source.Stop();
 }

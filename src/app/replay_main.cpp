@@ -26,6 +26,7 @@
 #include "common/number_text.h"
 #include "interrupts.h"
 #include "io/message_log.h"
+#include "replay_aprs.h"
 #include "replay_core.h"
 #include "replay_live_png.h"
 #include "replay_network.h"
@@ -50,12 +51,7 @@ struct Options {
     LivePngOptions live;
     bool list = false;
     double expire = 120.0;
-    bool aprs = false;
-    AprsFormat aprs_format = AprsFormat::Text;
-    AprsStation station;
-    std::string aprs_to;
-    AprsRate rate;
-    bool aprs_kill = false, aprs_rich = false;
+    AprsOptions aprs;
     std::string at;
     std::vector<std::string> files;
     std::string connect;  // host:port of a receiver instead of files
@@ -104,18 +100,6 @@ void Usage(std::FILE* to) {
         "  --size WxH         the live map's size in pixels (default 1024x768)\n"
         "  --list             print the live flight list at the end\n"
         "  --expire SECONDS   live list expiry time (default 120)\n"
-        "  --aprs             print the APRS report of every plotted position\n"
-        "  --aprs-format F    what --aprs prints: text (TNC2 lines, default) or kiss (frames)\n"
-        "  --aprs-to H:P      send the reports as KISS frames to the KISS server at host:port\n"
-        "  --aprs-call CALL   source callsign with optional SSID (default QZ7TRK)\n"
-        "  --aprs-dest CALL   destination (default APZ001)\n"
-        "  --aprs-path PATH   digipeater path, up to 8 entries separated by commas (default\n"
-        "                     TCPIP* for text, WIDE1-1 for KISS; '' for none)\n"
-        "  --aprs-interval S  at least S seconds between two reports of an aircraft (default 0)\n"
-        "  --aprs-max-per-min N  at most N reports in any minute for the station, shared\n"
-        "                     fairly among the aircraft (default 0: no limit)\n"
-        "  --aprs-kill        withdraw the object of a reported aircraft that leaves the table\n"
-        "  --aprs-rich        hundredths of minutes, course/speed and altitude in the reports\n"
         "  --at D:HH:MM:SS    run by this fixed day of month and time instead of the clock\n"
         "  --receiver LAT,LON the receiver's position, decimal degrees (south and west negative):\n"
         "                     single reports decoded next to it, range and bearing\n"
@@ -125,6 +109,7 @@ void Usage(std::FILE* to) {
         "  --png-coverage     with --receiver and --png: the coverage outline on the picture\n"
         "  --fix-bits N       wrong bits put right in an extended squitter: 1 (default) or 0\n",
         to);
+    std::fputs(kAprsUsage, to);
 }
 
 // Returns -1 to go on, else the exit status.
@@ -154,56 +139,13 @@ int ParseArgs(int argc, char** argv, Options& o) {
         // A refused setting is named with the reason.
         auto refuse = [&](const char* name, const char* v, const std::string& reason) {
             std::fprintf(stderr, "ternwick-replay: %s '%s': %s\n", name, v, reason.c_str());
-            return false;
-        };
-        auto address = [&](const char* name, Ax25Address& out) {
-            const char* v = value(name);
-            if (!v) return false;
-            const std::string reason = ParseAx25Address(v, false, out);
-            return reason.empty() || refuse(name, v, reason);
-        };
-        auto whole = [&](const char* name, int max, int& out) {
-            double v = 0.0;
-            if (!number(name, 0, max, true, v)) return false;
-            out = static_cast<int>(v);
-            return true;
         };
         if (a == "--trace") o.trace = true;
         else if (a == "--csv") o.csv = true;
         else if (a == "--stats") o.stats = true;
         else if (a == "--list") o.list = true;
-        else if (a == "--aprs") o.aprs = true;
-        else if (a == "--aprs-kill") o.aprs_kill = true;
-        else if (a == "--aprs-rich") o.aprs_rich = true;
-        else if (a == "--aprs-call") {
-            if (!address("--aprs-call", o.station.source)) return 2;
-        } else if (a == "--aprs-dest") {
-            if (!address("--aprs-dest", o.station.destination)) return 2;
-        } else if (a == "--aprs-path") {
-            const char* v = value("--aprs-path");
-            if (!v) return 2;
-            std::vector<Ax25Address> path;
-            const std::string reason = ParseAx25Path(v, path);
-            if (!reason.empty()) {
-                refuse("--aprs-path", v, reason);
-                return 2;
-            }
-            o.station.path = path;
-        } else if (a == "--aprs-format") {
-            const char* v = value("--aprs-format");
-            if (!v) return 2;
-            if (std::strcmp(v, "text") == 0) o.aprs_format = AprsFormat::Text;
-            else if (std::strcmp(v, "kiss") == 0) o.aprs_format = AprsFormat::Kiss;
-            else {
-                refuse("--aprs-format", v, "either text or kiss");
-                return 2;
-            }
-        } else if (a == "--aprs-to") {
-            if (!text("--aprs-to", o.aprs_to)) return 2;
-        } else if (a == "--aprs-interval") {
-            if (!whole("--aprs-interval", kMaxAprsInterval, o.rate.interval_seconds)) return 2;
-        } else if (a == "--aprs-max-per-min") {
-            if (!whole("--aprs-max-per-min", kMaxAprsPerMinute, o.rate.max_per_minute)) return 2;
+        else if (const int taken = ParseAprsOption(a, value, o.aprs); taken != 0) {
+            if (taken < 0) return 2;
         } else if (a == "--airlines") {
             if (!text("--airlines", o.airlines)) return 2;
         } else if (a == "--catalogue") {
@@ -228,7 +170,9 @@ int ParseArgs(int argc, char** argv, Options& o) {
             if (!number("--surf-offset", -360, 360, false, v)) return 2;
             o.surf_offset = v;
         } else if (a == "--fix-bits") {
-            if (!whole("--fix-bits", 1, o.fix_bits)) return 2;
+            double v = 0.0;
+            if (!number("--fix-bits", 0, 1, true, v)) return 2;
+            o.fix_bits = static_cast<int>(v);
         } else if (a == "--receiver") {
             const char* v = value("--receiver");
             if (!v) return 2;
@@ -291,6 +235,10 @@ int ParseArgs(int argc, char** argv, Options& o) {
         } else {
             o.files.push_back(a);
         }
+    }
+    if (const std::string why = CheckAprsOptions(o.aprs); !why.empty()) {
+        std::fprintf(stderr, "ternwick-replay: %s\n", why.c_str());
+        return 2;
     }
     if ((!o.coverage.empty() || o.png_coverage) && !o.receiver) {
         std::fprintf(stderr, "ternwick-replay: %s needs --receiver\n", o.png_coverage ? "--png-coverage" : "--coverage");
@@ -390,23 +338,10 @@ int main(int argc, char** argv) {
     session.SetSurfOffsetOverride(opt.surf_offset);
     session.SetCoverageShown(opt.png_coverage);
     session.tracker().SetFixBits(opt.fix_bits);
-    const bool reporting = opt.aprs || !opt.aprs_to.empty();
+    const bool reporting = opt.aprs.Reporting();
     const bool plot = !opt.png.empty() || reporting;
     session.SetPlotAir(plot);
     session.SetPlotSurf(plot);
-    AprsOutput& aprs = session.aprs();
-    aprs.SetStation(opt.station);
-    aprs.SetStyle(opt.aprs_rich, opt.aprs_kill);
-    aprs.SetRate(opt.rate);
-    // With --aprs the report port counts as open and its reports go to standard output.
-    if (opt.aprs && opt.aprs_format == AprsFormat::Text)
-        session.SetReportPrinter([](const std::string& line) {
-            const std::string out = LinesForPrint(line);
-            std::fwrite(out.data(), 1, out.size(), stdout);
-        });
-    else if (opt.aprs)
-        session.SetReportPrinter([](const std::string& frame) { std::fwrite(frame.data(), 1, frame.size(), stdout); },
-                                 AprsFormat::Kiss);
     // Ctrl-C and SIGTERM end the run between two steps; what was asked is still printed.
     InterruptWatch interrupts;
     // The end of --for, measured from the program's start.
@@ -414,28 +349,22 @@ int main(int argc, char** argv) {
         return opt.for_seconds && std::chrono::duration<double>(std::chrono::steady_clock::now() - program_start)
                                           .count() >= *opt.for_seconds;
     };
-    // The KISS server is there before the first report, or the run does not start. While
-    // the run waits for it to take a report, an interrupt or the end of --for still ends the
-    // run at once; a server that takes nothing for the stall limit is given up.
-    KissTcpLink& link = aprs.Link();
+    // While the run waits for the KISS server to take a report, an interrupt or the end of
+    // --for still ends the run at once; a server that takes nothing for the stall limit is
+    // given up.
+    KissTcpLink& link = session.aprs().Link();
     link.SetStopCheck([&past_for] { return InterruptWatch::Requested() || past_for(); });
     QObject::connect(&link, &KissTcpLink::stateChanged, [&link, &opt] {
         if (link.GaveUp())
             std::fprintf(stderr, "ternwick-replay: --aprs-to %s: %s; gave up, the reports from here on are not sent\n",
-                         opt.aprs_to.c_str(), link.LastError().toLocal8Bit().constData());
+                         opt.aprs.kiss_to.c_str(), link.LastError().toLocal8Bit().constData());
     });
-    if (!opt.aprs_to.empty()) {
-        QString error;
-        if (!aprs.ConnectLink(opt.aprs_to, 10000, error)) {
-            std::fprintf(stderr, "ternwick-replay: --aprs-to %s: %s\n", opt.aprs_to.c_str(),
-                         error.toLocal8Bit().constData());
-            return 2;
-        }
-    }
+    // The servers are there before the first report, or the run does not start.
+    if (!StartAprs(session, opt.aprs)) return 2;
     session.SetListSettings({opt.expire, false});
     // Aircraft leave the table only through the list's expiry pass, which withdrawing
     // objects needs as much as the list does.
-    session.SetListPerMessage(opt.list || opt.aprs_kill);
+    session.SetListPerMessage(opt.list || opt.aprs.NeedsExpiry());
     // Without --trace nothing shows the trace: it is not written at all.
     session.tracker().SetTraceShown(opt.trace);
     if (opt.trace)
@@ -541,23 +470,11 @@ int main(int argc, char** argv) {
     }
 
     // Every report has left over the link before the program ends.
-    if (!opt.aprs_to.empty()) {
-        // After an interrupt or the end of --for the last reports get a moment to leave, no
-        // more; otherwise a later interrupt cuts the wait short.
-        const bool hurry = InterruptWatch::Requested() || past_for();
-        link.SetStopCheck(hurry ? std::function<bool()>() : [] { return InterruptWatch::Requested(); });
-        QString error;
-        if (!aprs.FinishLink(hurry ? 1500 : 60000, error)) {
-            std::fprintf(stderr, "ternwick-replay: --aprs-to %s: %s\n", opt.aprs_to.c_str(),
-                         error.toLocal8Bit().constData());
-            status = 2;
-        }
-        if (aprs.Counts().dropped > 0) {
-            std::fprintf(stderr, "ternwick-replay: --aprs-to %s: %llu reports could not be sent\n",
-                         opt.aprs_to.c_str(), static_cast<unsigned long long>(aprs.Counts().dropped));
-            status = 2;
-        }
-    }
+    // After an interrupt or the end of --for the last reports get a moment to leave, no
+    // more; otherwise a later interrupt cuts the wait short.
+    const bool hurry = InterruptWatch::Requested() || past_for();
+    link.SetStopCheck(hurry ? std::function<bool()>() : [] { return InterruptWatch::Requested(); });
+    if (!FinishAprs(session, opt.aprs, hurry ? 1500 : 60000)) status = 2;
 
     if (session.drawing()) {
         QString error;
@@ -608,16 +525,7 @@ int main(int argc, char** argv) {
         getrusage(RUSAGE_SELF, &usage);
         std::printf("peak memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
     }
-    if (opt.stats && reporting) {
-        const AprsCounts c = aprs.Counts();
-        const auto n = [](uint64_t v) { return static_cast<unsigned long long>(v); };
-        std::printf("APRS reports sent: %llu\nAPRS reports held back: %llu\n", n(c.sent), n(c.HeldBack()));
-        std::printf("  by the interval: %llu\n  hardly moved: %llu\n  by the ceiling: %llu\n", n(c.held.interval),
-                    n(c.held.unmoved), n(c.held.ceiling));
-        std::printf("APRS objects withdrawn: %llu\nAPRS aircraft on the air: %llu\n", n(c.withdrawn), n(c.reported));
-        if (!opt.aprs_to.empty())
-            std::printf("APRS reports dropped: %llu\n", static_cast<unsigned long long>(c.dropped));
-    }
+    if (opt.stats && reporting) std::fputs(AprsStatsText(session.aprs().Counts(), opt.aprs).c_str(), stdout);
     session.Shutdown();
     // Output that never arrived (a full disk, a closed pipe) must not end as success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -74,6 +74,13 @@ AprsPanel::AprsPanel(Session& session, std::function<void(const QString&)> tell,
     AprsText->setToolTip(QStringLiteral("Text lines (TNC2 form) on the serial port"));
     AprsKiss = new QRadioButton(QStringLiteral("KISS"), this);
     AprsKiss->setToolTip(QStringLiteral("KISS frames: to a TNC on the serial port, or to a KISS server (host:port)"));
+    AprsIs = new QRadioButton(QStringLiteral("APRS-IS"), this);
+    AprsIs->setToolTip(QStringLiteral("Text lines to an APRS-IS server: type host or host:port into the port box "
+                                      "(rotate.aprs2.net, port 14580 if none) and your passcode"));
+    AprsPasscode = Box(QString(), QStringLiteral("APRS-IS passcode"),
+                       QStringLiteral("The APRS-IS passcode of your callsign, as the APRS-IS operators give it; "
+                                      "without the right one the server sends nothing on"),
+                       70, this);
     AprsText->setChecked(true);
     AprsInterval = Spin(QStringLiteral("Min. s"), kMaxAprsInterval,
                         QStringLiteral("At least this many seconds between two reports of one aircraft "
@@ -102,18 +109,24 @@ AprsPanel::AprsPanel(Session& session, std::function<void(const QString&)> tell,
     g->addWidget(AprsPath, 2, 1, 1, 3);
     g->addWidget(AprsText, 3, 0);
     g->addWidget(AprsKiss, 3, 1);
-    g->addWidget(Label(QStringLiteral("Min. s"), AprsInterval, this), 3, 2);
-    g->addWidget(AprsInterval, 3, 3);
-    g->addWidget(AprsKill, 4, 0);
-    g->addWidget(AprsRich, 4, 1);
-    g->addWidget(Label(QStringLiteral("Max/min"), AprsPerMinute, this), 4, 2);
-    g->addWidget(AprsPerMinute, 4, 3);
+    g->addWidget(AprsIs, 3, 2);
+    g->addWidget(Label(QStringLiteral("Pass:"), AprsPasscode, this), 4, 0);
+    g->addWidget(AprsPasscode, 4, 1);
+    g->addWidget(Label(QStringLiteral("Min. s"), AprsInterval, this), 4, 2);
+    g->addWidget(AprsInterval, 4, 3);
+    g->addWidget(AprsKill, 5, 0);
+    g->addWidget(AprsRich, 5, 1);
+    g->addWidget(Label(QStringLiteral("Max/min"), AprsPerMinute, this), 5, 2);
+    g->addWidget(AprsPerMinute, 5, 3);
 
     connect(StartStopAprs, &QPushButton::clicked, this, &AprsPanel::StartStopAprs_Click);
-    connect(AprsKiss, &QRadioButton::toggled, this, &AprsPanel::FormatChosen);
+    path_shown_ = AprsPath->text();
+    for (QRadioButton* r : {AprsText, AprsKiss, AprsIs}) connect(r, &QRadioButton::toggled, this, &AprsPanel::FormatChosen);
     for (QSpinBox* s : {AprsInterval, AprsPerMinute}) connect(s, &QSpinBox::valueChanged, this, &AprsPanel::OptionsChanged);
     for (QCheckBox* c : {AprsKill, AprsRich}) connect(c, &QCheckBox::toggled, this, &AprsPanel::OptionsChanged);
     connect(&session_.aprs().Link(), &KissTcpLink::stateChanged, this, &AprsPanel::ShowLink);
+    connect(&session_.aprs().IsLink(), &AprsIsLink::stateChanged, this, &AprsPanel::ShowLink);
+    connect(&session_.aprs().IsLink(), &AprsIsLink::refused, this, &AprsPanel::LoginRefused);
     OptionsChanged();
     ShowState();
 }
@@ -123,21 +136,33 @@ void AprsPanel::ShowState() {
     StartStopAprs->setText(QString::fromStdString(out.Caption()));
     // What is sent is what the boxes show: the station and the port wait while it is open.
     const bool open = out.IsOpen();
-    for (QWidget* w : std::initializer_list<QWidget*>{AprsComPort, AprsCall, AprsDest, AprsPath, AprsText, AprsKiss})
+    for (QWidget* w : std::initializer_list<QWidget*>{AprsComPort, AprsCall, AprsDest, AprsPath, AprsText, AprsKiss,
+                                                      AprsIs, AprsPasscode})
         w->setEnabled(!open);
+    AprsPasscode->setEnabled(!open && AprsIs->isChecked());
     ShowLink();
 }
 
 void AprsPanel::ShowLink() {
     const KissTcpLink& link = session_.aprs().Link();
-    QString state = link.State();
-    if (state == QLatin1String("connecting")) state += QChar(0x2026);  // "connecting…"
+    const AprsIsLink& is = session_.aprs().IsLink();
+    const bool to_is = is.IsStarted() || !is.State().isEmpty();
+    QString state = to_is ? is.State() : link.State();
+    const QString error = to_is ? is.LastError() : link.LastError();
+    const bool started = to_is || link.IsStarted();
+    if (state == QLatin1String("connecting") || state == QLatin1String("logging in"))
+        state += QChar(0x2026);  // "connecting…"
     AprsLink->setText(state);
     AprsLink->setAccessibleDescription(state);
-    AprsLink->setToolTip(link.IsStarted() ? link.Target() + (link.LastError().isEmpty() ? QString()
-                                                                                        : QStringLiteral(": ") +
-                                                                                              link.LastError())
-                                          : QString());
+    AprsLink->setToolTip(started ? (to_is ? is.Target() : link.Target()) +
+                                       (error.isEmpty() ? QString() : QStringLiteral(": ") + error)
+                                 : QString());
+}
+
+void AprsPanel::LoginRefused(const QString& why) {
+    session_.aprs().LoginRefused();
+    ShowState();
+    tell_(why + QStringLiteral("\n\nCheck the callsign in \"Call:\" and the passcode in \"Pass:\"."));
 }
 
 QString AprsPanel::CountsLine() const {
@@ -172,6 +197,7 @@ bool AprsPanel::ApplyStation() {
     station.path = path;
     session_.aprs().SetStation(station);
     session_.aprs().SetPortFormat(AprsKiss->isChecked() ? AprsFormat::Kiss : AprsFormat::Text);
+    session_.aprs().SetAprsIs(AprsIs->isChecked(), AprsPasscode->text().toStdString());
     return true;
 }
 
@@ -180,15 +206,21 @@ void AprsPanel::StartStopAprs_Click() {
     if (out.Caption() == ReportButton::kStart && !ApplyStation()) return;
     const QString error = out.StartStopAprs_Click(AprsComPort->text().toStdString());
     ShowState();
-    if (!error.isEmpty())
+    if (!error.isEmpty() && AprsIs->isChecked())
+        tell_(error + QStringLiteral("\n\nWith APRS-IS the port box holds the server, host or host:port "
+                                     "(rotate.aprs2.net, port 14580 if none), and \"Pass:\" your passcode."));
+    else if (!error.isEmpty())
         tell_(error + QStringLiteral("\n\nCheck the APRS port: a number (1 = the first serial port), a device "
                                      "name, or host:port of a KISS server such as direwolf (localhost:8001)."));
 }
 
-void AprsPanel::FormatChosen(bool kiss) {
-    // The path that goes with the format, unless the user typed one of their own.
-    const QString before = PathText(kiss ? AprsFormat::Text : AprsFormat::Kiss);
-    if (AprsPath->text().trimmed() == before) AprsPath->setText(PathText(kiss ? AprsFormat::Kiss : AprsFormat::Text));
+void AprsPanel::FormatChosen() {
+    // The path that goes with the transport, unless the user typed one of their own
+    // (APRS-IS always gets TCPIP*).
+    const QString now = PathText(AprsKiss->isChecked() ? AprsFormat::Kiss : AprsFormat::Text);
+    if (AprsPath->text().trimmed() == path_shown_) AprsPath->setText(now);
+    path_shown_ = now;
+    AprsPasscode->setEnabled(AprsIs->isChecked() && !session_.aprs().IsOpen());
 }
 
 void AprsPanel::OptionsChanged() {

@@ -1,5 +1,6 @@
 // The window's "APRS Output:" group: the report port (serial, or a KISS server as host:port)
-// with its Start/Stop button, the station, Text or KISS, the rate, and the report options.
+// with its Start/Stop button, the station, Text, KISS or APRS-IS (with its passcode), the
+// rate, and the report options.
 #pragma once
 
 #include <QGroupBox>
@@ -33,11 +34,14 @@ private:
     void StartStopAprs_Click();
     // The station in the boxes, or false with a message naming the refused setting.
     bool ApplyStation();
-    void FormatChosen(bool kiss);
+    void FormatChosen();
+    // The APRS-IS server did not verify the login.
+    void LoginRefused(const QString& why);
     void OptionsChanged();
     void ShowLink();
 
     Session& session_;
+    QString path_shown_;  // the path the last transport chosen put in the box
     std::function<void(const QString&)> tell_;
     QPushButton* StartStopAprs = nullptr;
     QLineEdit* AprsComPort = nullptr;
@@ -47,6 +51,8 @@ private:
     QLineEdit* AprsPath = nullptr;
     QRadioButton* AprsText = nullptr;
     QRadioButton* AprsKiss = nullptr;
+    QRadioButton* AprsIs = nullptr;
+    QLineEdit* AprsPasscode = nullptr;
     QSpinBox* AprsInterval = nullptr;
     QSpinBox* AprsPerMinute = nullptr;
     QCheckBox* AprsKill = nullptr;

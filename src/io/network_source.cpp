@@ -125,7 +125,8 @@ NetworkCounters NetworkSource::counters() const {
 
 void NetworkSource::Connect() {
     DropSocket();
-    socket_ = new QTcpSocket(this);
+    socket_ = make_socket_ ? make_socket_() : new QTcpSocket;
+    socket_->setParent(this);
     connect(socket_, &QTcpSocket::connected, this, &NetworkSource::OnConnected);
     connect(socket_, &QTcpSocket::readyRead, this, &NetworkSource::OnReadyRead);
     connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -84,6 +85,8 @@ public:
     // For tests and special links; the defaults are the constants above.
     void SetSilenceTimeout(int ms) { silence_ms_ = ms; }
     void SetRetryDelays(int first_ms, int max_ms) { backoff_ = RetryBackoff(first_ms, max_ms); }
+    // Makes the socket of each attempt (a plain QTcpSocket by default); the source owns it.
+    void SetSocketFactory(std::function<QTcpSocket*()> make) { make_socket_ = std::move(make); }
 
     State state() const { return state_; }
     bool IsRunning() const { return state_ != State::Stopped; }
@@ -126,6 +129,7 @@ private:
 
     StreamFraming framing_;
     QTcpSocket* socket_ = nullptr;
+    std::function<QTcpSocket*()> make_socket_;
     HostPort target_;
     QString host_port_;
     State state_ = State::Stopped;

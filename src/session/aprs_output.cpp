@@ -43,6 +43,7 @@ void AprsOutput::ClosePort() {
 QString AprsOutput::Fail(const QString& message) {
     ClosePort();
     link_.Stop();
+    is_link_.Stop();
     button_.ShowClosed();
     return message;
 }
@@ -51,9 +52,20 @@ QString AprsOutput::StartStopAprs_Click(std::string_view port_text) {
     const bool open = button_.Click();
     ClosePort();
     link_.Stop();
+    is_link_.Stop();
     if (!open) return {};
 
     QString error;
+    if (aprs_is_) {
+        const QString bad = AprsIsLink::CheckPasscode(passcode_);
+        if (!bad.isEmpty()) return Fail(bad);
+        QString host;
+        quint16 tcp_port = 0;
+        if (!AprsIsLink::ParseServer(port_text, host, tcp_port, error)) return Fail(error);
+        is_link_.Start(host, tcp_port, AprsIsLink::LoginLine(Ax25AddressText(station_.source), passcode_));
+        used_ = true;
+        return {};
+    }
     if (KissTcpLink::LooksLikeHostPort(port_text)) {
         // Text lines would only be thrown away by a KISS server: say so rather than send
         // nothing it can use.
@@ -85,7 +97,21 @@ bool AprsOutput::ConnectLink(std::string_view host_port, int timeout_ms, QString
     return true;
 }
 
+bool AprsOutput::ConnectAprsIs(std::string_view server, int timeout_ms, QString& error) {
+    error = AprsIsLink::CheckPasscode(passcode_);
+    if (!error.isEmpty()) return false;
+    QString host;
+    quint16 tcp_port = 0;
+    if (!AprsIsLink::ParseServer(server, host, tcp_port, error)) return false;
+    const std::string login = AprsIsLink::LoginLine(Ax25AddressText(station_.source), passcode_);
+    if (is_link_.ConnectNow(host, tcp_port, login, timeout_ms, error) != AprsIsLink::Result::Verified) return false;
+    aprs_is_ = true;
+    used_ = true;
+    return true;
+}
+
 bool AprsOutput::FinishLink(int timeout_ms, QString& error) {
+    if (is_link_.IsStarted() && !is_link_.Flush(timeout_ms, error)) return false;
     if (!link_.IsStarted()) return true;
     return link_.Flush(timeout_ms, error);
 }
@@ -93,7 +119,7 @@ bool AprsOutput::FinishLink(int timeout_ms, QString& error) {
 bool AprsOutput::Deliver(const DbRecord& e, AprsReportStyle style, QString& error) {
     const std::string info = AprsObjectInfo(e, clock_(), style);
     // Each form is built once, only if an output wants it.
-    std::string text, kiss;
+    std::string text, kiss, is_line;
     auto form = [&](AprsFormat f) -> const std::string& {
         if (f == AprsFormat::Text) {
             if (text.empty()) text = Tnc2Header(station_, AprsFormat::Text) + info + '\r';
@@ -109,6 +135,14 @@ bool AprsOutput::Deliver(const DbRecord& e, AprsReportStyle style, QString& erro
     }
     if (link_.IsStarted()) {
         if (link_.Send(form(AprsFormat::Kiss))) went = true;
+        else ++counts_.dropped;
+    }
+    if (is_link_.IsStarted()) {
+        // APRS-IS takes lines ended by CR LF, from a station on the Internet: TCPIP*.
+        AprsStation station = station_;
+        station.path = DefaultAprsPath(AprsFormat::Text);
+        is_line = Tnc2Header(station, AprsFormat::Text) + info + "\r\n";
+        if (is_link_.Send(is_line)) went = true;
         else ++counts_.dropped;
     }
     bool queued = false;  // the serial port took it; it counts once written
@@ -154,7 +188,7 @@ QString AprsOutput::SendWithdrawals(double now) {
 }
 
 QString AprsOutput::Dispatch(const FlightTable& db, uint32_t plotted_key, int16_t plotted) {
-    if (!CanSend() || (withdrawals_.empty() && pacer_.Waiting() == 0)) return {};
+    if ((withdrawals_.empty() && pacer_.Waiting() == 0) || !CanSend()) return {};
     const double now = Now();
     QString error = SendWithdrawals(now);
     // A withdrawal still waiting goes before any position.

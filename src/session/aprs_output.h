@@ -17,6 +17,7 @@
 #include "aprs/aprs_station.h"
 #include "flights/flight_table.h"
 #include "io/comm_port.h"
+#include "io/aprs_is_link.h"
 #include "io/kiss_tcp_link.h"
 
 namespace ternwick {
@@ -77,6 +78,19 @@ public:
     // return. Returns an empty text, or a message for the user when the port cannot be
     // opened or written; the caption is then back on "Start COM:".
     QString StartStopAprs_Click(std::string_view port_text);
+    // Reports go to an APRS-IS server instead (the port box then holds host or host:port),
+    // logged in with the station's callsign and `passcode`, always with the path TCPIP*.
+    void SetAprsIs(bool on, const std::string& passcode = {}) {
+        aprs_is_ = on;
+        passcode_ = passcode;
+    }
+    bool AprsIs() const { return aprs_is_; }
+    // Headless: logs in to an APRS-IS server now (waiting up to timeout_ms for each step).
+    // False with a message that tells a login the server did not verify (a wrong passcode)
+    // apart from a server that cannot be reached.
+    bool ConnectAprsIs(std::string_view server, int timeout_ms, QString& error);
+    // The server refused the login: the output is closed (the caption says so).
+    void LoginRefused() { Fail({}); }
     // Headless: a KISS server as host:port, connected now (waiting up to timeout_ms).
     bool ConnectLink(std::string_view host_port, int timeout_ms, QString& error);
     // Headless, at the end: waits until every frame has left over the link, then closes it.
@@ -102,15 +116,17 @@ public:
     QString AircraftLeft(const DbRecord& e);
 
     const std::string& Caption() const { return button_.Caption(); }
-    // The serial port is open or the link to a KISS server is kept up.
-    bool IsOpen() const { return port_.IsOpen() || link_.IsStarted(); }
-    // Program exit: close the port and the link if open.
+    // The serial port is open or the link to a KISS or APRS-IS server is kept up.
+    bool IsOpen() const { return port_.IsOpen() || link_.IsStarted() || is_link_.IsStarted(); }
+    // Program exit: close the port and the links if open.
     void Close() {
         ClosePort();
         link_.Stop();
+        is_link_.Stop();
     }
     CommPort& Port() { return port_; }
     KissTcpLink& Link() { return link_; }
+    AprsIsLink& IsLink() { return is_link_; }
     AprsCounts Counts() const;
     // Whether any output has been opened in this run (the window shows the counts then).
     bool Used() const { return used_ || printer_ != nullptr; }
@@ -124,7 +140,8 @@ private:
     void ClosePort();
     // Sends one report to every open output; false when none took it.
     bool Deliver(const DbRecord& e, AprsReportStyle style, QString& error);
-    bool CanSend() const { return printer_ || port_.IsOpen() || link_.IsConnected(); }
+    // Whether any output takes a report now (a headless APRS-IS link may be made again here).
+    bool CanSend() { return printer_ || port_.IsOpen() || link_.IsConnected() || is_link_.Poll(); }
     double Now() const { return seconds_ ? seconds_() : 0.0; }
     // Dispatch, knowing where the aircraft `plotted_key` that was just plotted is.
     QString Dispatch(const FlightTable& db, uint32_t plotted_key, int16_t plotted);
@@ -157,6 +174,9 @@ private:
     std::deque<std::pair<qint64, bool>> port_queue_;
     qint64 port_written_ = 0;
     KissTcpLink link_;
+    AprsIsLink is_link_;
+    bool aprs_is_ = false;
+    std::string passcode_;
     std::function<void(const std::string&)> printer_;
 };
 
