@@ -180,3 +180,27 @@ TEST(AprsPacing, PositionsReplacedWhileWaitingCountByTheRuleThatHeldThem) {
     EXPECT_EQ(p.HeldBack(60).Total(), 3u);
     EXPECT_EQ(p.Waiting(), 0u);
 }
+
+TEST(AprsPacing, WithdrawalsTakeSlotsAndANewCeilingCountsAtOnce) {
+    AprsPacer p;
+    p.SetRate({0, 2});  // one slot every 30 s
+    const AprsFix a{10, 20, 1000, 45};
+    p.TakeSlot(0);  // a withdrawal went out
+    p.Want(1, a, 1);
+    EXPECT_EQ(p.Choose(1), std::nullopt);
+    EXPECT_EQ(p.Choose(29), std::nullopt);
+    ASSERT_EQ(p.Choose(30), 1u);
+    p.Sent(1, 30);
+    p.Want(2, a, 31);
+    EXPECT_EQ(p.Choose(31), std::nullopt);  // two in the last minute
+    // Raised: the waiting aircraft goes in the same second.
+    p.SetRate({0, 60});
+    ASSERT_EQ(p.Choose(31), 2u);
+    p.Sent(2, 31);
+    // Lowered again: the three reports of the last minute still count.
+    p.SetRate({0, 3});
+    p.Want(3, a, 40);
+    EXPECT_EQ(p.Choose(40), std::nullopt);
+    EXPECT_EQ(p.Choose(59), std::nullopt);
+    EXPECT_EQ(p.Choose(60), 3u);
+}

@@ -194,3 +194,15 @@ TEST(Plausibility, NoLatitudeBeyondAPole) {
     EXPECT_GE(f.e().Lat, -90.0);
     EXPECT_NEAR(f.e().Lat, -89.95, 0.01);
 }
+
+TEST(Plausibility, ASingleReportUpToTenMinutesAfterTheLastFixMovesTheAircraft) {
+    // Decoded next to the last fix: 1 minute and exactly 10 minutes later still a position,
+    // 10 minutes and 1 second later none (five minutes on the surface).
+    Fixture f;
+    f.Play({{50.0, 8.0, 0, kNoPos, 0, 100}, {50.0, 8.0, 1, 50.0, 8.0, 101}, {50.1, 8.1, 0, 50.1, 8.1, 161},
+            {50.2, 8.2, 1, 50.2, 8.2, 761}, {50.3, 8.3, 0, 50.2, 8.2, 1362}});
+    Fixture g;
+    g.surface = true;
+    g.Play({{51.47, 0.45, 0, kNoPos, 0, 0}, {51.47, 0.45, 1, 51.47, 0.45, 1}, {51.471, 0.452, 0, 51.471, 0.452, 61},
+            {51.472, 0.454, 1, 51.472, 0.454, 361}, {51.473, 0.456, 0, 51.472, 0.454, 662}});
+}

@@ -4,12 +4,16 @@
 // and `ternwick-replay --live-png` draw with this one class.
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPointF>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "display/label_placement.h"
@@ -68,6 +72,10 @@ bool FitView(const FlightTable& db, int width, int height, geo::LatLon& centre, 
 // last two positions; negative when neither is known.
 double HeadingDeg(const DbRecord& e, const LiveAircraft* a);
 
+// Draws frames for one view at a time. It keeps what does not change from frame to frame:
+// the base map of the last view (redrawn only when the view or its settings change), the
+// symbols already drawn at each colour and angle, and each aircraft's label as a small picture
+// (made again only when its text, colour or highlight changes).
 class LiveMapRenderer {
 public:
     LiveMapRenderer();
@@ -78,7 +86,52 @@ public:
     // The outline level a view is drawn with: finer as it narrows.
     static geo::OutlineDetail DetailFor(const geo::ViewProjection& view);
 
+    // An aircraft of the frame being drawn.
+    struct Item {
+        int index;
+        uint32_t key;
+        geo::ScreenPoint s;
+        const LiveAircraft* live;
+        QColor colour;
+        bool surface, stale, emergency;
+    };
+
 private:
+    // What the base map depends on; the same key means the same pixels.
+    struct BaseKey {
+        double lat = 0, lon = 0, km = 0;
+        int width = 0, height = 0;
+        bool has_receiver = false;
+        double rx_lat = 0, rx_lon = 0;
+        bool use_kmh = false;
+        const geo::OutlineStore* outlines = nullptr;
+        bool outlines_loaded = false;
+        bool operator==(const BaseKey&) const = default;
+    };
+    // A trail as projected for the last view: each point's time and place with where it fell
+    // on the screen, so the next frame of the same view projects only the new points.
+    struct ProjectedPoint {
+        double t, lat, lon;
+        bool ok;
+        QPointF q;
+    };
+    struct LabelPicture {
+        QString line1, line2;
+        double w = 0, h = 0;
+        QRgb colour = 0;
+        bool focus = false;
+        QImage image;  // null until first drawn
+    };
+
+    void DrawBaseLayers(const geo::ViewProjection& view, const LiveMapState& state);
+    void DrawTrails(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state,
+                    const std::vector<Item>& items);
+    void DrawSymbols(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state,
+                     const std::vector<Item>& items);
+    // The symbol's picture, turned by `angle` degrees (a multiple of kAngleStep), centred.
+    const QImage& SymbolSprite(int shape, bool stale, QRgb colour, int angle);
+    void DrawLabels(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state,
+                    const std::vector<Item>& items, LiveMapFrame& frame);
     void DrawBase(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
     void DrawOutlines(QPainter& p, const geo::ViewProjection& view, const geo::OutlineStore& store);
     void DrawGraticule(QPainter& p, const geo::ViewProjection& view);
@@ -89,6 +142,14 @@ private:
 
     QFont label_font_;
     QFont small_font_;
+
+    QImage base_;
+    BaseKey base_key_;
+    bool base_valid_ = false;
+    std::unordered_map<uint64_t, QImage> sprites_;
+    std::unordered_map<uint32_t, std::vector<ProjectedPoint>> trails_;
+    BaseKey trails_view_;
+    std::unordered_map<uint32_t, LabelPicture> labels_;
 };
 
 }  // namespace ternwick

@@ -34,6 +34,13 @@ void LiveMapRenderer::DrawOutlines(QPainter& p, const geo::ViewProjection& view,
     // Points far outside the picture are kept (a ring must stay closed) but held to a
     // bounded range, so the painter's fixed-point maths never overflows.
     const double limit = 8.0 * (w + h);
+    // Points closer together than about a pixel add nothing but work: they are skipped
+    // before the (costly) projection, by a flat-Earth test on their degrees.
+    const double tol_deg = 0.8 / view.PixelsPerKm() / 111.2;
+    const double cos_lat = std::max(0.05, std::cos(view.centre().lat * 3.14159265358979 / 180));
+    auto near = [&](const float* a, const float* b) {
+        return std::abs(a[1] - b[1]) < tol_deg && std::abs(a[0] - b[0]) * cos_lat < tol_deg;
+    };
     auto project = [&](const float* ll, QPointF& out) {
         geo::ScreenPoint s;
         double arc = 0;
@@ -42,7 +49,8 @@ void LiveMapRenderer::DrawOutlines(QPainter& p, const geo::ViewProjection& view,
         return true;
     };
 
-    p.setRenderHint(QPainter::Antialiasing, true);
+    // The land is filled without antialiasing: the coastline drawn over its edge smooths it.
+    p.setRenderHint(QPainter::Antialiasing, false);
     QPainterPath land;
     land.setFillRule(Qt::OddEvenFill);
     QPolygonF ring;
@@ -50,9 +58,13 @@ void LiveMapRenderer::DrawOutlines(QPainter& p, const geo::ViewProjection& view,
         ring.clear();
         ring.reserve(static_cast<qsizetype>(run.count) + 1);
         QPointF q;
+        const float* kept = nullptr;
         for (uint32_t k = 0; k < run.count; ++k) {
-            if (!project(run.lonlat + 2 * k, q)) return;  // a cell near the rim: left out whole
+            const float* ll = run.lonlat + 2 * k;
+            if (kept && k + 1 < run.count && near(kept, ll)) continue;
+            if (!project(ll, q)) return;  // a cell near the rim: left out whole
             ring << q;
+            kept = ll;
         }
         if (ring.size() < 3) return;
         const QRectF r = ring.boundingRect();
@@ -64,6 +76,7 @@ void LiveMapRenderer::DrawOutlines(QPainter& p, const geo::ViewProjection& view,
     p.setBrush(kLandColour);
     p.drawPath(land);
     p.setBrush(Qt::NoBrush);
+    p.setRenderHint(QPainter::Antialiasing, true);
 
     auto stroke = [&](geo::PointRun run) {
         QPolygonF line;
@@ -75,8 +88,12 @@ void LiveMapRenderer::DrawOutlines(QPainter& p, const geo::ViewProjection& view,
             }
             line.clear();
         };
+        const float* kept = nullptr;
         for (uint32_t k = 0; k < run.count; ++k) {
-            if (project(run.lonlat + 2 * k, q)) line << q;
+            const float* ll = run.lonlat + 2 * k;
+            if (kept && k + 1 < run.count && near(kept, ll)) continue;
+            kept = ll;
+            if (project(ll, q)) line << q;
             else flush();
         }
         flush();

@@ -26,7 +26,8 @@ bool ViewProjection::ToScreen(LatLon p, ScreenPoint& out, double* arc_deg) const
   // East and north components of the direction to the point; their length is sin(arc).
   const double e = cl * std::sin(dlon);
   const double n = cos_lat0_ * sl - sin_lat0_ * cl * cd;
-  const double s = std::hypot(e, n);
+  // e and n are at most 1: no overflow to guard against, and hypot costs as much as the rest.
+  const double s = std::sqrt(e * e + n * n);
   const double c = std::atan2(s, sin_lat0_ * sl + cos_lat0_ * cl * cd);  // arc, 0..pi
   if (arc_deg) *arc_deg = c / kRad;
   double x = 0, y = 0;
