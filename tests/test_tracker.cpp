@@ -247,7 +247,7 @@ TEST(Tracker, TraceIsWrittenOnlyWhileShownAndDecodingIsTheSame) {
 TEST(Tracker, AnyCharacterNotAnUpperCaseHexDigitAnywhereMakesTheMessageMalformed) {
     // Neighbours of the digit ranges, lower case, bytes from 0x80 (negative as char), NUL.
     const std::string bad = std::string("/:@G`afg ;*\x7F\x80\xFF", 15) + '\0';
-    for (const std::string good : {std::string("8D4CA2B120513531CB38206CB0D3"), AllCall(0x40621D)}) {
+    for (const std::string& good : {std::string("8D4CA2B120513531CB38206CB0D3"), AllCall(0x40621D)}) {
         Fixture f;
         uint64_t malformed = 0;
         for (size_t k = 0; k < good.size(); ++k) {
