@@ -70,12 +70,39 @@ TEST(Tracker, IdentificationLookupsOncePerChange) {
     EXPECT_EQ(f.e("4CA2B1").Flight, "DLH400  ");
     EXPECT_EQ(f.e("4CA2B1").IataFlight, "LH400   ");
     EXPECT_EQ(f.e("4CA2B1").Airline, "Lufthansa");
-    // Code 63 adds no character; type codes 1-3 are not identification.
+    // Code 63 adds no character.
     Feed(f.t, MakeEs(0x4CA2B1, 0x2007F820820820));  // A, 63, six blanks
     EXPECT_EQ(f.e("4CA2B1").Flight, "A      ");
-    Feed(f.t, MakeEs(0x4CA2B1, 0x1010C234C30820));
-    EXPECT_EQ(f.e("4CA2B1").Flight, "A      ");
-    EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 6), "\r\nTC02");
+}
+
+TEST(Tracker, IdentificationOfEveryTypeCodeGivesCallsignAndCategory) {
+    Fixture f;
+    // Type codes 4 to 1 carry emitter category sets A to D (DO-260B); 1 to 3 are evaluated
+    // like 4, and only their trace stays the bare type code.
+    const std::tuple<int, int, const char*, uint8_t, const char*> cases[] = {
+        {4, 7, "HELI1", 0xA7, "TC04 Identification\r\nHELI1   "},
+        {4, 0, "TST123", 0xA0, "TC04 Identification\r\nTST123  "},
+        {3, 1, "GLIDER", 0xB1, "TC03"},
+        {3, 2, "BALLOON", 0xB2, "TC03"},
+        {2, 1, "FIRE1", 0xC1, "TC02"},
+        {1, 5, "DLH400", 0xD5, "TC01"},
+    };
+    uint32_t icao = 0x3C0000;
+    for (const auto& [tc, category, call, stored, trace] : cases) {
+        uint64_t me = 0;
+        ASSERT_TRUE(traffic::IdentificationMe(call, category, me));
+        me = (me & ~(uint64_t(0x1F) << 51)) | uint64_t(tc) << 51;  // ME 1-5: the type code
+        const std::string hex = MakeEs(++icao, me);
+        Feed(f.t, hex);
+        const std::string id = traffic::ToHex({uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)});
+        EXPECT_EQ(f.t.RxText(), hex + "\r\nDF17 Extended Squitter\r\nICAO " + id + "\r\n" + trace) << call;
+        EXPECT_EQ(f.e(id.c_str()).Flight, (std::string(call) + "        ").substr(0, 8)) << call;
+        EXPECT_EQ(f.e(id.c_str()).Category, stored) << call;
+    }
+    EXPECT_EQ(f.t.stats().per_tc[1] + f.t.stats().per_tc[2] + f.t.stats().per_tc[3] + f.t.stats().per_tc[4], 6u);
+    EXPECT_EQ(f.t.stats().per_tc[3], 2u);
+    EXPECT_EQ(f.e("3C0006").IataFlight, "LH400   ");
+    EXPECT_EQ(f.e("3C0006").Airline, "Lufthansa");
 }
 
 TEST(Tracker, VelocityFillsSpeed) {

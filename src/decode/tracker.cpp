@@ -265,7 +265,9 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
             trace_.Number(feet);
             trace_ += " ft";
         }
-    } else if (TC == 4) {
+    } else if (TC >= 1 && TC <= 4) {
+        // Type codes 1 to 3 are identification too (sets D to B of emitter categories:
+        // gliders, balloons, ground vehicles...); their trace stays the bare type code.
         EvalIdentification(me);
     } else if (TC >= 5 && TC <= 8) {
         trace_ += " Surface Pos";
@@ -308,7 +310,7 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
 }
 
 void Tracker::EvalIdentification(const uint8_t* me) {
-    trace_ += " Identification";
+    if (TC == 4) trace_ += " Identification";
     // ME 9-56: eight 6-bit character codes.
     uint64_t bits = 0;
     for (int k = 1; k <= 6; ++k) bits = (bits << 8) | me[k];
@@ -320,6 +322,9 @@ void Tracker::EvalIdentification(const uint8_t* me) {
     DbRecord& e = Entry();
     SetFlight(e, CurFlight);
     e.FlightFromEs = true;
+    // ME 6-8: emitter category within the set the type code names (4: A ... 1: D).
+    e.Category = static_cast<uint8_t>(((0x0E - TC) << 4) | (me[0] & 0x07));
+    if (TC != 4) return;
     trace_ += kCrLf;
     trace_ += CurFlight;
 }
