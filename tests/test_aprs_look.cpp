@@ -138,6 +138,17 @@ TEST(AprsLook, ReadableCommentsKeepToFortyThreeCharacters) {
         // Room for the DAO but not the callsign: the airline goes with it.
         {with([](DbRecord& e) { e.Track = 90, e.Speed = 250, e.Squawk = 1200, e.VertRate = 1216, e.HasVertRate = true; }),
          "090/250/A=035000 Sq1200 +1216fpm !W13!"},
+        // A callsign that just fits (43), and one a character too long, which takes the airline
+        // with it although "Air" alone would fit: later items go first.
+        {with([](DbRecord& e) {
+             e.Track = 90, e.Speed = 250, e.Squawk = 1200, e.VertRate = 1216, e.HasVertRate = true, e.Flight = "HELI    ";
+         }),
+         "090/250/A=035000 Sq1200 +1216fpm !W13! HELI"},
+        {with([](DbRecord& e) {
+             e.Track = 90, e.Speed = 250, e.Squawk = 1200, e.VertRate = 1216, e.HasVertRate = true, e.Flight = "HELI1   ";
+             e.Airline = "Air";
+         }),
+         "090/250/A=035000 Sq1200 +1216fpm !W13!"},
         // No track, level: the airline's name in whole words as far as they fit.
         {with([](DbRecord& e) { e.Squawk = 1200, e.HasVertRate = true; }),
          "/A=035000 Sq1200 !W13! PAL123 Philippine"},
