@@ -1,4 +1,4 @@
-// Files and commands of a test: a file name in the test temp folder that no other test
+// Files, commands and texts of a test: a file name in the test temp folder that no other test
 // process uses at the same time (ctest runs cases in parallel, and several checkouts may test
 // on one machine), and a command's status and output.
 #pragma once
@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace ternwick::test {
@@ -22,6 +23,18 @@ inline std::string WriteTemp(const std::string& name, const std::string& bytes) 
     const std::string path = TempPath(name);
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
+}
+
+// The whole of a file ("" when it cannot be read).
+inline std::string ReadWholeFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+// Whether `text` holds `part`; a failure shows both.
+inline testing::AssertionResult TextHolds(const std::string& text, const std::string& part) {
+    if (text.find(part) != std::string::npos) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "\"" << part << "\" is not in \"" << text << "\"";
 }
 
 struct RunResult {

@@ -26,31 +26,29 @@ TEST(Airlines, Lookups) {
         EXPECT_EQ(d.IATAofICAO(bad), "");
         EXPECT_EQ(d.AIRofICAO(bad), "");
     }
-    EXPECT_EQ(ICAOflight("DLH400  "), "DLH");
-    EXPECT_EQ(ICAOflight("ABCDEFGH"), "ABCDEFGH");
-    EXPECT_EQ(ICAOflight(""), "");
-    EXPECT_EQ(ICAOflight(" DLH400"), "");
-    EXPECT_EQ(ICAOflight("dLH400"), "");
+    for (auto [flight, designator] : {std::pair{"DLH400  ", "DLH"}, {"ABCDEFGH", "ABCDEFGH"}, {"", ""}, {" DLH400", ""},
+                                      {"dLH400", ""}})
+        EXPECT_EQ(ICAOflight(flight), designator) << flight;
 }
 
 TEST(Airlines, MissingOrShortFileIsReported) {
     AirlineDirectory d;
     std::string problem;
     EXPECT_EQ(d.LoadFile("/nonexistent/airlinecodes.csv", problem), 0);
-    EXPECT_NE(problem.find("/nonexistent/airlinecodes.csv"), std::string::npos);
+    EXPECT_TRUE(test::TextHolds(problem, "/nonexistent/airlinecodes.csv"));
     EXPECT_EQ(d.AIRofICAO("DLH"), "");
 
     // The second row incomplete.
     const std::string path = test::WriteTemp("short.csv", "LH,DLH,Lufthansa,Germany\nBA,BAW,British Airways");
     EXPECT_EQ(d.LoadFile(path, problem), 1);
-    EXPECT_NE(problem.find(path), std::string::npos);
-    EXPECT_NE(problem.find("1 of 5428 rows"), std::string::npos);
+    EXPECT_TRUE(test::TextHolds(problem, path));
+    EXPECT_TRUE(test::TextHolds(problem, "1 of 5428 rows"));
     EXPECT_EQ(d.AIRofICAO("DLH"), "Lufthansa");
 
     // A quote never closed swallows the rest of the file: the line is named.
     test::WriteTemp("short.csv", "LH,DLH,Lufthansa,Germany\nBA,BAW,\"British Airways,UK\nAF,AFR,Air France,France\n");
     EXPECT_EQ(d.LoadFile(path, problem), 1);
-    EXPECT_NE(problem.find("the quote opened on line 2 is never closed"), std::string::npos) << problem;
+    EXPECT_TRUE(test::TextHolds(problem, "the quote opened on line 2 is never closed"));
     // A NUL and a name of 10 MB: cleaned and cut, told in the message.
     const std::string damaged =
         "LH,DLH,Luft" + std::string(1, '\0') + "hansa,Germany\nBA,BAW," + std::string(10 << 20, 'x') + ",UK\n";
@@ -58,14 +56,11 @@ TEST(Airlines, MissingOrShortFileIsReported) {
     EXPECT_EQ(d.AIRofICAO("DLH"), "Luft hansa");
     EXPECT_EQ(d.AIRofICAO("BAW"), std::string(AirlineDirectory::kMaxFieldChars, 'x'));
     d.LoadFile(test::WriteTemp("short.csv", damaged), problem);
-    EXPECT_NE(problem.find("1 fields longer than 100 characters were cut and 1 had control characters"),
-              std::string::npos)
-        << problem;
+    EXPECT_TRUE(test::TextHolds(problem, "1 fields longer than 100 characters were cut and 1 had control characters"));
     EXPECT_EQ(d.LoadFile(testing::TempDir(), problem), 0);
-    EXPECT_NE(problem.find("it is a folder, not a file"), std::string::npos) << problem;
+    EXPECT_TRUE(test::TextHolds(problem, "it is a folder, not a file"));
     EXPECT_EQ(d.LoadFile("/dev/zero", problem), 0);  // a device is never read, let alone without end
-    EXPECT_NE(problem.find("\"/dev/zero\" cannot be read (it is a device, not a regular file)"), std::string::npos)
-        << problem;
+    EXPECT_TRUE(test::TextHolds(problem, "\"/dev/zero\" cannot be read (it is a device, not a regular file)"));
 }
 
 TEST(Airlines, ABadLineIsSkippedAloneAndNamed) {
@@ -80,16 +75,14 @@ TEST(Airlines, ABadLineIsSkippedAloneAndNamed) {
         {"DLH", "Lufthansa"}, {"ZZZ", ""}, {"CEB", "Cebu Pacific"}, {"BAW", "British Airways"}, {"AFR", ""}};
     for (auto [icao, name] : lookups) EXPECT_EQ(d.AIRofICAO(icao), name) << icao;  // the line break: a blank
     EXPECT_EQ(d.IATAofICAO("BAW"), "BA");
-    EXPECT_NE(problem.find("2 lines were skipped for not having 4 fields (the first, line 2, has 5)"),
-              std::string::npos)
-        << problem;
+    EXPECT_TRUE(test::TextHolds(problem, "2 lines were skipped for not having 4 fields (the first, line 2, has 5)"));
 
     // Rows past the directory's size are told, not dropped without a word.
     std::string many;
     for (int i = 0; i < AirlineDirectory::kRows - 1; ++i) many += "AA,AAA,Name,Land\n";
     many += "LL,LST,Last,Land\nFF,FST,First not read,Land\nSS,SND,Second,Land\n";
     EXPECT_EQ(d.LoadFile(test::WriteTemp("many.csv", many), problem), AirlineDirectory::kRows);
-    EXPECT_NE(problem.find(": 2 rows after the first 5428 were not read"), std::string::npos) << problem;
+    EXPECT_TRUE(test::TextHolds(problem, ": 2 rows after the first 5428 were not read"));
     EXPECT_EQ(d.AIRofICAO("LST"), "Last");
     EXPECT_EQ(d.AIRofICAO("FST"), "");
 
@@ -98,7 +91,5 @@ TEST(Airlines, ABadLineIsSkippedAloneAndNamed) {
     d.LoadFile(test::WriteTemp("edge.csv", "LH,DLH,Luft\x7Fhansa,Germany\nBA,BAW," + hundred + ",UK\n"), problem);
     EXPECT_EQ(d.AIRofICAO("DLH"), "Luft hansa");
     EXPECT_EQ(d.AIRofICAO("BAW"), hundred);
-    EXPECT_NE(problem.find("0 fields longer than 100 characters were cut and 1 had control characters"),
-              std::string::npos)
-        << problem;
+    EXPECT_TRUE(test::TextHolds(problem, "0 fields longer than 100 characters were cut and 1 had control characters"));
 }

@@ -78,10 +78,7 @@ TEST(MapDrawing, CirclesAndTracksMatchThePainterPixelForPixel) {
         surface.SetDrawWidth(width);
         // Flights as the map plots them: a dot, then a track back to the previous dot, mostly
         // a pixel or less away; now and then a jump, and some at and beyond the edges.
-        struct Track {
-            float x, y;
-            int32_t col;
-        };
+        struct Track { float x, y; int32_t col; };
         std::vector<Track> tracks;
         for (int k = 0; k < 40; ++k) {
             const float x = k < 30 ? 20.0f + 19.0f * k + quarter(rng) : (k % 2 ? -3.0f : 797.0f) + quarter(rng);
@@ -101,8 +98,7 @@ TEST(MapDrawing, CirclesAndTracksMatchThePainterPixelForPixel) {
             reference.Circle(x, y, radius, width, solid, t.col, fill);
             surface.Line(x, y, t.x, t.y, t.col);
             reference.Line(x, y, t.x, t.y, width, t.col);
-            t.x = x;
-            t.y = y;
+            t.x = x, t.y = y;
         }
         // A few far outside the picture, which leave it alone.
         surface.Circle(-5000.0f, 200.0f, 4.0, palette[0]);

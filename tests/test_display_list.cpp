@@ -18,13 +18,12 @@ void Put(FlightTable& db, int i, const char* icao, int16_t heard) {
 }
 
 // An identified airborne entry, an entry with nothing but its address, a surface entry, and an
-// airline without an IATA code.
+// airline without an IATA code (its IataFlight is only the number part).
 void Fill(FlightTable& db) {
     // In record order: Icao, Flight, IataFlight, Airline, LastHeard, PosKind, CPR, Altitude, Speed, Lon, Lat.
     Put(db, 0, {"4CA1F3", "ABC123  ", "AB123   ", "Alpha Bravo Airways", 3590, "A", {}, {}, 3475, 250, 6.2, 53.4213});
     Put(db, 3, {"ABCDEF", "        ", "", "", 5, "-", {}, {}, 0, 0, 359.5, 0});
     Put(db, 2, {"3C6DD2", "        ", "", "", 4, "S", {}, {}, 0, 0, -0.45, -33.86881});
-    // An airline without an IATA code: IataFlight is only the number part.
     Put(db, 5, {"405F33", "DHK7101 ", "7101  ", "DHL Air", 0, "A", {}, {}, 19350, 375, 5.5351, 50.2357});
 }
 

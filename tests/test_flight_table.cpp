@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "flights/flight_table.h"
 
@@ -16,9 +17,7 @@ TEST(FlightTable, FreeingAndPlotFlags) {
     db(0).Flight = "TST123  ";
     db(0).Lat = 10;
     db.InitDbPos(0);
-    EXPECT_EQ(db(0).LastHeard, 1234);
-    EXPECT_EQ(db(0).Flight, "");
-    EXPECT_EQ(db(0).Lat, 0.0);
+    EXPECT_EQ(std::tie(db(0).LastHeard, db(0).Flight, db(0).Lat), std::tuple(1234, "", 0.0));
     EXPECT_EQ(db.InUse(), 0);
 
     db(7).PlotX = 3;

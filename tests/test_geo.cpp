@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "geo/great_circle.h"
 
 using geo::LatLon;
@@ -137,9 +139,7 @@ TEST(ViewProjection, PanAndZoomKeepThePointUnderTheMouse) {
   EXPECT_LT(box.south, 9.6);
   EXPECT_GT(box.north, 11.0);
   const ViewProjection::Box polar = ViewProjection({89, 0}, 1000, 800, 600).GeoBounds();
-  EXPECT_EQ(polar.west, -180);
-  EXPECT_EQ(polar.east, 180);
-  EXPECT_EQ(polar.north, 90);
+  EXPECT_EQ(std::tie(polar.west, polar.east, polar.north), std::tuple(-180.0, 180.0, 90.0));
 }
 
 TEST(Registration, AddressBlocksAndUsNumbersAgainstKnownPairs) {

@@ -1,5 +1,6 @@
 // The live map's pieces: labels that never overprint, trails cut at their age and gone with
-// their aircraft, picking by a point, the details text and the accessible description.
+// their aircraft, picking by a point, the details text and the accessible description, hollow
+// old positions, emergencies in red and the receiver's coverage outline.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
@@ -10,6 +11,8 @@
 #include "display/label_placement.h"
 #include "display/live_map.h"
 #include "display/live_tracks.h"
+#include "display/map_surface.h"
+#include "display/projection.h"
 
 using namespace ternwick;
 
@@ -198,4 +201,109 @@ TEST(LiveMap, LabelsAndTheDetailsOfAKnownAircraft) {
               "Squawk: -\nAltitude: on the ground\nVertical rate: -\nGround speed: -\nTrack: -\nPosition: -\n"
               "From receiver: -\nFirst heard: -\nLast heard: -\nMessages: -\nPositions: -\n");
     EXPECT_EQ(AircraftDetailsText(nullptr, nullptr, {}), "No aircraft selected");
+}
+
+namespace {
+
+// One aircraft alone at the centre of an 800 x 600 view of open sea (no outlines), drawn as
+// the diamond of an unknown heading, whose middle lies well inside its border.
+struct OneAircraft {
+    FlightTable db;
+    LiveTracks tracks;
+    LiveMapRenderer renderer;
+    QImage image;
+    LiveMapState state;
+    geo::ViewProjection view{{10.23, 123.77}, 250, 800, 600};
+    OneAircraft(const char* kind, double position_age) {
+        App();
+        Put(db, 0, "75953D", 10.23, 123.77, kind);
+        db(0).Altitude = 12000;
+        state.db = &db;
+        state.tracks = &tracks;
+        state.now = 5000;
+        tracks.Position(AddressKey("75953D"), state.now - position_age, 10.23, 123.77, kind[0] == 'S');
+    }
+    // The pixel under the middle of the symbol.
+    QColor Middle() {
+        renderer.Render(image, view, state);
+        return image.pixelColor(399, 299);
+    }
+};
+
+}  // namespace
+
+TEST(LiveMap, APositionOlderThanItsExpiryIsDrawnHollow) {
+    const QColor sea(170, 206, 232);
+    struct Case {
+        const char* kind;
+        double age;
+        bool hollow;
+    } cases[] = {
+        {"A", 0, false},  {"A", 9.5, false}, {"A", 10.5, true}, {"A", 300, true},
+        {"S", 10.5, false}, {"S", 29.5, false}, {"S", 30.5, true},
+    };
+    for (const Case& c : cases) {
+        OneAircraft one(c.kind, c.age);
+        one.state.air_expire = 10;
+        one.state.surf_expire = 30;
+        const QColor own = ColorFromRgbValue(EntryColour("75953D", c.kind));
+        EXPECT_EQ(one.Middle(), c.hollow ? sea : own) << c.kind << " " << c.age;
+    }
+}
+
+TEST(LiveMap, EmergenciesAreRedWithTheirCodeInTheLabel) {
+    const QColor red(220, 0, 0);
+    struct Case {
+        const char* kind;
+        int squawk;
+        int state;
+        const char* line2;
+        bool emergency;
+    } cases[] = {
+        {"A", 7700, 0, "FL120 7700", true},   {"A", 7600, 0, "FL120 7600", true},
+        {"S", 7500, 0, "GND 7500", true},     {"A", 1200, 2, "FL120 MEDICAL", true},
+        {"A", 7700, 1, "FL120 7700", true},   {"A", 1200, 5, "FL120 UNLAWFUL", true},
+        {"A", 7000, 0, "FL120", false},       {"A", 7777, 0, "FL120", false},
+        {"A", -1, 0, "FL120", false},         {"", 7700, 0, "7700", true},
+    };
+    for (const Case& c : cases) {
+        OneAircraft one(c.kind[0] ? c.kind : "A", 0);
+        DbRecord& e = one.db(0);
+        e.PosKind = c.kind;
+        e.Squawk = static_cast<int16_t>(c.squawk);
+        e.Emergency = static_cast<int8_t>(c.state);
+        EXPECT_EQ(LabelLine2(e), c.line2) << c.squawk << "/" << c.state;
+        if (!c.kind[0]) continue;  // no position: not drawn
+        const QColor own = ColorFromRgbValue(EntryColour("75953D", c.kind));
+        EXPECT_EQ(one.Middle(), c.emergency ? red : own) << c.squawk << "/" << c.state;
+    }
+}
+
+TEST(LiveMap, TheCoverageOutlineIsDrawnWithAReceiverSet) {
+    OneAircraft one("A", 0);
+    one.state.db = nullptr;  // the outline alone
+    geo::Coverage coverage;
+    const geo::LatLon rx{10.23, 123.77};
+    coverage.Reset(rx);
+    // Heard 70 km out all round, and 90 km due east.
+    for (int k = 0; k < geo::Coverage::kSectors; ++k) coverage.Add(geo::Destination(rx, k * 5 + 2.5, 70), 20000);
+    coverage.Add(geo::Destination(rx, 90, 90), 20000);
+    one.state.coverage = &coverage;
+    auto green_at = [&](geo::LatLon g) {
+        geo::ScreenPoint s;
+        EXPECT_TRUE(one.view.ToScreen(g, s));
+        one.renderer.Render(one.image, one.view, one.state);
+        return one.image.pixelColor(static_cast<int>(s.x), static_cast<int>(s.y)).green();
+    };
+    const geo::LatLon east = geo::Destination(rx, 90, 90);
+    const geo::LatLon inside = geo::Destination(rx, 45, 30);
+    // No receiver: no outline, the sea shows.
+    EXPECT_EQ(green_at(east), 206);
+    EXPECT_EQ(green_at(inside), 206);
+    one.state.receiver = rx;
+    EXPECT_LT(green_at(east), 120);  // on the magenta line
+    const int fill = green_at(inside);
+    EXPECT_LT(fill, 206);  // faintly filled inside
+    EXPECT_GT(fill, 150);
+    EXPECT_EQ(green_at(geo::Destination(rx, 250, 100)), 206);  // nothing heard out there
 }

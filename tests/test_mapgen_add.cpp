@@ -4,12 +4,12 @@
 #include <QImage>
 
 #include <fstream>
-#include <sstream>
 
 #include "map_add.h"
 #include "temp_path.h"
 
 using namespace ternwick::maps;
+using ternwick::test::ReadWholeFile;
 using ternwick::test::RunCommand;
 using ternwick::test::TempPath;
 
@@ -17,28 +17,19 @@ namespace {
 
 const std::string kMapgen = TERNWICK_BIN_DIR "/ternwick-mapgen";
 
-std::string ReadText(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 // A fresh folder holding a copy of the shipped catalogue.
 std::string CatalogueCopy(const std::string& name) {
     const std::string dir = TempPath(name);
     EXPECT_EQ(std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
-    std::ofstream(dir + "/setup.txt", std::ios::binary) << ReadText(TERNWICK_SOURCE_DIR "/data/setup.txt");
+    std::ofstream(dir + "/setup.txt", std::ios::binary) << ReadWholeFile(TERNWICK_SOURCE_DIR "/data/setup.txt");
     return dir;
 }
 
 }  // namespace
 
 TEST(MapgenAdd, FramesMarksAndSurfaceOffsetsFollowCentreAndSpan) {
-    struct Case {
-        double lat, lon, span;
-        const char* line;
-    };
+    // The catalogue line of the frame, or why there is none.
+    struct Case { double lat, lon, span; const char* want; bool ok = true; };
     const Case cases[] = {
         {10.3, 123.9, 4, "\"Home\",\"maps/home.png\",121.9,4,9.3,2,4,2,90"},
         {51.47, -0.45, 30, "\"Home\",\"maps/home.png\",-15.45,30,43.97,15,3,1,-90"},
@@ -47,30 +38,18 @@ TEST(MapgenAdd, FramesMarksAndSurfaceOffsetsFollowCentreAndSpan) {
         {64.1, -178, 12, "\"Home\",\"maps/home.png\",176,12,61.1,6,4,2,-180"},     // west edge wrapped
         {40.6, -73.8, 120, "\"Home\",\"maps/home.png\",-133.8,120,10.6,60,3,1,-90"},
         {0, 0, 360, "\"Home\",\"maps/home.png\",-180,360,-90,180,2,1,0"},
+        {10, 10, 0, "--span 0: the map must be 0.1 to 360 degrees of longitude wide", false},
+        {10, 10, 361, "--span 361: the map must be 0.1 to 360 degrees of longitude wide", false},
+        {80, 10, 60, "--span 60: a map 30 degrees high centred on 80 degrees would pass the pole; at most 40 degrees "
+                     "fit there", false},
+        {-89, 10, 8, "--span 8: a map 4 degrees high centred on -89 degrees would pass the pole; at most 4 degrees "
+                     "fit there", false},
     };
     for (const Case& c : cases) {
         NewMap m;
         std::string error;
-        ASSERT_TRUE(MakeFrame("Home", c.lat, c.lon, c.span, m, error)) << error;
-        EXPECT_EQ(CatalogueLine(m), c.line) << c.lat << "," << c.lon;
-    }
-    struct Bad {
-        double lat, lon, span;
-        const char* message;
-    };
-    const Bad bad[] = {
-        {10, 10, 0, "--span 0: the map must be 0.1 to 360 degrees of longitude wide"},
-        {10, 10, 361, "--span 361: the map must be 0.1 to 360 degrees of longitude wide"},
-        {80, 10, 60, "--span 60: a map 30 degrees high centred on 80 degrees would pass the pole; at most 40 degrees "
-                     "fit there"},
-        {-89, 10, 8, "--span 8: a map 4 degrees high centred on -89 degrees would pass the pole; at most 4 degrees "
-                     "fit there"},
-    };
-    for (const Bad& b : bad) {
-        NewMap m;
-        std::string error;
-        EXPECT_FALSE(MakeFrame("Home", b.lat, b.lon, b.span, m, error));
-        EXPECT_EQ(error, b.message);
+        ASSERT_EQ(MakeFrame("Home", c.lat, c.lon, c.span, m, error), c.ok) << error;
+        EXPECT_EQ(c.ok ? CatalogueLine(m) : error, c.want) << c.lat << "," << c.lon;
     }
     double lat = 0, lon = 0;
     std::string error;
@@ -89,9 +68,7 @@ TEST(MapgenAdd, CatalogueTextKeepsEveryOtherByte) {
     std::string error;
     ASSERT_TRUE(MakeFrame("Home", 10.3, 123.9, 4, m, error));
     const std::string line = "\"Home\",\"maps/home.png\",121.9,4,9.3,2,4,2,90";
-    struct Case {
-        std::string before, after;
-    };
+    struct Case { std::string before, after; };
     const Case cases[] = {
         {"1\n\"A\",\"a.png\",0,8,0,4,4,2,0\n", "2\n\"A\",\"a.png\",0,8,0,4,4,2,0\n" + line + "\n"},
         {"1\r\n\"A\",\"a.png\",0,8,0,4,4,2,0\r\n", "2\r\n\"A\",\"a.png\",0,8,0,4,4,2,0\r\n" + line + "\r\n"},
@@ -124,12 +101,12 @@ TEST(MapgenAdd, CatalogueTextKeepsEveryOtherByte) {
 TEST(MapgenAdd, CommandAddsOneMapAndRefusesWhatIsWrong) {
     const std::string dir = CatalogueCopy("mapgen-add");
     const std::string setup = dir + "/setup.txt";
-    const std::string before = ReadText(setup);
+    const std::string before = ReadWholeFile(setup);
     // Outlines found beside the program (the build's copy of data/).
     const auto added = RunCommand(kMapgen + " --add 'Home' --centre 10.3,123.9 --span 4 --setup " + setup + " 2>&1");
     EXPECT_EQ(added.status, 0) << added.out;
     EXPECT_NE(added.out.find("Added map 6 \"Home\" to " + setup), std::string::npos) << added.out;
-    const std::string after = ReadText(setup);
+    const std::string after = ReadWholeFile(setup);
     EXPECT_EQ(after, "6" + before.substr(1) + "\"Home\",\"maps/home.png\",121.9,4,9.3,2,4,2,90\n");
 
     const QImage picture(QString::fromStdString(dir + "/maps/home.png"));
@@ -141,9 +118,7 @@ TEST(MapgenAdd, CommandAddsOneMapAndRefusesWhatIsWrong) {
     EXPECT_EQ(at(10.1, 123.55), QColor(0xf2, 0xef, 0xe4));
     EXPECT_EQ(at(10.4, 124.2), QColor(0xd4, 0xe4, 0xf0));
 
-    struct Refusal {
-        std::string args, message;
-    };
+    struct Refusal { std::string args, message; };
     const Refusal refusals[] = {
         {"--add HOME --centre 1,2 --span 3", "already holds a map named \"Home\" (map 6)"},
         {"--add World --centre 1,2 --span 3", "already holds a map named \"World\" (map 5)"},
@@ -159,16 +134,16 @@ TEST(MapgenAdd, CommandAddsOneMapAndRefusesWhatIsWrong) {
         const auto run = RunCommand(kMapgen + " " + r.args + " --setup " + setup + " 2>&1");
         EXPECT_NE(run.status, 0) << r.args;
         EXPECT_NE(run.out.find(r.message), std::string::npos) << r.args << "\n" << run.out;
-        EXPECT_EQ(ReadText(setup), after) << r.args;
+        EXPECT_EQ(ReadWholeFile(setup), after) << r.args;
     }
     // A name whose picture name is taken gets a picture of its own.
     const auto second = RunCommand(kMapgen + " --add 'home!' --centre 10.3,123.9 --span 40 --setup " + setup + " 2>&1");
     EXPECT_EQ(second.status, 0) << second.out;
     const std::string seven = "7" + after.substr(1) + "\"home!\",\"maps/home-2.png\",103.9,40,0.3,20,3,1,90\n";
-    EXPECT_EQ(ReadText(setup), seven);
+    EXPECT_EQ(ReadWholeFile(setup), seven);
     // So does a name whose picture another map names, though that picture is not there.
     const auto third = RunCommand(kMapgen + " --add 'Cebu' --centre 10.3,123.9 --span 2 --setup " + setup + " 2>&1");
     EXPECT_EQ(third.status, 0) << third.out;
-    EXPECT_EQ(ReadText(setup), "8" + seven.substr(1) + "\"Cebu\",\"maps/cebu-2.png\",122.9,2,9.8,1,4,2,90\n");
+    EXPECT_EQ(ReadWholeFile(setup), "8" + seven.substr(1) + "\"Cebu\",\"maps/cebu-2.png\",122.9,2,9.8,1,4,2,90\n");
     std::system(("rm -rf " + dir).c_str());
 }

@@ -6,9 +6,6 @@
 
 #include <QCoreApplication>
 
-#include <fstream>
-#include <sstream>
-
 #include "io/message_log.h"
 #include "temp_path.h"
 
@@ -19,11 +16,12 @@ namespace {
 
 const char kLong[] = "8D4CA2B120513531CB38206CB0D3";
 
-std::string Contents(const std::string& path) {
-    std::stringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
+// A log and what it told.
+struct Logging {
+    MessageLog log;
+    QString told, error;
+    Logging() { QObject::connect(&log, &MessageLog::failed, [this](const QString& m) { told = m; }); }
+};
 
 }  // namespace
 
@@ -37,17 +35,14 @@ TEST(MessageLog, LineFormAndCounter) {
 
 TEST(MessageLog, FullDiskAndFileSizeLimitKeepWholeLines) {
     {
-        MessageLog log;
-        QString told;
-        QObject::connect(&log, &MessageLog::failed, [&](const QString& m) { told = m; });
-        QString error;
-        ASSERT_TRUE(log.Open("/dev/full", error)) << error.toStdString();
-        log.Write(kLong);
-        EXPECT_FALSE(log.Flush());
-        EXPECT_FALSE(log.IsOpen());
-        EXPECT_TRUE(told.contains("\"/dev/full\"")) << told.toStdString();
-        log.Write(kLong);  // logging has stopped: nothing more is tried
-        EXPECT_TRUE(told.contains("logging stopped"));
+        Logging l;
+        ASSERT_TRUE(l.log.Open("/dev/full", l.error)) << l.error.toStdString();
+        l.log.Write(kLong);
+        EXPECT_FALSE(l.log.Flush());
+        EXPECT_FALSE(l.log.IsOpen());
+        EXPECT_TRUE(l.told.contains("\"/dev/full\"")) << l.told.toStdString();
+        l.log.Write(kLong);  // logging has stopped: nothing more is tried
+        EXPECT_TRUE(l.told.contains("logging stopped"));
     }
     {
         // A file that may not grow past 100 bytes: the first line (43 bytes) is out, the next
@@ -58,27 +53,21 @@ TEST(MessageLog, FullDiskAndFileSizeLimitKeepWholeLines) {
         rlimit small = old;
         small.rlim_cur = 100;
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        MessageLog log;
-        QString told;
-        QObject::connect(&log, &MessageLog::failed, [&](const QString& m) { told = m; });
-        QString error;
-        ASSERT_TRUE(log.Open(QString::fromStdString(path), error)) << error.toStdString();
-        log.Write(kLong);
-        EXPECT_TRUE(log.Flush());
-        log.Write(kLong);
-        log.Write("5D4CA2B1C1A2B3");
-        EXPECT_FALSE(log.Flush());
+        Logging l;
+        ASSERT_TRUE(l.log.Open(QString::fromStdString(path), l.error)) << l.error.toStdString();
+        l.log.Write(kLong);
+        EXPECT_TRUE(l.log.Flush());
+        l.log.Write(kLong);
+        l.log.Write("5D4CA2B1C1A2B3");
+        EXPECT_FALSE(l.log.Flush());
         setrlimit(RLIMIT_FSIZE, &old);
-        EXPECT_TRUE(told.contains(QString::fromStdString(path))) << told.toStdString();
-        const std::string kept = Contents(path);
+        EXPECT_TRUE(l.told.contains(QString::fromStdString(path))) << l.told.toStdString();
+        const std::string kept = ReadWholeFile(path);
         EXPECT_EQ(kept.size(), 43u);
         EXPECT_EQ(kept.substr(13), std::string(kLong) + ";\n");
     }
-    {
-        // A folder that does not exist: told at once, naming the file.
-        MessageLog log;
-        QString error;
-        EXPECT_FALSE(log.Open("/nonexistent-ternwick-folder/x.log", error));
-        EXPECT_TRUE(error.contains("/nonexistent-ternwick-folder/x.log")) << error.toStdString();
-    }
+    // A folder that does not exist: told at once, naming the file.
+    Logging l;
+    EXPECT_FALSE(l.log.Open("/nonexistent-ternwick-folder/x.log", l.error));
+    EXPECT_TRUE(l.error.contains("/nonexistent-ternwick-folder/x.log")) << l.error.toStdString();
 }

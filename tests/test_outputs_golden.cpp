@@ -110,3 +110,22 @@ TEST(GoldenOutputs, MapPicturesAreUnchangedPixelForPixel) {
         EXPECT_EQ(differing, 0) << "map " << map << ", first at " << first_x << "," << first_y;
     }
 }
+
+// The APRS reports of the demo traffic with the report options as they always were (plain
+// lines for every position; the rich form paced by an interval; KISS frames under a ceiling):
+// the options that change how objects read must leave every byte of these alone.
+TEST(GoldenOutputs, DefaultAprsReportsAreUnchanged) {
+    std::string text;
+    for (const std::string options : {"--aprs", "--aprs --aprs-rich --aprs-kill --aprs-interval 20",
+                                      "--aprs --aprs-format kiss --aprs-interval 60 --aprs-max-per-min 10"}) {
+        const RunResult r = RunCommand(kReplay + " " + kFixed + options + " " TERNWICK_BIN_DIR "/demo.log");
+        EXPECT_EQ(r.status, 0) << options;
+        const QByteArray digest =
+            QCryptographicHash::hash(QByteArray::fromStdString(r.out), QCryptographicHash::Sha256).toHex();
+        // The first report as it reads, then the whole output by its length and digest.
+        const std::string first = r.out.substr(0, r.out.find_first_of("\r\n\xC0", 1) + 1);
+        text += options + "\n" + QByteArray::fromStdString(first).toHex().toStdString() + "\n" +
+                std::to_string(r.out.size()) + " bytes, sha256 " + digest.toStdString() + "\n";
+    }
+    CompareText("demo-aprs.txt", text);
+}

@@ -49,14 +49,17 @@ TEST(ReceiverDecoding, SureRangeOfASingleReport) {
 }
 
 TEST(ReceiverDecoding, FirstFixFromOneReportAtTheRangeLimits) {
-    // Max. range 100 NM: a single report is sure within 100 NM. A report is an even one or an
-    // odd one, to the north-east or south-west.
-    const struct { double nm, bearing; int odd; bool stored; } cases[] = {
-        {5, 45, 0, true}, {99.9, 45, 1, true}, {99.98, 225, 0, true}, {100.05, 225, 1, false}, {140, 45, 0, false},
+    // Max. range 100 NM: a single report is sure within 100 NM, even or odd, north-east or
+    // south-west. With the default 300 NM only 60 NM are sure: an aircraft 250 NM out decodes
+    // next to the receiver a zone off, 110 NM the other side, and is refused; told the receiver
+    // hears only 180 NM, a report 150 NM out is believed; at 360 NM and more nothing is.
+    const struct { double max_range, nm, bearing; int odd; bool stored; } cases[] = {
+        {100, 5, 45, 0, true},      {100, 99.9, 45, 1, true},  {100, 99.98, 225, 0, true}, {100, 100.05, 225, 1, false},
+        {100, 140, 45, 0, false},   {300, 250, 90, 0, false},  {180, 150, 270, 0, true},   {360, 10, 0, 1, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.nm << " NM at " << c.bearing);
-        Rx f(kDelft, 100);
+        SCOPED_TRACE(testing::Message() << c.nm << " NM at " << c.bearing << ", range " << c.max_range);
+        Rx f(kDelft, c.max_range);
         const geo::LatLon p = Away(kDelft, c.bearing, c.nm);
         f.Air(p, c.odd);
         EXPECT_EQ(f.e().HasPos, c.stored);
@@ -68,23 +71,6 @@ TEST(ReceiverDecoding, FirstFixFromOneReportAtTheRangeLimits) {
         EXPECT_EQ(f.t.stats().lone_fixes, c.stored ? 1u : 0u);
         EXPECT_EQ(f.t.stats().lone_too_far, c.stored ? 0u : 1u);
     }
-}
-
-TEST(ReceiverDecoding, TheMaximumRangeDecidesWhereASingleReportIsSure) {
-    // An aircraft really 250 NM away decodes next to the receiver a zone off, 110 NM the other
-    // side: with the default range of 300 NM only 60 NM are sure, so it is refused; told the
-    // receiver hears only 180 NM, anything within 180 is believed; at 360 NM and more nothing.
-    const geo::LatLon far = Away(kDelft, 90, 250), near = Away(kDelft, 270, 150);
-    Rx deflt;
-    deflt.Air(far, 0);
-    EXPECT_FALSE(deflt.e().HasPos);
-    Rx short_range(kDelft, 180);
-    short_range.Air(near, 0);
-    EXPECT_TRUE(short_range.At(near));
-    Rx no_limit(kDelft, 360);
-    no_limit.Air(Away(kDelft, 0, 10), 1);
-    EXPECT_FALSE(no_limit.e().HasPos);
-    EXPECT_EQ(no_limit.t.stats().lone_too_far, 1u);
 }
 
 TEST(ReceiverDecoding, FirstPairConfirmsOrReplacesTheSingleReport) {
@@ -153,66 +139,45 @@ TEST(ReceiverDecoding, SurfaceNextToReceiversInFourHemispheres) {
             EXPECT_TRUE(pair.At(q, 0.005)) << pair.e().Lat << " " << pair.e().Lon;
         }
     }
-    // 40 NM from the receiver a single surface report is not sure, a pair is.
-    Rx f;
-    const geo::LatLon far = Away(kDelft, 200, 40);
-    f.Surf(far, 0);
-    EXPECT_FALSE(f.e().HasPos);
-    f.Surf(far, 1);
-    EXPECT_TRUE(f.At(far, 0.005));
 }
 
 TEST(ReceiverDecoding, SpeedCheckWhereTheClockTells) {
-    // Reported ground speed 550 kt (the velocity message's 520 east, 180 north).
-    const std::string velocity = MakeEs(kIcao, traffic::VelocityMe({.east_kt = 520, .north_kt = 180}));
-    auto start = [&](Rx& f) {
+    // Each case starts from a pair at the receiver at second 100 and a reported ground speed
+    // of 550 kt (the velocity message's 520 east, 180 north); then reports at `p`, and after
+    // each the entry must be at `want`, and `too_fast` reports counted (-1: not checked).
+    const geo::LatLon on = Away(kDelft, 70, 1.6), there = Away(kDelft, 0, 12), later = Away(kDelft, 200, 150);
+    struct Step { int odd, second; geo::LatLon want; int too_fast = -1; };
+    const struct { const char* what; geo::LatLon p; bool times_real; std::vector<Step> steps; } cases[] = {
+        // A fast jet 10 s on: 1.6 NM, well within what 550 kt allows.
+        {"jet", on, true, {{0, 110, on}, {1, 110, on, 0}}},
+        // A jump of 12 NM in 10 s: the single report and the pair with it are refused and
+        // counted; a second pair of later reports agreeing with the first is believed.
+        {"jump", there, true, {{0, 110, kDelft}, {1, 111, kDelft, 2}, {0, 112, kDelft}, {1, 113, there}}},
+        // After a gap of 20 minutes, 150 NM away: 550 kt for 20 minutes is 183 NM.
+        {"gap", later, true, {{0, 1300, {NAN, NAN}}, {1, 1301, later, 0}}},
+        // A replay without time stamps has no clock to tell speed by: the jump is believed.
+        {"replay", there, false, {{0, 110, there, 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rx f;
         f.host.times_real = true;
         f.Air(kDelft, 0, 100);
         f.Air(kDelft, 1, 100);
-        Feed(f.t, velocity);
+        Feed(f.t, MakeEs(kIcao, traffic::VelocityMe({.east_kt = 520, .north_kt = 180})));
         ASSERT_EQ(f.e().Speed, 550);
-    };
-    // A fast jet 10 s on: 1.6 NM, well within what 550 kt allows.
-    Rx jet;
-    start(jet);
-    const geo::LatLon on = Away(kDelft, 70, 1.6);
-    jet.Air(on, 0, 110);
-    EXPECT_TRUE(jet.At(on));
-    jet.Air(on, 1, 110);
-    EXPECT_TRUE(jet.At(on));
-    EXPECT_EQ(jet.t.stats().too_fast, 0u);
-
-    // A jump of 12 NM in 10 s: the single report and the pair with it are refused and
-    // counted; a second pair of later reports agreeing with the first is believed.
-    Rx jump;
-    start(jump);
-    const geo::LatLon there = Away(kDelft, 0, 12);
-    jump.Air(there, 0, 110);
-    EXPECT_TRUE(jump.At(kDelft));
-    jump.Air(there, 1, 111);
-    EXPECT_TRUE(jump.At(kDelft));
-    EXPECT_EQ(jump.t.stats().too_fast, 2u);
-    jump.Air(there, 0, 112);
-    EXPECT_TRUE(jump.At(kDelft));
-    jump.Air(there, 1, 113);
-    EXPECT_TRUE(jump.At(there));
-
-    // After a gap of 20 minutes, 150 NM away: 550 kt for 20 minutes is 183 NM.
-    Rx gap;
-    start(gap);
-    const geo::LatLon later = Away(kDelft, 200, 150);
-    gap.Air(later, 0, 1300);
-    gap.Air(later, 1, 1301);
-    EXPECT_TRUE(gap.At(later));
-    EXPECT_EQ(gap.t.stats().too_fast, 0u);
-
-    // A replay without time stamps has no clock to tell speed by: the jump is believed.
-    Rx replay;
-    start(replay);
-    replay.host.times_real = false;
-    replay.Air(there, 0, 110);
-    EXPECT_TRUE(replay.At(there));
-    EXPECT_EQ(replay.t.stats().too_fast, 0u);
+        f.host.times_real = c.times_real;
+        for (const Step& st : c.steps) {
+            f.Air(c.p, st.odd, st.second);
+            SCOPED_TRACE(testing::Message() << "at second " << st.second);
+            if (!std::isnan(st.want.lat)) {
+                EXPECT_TRUE(f.At(st.want));
+            }
+            if (st.too_fast >= 0) {
+                EXPECT_EQ(f.t.stats().too_fast, uint64_t(st.too_fast));
+            }
+        }
+    }
 }
 
 TEST(ReceiverDecoding, PlausibleMoves) {

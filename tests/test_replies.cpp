@@ -2,6 +2,8 @@
 // repair: known messages built with the traffic generator's encoders, literal answers.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "decode/reply_fields.h"
 #include "test_support.h"
 
@@ -86,20 +88,16 @@ TEST(Replies, AcceptedOnlyFromAircraftHeardWithinAMinute) {
     f.host.seconds = 1030;
     Feed(f.t, df4);
     EXPECT_EQ(f.t.RxText(), df4 + "\r\nDF04 Surveillance Altitude Reply\r\nICAO 4840D6\r\nAltitude 9000 ft\r\nStatus airborne");
-    EXPECT_EQ(f.e("4840D6").Altitude, 9000);
-    EXPECT_EQ(f.e("4840D6").LastHeard, 1030);
-    EXPECT_EQ(f.e("4840D6").FlightStatus, 0);
+    EXPECT_EQ(std::tie(f.e("4840D6").Altitude, f.e("4840D6").LastHeard, f.e("4840D6").FlightStatus), std::tuple(9000, 1030, 0));
     f.host.seconds = 1060;  // 60 s after the all-call reply: still heard recently
     Feed(f.t, f.Reply(5, 1, Id13(7700), 0x4840D6));
-    EXPECT_EQ(f.e("4840D6").Squawk, 7700);
-    EXPECT_EQ(f.e("4840D6").FlightStatus, 1);
+    EXPECT_EQ(std::tie(f.e("4840D6").Squawk, f.e("4840D6").FlightStatus), std::tuple(7700, 1));
     EXPECT_TRUE(Has(f.t.RxText(), "\r\nDF05 Surveillance Identity Reply\r\nICAO 4840D6\r\nSquawk 7700\r\nStatus on the ground"));
     // 70 s after the last all-call reply or squitter: refused, however many replies came since.
     f.host.seconds = 1070;
     Feed(f.t, f.Reply(4, 0, Ac13FromAc12(traffic::AltitudeQ1(5000)), 0x4840D6));
     EXPECT_EQ(f.e("4840D6").Altitude, 9000);
-    EXPECT_EQ(f.t.stats().ap_accepted, 2u);
-    EXPECT_EQ(f.t.stats().ap_refused, 2u);
+    EXPECT_EQ(std::tie(f.t.stats().ap_accepted, f.t.stats().ap_refused), std::tuple(2u, 2u));
     // A squitter makes it heard again; DF0 and DF16 carry the altitude, Gillham coded here.
     Feed(f.t, MakeEs(0x4840D6, IdMe("KLM123")));
     const std::string df0 = f.Reply(0, 0, Ac13FromAc12(*traffic::AltitudeGillham(12300)), 0x4840D6);
@@ -124,9 +122,8 @@ TEST(Replies, CommBIdentificationGivesWayToTheSquitter) {
     EXPECT_EQ(f.t.RxText(), df21 +
                                 "\r\nDF21 Comm-B Identity Reply\r\nICAO 484175\r\nSquawk 1000\r\nStatus airborne\r\n"
                                 "Comm-B Identification\r\nKLM605  ");
-    EXPECT_EQ(f.e("484175").Flight, "KLM605  ");
-    EXPECT_EQ(f.e("484175").IataFlight, "KL605   ");
-    EXPECT_EQ(f.e("484175").Airline, "KLM Royal Dutch Airlines");
+    EXPECT_EQ(std::tie(f.e("484175").Flight, f.e("484175").IataFlight, f.e("484175").Airline),
+              std::tuple("KLM605  ", "KL605   ", "KLM Royal Dutch Airlines"));
     // Any other register: traced as Comm-B, nothing taken.
     Feed(f.t, f.Reply(20, 2, Ac13FromAc12(traffic::AltitudeQ1(38000)), 0x484175, 0x40123456789ABC));
     EXPECT_TRUE(Has(f.t.RxText(), "DF20 Comm-B Altitude Reply\r\nICAO 484175\r\nAltitude 38000 ft\r\n"
@@ -135,8 +132,7 @@ TEST(Replies, CommBIdentificationGivesWayToTheSquitter) {
     // The squitter's identification wins, and a later Comm-B one does not undo it.
     Feed(f.t, MakeEs(0x484175, IdMe("TST9")));
     Feed(f.t, f.Reply(20, 0, Ac13FromAc12(traffic::AltitudeQ1(38000)), 0x484175, IdMe("KLM605")));
-    EXPECT_EQ(f.e("484175").Flight, "TST9    ");
-    EXPECT_EQ(f.e("484175").Airline, "Test Airways");
+    EXPECT_EQ(std::tie(f.e("484175").Flight, f.e("484175").Airline), std::tuple("TST9    ", "Test Airways"));
 }
 
 TEST(Replies, StatusMessagesOfTheSquitter) {
@@ -169,13 +165,11 @@ TEST(Replies, StatusMessagesOfTheSquitter) {
     EXPECT_DOUBLE_EQ(f.e("484175").SelHeading, 90.0);
     Feed(f.t, MakeEs(0x484175, traffic::OperationalStatusMe(0x2000, 2)));
     EXPECT_TRUE(Has(f.t.RxText(), "TC31 Operational Status\r\nADS-B version 2"));
-    EXPECT_EQ(f.e("484175").AdsbVersion, 2);
-    EXPECT_EQ(f.e("484175").Capability, 0x2000);
+    EXPECT_EQ(std::tie(f.e("484175").AdsbVersion, f.e("484175").Capability), std::tuple(2, 0x2000));
 
     // Vertical rate (published example: 832 ft/min down), and one climbing.
     Feed(f.t, "8D485020994409940838175B284F");
-    EXPECT_TRUE(f.e("485020").HasVertRate);
-    EXPECT_EQ(f.e("485020").VertRate, -832);
+    EXPECT_EQ(std::tie(f.e("485020").HasVertRate, f.e("485020").VertRate), std::tuple(true, -832));
     Feed(f.t, MakeEs(0x485020, traffic::VelocityMe({.east_kt = 100, .north_kt = 100, .vertical_fpm = 1216})));
     EXPECT_EQ(f.e("485020").VertRate, 1216);
 }
@@ -192,8 +186,7 @@ TEST(Replies, Df18ByControlFieldAndNonIcaoAddressesApart) {
     for (const auto& [cf, trace, key, source] : cases) {
         Feed(f.t, Df18(0x4CA2B1, cf, IdMe("TST123")));
         EXPECT_TRUE(Has(f.t.RxText(), std::string(trace) + "\r\nTC04 Identification\r\nTST123  ")) << f.t.RxText();
-        EXPECT_EQ(f.e(key).Flight, "TST123  ") << cf;
-        EXPECT_EQ(f.e(key).Source, source) << cf;
+        EXPECT_EQ(std::tie(f.e(key).Flight, f.e(key).Source), std::tuple("TST123  ", source)) << cf;
     }
     for (int cf : {3, 4, 7}) {  // other layouts: traced only
         const std::string m = Df18(0x111111, cf, IdMe("TST123"));
@@ -206,11 +199,9 @@ TEST(Replies, Df18ByControlFieldAndNonIcaoAddressesApart) {
     // address/parity reply belongs to the ICAO one only.
     Feed(f.t, MakeEs(0x4CA2B1, IdMe("KLM123")));
     Feed(f.t, Df18(0x4CA2B1, 5, IdMe("TST9")));
-    EXPECT_EQ(f.e("4CA2B1").Flight, "KLM123  ");
-    EXPECT_EQ(f.e("~4CA2B1").Flight, "TST9    ");
+    EXPECT_EQ(std::tie(f.e("4CA2B1").Flight, f.e("~4CA2B1").Flight), std::tuple("KLM123  ", "TST9    "));
     Feed(f.t, f.Reply(5, 0, Id13(7700), 0x4CA2B1));
-    EXPECT_EQ(f.e("4CA2B1").Squawk, 7700);
-    EXPECT_EQ(f.e("~4CA2B1").Squawk, -1);
+    EXPECT_EQ(std::tie(f.e("4CA2B1").Squawk, f.e("~4CA2B1").Squawk), std::tuple(7700, -1));
     Feed(f.t, Df18(0xABCDEF, 1, IdMe("TST9")));  // heard only as non-ICAO
     Feed(f.t, f.Reply(5, 0, Id13(7700), 0xABCDEF));
     EXPECT_TRUE(Has(f.t.RxText(), "Unknown address ABCDEF"));

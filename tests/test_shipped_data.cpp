@@ -7,7 +7,6 @@
 #include <QImage>
 
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "display/projection.h"
@@ -43,8 +42,7 @@ TEST(ShippedData, AirlineDirectoryAndTheDemoRecordingEndingAsItsTruthSays) {
     for (double lon : {123.0, 10.0, -80.0})  // every airline the traffic generator flies, in each region
         for (const std::string& a : traffic::AirlineDesignators(lon)) EXPECT_NE(d.airlines.AIRofICAO(a), "") << a;
 
-    std::ifstream log(kData + "/demo.log", std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(log), {}};
+    const std::string bytes = test::ReadWholeFile(kData + "/demo.log");
     EXPECT_LT(bytes.size(), 3u << 20);
     d.host.surf_offset = 90;  // the Cebu map's
     // Stamped with its reception times, as a receiver writes them: replayed by the recording's time.
@@ -66,12 +64,10 @@ TEST(ShippedData, AirlineDirectoryAndTheDemoRecordingEndingAsItsTruthSays) {
         ASSERT_EQ(f.size(), 7u);
         ++rows;
         const DbRecord& e = d.Entry(f[0]);
-        EXPECT_EQ(e.Flight, f[1].empty() ? "No-Call " : f[1]);
+        EXPECT_EQ(std::tie(e.Flight, e.PosKind, e.Altitude, e.Speed, e.HasPos),
+                  std::tuple(f[1].empty() ? "No-Call " : f[1], f[2], f[3].empty() ? 0 : std::stoi(f[3]),
+                             f[4].empty() ? 0 : std::stoi(f[4]), !f[5].empty()));
         EXPECT_TRUE(f[1].empty() || !e.Airline.empty()) << "no airline name";
-        EXPECT_EQ(e.PosKind, f[2]);
-        EXPECT_EQ(e.Altitude, f[3].empty() ? 0 : std::stoi(f[3]));
-        EXPECT_EQ(e.Speed, f[4].empty() ? 0 : std::stoi(f[4]));
-        EXPECT_EQ(e.HasPos, !f[5].empty());
         if (!f[5].empty()) {  // within a CPR step (about 5 m)
             EXPECT_NEAR(e.Lat, std::stod(f[5]), 5e-5);
             EXPECT_NEAR(std::remainder(e.Lon - std::stod(f[6]), 360.0), 0.0, 5e-5);

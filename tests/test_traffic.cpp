@@ -162,10 +162,9 @@ TEST(TrafficReadBack, FleetsAllOverTheGlobeMatchTheTruth) {
             SCOPED_TRACE(Hex6(truth.icao));
             ASSERT_NE(d.t.Db.IcaoDbPointer(Hex6(truth.icao)), -1);
             const DbRecord& e = d.Entry(truth.icao);
-            EXPECT_EQ(e.Flight, truth.flight.empty() ? "No-Call " : truth.flight);
-            EXPECT_EQ(e.PosKind, std::string(1, truth.pos_kind));
-            EXPECT_EQ(e.Altitude, truth.altitude_ft.value_or(0));
-            EXPECT_EQ(e.Speed, truth.speed_kt.value_or(0));
+            EXPECT_EQ(std::tie(e.Flight, e.PosKind, e.Altitude, e.Speed),
+                      std::tuple(truth.flight.empty() ? "No-Call " : truth.flight, std::string(1, truth.pos_kind),
+                                 truth.altitude_ft.value_or(0), truth.speed_kt.value_or(0)));
             if (truth.lat) {
                 EXPECT_LE(d.MissM(truth), truth.pos_kind == 'S' ? 1.5 : c.tolerance_m);
             } else {

@@ -1,6 +1,7 @@
 // The "APRS Output:" group with an APRS-IS server: the transport, the passcode box, the
 // login's answer beside the port box, and the message for a login the server refused.
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -43,4 +44,29 @@ TEST_F(AprsWindowTest, AprsIsLoginVerifiedOrRefused) {
     EXPECT_EQ(server.logins, 2);
     start->click();
     EXPECT_EQ(Named<QLabel>(w.get(), "APRS link")->text(), "");
+}
+
+TEST_F(AprsWindowTest, ObjectNameSymbolAndCommentChoices) {
+    const AprsOutput& out = session.aprs();
+    EXPECT_EQ(out.Look(), AprsLook{});  // the long-standing reports
+    auto* name = Labelled<QComboBox>(w.get(), "Name:");
+    auto* symbol = Labelled<QComboBox>(w.get(), "Symbol:");
+    EXPECT_EQ(name->currentText(), "address");
+    EXPECT_EQ(symbol->currentText(), "/^");
+    name->setCurrentIndex(name->findText("flight"));
+    EXPECT_EQ(out.Look().naming, AprsNaming::Flight);
+    symbol->setCurrentText("category");
+    emit symbol->lineEdit()->editingFinished();
+    EXPECT_TRUE(out.Look().symbol.by_category);
+    // A text that is no symbol is told, naming the box, and the last one put back.
+    symbol->setCurrentText("x^");
+    emit symbol->lineEdit()->editingFinished();
+    EXPECT_EQ(TakeMessage(w.get()), "APRS symbol \"x^\": the symbol table is / or \\, or an overlay 0-9 or A-Z");
+    EXPECT_EQ(symbol->currentText(), "category");
+    EXPECT_TRUE(out.Look().symbol.by_category);
+    symbol->setCurrentText("\\X");
+    emit symbol->lineEdit()->editingFinished();
+    EXPECT_EQ(out.Look().symbol, (AprsSymbolChoice{.by_category = false, .fixed = {'\\', 'X'}}));
+    InGroup("APRS Output:", "Comment")->click();
+    EXPECT_TRUE(out.Look().comment);
 }

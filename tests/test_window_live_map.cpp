@@ -2,11 +2,13 @@
 // screen, selection from the map and from the live list with its details, and aircraft
 // leaving the table leaving the map.
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTextBlock>
 
 #include "gui/live_map_widget.h"
+#include "gui/main_window.h"
 #include "io/file_replay.h"
 #include "window_support.h"
 
@@ -63,6 +65,42 @@ TEST_F(LiveMapWindowTest, TabsFitA1024By768ScreenAndFollowResizes) {
     live->RenderNow();
     EXPECT_EQ(live->Picture().size(), live->size());
     EXPECT_EQ(live->accessibleDescription(), "centre 10.3000 N 123.9000 E, 250.0 km across, 0 aircraft");
+}
+
+TEST(WindowStartSize, MostOfTheScreenAllOfItWhereTheControlsWantItNeverBelowTheMinimum) {
+    struct Case {
+        QSize available, expect;
+    } cases[] = {
+        {{1920, 1080}, {1728, 1080}}, {{1920, 1040}, {1728, 1040}}, {{1024, 768}, {1024, 768}},
+        {{1280, 1024}, {1240, 1024}}, {{2560, 1440}, {2304, 1296}}, {{800, 600}, {900, 620}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MainWindow::StartSize({1240, 1084}, {900, 620}, c.available), c.expect)
+            << c.available.width() << "x" << c.available.height();
+}
+
+TEST_F(LiveMapWindowTest, ThePreferredSizeNeverExceedsTheScreen) {
+    const QSize room = w->screen()->availableSize();
+    EXPECT_LE(w->sizeHint().width(), room.width());
+    EXPECT_LE(w->sizeHint().height(), room.height());
+    // Every control without scrolling wants more than the test's small screen has.
+    EXPECT_GE(w->WantedSize().width(), 1240);
+    EXPECT_GT(w->WantedSize().height(), 700);
+}
+
+TEST_F(LiveMapWindowTest, TheMapIsDrawnAgainOnlyWhenSomethingChanged) {
+    auto* live = Named<LiveMapWidget>(w.get(), "Live map");
+    live->RenderNow();
+    const int renders = live->Renders();
+    // Nothing changes (no aircraft to age): refreshing draws nothing.
+    for (int i = 0; i < 5; ++i) {
+        live->Refresh();
+        QTest::qWait(30);
+    }
+    EXPECT_EQ(live->Renders(), renders);
+    live->SetView({10.0, 124.0}, 300);
+    EXPECT_TRUE(Until([&] { return live->Renders() > renders; }));
+    EXPECT_EQ(live->accessibleDescription(), "centre 10.0000 N 124.0000 E, 300.0 km across, 0 aircraft");
 }
 
 TEST_F(LiveMapWindowTest, SelectOnTheMapAndInTheListReadTheDetailsClearWithEscape) {

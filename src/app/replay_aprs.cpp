@@ -23,7 +23,12 @@ const char kAprsUsage[] =
     "  --aprs-max-per-min N  at most N reports in any minute for the station, shared\n"
     "                     fairly among the aircraft (default 0: no limit)\n"
     "  --aprs-kill        withdraw the object of a reported aircraft that leaves the table\n"
-    "  --aprs-rich        hundredths of minutes, course/speed and altitude in the reports\n";
+    "  --aprs-rich        hundredths of minutes, course/speed and altitude in the reports\n"
+    "  --aprs-name N      object names: address (default) or flight (the callsign once known)\n"
+    "  --aprs-symbol S    category (by the emitter category: light aircraft, airliner,\n"
+    "                     helicopter, glider, balloon, UAV) or a table and code (default /^)\n"
+    "  --aprs-comment     the rich report with a comment: EMERGENCY, squawk, climb, !DAO!,\n"
+    "                     flight and airline, as far as 43 characters allow\n";
 
 namespace {
 
@@ -64,6 +69,14 @@ int ParseAprsOption(const std::string& a, const std::function<const char*(const 
     if (a == "--aprs") o.print = true;
     else if (a == "--aprs-kill") o.kill = true;
     else if (a == "--aprs-rich") o.rich = true;
+    else if (a == "--aprs-comment") o.look.comment = true;
+    else if (a == "--aprs-name" || a == "--aprs-symbol") {
+        const char* v = value(a.c_str());
+        if (!v) return -1;
+        const std::string reason =
+            a == "--aprs-name" ? ParseAprsNaming(v, o.look.naming) : ParseAprsSymbol(v, o.look.symbol);
+        if (!reason.empty()) return refuse(a.c_str(), v, reason);
+    }
     else if (a == "--aprs-call") return address("--aprs-call", o.station.source);
     else if (a == "--aprs-dest") return address("--aprs-dest", o.station.destination);
     else if (a == "--aprs-path") {
@@ -106,6 +119,7 @@ bool StartAprs(Session& session, const AprsOptions& o) {
     AprsOutput& aprs = session.aprs();
     aprs.SetStation(o.station);
     aprs.SetStyle(o.rich, o.kill);
+    aprs.SetLook(o.look);
     aprs.SetRate(o.rate);
     // With --aprs the report port counts as open and its reports go to standard output.
     if (o.print && o.format == AprsFormat::Text)

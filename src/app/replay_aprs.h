@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "aprs/aprs_look.h"
 #include "aprs/aprs_pacing.h"
 #include "aprs/aprs_station.h"
 #include "session/session.h"
@@ -23,6 +24,7 @@ struct AprsOptions {
     bool passcode_given = false;
     AprsRate rate;
     bool kill = false, rich = false;
+    AprsLook look;  // --aprs-name, --aprs-symbol, --aprs-comment
 
     // Whether reports are made at all (positions are then plotted).
     bool Reporting() const { return print || !kiss_to.empty() || !is_server.empty(); }

@@ -31,25 +31,37 @@ long Hundredths(double value) {
     return static_cast<long>(std::floor(value * 6000.0 + 1e-7));
 }
 
+// The thousandths digit of the minutes that follows `hundredths` (Hundredths of the same
+// value), for the "!DAO!" extension: rounded down like the rest, so the position it refines
+// is the one already written.
+char ThousandthsDigit(double value, long hundredths) {
+    if (!(value <= 360.0)) value = 360.0;
+    const long th = static_cast<long>(std::floor(value * 60000.0 + 1e-6)) - 10 * hundredths;
+    return static_cast<char>('0' + std::clamp(th, 0L, 9L));
+}
+
 // Position of the plain report: DDMM.hh with the latitude's hundredths left blank
-// (position ambiguity), DDDMM.hh with "00" hundredths; table "/" and symbol "^" (aircraft).
-void AppendPlainPosition(std::string& s, double lat, double lon) {
+// (position ambiguity), DDDMM.hh with "00" hundredths; symbol table and code between them.
+void AppendPlainPosition(std::string& s, double lat, double lon, AprsSymbol symbol) {
     int lat_deg = 0, lat_min = 0, lon_deg = 0, lon_min = 0;
     DegreesMinutes(std::fabs(lat), lat_deg, lat_min);
     DegreesMinutes(std::fabs(lon), lon_deg, lon_min);
     char pos[32];
-    std::snprintf(pos, sizeof pos, "%02d%02d.  %c/%03d%02d.00%c^", lat_deg % 100, lat_min, lat < 0.0 ? 'S' : 'N',
-                  lon_deg % 1000, lon_min, lon < 0.0 ? 'W' : 'E');
+    std::snprintf(pos, sizeof pos, "%02d%02d.  %c%c%03d%02d.00%c%c", lat_deg % 100, lat_min, lat < 0.0 ? 'S' : 'N',
+                  symbol.table, lon_deg % 1000, lon_min, lon < 0.0 ? 'W' : 'E', symbol.code);
     s += pos;
 }
 
-void AppendRichPosition(std::string& s, double lat, double lon) {
-    const long la = Hundredths(std::fabs(lat)), lo = Hundredths(std::fabs(lon));
+// DDMM.hh / DDDMM.hh; returns the thousandths digits a "!DAO!" would add.
+AprsDaoDigits AppendRichPosition(std::string& s, double lat, double lon, AprsSymbol symbol) {
+    const double alat = std::fabs(lat), alon = std::fabs(lon);
+    const long la = Hundredths(alat), lo = Hundredths(alon);
     char pos[32];
-    std::snprintf(pos, sizeof pos, "%02ld%02ld.%02ld%c/%03ld%02ld.%02ld%c^", (la / 6000) % 100, la % 6000 / 100,
-                  la % 100, lat < 0.0 ? 'S' : 'N', (lo / 6000) % 1000, lo % 6000 / 100, lo % 100,
-                  lon < 0.0 ? 'W' : 'E');
+    std::snprintf(pos, sizeof pos, "%02ld%02ld.%02ld%c%c%03ld%02ld.%02ld%c%c", (la / 6000) % 100, la % 6000 / 100,
+                  la % 100, lat < 0.0 ? 'S' : 'N', symbol.table, (lo / 6000) % 1000, lo % 6000 / 100, lo % 100,
+                  lon < 0.0 ? 'W' : 'E', symbol.code);
     s += pos;
+    return {ThousandthsDigit(alat, la), ThousandthsDigit(alon, lo)};
 }
 
 // Course/speed extension (APRS 1.01 chapter 7): course 001..360 degrees, 360 being north,
@@ -85,28 +97,42 @@ std::string RichComment(const DbRecord& e, size_t room) {
 
 }  // namespace
 
-std::string AprsObjectInfo(const DbRecord& e, const AprsTime& t, AprsReportStyle style) {
+std::string AprsObjectInfo(const DbRecord& e, const AprsTime& t, AprsReportStyle style, std::string_view name_text) {
     // Longitude into -180..180 (the table keeps airborne positions in 0..360, and a
     // surface position may fall below 0 once its map offset is added).
     const double lon = SignedLongitude(e.Lon);
     std::string s;
     s.reserve(80);
+    const std::string name = name_text.empty() ? AprsObjectName(e, AprsNaming::Address) : std::string(name_text);
+    const AprsSymbol symbol{style.table, style.code};
     s += ';';
-    s += e.Icao;
-    s += "   ";
+    s += name;
     s += style.killed ? '_' : '*';
     char time[16];
     std::snprintf(time, sizeof time, "%02d%02d%02dz", t.day % 100, t.hour % 100, t.minute % 100);
     s += time;
-    if (!style.rich) {
-        AppendPlainPosition(s, e.Lat, lon);
+    if (!style.rich && !style.comment) {
+        AppendPlainPosition(s, e.Lat, lon, symbol);
         s += e.Flight;
         return s;
     }
-    AppendRichPosition(s, e.Lat, lon);
+    const AprsDaoDigits dao = AppendRichPosition(s, e.Lat, lon, symbol);
     const std::string ext = CourseSpeed(e);
     s += ext;
-    s += RichComment(e, kAprsMaxComment - ext.size());
+    const size_t room = kAprsMaxComment - ext.size();
+    if (!style.comment) {
+        s += RichComment(e, room);
+        return s;
+    }
+    // A callsign that already names the object is not repeated in the comment.
+    const std::string call = AprsCallsign(e);
+    const bool name_is_callsign = !call.empty() && name == AprsObjectName(e, AprsNaming::Flight);
+    std::string comment = AprsReadableComment(e, dao, name_is_callsign, room);
+    // Some decoders (direwolf's among them) read what follows the symbol only when it is at
+    // least as long as a data extension: a "!DAO!" standing alone is padded to that.
+    constexpr size_t kExtensionLength = 7;
+    if (ext.size() + comment.size() < kExtensionLength) comment.resize(kExtensionLength - ext.size(), ' ');
+    s += comment;
     return s;
 }
 

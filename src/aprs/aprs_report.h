@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "aprs/aprs_look.h"
 #include "flights/flight_table.h"
 
 namespace ternwick {
@@ -31,15 +32,24 @@ struct AprsReportStyle {
     bool rich = false;
     // "_" instead of "*": the object is withdrawn (killed) at this position.
     bool killed = false;
+    // The rich position and course/speed with the readable comment (AprsReadableComment)
+    // instead of the rich comment.
+    bool comment = false;
+    // The symbol table and code.
+    char table = '/';
+    char code = '^';
 };
 
 // The information field for entry e: ";", object name (the address and blanks to nine
-// characters), live or killed marker, DDHHMMz time, position, the aircraft symbol "/^",
-// and the comment. Plain style: whole degrees and whole minutes (never rounded up), the
-// latitude's hundredths left blank, the longitude's "00", the flight as stored. South and
-// west positions carry "S"/"W" with unsigned degrees; a table longitude above 180 is
-// 360 - lon degrees west.
-std::string AprsObjectInfo(const DbRecord& e, const AprsTime& t, AprsReportStyle style = {});
+// characters), live or killed marker, DDHHMMz time, position, the symbol (the aircraft
+// "/^" unless the style says otherwise) and the comment. Plain style: whole degrees and
+// whole minutes (never rounded up), the latitude's hundredths left blank, the longitude's
+// "00", the flight as stored. South and west positions carry "S"/"W" with unsigned degrees;
+// a table longitude above 180 is 360 - lon degrees west.
+// `name`: the 9-character object name; empty: the address (AprsObjectName of
+// AprsNaming::Address).
+std::string AprsObjectInfo(const DbRecord& e, const AprsTime& t, AprsReportStyle style = {},
+                           std::string_view name = {});
 
 // An aircraft's key in the report memory: its 24-bit address, with bit 24 set for an address
 // that is not an ICAO one (written with "~" before the hex digits). Text that is no address

@@ -54,12 +54,25 @@ std::string LabelLine1(const DbRecord& e) {
     return e.Icao;
 }
 
+std::string EmergencyCode(const DbRecord& e) {
+    if (e.Squawk == 7500 || e.Squawk == 7600 || e.Squawk == 7700) return std::to_string(e.Squawk);
+    static const char* const kStates[8] = {"", "EMERG", "MEDICAL", "FUEL", "NORDO", "UNLAWFUL", "DOWNED", "EMERG"};
+    if (e.Emergency > 0 && e.Emergency < 8) return kStates[e.Emergency];
+    return {};
+}
+
 std::string LabelLine2(const DbRecord& e) {
-    if (e.PosKind == "S") return "GND";
-    if (e.PosKind != "A") return {};
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "FL%03ld", std::lround(e.Altitude / 100.0));
-    return buf;
+    std::string line;
+    if (e.PosKind == "S") {
+        line = "GND";
+    } else if (e.PosKind == "A") {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "FL%03ld", std::lround(e.Altitude / 100.0));
+        line = buf;
+    }
+    const std::string code = EmergencyCode(e);
+    if (!code.empty()) line += line.empty() ? code : " " + code;
+    return line;
 }
 
 bool FitView(const FlightTable& db, int width, int height, geo::LatLon& centre, double& km_across) {
@@ -128,6 +141,7 @@ LiveMapFrame LiveMapRenderer::Render(QImage& image, const geo::ViewProjection& v
         image = base_.copy();
     LiveMapFrame frame;
     QPainter p(&image);
+    DrawCoverage(p, view, state);
     if (!state.db) {
         DrawScaleBar(p, view, state.use_kmh);
         return frame;

@@ -19,6 +19,7 @@
 #include "display/label_placement.h"
 #include "display/live_tracks.h"
 #include "flights/flight_table.h"
+#include "geo/coverage.h"
 #include "geo/outlines.h"
 #include "geo/view_projection.h"
 
@@ -40,6 +41,8 @@ struct LiveMapState {
     uint32_t hovered = kNoAddress;
     // Land, coastlines and borders; none: plain sea.
     const geo::OutlineStore* outlines = nullptr;
+    // How far the receiver hears in each direction: drawn as a polygon with a receiver set.
+    const geo::Coverage* coverage = nullptr;
 };
 
 // An aircraft as drawn in the last frame: where its symbol is.
@@ -60,9 +63,14 @@ uint32_t PickAircraft(const LiveMapFrame& frame, double x, double y, double max_
 // "centre 10.3000 N 123.9000 E, 250.0 km across, 36 aircraft"
 std::string ViewDescription(const geo::ViewProjection& view, int aircraft);
 
-// The label of an entry: callsign (else the address), then the flight level or "GND".
+// The label of an entry: callsign (else the address), then the flight level or "GND" and,
+// in an emergency, its code.
 std::string LabelLine1(const DbRecord& e);
 std::string LabelLine2(const DbRecord& e);
+// "7500", "7600" or "7700" for an emergency squawk, else a word for the emergency state of
+// the extended squitters (DO-260B: 1 general, 2 medical, 3 minimum fuel, 4 no
+// communications, 5 unlawful interference, 6 downed aircraft); "" when none.
+std::string EmergencyCode(const DbRecord& e);
 
 // A view that shows every aircraft with a position, with room for their labels; false
 // when no aircraft has one.
@@ -136,6 +144,7 @@ private:
     void DrawOutlines(QPainter& p, const geo::ViewProjection& view, const geo::OutlineStore& store);
     void DrawGraticule(QPainter& p, const geo::ViewProjection& view);
     void DrawRings(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
+    void DrawCoverage(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
     void DrawScaleBar(QPainter& p, const geo::ViewProjection& view, bool use_kmh);
     // Where the scale bar goes (labels keep out of it).
     static LabelRect ScaleBarRect(const geo::ViewProjection& view);

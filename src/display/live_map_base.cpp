@@ -169,6 +169,24 @@ void LiveMapRenderer::DrawRings(QPainter& p, const geo::ViewProjection& view, co
     }
 }
 
+void LiveMapRenderer::DrawCoverage(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state) {
+    // It grows with every farther position heard, so it is drawn over the kept base map.
+    if (!state.receiver || !state.coverage) return;
+    QPolygonF polygon;
+    for (const geo::LatLon& g : state.coverage->Outline()) {
+        geo::ScreenPoint s;
+        double arc = 0;
+        if (view.ToScreen(g, s, &arc) && arc <= 170) polygon << QPointF(s.x, s.y);
+    }
+    if (polygon.size() < 2) return;
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(kCoverageColour, 1.5));
+    p.setBrush(kCoverageFill);
+    if (polygon.size() >= 3) p.drawPolygon(polygon);
+    else p.drawPolyline(polygon);
+    p.setBrush(Qt::NoBrush);
+}
+
 LabelRect LiveMapRenderer::ScaleBarRect(const geo::ViewProjection& view) {
     // The longest bar is a fifth of the view.
     const double px = view.width() / 5.0;

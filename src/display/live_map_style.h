@@ -18,5 +18,8 @@ inline const QColor kRingText(50, 50, 50);
 inline const QColor kReceiverColour(200, 30, 30);
 inline const QColor kEmergencyColour(220, 0, 0);
 inline const QColor kSelectColour(255, 170, 0);
+// The receiver's coverage, magenta as on the catalogue map, faintly filled.
+inline const QColor kCoverageColour(255, 0, 255);
+inline const QColor kCoverageFill(255, 0, 255, 18);
 
 }  // namespace ternwick

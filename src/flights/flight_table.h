@@ -89,6 +89,10 @@ struct DbRecord {
     int8_t AdsbVersion = -1;    // TC 31 ADS-B version number, -1 none
     uint16_t Capability = 0;    // TC 31 capability class bits as sent
     int8_t Source = 0;          // where extended squitters came from: 0 none, else EsSource
+    // Emitter category of the last identification message (TC 1-4): the set as a hex digit
+    // (A for type code 4 down to D for type code 1) and the category, 0xA1 light aircraft,
+    // 0xA7 rotorcraft, 0xB1 glider...; 0 none heard.
+    uint8_t Category = 0;
 
     uint32_t Key = kNoAddress;  // the address as the table looks it up (set with SetIcao/SetKey)
 

@@ -7,7 +7,11 @@
 
 #include <functional>
 
+#include "aprs/aprs_look.h"
+
 class QCheckBox;
+class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -38,6 +42,10 @@ private:
     // The APRS-IS server did not verify the login.
     void LoginRefused(const QString& why);
     void OptionsChanged();
+    // "Name:", "Symbol:" and "Comment", in rows of their own below the others.
+    void AddLookControls(QGridLayout* g);
+    // The symbol box was left or a choice made: a refused text is told and put back.
+    void SymbolChosen();
     void ShowLink();
 
     Session& session_;
@@ -57,6 +65,10 @@ private:
     QSpinBox* AprsPerMinute = nullptr;
     QCheckBox* AprsKill = nullptr;
     QCheckBox* AprsRich = nullptr;
+    QComboBox* AprsName = nullptr;
+    QComboBox* AprsSymbol = nullptr;
+    QCheckBox* AprsComment = nullptr;
+    AprsSymbolChoice symbol_;  // the symbol last accepted
 };
 
 }  // namespace ternwick

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -106,6 +107,23 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), ses
 MainWindow::~MainWindow() = default;
 
 QSize MainWindow::sizeHint() const {
+    // Never more than the screen can show: the controls scroll instead.
+    QSize s = WantedSize();
+    if (const QScreen* sc = screen()) s = s.boundedTo(sc->availableSize());
+    return s;
+}
+
+QSize MainWindow::StartSize(QSize wanted, QSize minimum, QSize available) {
+    auto one = [](int want, int least, int room) {
+        // Nine tenths of the room, all of it where the controls want that much, and never
+        // below what the window can be.
+        return std::max({room * 9 / 10, std::min(want, room), least});
+    };
+    return {one(wanted.width(), minimum.width(), available.width()),
+            one(wanted.height(), minimum.height(), available.height())};
+}
+
+QSize MainWindow::WantedSize() const {
     // Room for every control without scrolling and a live map of a good size; a smaller
     // screen (1024 x 768) gets scrolling controls and a smaller map.
     QSize s = QWidget::sizeHint();

@@ -44,7 +44,13 @@ public:
     void SetPace(double speed);
     // Big enough to show every control without scrolling (the controls scroll on a smaller
     // screen).
+    // What the controls want, within the screen's free area.
     QSize sizeHint() const override;
+    // The same without the screen's bound: room for every control without scrolling.
+    QSize WantedSize() const;
+    // The size to open at on a screen with `available` free: nine tenths of it both ways, all
+    // of it where the controls want that much, never below `minimum`.
+    static QSize StartSize(QSize wanted, QSize minimum, QSize available);
     // A message box that does not hold up the event loop (a replay or reception goes on
     // behind it).
     void ShowMessage(const QString& text, bool error = true);

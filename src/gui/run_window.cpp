@@ -64,10 +64,18 @@ int RunTernwick(const SessionConfig& config, const QString& file, double pace) {
         return 1;
     }
     MainWindow window(session);
-    // As large as the controls want, within the screen.
-    QSize size = window.sizeHint();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) size = size.boundedTo(screen->availableSize());
-    window.resize(size);
+    // Most of the screen, centred on it: a large screen is for a large map.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect free = screen->availableGeometry();
+        QRect r(QPoint(0, 0), MainWindow::StartSize(window.WantedSize(),
+                                                    window.minimumSizeHint().expandedTo(window.minimumSize()),
+                                                    free.size()));
+        r.moveCenter(free.center());
+        window.resize(r.size());
+        window.move(std::max(r.left(), free.left()), std::max(r.top(), free.top()));
+    } else {
+        window.resize(window.WantedSize());
+    }
     window.show();
     // Problems that leave a usable program are told once the window shows.
     QStringList notes;

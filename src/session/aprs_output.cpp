@@ -116,8 +116,11 @@ bool AprsOutput::FinishLink(int timeout_ms, QString& error) {
     return link_.Flush(timeout_ms, error);
 }
 
-bool AprsOutput::Deliver(const DbRecord& e, AprsReportStyle style, QString& error) {
-    const std::string info = AprsObjectInfo(e, clock_(), style);
+bool AprsOutput::Deliver(const DbRecord& e, bool killed, const std::string& name, QString& error) {
+    const AprsSymbol symbol = SymbolFor(e, look_.symbol);
+    const AprsReportStyle style{
+        .rich = rich_, .killed = killed, .comment = look_.comment, .table = symbol.table, .code = symbol.code};
+    const std::string info = AprsObjectInfo(e, clock_(), style, name);
     // Each form is built once, only if an output wants it.
     std::string text, kiss, is_line;
     auto form = [&](AprsFormat f) -> const std::string& {
@@ -182,7 +185,7 @@ QString AprsOutput::SendWithdrawals(double now) {
         const Withdrawal w = std::move(withdrawals_.front());
         withdrawals_.pop_front();
         pacer_.TakeSlot(now);
-        if (Deliver(w.e, {.rich = rich_, .killed = true}, error)) ++counts_.withdrawn;
+        if (Deliver(w.e, true, w.name, error)) ++counts_.withdrawn;
     }
     return error;
 }
@@ -201,9 +204,21 @@ QString AprsOutput::Dispatch(const FlightTable& db, uint32_t plotted_key, int16_
             pacer_.Forget(*key, now);  // gone without a word: nothing to send
             continue;
         }
+        const DbRecord& e = db(i);
+        std::string name = AprsObjectName(e, look_.naming);
+        if (const auto air = on_air_.find(*key); air != on_air_.end() && air->second != name) {
+            // Renamed (a callsign became known, or changed): the old object goes first, in
+            // this slot; the aircraft keeps waiting and goes under its new name in a later
+            // one. Never two objects for one aircraft.
+            withdrawals_.push_back({e, air->second});
+            on_air_.erase(air);
+            if (QString w = SendWithdrawals(now); !w.isEmpty()) error = w;
+            if (!withdrawals_.empty()) break;
+            continue;
+        }
         pacer_.Sent(*key, now);
-        on_air_.insert(*key);
-        Deliver(db(i), {.rich = rich_}, error);
+        on_air_[*key] = name;
+        Deliver(e, false, name, error);
     }
     return error;
 }
@@ -212,13 +227,16 @@ QString AprsOutput::AircraftLeft(const DbRecord& e) {
     const uint32_t key = AprsAddressKey(e.Icao);
     const double now = Now();
     pacer_.Forget(key, now);
-    if (on_air_.erase(key) == 0) return {};  // never reported: nothing to withdraw
+    const auto air = on_air_.find(key);
+    if (air == on_air_.end()) return {};  // never reported: nothing to withdraw
+    const std::string name = std::move(air->second);
+    on_air_.erase(air);
     if (!kill_ || (!printer_ && !IsOpen())) return {};
     if (!CanSend()) {
         ++counts_.dropped;
         return {};
     }
-    withdrawals_.push_back({e});
+    withdrawals_.push_back({e, name});
     return SendWithdrawals(now);
 }
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 #include <deque>
-#include <unordered_set>
+#include <unordered_map>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -71,6 +71,11 @@ public:
     }
     void SetRate(const AprsRate& rate) { pacer_.SetRate(rate); }
     const AprsRate& Rate() const { return pacer_.rate(); }
+    // How objects read: name, symbol, comment. Takes effect with each aircraft's next report;
+    // an aircraft whose name changes has its old object withdrawn first (in a slot of its
+    // own), then the new one sent, so it never has two objects on the air.
+    void SetLook(const AprsLook& look) { look_ = look; }
+    const AprsLook& Look() const { return look_; }
 
     // StartStopAprs_Click with the text of the port box: a serial port (number or device
     // name) or a KISS server as host:port, which is connected in the background and kept
@@ -139,7 +144,7 @@ private:
     // Closes the port: reports it never wrote count as dropped.
     void ClosePort();
     // Sends one report to every open output; false when none took it.
-    bool Deliver(const DbRecord& e, AprsReportStyle style, QString& error);
+    bool Deliver(const DbRecord& e, bool killed, const std::string& name, QString& error);
     // Whether any output takes a report now (a headless APRS-IS link may be made again here).
     bool CanSend() { return printer_ || port_.IsOpen() || link_.IsConnected() || is_link_.Poll(); }
     double Now() const { return seconds_ ? seconds_() : 0.0; }
@@ -149,9 +154,10 @@ private:
     // Sends the withdrawals that have a slot now.
     QString SendWithdrawals(double now);
 
-    // An object on the air, to be withdrawn when its aircraft leaves.
+    // An object on the air, to be withdrawn: its aircraft left, or it was renamed.
     struct Withdrawal {
         DbRecord e;
+        std::string name;  // the object's name on the air
     };
 
     std::function<AprsTime()> clock_;
@@ -164,7 +170,8 @@ private:
     bool kill_ = false;
     AprsPacer pacer_;
     AprsCounts counts_;
-    std::unordered_set<uint32_t> on_air_;  // aircraft with a live object
+    AprsLook look_;
+    std::unordered_map<uint32_t, std::string> on_air_;  // aircraft with a live object, by its name
     std::deque<Withdrawal> withdrawals_;  // waiting for a slot, oldest first
     bool used_ = false;
     ReportButton button_;

@@ -122,6 +122,7 @@ LiveMapState Session::LiveMap() {
     s.receiver = receiver_;
     s.use_kmh = list_settings_.use_kmh;
     s.outlines = &outlines_;
+    s.coverage = &coverage_;
     return s;
 }
 

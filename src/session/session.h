@@ -87,7 +87,7 @@ public:
     // Everything the live map draws, as it stands now (trails cut to their length first).
     LiveMapState LiveMap();
     // Grows whenever what the live map shows may have changed.
-    uint64_t LiveRevision() const { return tracks_.Revision() + map_settings_revision_; }
+    uint64_t LiveRevision() const { return tracks_.Revision() + map_settings_revision_ + coverage_.revision(); }
 
     // The controls that decide what happens to a decoded position.
     void SetPlotAir(bool on) { plot_air_ = on; }

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     ternwick::MainWindow window(session);
-    window.resize(window.sizeHint());
+    window.resize(window.WantedSize());
     window.show();
     int status = 0;
     auto save = [&] {
