@@ -415,6 +415,22 @@ TEST_F(WindowTest, BeastRecordingThroughOpenFileThenVanished) {
     EXPECT_FALSE(InGroup("File Data Source:", "||")->isEnabled());
 }
 
+TEST(WindowStartUp, PaceFromOneToAThousandTimes) {
+    // {arguments after the program name, pace, error}
+    const std::tuple<QStringList, double, const char*> cases[] = {
+        {{"a.log", "--pace", "1"}, 1.0, ""},
+        {{"a.log", "--pace", "1000"}, 1000.0, ""},
+        {{"--pace", "0.9"}, 0.0, "--pace needs a speed from 1 to 1000"},
+        {{"--pace", "1000.5"}, 0.0, "--pace needs a speed from 1 to 1000"},
+        {{"a.log", "--pace"}, 0.0, "--pace needs a speed from 1 to 1000"},
+    };
+    for (const auto& [args, pace, error] : cases) {
+        const WindowArgs w = ParseWindowArgs(QStringList{"ternwick"} + args);
+        EXPECT_EQ(w.pace, pace) << args.join(' ').toStdString();
+        EXPECT_EQ(w.error.toStdString(), error) << args.join(' ').toStdString();
+    }
+}
+
 TEST(WindowStartUp, BrokenCatalogueIsToldAndEndsTheProgram) {
     App();
     const std::filesystem::path dir = TempPath("window_broken");

@@ -137,6 +137,20 @@ TEST_F(ReplayWindow, TheReplayTimeShowsHoursMinutesAndSeconds) {
     EXPECT_EQ(Shown("Replay time"), "01:02:05");
 }
 
+TEST_F(ReplayWindow, ALogFileThatCannotBeOpenedUnticksLogData) {
+    QGroupBox* log_group = Group(w.get(), "Log Data to File:");
+    QAbstractButton* log_data = Button(log_group, "Log Data");
+    Button(log_group, "Open Log File")->click();
+    auto* dialog = w->findChild<QFileDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    dialog->selectFile("/nonexistent/dir/recorded.log");
+    QMetaObject::invokeMethod(dialog, "accept");
+    ASSERT_TRUE(log_data->isEnabled());
+    log_data->click();
+    EXPECT_TRUE(TakeMessage(w.get()).contains("/nonexistent/dir/recorded.log"));
+    EXPECT_FALSE(log_data->isChecked());
+}
+
 TEST_F(ReplayWindow, RecordingFromReceiverAndNetworkReplaysToTheSameTable) {
     QGroupBox* log_group = Group(w.get(), "Log Data to File:");
     QAbstractButton* log_data = Button(log_group, "Log Data");
