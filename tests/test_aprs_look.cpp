@@ -138,6 +138,17 @@ TEST(AprsLook, ReadableCommentsKeepToFortyThreeCharacters) {
         // Room for the DAO but not the callsign: the airline goes with it.
         {with([](DbRecord& e) { e.Track = 90, e.Speed = 250, e.Squawk = 1200, e.VertRate = 1216, e.HasVertRate = true; }),
          "090/250/A=035000 Sq1200 +1216fpm !W13!"},
+        // A callsign that just fits (43), and one a character too long, which takes the airline
+        // with it although "Air" alone would fit: later items go first.
+        {with([](DbRecord& e) {
+             e.Track = 90, e.Speed = 250, e.Squawk = 1200, e.VertRate = 1216, e.HasVertRate = true, e.Flight = "HELI    ";
+         }),
+         "090/250/A=035000 Sq1200 +1216fpm !W13! HELI"},
+        {with([](DbRecord& e) {
+             e.Track = 90, e.Speed = 250, e.Squawk = 1200, e.VertRate = 1216, e.HasVertRate = true, e.Flight = "HELI1   ";
+             e.Airline = "Air";
+         }),
+         "090/250/A=035000 Sq1200 +1216fpm !W13!"},
         // No track, level: the airline's name in whole words as far as they fit.
         {with([](DbRecord& e) { e.Squawk = 1200, e.HasVertRate = true; }),
          "/A=035000 Sq1200 !W13! PAL123 Philippine"},
@@ -148,6 +159,9 @@ TEST(AprsLook, ReadableCommentsKeepToFortyThreeCharacters) {
              e.VertRate = -32640, e.HasVertRate = true;
          }),
          "045/010EMERGENCY Sq7600 !W13! PAL123"},
+        // Nothing but the DAO: padded to the 7 characters a data extension takes, or direwolf
+        // does not look into it.
+        {with([](DbRecord& e) { e.PosKind = "S", e.Flight = "        ", e.Airline = ""; }), "!W13!  "},
         // No callsign yet, an airline with accents and "|"; a first word too long is left out.
         {with([](DbRecord& e) { e.Flight = "        ", e.Airline = "Aero\xC3\xA9x|ico"; }), "/A=035000 !W13! Aeroexico"},
         {with([](DbRecord& e) { e.Flight = "No-Call ", e.Airline = std::string_view("ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF"); }),
@@ -182,15 +196,18 @@ TEST(AprsLook, DecodeAprsReadsSquawkClimbAndDaoBack) {
     down.Lat = -33.86881, down.Lon = 289.74981;  // 52.1286 S, 15.0114 W: digits 8 and 1 (never rounded up)
     DbRecord taxi = Flying("S");
     taxi.Icao = "75802D", taxi.Squawk = 2000;
+    DbRecord parked = Flying("S");  // nothing to say but the DAO
+    parked.Icao = "75802E", parked.Flight = "        ", parked.Airline = "", parked.Lat = 10.31265;
     const std::string header = "N0CALL-11>APZ001,TCPIP*:";
     std::string lines;
-    for (const DbRecord* e : {&up, &down, &taxi}) lines += header + AprsObjectInfo(*e, kAt, kReadable) + "\n";
+    for (const DbRecord* e : {&up, &down, &taxi, &parked}) lines += header + AprsObjectInfo(*e, kAt, kReadable) + "\n";
     const std::string out = DecodeAprs(lines, "aprs_readable.txt");
     // The DAO digits make the position one digit finer (decode_aprs prints 4 decimals).
     for (const char* expected : {
              "Object, \"75802C\", LARGE Aircraft", "N 10 18.7610, E 123 58.7430, 288 MPH, course 183, alt 35000 ft",
              "Sq1200 +1216fpm", "Object, \"3C6DD2\"", "S 33 52.1280, W 070 15.0110, alt 35000 ft",
-             "EMERGENCY Sq7700 -640fpm", "Object, \"75802D\"", "N 10 18.7610, E 123 58.7430", "Sq2000  PAL123"})
+             "EMERGENCY Sq7700 -640fpm", "Object, \"75802D\"", "N 10 18.7610, E 123 58.7430", "Sq2000  PAL123",
+             "Object, \"75802E\"", "N 10 18.7590, E 123 58.7430"})
         EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
     EXPECT_EQ(out.find("rror"), std::string::npos) << out;
 }

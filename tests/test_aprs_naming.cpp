@@ -81,7 +81,8 @@ TEST(AprsNaming, ARenamedObjectIsWithdrawnOnceThroughTheCeilingBeforeTheNewOne) 
     EXPECT_EQ(n.s.aprs().Counts().sent, 7u);
     EXPECT_EQ(n.s.aprs().Counts().reported, 1u);
 
-    // Leaving, it is withdrawn under the name it has on the air.
+    // Leaving, it is withdrawn under the name it has on the air, not a callsign heard since.
+    n.Identify("HELI3", 4, 7);
     n.s.aprs().SetStyle(false, true);
     n.s.SetListSettings({10.0, false});
     n.At("5:14:11:00");

@@ -158,6 +158,19 @@ TEST(AprsRate, HardCeilingFromTheFirstSecondWithTheNewestPositionAndWithdrawalsF
     EXPECT_EQ(w.Names(), "ABC002 ABC002 ABC002 ");
 }
 
+TEST(AprsRate, ASlotFreedByTimeGoesWithTheNextMessageOfAnyKind) {
+    // One report a minute: 2 waits for the slot 1 took; a message that plots nothing (an
+    // identification of another aircraft) a minute later sends it.
+    Reporting r;
+    r.s.aprs().SetRate({0, 1});
+    r.Pair("5:14:07:00", 0xABC001);
+    r.Pair("5:14:07:10", 0xABC002);
+    EXPECT_EQ(r.Names(), "ABC001 ");
+    r.At("5:14:08:00");
+    r.s.pump().FeedRecorded("*8D4CA2B120513531CB38206CB0D3;");
+    EXPECT_EQ(r.Names(), "ABC001 ABC002 ");
+}
+
 TEST(AprsKill, AReportedAircraftLeavingTheTableIsWithdrawnOnce) {
     Reporting r;
     r.s.aprs().SetStyle(false, true);
@@ -262,6 +275,22 @@ TEST(AprsLink, HeadlessReplaySendsEveryReportBeforeItEnds) {
     EXPECT_EQ(objects.size(), 33u);
 }
 
+TEST(AprsLink, RetryWaitsDoubleUpToTheLongest) {
+    // Nobody listens: 1 s, then 2, then the longest (3), never more.
+    FakeReceiver kiss;
+    kiss.StopListening();
+    KissTcpLink link;
+    link.SetRetryDelays(1000, 3000);
+    std::vector<QString> waits;
+    QObject::connect(&link, &KissTcpLink::stateChanged, [&] {
+        if (link.State().startsWith("retrying")) waits.push_back(link.State());
+    });
+    link.Start("127.0.0.1", kiss.Port());
+    ASSERT_TRUE(WaitFor([&] { return waits.size() == 3; }));
+    link.Stop();
+    EXPECT_EQ(waits, (std::vector<QString>{"retrying in 1 s", "retrying in 2 s", "retrying in 3 s"}));
+}
+
 TEST(AprsLink, AStalledServerBehindTheWindowsLinkDropsAndCountsReports) {
     // The kept-up link never waits: past its 64 kB what the server does not take is dropped.
     EnsureApp();
@@ -360,6 +389,26 @@ TEST(AprsLink, CtrlCEndsAReplayStuckBehindAServerThatTakesNothing) {
               0u)
         << out;
     EXPECT_NE(err.find("ternwick-replay: interrupted after "), std::string::npos) << err;
+}
+
+TEST(AprsPort, ClosingAPortNobodyDrainsCountsWhatNeverLeftAsDropped) {
+    EnsureApp();
+    Pty tnc;
+    AprsOutput out([] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return int64_t{0}; });
+    FlightTable db;
+    db.SetIcao(3, "4CA1F3");
+    db(3).Lat = 53.4213;
+    db(3).Lon = 6.2701;
+    ASSERT_EQ(out.StartStopAprs_Click(tnc.name), "");
+    constexpr int kReports = 20000;
+    for (int i = 0; i < kReports; ++i) {
+        EXPECT_EQ(out.SendAprsObject(db, 3), "");
+        if (i % 500 == 0) QCoreApplication::processEvents();
+    }
+    ASSERT_GT(out.Port().Port().bytesToWrite(), 0);
+    EXPECT_EQ(out.StartStopAprs_Click(tnc.name), "");  // closed with reports still waiting
+    EXPECT_GT(out.Counts().dropped, 0u);
+    EXPECT_EQ(out.Counts().sent + out.Counts().dropped, uint64_t{kReports});
 }
 
 TEST(AprsPort, APortNobodyDrainsHoldsABoundedQueueAndCountsOnlyWhatWasWritten) {

@@ -179,6 +179,20 @@ TEST(AprsPacing, PositionsReplacedWhileWaitingCountByTheRuleThatHeldThem) {
     p.Sent(1, 60);
     EXPECT_EQ(p.HeldBack(60).Total(), 3u);
     EXPECT_EQ(p.Waiting(), 0u);
+
+    // Replaced at the very second its interval ends: the interval held it, not the
+    // "moved" rule; a second later the doubled interval of an unmoved aircraft does.
+    AprsPacer q;
+    q.SetRate({60, 0});
+    q.Want(1, a, 0);
+    q.Sent(*q.Choose(0), 0);
+    q.Want(1, a, 30);
+    q.Want(1, a, 60);
+    EXPECT_EQ(q.HeldBack(60).interval, 2u);  // the waiting one too, at that second
+    EXPECT_EQ(q.HeldBack(60).unmoved, 0u);
+    q.Want(1, a, 61);
+    EXPECT_EQ(q.HeldBack(61).interval, 1u);
+    EXPECT_EQ(q.HeldBack(61).unmoved, 2u);
 }
 
 TEST(AprsPacing, WithdrawalsTakeSlotsAndANewCeilingCountsAtOnce) {

@@ -78,6 +78,9 @@ TEST(AprsReport, RichReports) {
         // A track rounding to 0 is north, 360; speed above 999 kt is written 999.
         {Aircraft("A00001", "        ", 0.7, 359.9999, "A", -200, 1200, 359.6),
          ";A00001   *051407z0042.00N/00000.00W^360/999/A=-00200"},
+        // Sea level is "/A=000000", not a negative zero.
+        {Aircraft("A00005", "        ", 1, 1, "A", 0, 100, 90.0),
+         ";A00005   *051407z0100.00N/00100.00E^090/100/A=000000"},
         // Never rounded up: 59.999 minutes stay 59.99.
         {Aircraft("A00002", "No-Call ", 10.99999, 0.5, "A", 1000, 0, 90.0),
          ";A00002   *051407z1059.99N/00030.00E^090/000/A=001000 No-Call"},
@@ -91,6 +94,17 @@ TEST(AprsReport, RichReports) {
     EXPECT_EQ(AprsObjectInfo(cases[1].first, kAt, {.rich = true, .killed = true}),
               ";E80451   _051407z3352.12S/07015.00W^LAN800");
     EXPECT_EQ(AprsObjectInfo(cases[1].first, kAt, {.killed = true}), ";E80451   _051407z3352.  S/07015.00W^LAN800  ");
+}
+
+TEST(AprsReport, NonIcaoAddressesAreKeptApartFromIcaoOnes) {
+    // {text, the text its key gives back}; "~" marks a non-ICAO address, which must never
+    // share a key with an ICAO one of the same or any other digits.
+    const std::pair<const char*, const char*> cases[] = {
+        {"4CA1F3", "4CA1F3"}, {"~4CA1F3", "~4CA1F3"}, {"CCA1F3", "CCA1F3"}, {"~000000", "~000000"}};
+    for (const auto& [text, back] : cases) EXPECT_EQ(AprsAddressText(AprsAddressKey(text)), back) << text;
+    EXPECT_NE(AprsAddressKey("~4CA1F3"), AprsAddressKey("4CA1F3"));
+    EXPECT_NE(AprsAddressKey("~4CA1F3"), AprsAddressKey("CCA1F3"));
+    EXPECT_NE(AprsAddressKey("~000000"), AprsAddressKey("800000"));
 }
 
 TEST(AprsStation, AddressFieldBytes) {

@@ -128,5 +128,5 @@ TEST(BytePump, ReceiverRulesAndTheSharedSquitter) {
     EXPECT_EQ(r.pump.PendingDigits(), m28);
     r.pump.FeedRecorded(m14 + ";*" + m14 + ";");
     EXPECT_EQ(r.pump.evaluated(), 2u);
-    EXPECT_EQ(r.t.Squitter, m14);
+    EXPECT_EQ(r.t.LastMessage(), m14);
 }

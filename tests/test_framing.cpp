@@ -139,6 +139,7 @@ TEST(BeastFraming, TheFrameAfterADamagedOneIsKept) {
     Messages out;
     BeastFraming f([&out](std::string_view d) { out.emplace_back(d); });
     // Cut anywhere inside the frame except between the two bytes of a doubled 0x1A.
+    size_t cuts = 0;
     for (size_t len = 1; len < whole.size(); ++len) {
         size_t trailing = 0;
         while (len - trailing > 2 && whole[len - trailing - 1] == '\x1A') ++trailing;
@@ -146,7 +147,11 @@ TEST(BeastFraming, TheFrameAfterADamagedOneIsKept) {
         out.clear();
         f.Feed(Bytes(whole.substr(0, len) + good));
         ASSERT_EQ(out, Messages{"5D1A1A1AC1A2B3"}) << "cut after " << len << " bytes";
+        ++cuts;
     }
+    // Each cut frame is one bad frame, except a lone 0x1A: that is a stray byte.
+    EXPECT_EQ(cuts, 22u);
+    EXPECT_EQ(f.counts().bad, 21u);
     // Cut between the two bytes of a doubled 0x1A: the next 0x1A reads as its second half,
     // so that frame is gone, but the one after it is back in step.
     out.clear();

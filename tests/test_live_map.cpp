@@ -306,4 +306,15 @@ TEST(LiveMap, TheCoverageOutlineIsDrawnWithAReceiverSet) {
     EXPECT_LT(fill, 206);  // faintly filled inside
     EXPECT_GT(fill, 150);
     EXPECT_EQ(green_at(geo::Destination(rx, 250, 100)), 206);  // nothing heard out there
+    // The kept base map follows the receiver and the view: its mark shows at once, and moves
+    // with the view.
+    auto red_mark_at = [&](int x, int y) {
+        const QColor c = one.image.pixelColor(x, y);
+        return c.red() > 150 && c.green() < 60 && c.blue() < 80;
+    };
+    EXPECT_TRUE(red_mark_at(399, 299));
+    one.view = one.view.Panned(-100, 0);
+    one.renderer.Render(one.image, one.view, one.state);
+    EXPECT_FALSE(red_mark_at(399, 299));
+    EXPECT_TRUE(red_mark_at(299, 299));
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "session/receiver_setting.h"
 #include "session/session.h"
 
 using namespace ternwick;
@@ -72,4 +73,27 @@ TEST(SessionLiveMap, RemembersAircraftOnlyWhileALiveMapIsKept) {
     h.s.SetLiveMapKept(false);
     h.Feed(kAllCall);
     EXPECT_EQ(h.s.tracks().Find(0x40621D)->messages, 5u);
+}
+
+TEST(SessionReceiver, FarthestPositionInNauticalMilesOrKilometres) {
+    geo::Coverage c;
+    c.Reset({52.0, 4.0});
+    EXPECT_EQ(FarthestText(c, false), "Farthest: none yet");
+    // A hair west of due north: a bearing of 359.7 reads 000, not 360.
+    c.Add({52.25, 3.998}, 38000);
+    EXPECT_EQ(FarthestText(c, false), "Farthest: 15.0 NM at 000 deg");
+    EXPECT_EQ(FarthestText(c, true), "Farthest: 27.8 km at 000 deg");
+    c.Add({51.6, 4.9}, std::nullopt);
+    EXPECT_EQ(FarthestText(c, false), "Farthest: 41.2 NM at 125 deg");
+}
+
+TEST(SessionLiveMap, KilometresAnHourRedrawTheMapAndTheExpiryDoesNot) {
+    Headless h;
+    const uint64_t before = h.s.LiveRevision();
+    h.s.SetListSettings({120.0, true});
+    EXPECT_EQ(h.s.LiveRevision(), before + 1);
+    h.s.SetListSettings({60.0, true});
+    EXPECT_EQ(h.s.LiveRevision(), before + 1);
+    h.s.SetListSettings({60.0, false});
+    EXPECT_EQ(h.s.LiveRevision(), before + 2);
 }

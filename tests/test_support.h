@@ -75,7 +75,7 @@ struct Decoding {
     BytePump pump{t};
     std::vector<std::string> evaluated;
     Decoding() {
-        pump.after_message = [this] { evaluated.push_back(t.Squitter); };
+        pump.after_message = [this] { evaluated.emplace_back(t.LastMessage()); };
     }
     DbRecord& Entry(const std::string& icao) { return t.Db(t.Db.IcaoDbPointer(icao)); }
 };

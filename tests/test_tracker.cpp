@@ -211,3 +211,84 @@ TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
     f.t.Db.InitDbPos(500);
     EXPECT_EQ(f.t.Db.AvailDb(), 500);
 }
+
+TEST(Tracker, TraceIsWrittenOnlyWhileShownAndDecodingIsTheSame) {
+    // Every kind of message the trace describes, one of them with a damaged bit.
+    uint64_t ident = 0;
+    ASSERT_TRUE(traffic::IdentificationMe("DLH400", 3, ident));
+    std::string damaged = MakeEs(0x3C6586, traffic::EmergencyMe(1, 7700));
+    damaged[9] = damaged[9] == '0' ? '1' : '0';
+    const std::vector<std::string> messages = {
+        AllCall(0x3C6586),
+        MakeEs(0x3C6586, ident),
+        AirbornePos(0x3C6586, 50.1, 8.6, 0),
+        AirbornePos(0x3C6586, 50.1, 8.6, 1, 36000),
+        damaged,
+        MakeEs(0x3C6586, traffic::VelocityMe({.east_kt = 300, .north_kt = -400, .vertical_fpm = -640})),
+        MakeEs(0x3C6586, traffic::TargetStateMe(38000, 271.0)),
+        MakeEs(0x3C6586, traffic::OperationalStatusMe(0x1234, 2)),
+        traffic::ToHex(traffic::AddressParityReply(5, 0, traffic::Id13(1234), 0x3C6586)),
+        traffic::ToHex(traffic::AddressParityReply(4, 1, traffic::Ac13FromAc12(traffic::AltitudeQ1(36100)), 0x3C6586)),
+        traffic::ToHex(traffic::AddressParityReply(4, 0, 0, 0x123456)),
+    };
+    Fixture shown, hidden;
+    hidden.t.SetTraceShown(false);
+    EXPECT_FALSE(hidden.t.TraceShown());
+    for (const std::string& m : messages) {
+        Feed(shown.t, m);
+        Feed(hidden.t, m);
+        EXPECT_EQ(hidden.t.RxText(), "") << m;
+        EXPECT_EQ(hidden.t.CurIcao, shown.t.CurIcao) << m;
+    }
+    EXPECT_EQ(shown.t.RxText(),
+              messages.back() + "\r\nDF04 Surveillance Altitude Reply\r\nUnknown address 123456");
+    const DbRecord& a = shown.e("3C6586");
+    const DbRecord& b = hidden.e("3C6586");
+    EXPECT_EQ(b.Flight, "DLH400  ");
+    EXPECT_TRUE(b.HasPos);
+    EXPECT_DOUBLE_EQ(b.Lat, a.Lat);
+    EXPECT_DOUBLE_EQ(b.Lon, a.Lon);
+    EXPECT_EQ(b.Altitude, 36100);
+    EXPECT_EQ(b.Squawk, 1234);
+    EXPECT_EQ(b.Emergency, 1);  // from the repaired message
+    EXPECT_EQ(b.SelAltitude, 37984);  // 32-ft steps
+    EXPECT_EQ(b.AdsbVersion, 2);
+    EXPECT_EQ(b.FlightStatus, 1);
+    EXPECT_EQ(b.Speed, 500);
+    EXPECT_DOUBLE_EQ(b.Track, a.Track);
+    EXPECT_EQ(b.VertRate, -640);
+    EXPECT_EQ(b.Messages, a.Messages);
+    EXPECT_EQ(hidden.t.stats().repaired, 1u);
+    EXPECT_EQ(hidden.t.stats().positions, 1u);
+    EXPECT_EQ(hidden.t.stats().ap_accepted, 2u);
+    EXPECT_EQ(hidden.t.stats().ap_refused, 1u);
+
+    // Shown again: the next message is traced in full.
+    hidden.t.SetTraceShown(true);
+    Feed(hidden.t, messages[1]);
+    Feed(shown.t, messages[1]);
+    EXPECT_EQ(hidden.t.RxText(), shown.t.RxText());
+    EXPECT_EQ(hidden.t.RxText(), messages[1] + "\r\nDF17 Extended Squitter\r\nICAO 3C6586\r\nTC04 Identification\r\nDLH400  ");
+}
+
+TEST(Tracker, AnyCharacterNotAnUpperCaseHexDigitAnywhereMakesTheMessageMalformed) {
+    // Neighbours of the digit ranges, lower case, bytes from 0x80 (negative as char), NUL.
+    const std::string bad = std::string("/:@G`afg ;*\x7F\x80\xFF", 15) + '\0';
+    for (const std::string& good : {std::string("8D4CA2B120513531CB38206CB0D3"), AllCall(0x40621D)}) {
+        Fixture f;
+        uint64_t malformed = 0;
+        for (size_t k = 0; k < good.size(); ++k) {
+            for (const char c : bad) {
+                std::string m = good;
+                m[k] = c;
+                Feed(f.t, m);
+                ASSERT_EQ(f.t.stats().malformed, ++malformed) << "position " << k << " byte " << int(uint8_t(c));
+            }
+        }
+        EXPECT_EQ(f.t.Db.InUse(), 0);
+        Feed(f.t, good);  // and the message itself is read
+        EXPECT_EQ(f.t.stats().malformed, malformed);
+        EXPECT_EQ(f.t.Db.InUse(), 1);
+        EXPECT_EQ(f.t.LastMessage(), good);
+    }
+}

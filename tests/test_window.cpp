@@ -209,6 +209,26 @@ TEST_F(WindowTest, ReceiverHoldsAReplayAndClosingEndsBoth) {
     EXPECT_FALSE(w->receiver().IsRunning());
 }
 
+TEST_F(WindowTest, GoWaitsForReceptionToStopAndLiveListOffLeavesTheListBoxAlone) {
+    Pty receiver;
+    Button(w.get(), "Live List")->click();  // off
+    w->ReplayFile(QString::fromStdString(WriteTemp("window_go.log", kPairLog)));
+    ASSERT_TRUE(Until([&] { return !w->replay().IsActive(); }));
+    session.ShowTextTable();
+    QTest::qWait(300);  // several screen-rate refreshes
+    EXPECT_EQ(Text("Live flight list"), "");
+    Button(w.get(), "Live List")->click();  // on: the list is shown again
+    EXPECT_TRUE(Until([&] { return Text("Live flight list").contains("40621D"); }));
+    // A finished replay may be started again, but not while the receiver runs.
+    QAbstractButton* go = InGroup("File Data Source:", "Go");
+    ASSERT_TRUE(go->isEnabled());
+    Named<QLineEdit>(w.get(), "Receiver port")->setText(receiver.name);
+    InGroup("Serial Data Source:", "Start COM:")->click();
+    EXPECT_FALSE(go->isEnabled());
+    InGroup("Serial Data Source:", "Stop COM:")->click();
+    EXPECT_TRUE(go->isEnabled());
+}
+
 TEST_F(WindowTest, AprsPortSendsOneUtcReportPerPlottedPosition) {
     Pty aprs;
     Named<QLineEdit>(w.get(), "APRS port")->setText(aprs.name);
@@ -393,6 +413,22 @@ TEST_F(WindowTest, BeastRecordingThroughOpenFileThenVanished) {
     EXPECT_TRUE(TakeMessage(w.get()).contains(QString::fromStdString(path)));
     EXPECT_TRUE(go->isEnabled());
     EXPECT_FALSE(InGroup("File Data Source:", "||")->isEnabled());
+}
+
+TEST(WindowStartUp, PaceFromOneToAThousandTimes) {
+    // {arguments after the program name, pace, error}
+    const std::tuple<QStringList, double, const char*> cases[] = {
+        {{"a.log", "--pace", "1"}, 1.0, ""},
+        {{"a.log", "--pace", "1000"}, 1000.0, ""},
+        {{"--pace", "0.9"}, 0.0, "--pace needs a speed from 1 to 1000"},
+        {{"--pace", "1000.5"}, 0.0, "--pace needs a speed from 1 to 1000"},
+        {{"a.log", "--pace"}, 0.0, "--pace needs a speed from 1 to 1000"},
+    };
+    for (const auto& [args, pace, error] : cases) {
+        const WindowArgs w = ParseWindowArgs(QStringList{"ternwick"} + args);
+        EXPECT_EQ(w.pace, pace) << args.join(' ').toStdString();
+        EXPECT_EQ(w.error.toStdString(), error) << args.join(' ').toStdString();
+    }
 }
 
 TEST(WindowStartUp, BrokenCatalogueIsToldAndEndsTheProgram) {

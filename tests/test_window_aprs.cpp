@@ -2,6 +2,7 @@
 // login's answer beside the port box, and the message for a login the server refused; the
 // filters and their counts.
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -93,4 +94,29 @@ TEST_F(AprsWindowTest, FiltersByNameTheirWarningsAndCounts) {
             "APRS sent: 0, held back: 2\n  interval 0, unmoved 0, ceiling 0, radius 2, max. alt 0; on the air: 0\n"); }))
         << counts->toPlainText().toStdString();
     EXPECT_EQ(server.lines.size(), 1u);  // the login only
+}
+
+TEST_F(AprsWindowTest, ObjectNameSymbolAndCommentChoices) {
+    const AprsOutput& out = session.aprs();
+    EXPECT_EQ(out.Look(), AprsLook{});  // the long-standing reports
+    auto* name = Labelled<QComboBox>(w.get(), "Name:");
+    auto* symbol = Labelled<QComboBox>(w.get(), "Symbol:");
+    EXPECT_EQ(name->currentText(), "address");
+    EXPECT_EQ(symbol->currentText(), "/^");
+    name->setCurrentIndex(name->findText("flight"));
+    EXPECT_EQ(out.Look().naming, AprsNaming::Flight);
+    symbol->setCurrentText("category");
+    emit symbol->lineEdit()->editingFinished();
+    EXPECT_TRUE(out.Look().symbol.by_category);
+    // A text that is no symbol is told, naming the box, and the last one put back.
+    symbol->setCurrentText("x^");
+    emit symbol->lineEdit()->editingFinished();
+    EXPECT_EQ(TakeMessage(w.get()), "APRS symbol \"x^\": the symbol table is / or \\, or an overlay 0-9 or A-Z");
+    EXPECT_EQ(symbol->currentText(), "category");
+    EXPECT_TRUE(out.Look().symbol.by_category);
+    symbol->setCurrentText("\\X");
+    emit symbol->lineEdit()->editingFinished();
+    EXPECT_EQ(out.Look().symbol, (AprsSymbolChoice{.by_category = false, .fixed = {'\\', 'X'}}));
+    InGroup("APRS Output:", "Comment")->click();
+    EXPECT_TRUE(out.Look().comment);
 }

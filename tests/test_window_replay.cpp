@@ -123,6 +123,34 @@ TEST_F(ReplayWindow, ManualEvaluatesOneMessagePerGo) {
     EXPECT_EQ(Evaluated(), 6u);
 }
 
+TEST_F(ReplayWindow, TheReplayTimeShowsHoursMinutesAndSeconds) {
+    // Three messages, the last 1 h 2 min 5 s into the recording, read by hand.
+    const std::string path =
+        WriteTemp("long.log", Stamped(500, AllCall(0x4CA1F3)) + Stamped(500 + 3000 * kSecond, AllCall(0x3C6DD2)) +
+                                  Stamped(500 + 3725 * kSecond, AllCall(0x4CA1F3)));
+    File("Read Manual")->click();
+    w->ReplayFile(QString::fromStdString(path));
+    EXPECT_EQ(Shown("Replay time"), "00:00:00");
+    File("Go")->click();
+    EXPECT_EQ(Shown("Replay time"), "00:50:00");
+    File("Go")->click();
+    EXPECT_EQ(Shown("Replay time"), "01:02:05");
+}
+
+TEST_F(ReplayWindow, ALogFileThatCannotBeOpenedUnticksLogData) {
+    QGroupBox* log_group = Group(w.get(), "Log Data to File:");
+    QAbstractButton* log_data = Button(log_group, "Log Data");
+    Button(log_group, "Open Log File")->click();
+    auto* dialog = w->findChild<QFileDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    dialog->selectFile("/nonexistent/dir/recorded.log");
+    QMetaObject::invokeMethod(dialog, "accept");
+    ASSERT_TRUE(log_data->isEnabled());
+    log_data->click();
+    EXPECT_TRUE(TakeMessage(w.get()).contains("/nonexistent/dir/recorded.log"));
+    EXPECT_FALSE(log_data->isChecked());
+}
+
 TEST_F(ReplayWindow, RecordingFromReceiverAndNetworkReplaysToTheSameTable) {
     QGroupBox* log_group = Group(w.get(), "Log Data to File:");
     QAbstractButton* log_data = Button(log_group, "Log Data");

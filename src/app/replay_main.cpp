@@ -365,6 +365,8 @@ int main(int argc, char** argv) {
     // Aircraft leave the table only through the list's expiry pass, which withdrawing
     // objects needs as much as the list does.
     session.SetListPerMessage(opt.list || opt.aprs.NeedsExpiry());
+    // Without --trace nothing shows the trace: it is not written at all.
+    session.tracker().SetTraceShown(opt.trace);
     if (opt.trace)
         session.SetMessageObserver([&session] {
             const std::string t = LinesForPrint(session.tracker().RxText()) + "\n\n";

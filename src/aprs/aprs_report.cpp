@@ -127,7 +127,12 @@ std::string AprsObjectInfo(const DbRecord& e, const AprsTime& t, AprsReportStyle
     // A callsign that already names the object is not repeated in the comment.
     const std::string call = AprsCallsign(e);
     const bool name_is_callsign = !call.empty() && name == AprsObjectName(e, AprsNaming::Flight);
-    s += AprsReadableComment(e, dao, name_is_callsign, room);
+    std::string comment = AprsReadableComment(e, dao, name_is_callsign, room);
+    // Some decoders (direwolf's among them) read what follows the symbol only when it is at
+    // least as long as a data extension: a "!DAO!" standing alone is padded to that.
+    constexpr size_t kExtensionLength = 7;
+    if (ext.size() + comment.size() < kExtensionLength) comment.resize(kExtensionLength - ext.size(), ' ');
+    s += comment;
     return s;
 }
 

@@ -11,6 +11,13 @@ double modulo(double val, double modval) {
 
 namespace {
 
+// modulo() for whole numbers, as whole numbers: a pair's zone index is one, and the
+// division in floating point was the dearest step of decoding a pair. The same value.
+int WholeModulo(int val, int modval) {
+    const int r = val % modval;
+    return r < 0 ? r + modval : r;
+}
+
 // lat(n) = acos(sqrt((1 - cos(pi / 30)) / (1 - cos(2 pi / n)))) for n = 59 down to 2:
 // where the zone count drops from n to n - 1. Held as constants, no trigonometry at run time.
 constexpr double kTransition[58] = {
@@ -47,17 +54,18 @@ struct ZoneLat {
 ZoneLat PairLatitudes(const CprPair& p, double dlat0, double dlat1) {
     // The product difference is an exact integer; it fits 32 bits for 17-bit reports.
     const int32_t diff = 59 * static_cast<int32_t>(p.yz[0]) - 60 * static_cast<int32_t>(p.yz[1]);
-    const double j = std::floor(diff / kCprScale + 0.5);
-    return {{(p.yz[0] / kCprScale + modulo(j, 60)) * dlat0,
-             (p.yz[1] / kCprScale + modulo(j, 59)) * dlat1}};
+    const int j = static_cast<int>(std::floor(diff / kCprScale + 0.5));
+    return {{(p.yz[0] / kCprScale + WholeModulo(j, 60)) * dlat0,
+             (p.yz[1] / kCprScale + WholeModulo(j, 59)) * dlat1}};
 }
 
 // Longitude of format f's report once the NL of its latitude is known.
 double PairLongitude(const CprPair& p, int f, double nl, double zone_span) {
     double ni = nl - f;
     if (ni < 1) ni = 1;
-    const double m = std::floor(((nl - 1) * p.xz[0] - p.xz[1] * nl) / kCprScale + 0.5);
-    return (p.xz[f] / kCprScale + modulo(m, ni)) * (zone_span / ni);
+    // Both whole numbers of at most 59 (nl is a zone count, the reports 17 bits).
+    const int m = static_cast<int>(std::floor(((nl - 1) * p.xz[0] - p.xz[1] * nl) / kCprScale + 0.5));
+    return (p.xz[f] / kCprScale + WholeModulo(m, static_cast<int>(ni))) * (zone_span / ni);
 }
 
 }  // namespace

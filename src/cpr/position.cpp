@@ -298,7 +298,7 @@ bool SpeedFromMovement(uint32_t code, int32_t& knots) {
     return true;
 }
 
-PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao,
+PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, int16_t dbpos,
                        const MessageTime& time) {
     const PositionFields pf = ReadPosition(msg);
     // ME 9-20: altitude field, Q at ME 16; taken from every message, paired or not.
@@ -306,28 +306,29 @@ PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, 
     int32_t feet = 0;
     const bool have_alt = AltitudeFromAc12(ac12, feet);
 
-    const PosResult r = StoreAndDecode(db(db.IcaoDbPointer(icao)), pf, false, 0.0, host.Receiver(), time);
+    DbRecord& e = db(dbpos);
+    const PosResult r = StoreAndDecode(e, pf, false, 0.0, host.Receiver(), time);
     if (have_alt) {
-        DbRecord& e = db(db.IcaoDbPointer(icao));
         e.Altitude = feet;
         e.HasAltitude = true;
     }
-    if (r.outcome == PosOutcome::Stored && host.PlotAir()) host.PlotPosDb(db.IcaoDbPointer(icao));
+    if (r.outcome == PosOutcome::Stored && host.PlotAir()) host.PlotPosDb(dbpos);
     return r;
 }
 
-PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao,
+PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, int16_t dbpos,
                            const MessageTime& time) {
     const PositionFields pf = ReadPosition(msg);
     // ME 6-12: movement, the ground speed; taken from every message, paired or not.
     const uint32_t movement = ((msg[4] & 0x07u) << 4) | (msg[5] >> 4);
     int32_t knots = 0;
-    if (SpeedFromMovement(movement, knots)) db(db.IcaoDbPointer(icao)).Speed = knots;
+    DbRecord& e = db(dbpos);
+    if (SpeedFromMovement(movement, knots)) e.Speed = knots;
 
     // With a receiver position the map's offset is not used: the receiver tells the quarter.
     const std::optional<ReceiverRef> rx = host.Receiver();
-    const PosResult r = StoreAndDecode(db(db.IcaoDbPointer(icao)), pf, true, rx ? 0.0 : host.MapSurfLonOffset(), rx, time);
-    if (r.outcome == PosOutcome::Stored && host.PlotSurf()) host.PlotPosDb(db.IcaoDbPointer(icao));
+    const PosResult r = StoreAndDecode(e, pf, true, rx ? 0.0 : host.MapSurfLonOffset(), rx, time);
+    if (r.outcome == PosOutcome::Stored && host.PlotSurf()) host.PlotPosDb(dbpos);
     return r;
 }
 

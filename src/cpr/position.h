@@ -113,12 +113,13 @@ inline constexpr double kSurfaceHearingNm = 60.0;
 // position may always move by 0.5 NM (0.1 NM on the surface) for the rounding of CPR.
 double PlausibleMoveNm(double seconds, int32_t reported_knots, bool surface);
 
-// msg: the 14 bytes of a valid extended squitter with type code 9..18 (or 5..8).
-// The time a report came in is the entry's LastHeard, stamped by the evaluation just before;
-// `time` is the message's time for the speed check (which needs a receiver position).
-PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao,
+// msg: the 14 bytes of a valid extended squitter with type code 9..18 (or 5..8) of the
+// aircraft in entry dbpos (0..500). The time a report came in is the entry's LastHeard,
+// stamped by the evaluation just before; `time` is the message's time for the speed check
+// (which needs a receiver position).
+PosResult EvalPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, int16_t dbpos,
                        const MessageTime& time = {});
-PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, std::string_view icao,
+PosResult EvalSurfPosition(FlightTable& db, PositionHost& host, const uint8_t* msg, int16_t dbpos,
                            const MessageTime& time = {});
 
 // Altitude in feet from the 12-bit altitude field of an airborne position message;

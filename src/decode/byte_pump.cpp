@@ -6,9 +6,8 @@ void BytePump::Evaluate(std::string_view digits, double time) {
     const bool host_clock = std::isnan(time);
     time_ = host_clock ? tracker_.HostNow() : time;
     if (before_message) before_message();
-    tracker_.Squitter.assign(digits);
-    if (host_clock) tracker_.EvalSquitter();
-    else tracker_.EvalSquitter(time);
+    if (host_clock) tracker_.EvalMessage(digits);
+    else tracker_.EvalMessage(digits, time);
     ++evaluated_;
     if (after_message) after_message();
 }

@@ -19,12 +19,6 @@ const char* const kFlightStatus[8] = {"airborne",   "on the ground", "alert, air
 const char* const kEmergency[8] = {"none",      "general",          "medical",        "minimum fuel",
                                    "no radio",  "unlawful interference", "downed aircraft", "reserved"};
 
-void AppendSquawk(std::string& s, int squawk) {
-    char text[16];
-    std::snprintf(text, sizeof text, "Squawk %04d", squawk);
-    s += text;
-}
-
 }  // namespace
 
 bool Tracker::AcceptAddressParity(const uint8_t* msg, size_t n) {
@@ -38,12 +32,14 @@ bool Tracker::AcceptAddressParity(const uint8_t* msg, size_t n) {
     if (i < 0 || !(now_ - Db(i).HeardAt <= kHeardWindowSeconds)) {
         ++stats_.ap_refused;
         trace_ += "Unknown address ";
-        AppendAddressText(trace_, address);
+        trace_.Address(address);
         return false;
     }
     ++stats_.ap_accepted;
-    cur_key_ = address;
-    CurIcao = Db(i).Icao;
+    if (address != cur_key_ || CurIcao.empty()) {  // the text is the table's, made once
+        cur_key_ = address;
+        CurIcao = Db(i).Icao;
+    }
     trace_ += "ICAO ";
     trace_ += CurIcao;
     Db(i).LastHeard = stamp_;
@@ -80,14 +76,14 @@ void Tracker::EvalReply(const uint8_t* msg, bool is_short) {
             e.Altitude = feet;
             e.HasAltitude = true;
             trace_ += "Altitude ";
-            trace_ += std::to_string(feet);
+            trace_.Number(feet);
             trace_ += " ft";
         } else {
             trace_ += "Altitude not valid";
         }
     } else {
         e.Squawk = static_cast<int16_t>(SquawkFromId13(code13));
-        AppendSquawk(trace_, e.Squawk);
+        trace_.Squawk(e.Squawk);
     }
     if (DF == 4 || DF == 5 || DF == 20 || DF == 21) {
         e.FlightStatus = static_cast<int8_t>(msg[0] & 0x07);  // 6-8: FS
@@ -125,7 +121,7 @@ void Tracker::EvalAircraftStatus(const uint8_t* me) {
     e.Squawk = static_cast<int16_t>(SquawkFromId13(((uint32_t(me[1]) & 0x1F) << 8) | me[2]));  // ME 12-24
     trace_ += " Emergency Status";
     trace_ += kCrLf;
-    AppendSquawk(trace_, e.Squawk);
+    trace_.Squawk(e.Squawk);
     trace_ += kCrLf;
     trace_ += "Emergency ";
     trace_ += kEmergency[e.Emergency];
@@ -141,7 +137,7 @@ void Tracker::EvalTargetState(const uint8_t* me) {
         e.SelAltitude = (alt - 1) * 32;
         trace_ += kCrLf;
         trace_ += "Selected altitude ";
-        trace_ += std::to_string(e.SelAltitude);
+        trace_.Number(e.SelAltitude);
         trace_ += " ft";
     }
     // ME 31: heading valid; ME 32-40: selected heading in 180/256-degree steps.
@@ -149,7 +145,7 @@ void Tracker::EvalTargetState(const uint8_t* me) {
         e.SelHeading = (((me[3] & 0x01) << 8) | me[4]) * (180.0 / 256.0);
         trace_ += kCrLf;
         trace_ += "Selected heading ";
-        trace_ += std::to_string(std::lround(e.SelHeading) % 360);
+        trace_.Number(std::lround(e.SelHeading) % 360);
     }
 }
 

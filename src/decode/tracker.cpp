@@ -1,8 +1,14 @@
 #include "tracker.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <numbers>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "frame_bytes.h"
 #include "reply_fields.h"
@@ -17,23 +23,49 @@ constexpr char kCrLf[] = "\r\n";
 constexpr char kIdCharset[] = " ABCDEFGHIJKLMNOPQRSTUVWXYZ                     0123456789     ";
 static_assert(sizeof(kIdCharset) - 1 == 63);
 
-void AppendTwoDigits(std::string& s, int v) {
-    s += static_cast<char>('0' + v / 10);
-    s += static_cast<char>('0' + v % 10);
+#if defined(__SSE2__)
+// Sixteen characters at once: bit i of *valid set when character i is 0-9 or A-F, and the
+// eight bytes the pairs stand for in the low half of the result (bytes from 0x80 compare
+// as negative, so they are no digit).
+__m128i HexPairs(const char* p, int* valid) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)));
+    const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('A' - 1)), _mm_cmplt_epi8(v, _mm_set1_epi8('F' + 1)));
+    *valid = _mm_movemask_epi8(_mm_or_si128(digit, letter));
+    // Value of each digit: c - '0', and 7 less for a letter ('A' - '0' is 17, A is 10).
+    const __m128i value = _mm_sub_epi8(_mm_sub_epi8(v, _mm_set1_epi8('0')), _mm_and_si128(letter, _mm_set1_epi8(7)));
+    // Each 16-bit lane holds a pair, high digit in its low byte: high * 16 + low.
+    const __m128i byte = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(value, _mm_set1_epi16(0x00FF)), 4), _mm_srli_epi16(value, 8));
+    return _mm_packus_epi16(byte, byte);
 }
+#endif
 
-// Value of each character as an upper-case hex digit, -1 for any other: a table, because a
-// comparison chain mispredicts on every message.
-constexpr std::array<int8_t, 256> MakeHexTable() {
-    std::array<int8_t, 256> t{};
-    for (int c = 0; c < 256; ++c) t[c] = static_cast<int8_t>(c >= 'a' ? -1 : HexDigitValue(static_cast<char>(c)));
-    return t;
-}
-constexpr std::array<int8_t, 256> kHexValue = MakeHexTable();
-
-// Hand-over check: exactly 14 or 28 characters, all 0-9 or A-F; fills the bytes.
-bool ParseSquitter(const std::string& sq, uint8_t* out) {
-    if (sq.size() != 14 && sq.size() != 28) return false;
+// Hand-over check: exactly 14 or 28 characters, all 0-9 or A-F; fills the bytes. `padded`
+// holds the characters at the front of 32 (the rest may be anything), so that whole
+// blocks of sixteen can be read.
+bool ParseSquitter(const char* padded, size_t n, uint8_t* out) {
+    if (n != 14 && n != 28) return false;
+#if defined(__SSE2__)
+    // One comparison per sixteen characters instead of a table look-up per character: the
+    // conversion was the largest single cost of a message.
+    int valid0 = 0, valid1 = 0;
+    const __m128i b0 = HexPairs(padded, &valid0);
+    if (n == 14) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), b0);  // 7 bytes and one spare
+        return (valid0 & 0x3FFF) == 0x3FFF;
+    }
+    const __m128i b1 = HexPairs(padded + 16, &valid1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi64(b0, b1));  // 14 bytes and two spare
+    return valid0 == 0xFFFF && (valid1 & 0x0FFF) == 0x0FFF;
+#else
+    // Value of each character as an upper-case hex digit, -1 for any other: a table,
+    // because a comparison chain mispredicts on every message.
+    static constexpr std::array<int8_t, 256> kHexValue = [] {
+        std::array<int8_t, 256> t{};
+        for (int c = 0; c < 256; ++c) t[c] = static_cast<int8_t>(c >= 'a' ? -1 : HexDigitValue(static_cast<char>(c)));
+        return t;
+    }();
+    const std::string_view sq(padded, n);
     int bad = 0;
     for (size_t k = 0; k < sq.size() / 2; ++k) {
         const int h = kHexValue[static_cast<uint8_t>(sq[2 * k])];
@@ -42,12 +74,19 @@ bool ParseSquitter(const std::string& sq, uint8_t* out) {
         out[k] = static_cast<uint8_t>(h * 16 + l);
     }
     return bad >= 0;
+#endif
 }
 
 }  // namespace
 
+void TraceText::Squawk(int squawk) {
+    if (!on_) return;
+    char text[16];
+    std::snprintf(text, sizeof text, "Squawk %04d", squawk);
+    text_ += text;
+}
+
 Tracker::Tracker(TrackerHost& host, const AirlineDirectory& airlines) : host_(host), airlines_(airlines) {
-    trace_.reserve(128);
     for (int i = 0; i <= FlightTable::kLast; ++i) Db.InitDbPos(i);
 }
 
@@ -101,35 +140,43 @@ void Tracker::EnterAircraft(uint32_t key) {
     ++e.Messages;
 }
 
-void Tracker::EvalSquitter() {
+void Tracker::EvalSquitter() { EvalMessage(Squitter); }
+
+void Tracker::EvalSquitter(double now) { EvalMessage(Squitter, now); }
+
+void Tracker::EvalMessage(std::string_view digits) {
     now_ = host_.NowSeconds();
     stamp_ = static_cast<int16_t>(host_.SecondsInHour());
-    Evaluate();
+    Evaluate(digits);
 }
 
-void Tracker::EvalSquitter(double now) {
+void Tracker::EvalMessage(std::string_view digits, double now) {
     now_ = now;
     const int64_t s = static_cast<int64_t>(std::floor(now)) % 3600;
     stamp_ = static_cast<int16_t>(s < 0 ? s + 3600 : s);
-    Evaluate();
+    Evaluate(digits);
 }
 
-void Tracker::Evaluate() {
-    uint8_t msg[14];
+void Tracker::Evaluate(std::string_view digits) {
+    uint8_t msg[16];  // 7 or 14 bytes, and room for whole blocks
     ++stats_.messages;
     now_real_ = host_.MessageTimesReal();
-    if (!ParseSquitter(Squitter, msg)) {
+    // Kept for whoever asks later, in place of a string assigned for every message; the
+    // conversion reads it in whole blocks.
+    last_len_ = std::min(digits.size(), kMaxDigits);
+    std::memcpy(last_, digits.data(), last_len_);
+    if (!ParseSquitter(last_, digits.size(), msg)) {
         ++stats_.malformed;
         return;
     }
-    const bool is_short = Squitter.size() == 14;
+    const bool is_short = digits.size() == 14;
 
     DF = msg[0] >> 3;  // bits 1-5: downlink format
     ++stats_.per_df[DF];
-    trace_.assign(Squitter);
+    trace_.Start(digits);
     trace_ += kCrLf;
     trace_ += "DF";
-    AppendTwoDigits(trace_, DF);
+    trace_.TwoDigits(DF);
 
     if (is_short && DF == 11) {
         // An all-call reply's parity is overlaid with the interrogator code, so its remainder
@@ -189,7 +236,7 @@ void Tracker::EvalExtended(uint8_t* msg) {
     trace_ += kCrLf;
     if (repaired >= 0) {
         trace_ += "Bit ";
-        trace_ += std::to_string(repaired + 1);
+        trace_.Number(repaired + 1);
         trace_ += " repaired";
         trace_ += kCrLf;
     }
@@ -204,7 +251,7 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
     ++stats_.per_tc[TC];
     trace_ += kCrLf;
     trace_ += "TC";
-    AppendTwoDigits(trace_, TC);
+    trace_.TwoDigits(TC);
 
     if (TC == 0) {
         // No position, but ME 9-20 may still hold the barometric altitude (0: none).
@@ -217,7 +264,7 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
             trace_ += " Altitude Only";
             trace_ += kCrLf;
             trace_ += "Altitude ";
-            trace_ += std::to_string(feet);
+            trace_.Number(feet);
             trace_ += " ft";
         }
     } else if (TC >= 1 && TC <= 4) {
@@ -232,14 +279,14 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
         DbRecord& e = Entry();
         if (e.PosKind == "A") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
         e.PosKind = "S";
-        CountPosition(EvalSurfPosition(Db, host_, msg, CurIcao, {now_, now_real_}));
+        CountPosition(EvalSurfPosition(Db, host_, msg, Db.Find(cur_key_), {now_, now_real_}));
     } else if (TC >= 9 && TC <= 18) {
         trace_ += " Airborne Pos Baro";
         if (Db.Find(cur_key_) == -1) return;
         DbRecord& e = Entry();
         if (e.PosKind == "S") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
         e.PosKind = "A";
-        CountPosition(EvalPosition(Db, host_, msg, CurIcao, {now_, now_real_}));
+        CountPosition(EvalPosition(Db, host_, msg, Db.Find(cur_key_), {now_, now_real_}));
     } else if (TC == 19) {
         trace_ += " Airborne Velocity";
         EvalVelocity(me);
@@ -253,9 +300,7 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
             DbRecord& e = Entry();
             e.Squawk = static_cast<int16_t>(SquawkFromId13(id13));
             trace_ += kCrLf;
-            char text[16];
-            std::snprintf(text, sizeof text, "Squawk %04d", e.Squawk);
-            trace_ += text;
+            trace_.Squawk(e.Squawk);
         }
     } else if (TC == 28) {
         EvalAircraftStatus(me);
@@ -343,7 +388,7 @@ void Tracker::CountPosition(const PosResult& r) {
     if (r.too_fast) ++stats_.too_fast;
     if (r.outcome == PosOutcome::Stored) {
         ++stats_.positions;
-        host_.PositionStored(Db.IcaoDbPointer(CurIcao));
+        host_.PositionStored(Db.Find(cur_key_));
     }
     else if (r.outcome == PosOutcome::NlMismatch) ++stats_.nl_mismatch;
     else if (r.outcome == PosOutcome::Rejected) ++stats_.rejected_decodes;

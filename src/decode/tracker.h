@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "airlines/airline_directory.h"
 #include "cpr/position.h"
@@ -26,6 +27,48 @@ public:
     virtual bool MessageTimesReal() const { return false; }
     // Told after every position stored in entry dbpos, plotted or not (range, coverage).
     virtual void PositionStored(int16_t /*dbpos*/) {}
+};
+
+// The trace of one message, written only while something shows it (the window, --trace):
+// most runs never look at it, and making its text was a quarter of the work of a message.
+// Every append checks the one flag, so the evaluation reads as if it always wrote.
+class TraceText {
+public:
+    void SetShown(bool on) {
+        on_ = on;
+        if (!on) text_.clear();
+    }
+    bool shown() const { return on_; }
+    const std::string& text() const { return text_; }
+
+    // A new message: its digits are the first line.
+    void Start(std::string_view digits) {
+        if (on_) text_.assign(digits);
+    }
+    TraceText& operator+=(std::string_view s) {
+        if (on_) text_ += s;
+        return *this;
+    }
+    TraceText& operator+=(char c) {
+        if (on_) text_ += c;
+        return *this;
+    }
+    void Number(long v) {
+        if (on_) text_ += std::to_string(v);
+    }
+    void TwoDigits(int v) {  // 0..99, with a leading zero
+        if (!on_) return;
+        text_ += static_cast<char>('0' + v / 10);
+        text_ += static_cast<char>('0' + v % 10);
+    }
+    void Address(uint32_t key) {
+        if (on_) AppendAddressText(text_, key);
+    }
+    void Squawk(int squawk);  // "Squawk 7700"
+
+private:
+    std::string text_;
+    bool on_ = true;
 };
 
 struct TrackerStats {
@@ -69,14 +112,23 @@ public:
     // time: the seconds within the hour it stamps are that time's.
     void EvalSquitter();
     void EvalSquitter(double now);
+    // The same for digits handed over directly (the byte pump's way): Squitter is left as
+    // it is, and the digits are read where they lie.
+    void EvalMessage(std::string_view digits);
+    void EvalMessage(std::string_view digits, double now);
+    // The digits of the message evaluated last (at most 28), however it was handed over.
+    std::string_view LastMessage() const { return {last_, last_len_}; }
     // The host's clock now, for a source that stamps what it receives.
     double HostNow() const { return host_.NowSeconds(); }
 
     // The table key of CurIcao (kNoAddress before the first aircraft).
     uint32_t CurKey() const { return cur_key_; }
 
-    // Trace of the last message, lines separated by CR LF.
-    const std::string& RxText() const { return trace_; }
+    // Trace of the last message, lines separated by CR LF; empty while not shown.
+    const std::string& RxText() const { return trace_.text(); }
+    // Whether anything shows the trace (on unless told otherwise).
+    void SetTraceShown(bool on) { trace_.SetShown(on); }
+    bool TraceShown() const { return trace_.shown(); }
     // "Flights in range: n" CR LF "Flights with pos: m" CR LF (computed on demand).
     std::string StatusText() const;
 
@@ -97,7 +149,8 @@ public:
     bool NowIsReal() const { return now_real_; }
 
 private:
-    void Evaluate();
+    void StampTime(double now);
+    void Evaluate(std::string_view digits);
     void EnterAircraft(uint32_t key);
     void EvalExtended(uint8_t* msg);
     void EvalExtendedSquitter(const uint8_t* msg);
@@ -116,13 +169,16 @@ private:
 
     TrackerHost& host_;
     const AirlineDirectory& airlines_;
-    std::string trace_;
+    TraceText trace_;
     TrackerStats stats_;
     double now_ = 0;
     uint32_t cur_key_ = kNoAddress;
     int fix_bits_ = 1;
     bool now_real_ = false;
     int16_t stamp_ = 0;  // seconds within the hour of now_, for LastHeard
+    static constexpr size_t kMaxDigits = 28;
+    char last_[32] = {};  // the digits, then room for reading them in blocks of sixteen
+    size_t last_len_ = 0;
 };
 
 }  // namespace ternwick

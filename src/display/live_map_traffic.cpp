@@ -1,7 +1,7 @@
 // The traffic over the base map: fading trails, the symbols and the labels. At 500 aircraft
 // with five-minute trails this is most of a frame, so it is drawn the cheap way: one
 // polyline per trail and fade step with a one-pixel pen (the painter's fast line path, no
-// round caps), symbols and labels as small pictures made once and copied.
+// round caps, no antialiasing), symbols and labels as small pictures made once and copied.
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -99,7 +99,9 @@ const Borders& ShapeBorders(int shape) {
 void LiveMapRenderer::DrawTrails(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state,
                                  const std::vector<Item>& items) {
     if (state.trail_seconds <= 0) return;
-    p.setRenderHint(QPainter::Antialiasing, true);
+    // One-pixel trails gain little from antialiasing and cost twice as much with it (each
+    // pixel blended alone); the selected trail, wide and on top, keeps it.
+    p.setRenderHint(QPainter::Antialiasing, false);
     const double w = view.width(), h = view.height();
     constexpr int kBands = 6;  // fade steps, oldest faintest
     // Projected points of the last frame stay good while the view stays the same.
@@ -197,6 +199,7 @@ void LiveMapRenderer::DrawTrails(QPainter& p, const geo::ViewProjection& view, c
         flush();
         if (runs.empty()) return;
         // The selected trail stands out on a halo; one aircraft, so round joins cost little.
+        p.setRenderHint(QPainter::Antialiasing, true);
         QColor halo = kSelectColour;
         halo.setAlphaF(0.55);
         p.setPen(QPen(halo, 7.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -204,6 +207,7 @@ void LiveMapRenderer::DrawTrails(QPainter& p, const geo::ViewProjection& view, c
         pens[0].setJoinStyle(Qt::RoundJoin);
         p.setPen(pens[0]);
         for (const QPolygonF& run : runs) p.drawPolyline(run);
+        p.setRenderHint(QPainter::Antialiasing, false);
     };
     const Item* selected = nullptr;
     for (const Item& it : items) {

@@ -116,19 +116,25 @@ void MapSurface::SetFont(const QFont& font) {
 }
 
 const MapSurface::CircleMask& MapSurface::Mask(double radius, int fx, int fy) {
+    ShapeMasks& shape = shape_masks_;
+    const bool quarter = fx >= 0 && fx < 4 && fy >= 0 && fy < 4;
+    if (quarter && radius == shape.radius && draw_width_ == shape.width && fill_style_ == shape.fill_style &&
+        shape.at[fx][fy])
+        return *shape.at[fx][fy];
     const MaskKey key{radius, draw_width_, fill_style_, fx, fy};
-    if (last_mask_ && key == last_mask_key_) return *last_mask_;
     auto it = masks_.find(key);
     if (it == masks_.end()) it = masks_.emplace(key, MakeMask(key)).first;
-    last_mask_key_ = key;
-    last_mask_ = &it->second;
+    if (!quarter) return it->second;
+    if (!(radius == shape.radius && draw_width_ == shape.width && fill_style_ == shape.fill_style))
+        shape = {radius, draw_width_, fill_style_, {}};
+    shape.at[fx][fy] = &it->second;
     return it->second;
 }
 
 MapSurface::CircleMask MapSurface::MakeMask(const MaskKey& key) {
     if (masks_.size() > 4096) {  // bounded, whatever the catalogue says
         masks_.clear();
-        last_mask_ = nullptr;
+        shape_masks_ = {};
     }
     const double radius = key.radius;
     CircleMask mask;
@@ -158,6 +164,11 @@ MapSurface::CircleMask MapSurface::MakeMask(const MaskKey& key) {
             mask.runs.push_back({start - mask.half, y - mask.half, x - start, first == kFillMarker ? kFill : kOutline});
         }
     }
+    for (const MaskRun& run : mask.runs) {
+        MaskRun* last = mask.spans.empty() ? nullptr : &mask.spans.back();
+        if (last && last->dy == run.dy && last->dx + last->length == run.dx) last->length += run.length;
+        else mask.spans.push_back(run);
+    }
     return mask;
 }
 
@@ -172,12 +183,25 @@ void MapSurface::Circle(float x, float y, double radius, int32_t col) {
         QRgb* bits = reinterpret_cast<QRgb*>(image_.bits());
         const int stride = static_cast<int>(image_.bytesPerLine() / 4);
         const int centre_x = static_cast<int>(fx), centre_y = static_cast<int>(fy);
-        for (const MaskRun& run : mask.runs) {
-            const int row = centre_y + run.dy;
-            if (row < 0 || row >= kHeight) continue;
-            const int from = std::max(0, centre_x + run.dx);
-            const int to = std::max(from, std::min(kWidth, centre_x + run.dx + run.length));
-            std::fill(bits + row * stride + from, bits + row * stride + to, colour[run.paint]);
+        if (centre_x - mask.half >= 0 && centre_y - mask.half >= 0 && centre_x + mask.half < kWidth &&
+            centre_y + mask.half < kHeight) {
+            // Wholly inside the picture, as nearly every plot is: no run needs clipping. A
+            // dot outlined in its fill colour (every plot of an aircraft) is written by spans.
+            QRgb* const centre = bits + centre_y * stride + centre_x;
+            const bool one_colour = colour[kOutline] == colour[kFill];
+            for (const MaskRun& run : one_colour ? mask.spans : mask.runs) {
+                QRgb* p = centre + run.dy * stride + run.dx;
+                const QRgb c = colour[run.paint];
+                for (int k = 0; k < run.length; ++k) p[k] = c;
+            }
+        } else {
+            for (const MaskRun& run : mask.runs) {
+                const int row = centre_y + run.dy;
+                if (row < 0 || row >= kHeight) continue;
+                const int from = std::max(0, centre_x + run.dx);
+                const int to = std::max(from, std::min(kWidth, centre_x + run.dx + run.length));
+                std::fill(bits + row * stride + from, bits + row * stride + to, colour[run.paint]);
+            }
         }
     }
     current_x_ = x;
@@ -202,10 +226,13 @@ bool MapSurface::AlreadyDrawn(float x1, float y1, float x2, float y2, QRgb rgb) 
     for (int py = py0; py <= py1; ++py) {
         for (int px = px0; px <= px1; ++px) {
             // Distance from the pixel's centre to the nearest point of the segment.
+            // The colour first: most pixels near a track already have it, and then where
+            // they lie does not matter.
+            if (bits[py * stride + px] == rgb) continue;
             const double cx = px + 0.5 - x1, cy = py + 0.5 - y1;
             const double t = std::clamp((cx * dx + cy * dy) * along, 0.0, 1.0);
             const double ex = cx - t * dx, ey = cy - t * dy;
-            if (ex * ex + ey * ey <= reach * reach && bits[py * stride + px] != rgb) return false;
+            if (ex * ex + ey * ey <= reach * reach) return false;
         }
     }
     return true;

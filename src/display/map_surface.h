@@ -108,6 +108,7 @@ private:
     struct CircleMask {
         int half = 0;               // no run reaches further from the centre than this
         std::vector<MaskRun> runs;  // the pixels drawn, row by row
+        std::vector<MaskRun> spans;  // the same pixels, touching runs of a row joined (one colour)
     };
     struct MaskKey {
         double radius;
@@ -129,9 +130,14 @@ private:
     bool AlreadyDrawn(float x1, float y1, float x2, float y2, QRgb rgb) const;
 
     std::unordered_map<MaskKey, CircleMask, MaskHash> masks_;
-    // Plots come in runs of one map, radius and width: the last mask asked for is kept at hand.
-    const CircleMask* last_mask_ = nullptr;
-    MaskKey last_mask_key_{};
+    // Plots come in runs of one map, radius, width and fill style, at any of 16 quarter-pixel
+    // offsets: the masks of that shape are kept at hand by offset.
+    struct ShapeMasks {
+        double radius = -1;
+        int width = -1, fill_style = -1;
+        const CircleMask* at[4][4] = {};
+    };
+    ShapeMasks shape_masks_;
     // The painter's pen as the last Line set it (-1: something else set the pen since).
     int32_t line_pen_col_ = 0;
     int line_pen_width_ = -1;

@@ -1,6 +1,7 @@
 #include "aprs_panel.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
@@ -151,6 +152,8 @@ AprsPanel::AprsPanel(Session& session, std::function<void(const QString&)> tell,
     g->addWidget(Label(QStringLiteral("Max. alt:"), AprsMaxAlt, this), 7, 2);
     g->addWidget(AprsMaxAlt, 7, 3);
 
+    AddLookControls(g);
+
     connect(StartStopAprs, &QPushButton::clicked, this, &AprsPanel::StartStopAprs_Click);
     path_shown_ = AprsPath->text();
     for (QRadioButton* r : {AprsText, AprsKiss, AprsIs}) connect(r, &QRadioButton::toggled, this, &AprsPanel::FormatChosen);
@@ -166,6 +169,47 @@ AprsPanel::AprsPanel(Session& session, std::function<void(const QString&)> tell,
     connect(&session_.aprs().IsLink(), &AprsIsLink::refused, this, &AprsPanel::LoginRefused);
     OptionsChanged();
     ShowState();
+}
+
+void AprsPanel::AddLookControls(QGridLayout* g) {
+    AprsName = new QComboBox(this);
+    AprsName->addItems({QStringLiteral("address"), QStringLiteral("flight")});
+    AprsName->setAccessibleName(QStringLiteral("APRS object name"));
+    AprsName->setToolTip(QStringLiteral("Name each object by the aircraft's address, or by its callsign once "
+                                        "known; a renamed object is withdrawn before the new one is sent"));
+    AprsSymbol = new QComboBox(this);
+    AprsSymbol->setEditable(true);
+    AprsSymbol->addItems({QString::fromStdString(AprsSymbolText(symbol_)), QStringLiteral("category")});
+    AprsSymbol->setAccessibleName(QStringLiteral("APRS symbol"));
+    AprsSymbol->setToolTip(QStringLiteral("The symbol table and code for every aircraft (/^ large aircraft), or "
+                                          "\"category\": light aircraft, airliner, helicopter, glider, balloon, "
+                                          "UAV by what the aircraft announces"));
+    AprsComment = new QCheckBox(QStringLiteral("Comment"), this);
+    AprsComment->setToolTip(QStringLiteral("Reports as with Course/alt, with EMERGENCY, squawk, climb, the extra "
+                                           "position digit (!DAO!), flight and airline in the comment"));
+    const int row = g->rowCount();
+    g->addWidget(Label(QStringLiteral("Name:"), AprsName, this), row, 0);
+    g->addWidget(AprsName, row, 1);
+    g->addWidget(Label(QStringLiteral("Symbol:"), AprsSymbol, this), row, 2);
+    g->addWidget(AprsSymbol, row, 3);
+    g->addWidget(AprsComment, row + 1, 0, 1, 2);
+    connect(AprsName, &QComboBox::currentIndexChanged, this, &AprsPanel::OptionsChanged);
+    connect(AprsComment, &QCheckBox::toggled, this, &AprsPanel::OptionsChanged);
+    connect(AprsSymbol, &QComboBox::activated, this, &AprsPanel::SymbolChosen);
+    connect(AprsSymbol->lineEdit(), &QLineEdit::editingFinished, this, &AprsPanel::SymbolChosen);
+}
+
+void AprsPanel::SymbolChosen() {
+    const QString text = AprsSymbol->currentText().trimmed();
+    AprsSymbolChoice choice;
+    const std::string reason = ParseAprsSymbol(text.toStdString(), choice);
+    if (!reason.empty()) {
+        AprsSymbol->setCurrentText(QString::fromStdString(AprsSymbolText(symbol_)));
+        tell_(QStringLiteral("%1 \"%2\": %3").arg(AprsSymbol->accessibleName(), text, QString::fromStdString(reason)));
+        return;
+    }
+    symbol_ = choice;
+    OptionsChanged();
 }
 
 void AprsPanel::ShowState() {
@@ -269,6 +313,9 @@ void AprsPanel::OptionsChanged() {
     session_.aprs().SetStyle(AprsRich->isChecked(), AprsKill->isChecked());
     session_.aprs().SetFilter({static_cast<double>(AprsRadius->value()), AprsMinAlt->value(), AprsMaxAlt->value(),
                                AprsCallsignOnly->isChecked()});
+    session_.aprs().SetLook({.naming = AprsName->currentIndex() == 1 ? AprsNaming::Flight : AprsNaming::Address,
+                             .symbol = symbol_,
+                             .comment = AprsComment->isChecked()});
 }
 
 void AprsPanel::CheckFilters() {

@@ -7,7 +7,11 @@
 
 #include <functional>
 
+#include "aprs/aprs_look.h"
+
 class QCheckBox;
+class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -40,6 +44,10 @@ private:
     void OptionsChanged();
     // Tells about filter settings that keep every aircraft back.
     void CheckFilters();
+    // "Name:", "Symbol:" and "Comment", in rows of their own below the others.
+    void AddLookControls(QGridLayout* g);
+    // The symbol box was left or a choice made: a refused text is told and put back.
+    void SymbolChosen();
     void ShowLink();
 
     Session& session_;
@@ -64,6 +72,10 @@ private:
     QSpinBox* AprsMinAlt = nullptr;
     QSpinBox* AprsMaxAlt = nullptr;
     QCheckBox* AprsCallsignOnly = nullptr;
+    QComboBox* AprsName = nullptr;
+    QComboBox* AprsSymbol = nullptr;
+    QCheckBox* AprsComment = nullptr;
+    AprsSymbolChoice symbol_;  // the symbol last accepted
 };
 
 }  // namespace ternwick
