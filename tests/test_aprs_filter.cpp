@@ -171,6 +171,13 @@ TEST(AprsFilter, ComingBackWaitsOutItsIntervalAndAnUnknownAltitudeWaits) {
     EXPECT_EQ(c.filtered.min_alt, 1u);
     EXPECT_EQ(c.held.interval, 2u);
 
+    // Waiting out its interval when it leaves: it stops waiting, and nothing of it goes out
+    // while it stays outside.
+    g.Position("5:14:08:10", 12000);
+    g.Position("5:14:08:20", 3000);
+    g.Position("5:14:09:30", 3000);
+    EXPECT_EQ(g.Names(), "ABC001 ABC001_ ABC001 ABC001_ ");
+
     // Positions without an altitude are held back by the bound until one is heard.
     Gateway u;
     u.Filter({.max_feet = 40000});
