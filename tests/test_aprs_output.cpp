@@ -440,3 +440,19 @@ TEST(AprsPort, APortNobodyDrainsHoldsABoundedQueueAndCountsOnlyWhatWasWritten) {
     EXPECT_EQ(got.size(), 15 + out.Counts().sent * report.size());
     EXPECT_EQ(got.substr(0, 15 + report.size()), "APRS Port Open\r" + report);
 }
+
+TEST(AprsCounts, TheWindowsLineNamesDropsAndOnlyTheFiltersThatAreSet) {
+    AprsCounts c;
+    c.sent = 12;
+    c.held = {.interval = 3, .unmoved = 2, .ceiling = 1};
+    c.filtered = {.radius = 4, .min_alt = 5, .max_alt = 6, .callsign = 7};
+    c.reported = 8;
+    EXPECT_EQ(AprsCountsLine(c, {}).toStdString(),
+              "APRS sent: 12, held back: 28\n  interval 3, unmoved 2, ceiling 1; on the air: 8\n");
+    c.dropped = 9;
+    EXPECT_EQ(AprsCountsLine(c, {.radius_nm = 50, .min_feet = 0, .max_feet = 10000, .callsign_only = true}).toStdString(),
+              "APRS sent: 12, held back: 28, dropped: 9\n"
+              "  interval 3, unmoved 2, ceiling 1, radius 4, max. alt 6, callsign 7; on the air: 8\n");
+    EXPECT_EQ(AprsCountsLine(c, {.radius_nm = 0, .min_feet = 1000}).toStdString(),
+              "APRS sent: 12, held back: 28, dropped: 9\n  interval 3, unmoved 2, ceiling 1, min. alt 5; on the air: 8\n");
+}

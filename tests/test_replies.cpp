@@ -93,6 +93,13 @@ TEST(Replies, AcceptedOnlyFromAircraftHeardWithinAMinute) {
     Feed(f.t, f.Reply(5, 1, Id13(7700), 0x4840D6));
     EXPECT_EQ(std::tie(f.e("4840D6").Squawk, f.e("4840D6").FlightStatus), std::tuple(7700, 1));
     EXPECT_TRUE(Has(f.t.RxText(), "\r\nDF05 Surveillance Identity Reply\r\nICAO 4840D6\r\nSquawk 7700\r\nStatus on the ground"));
+    {  // all three status bits count: 5 is SPI, not "on the ground"
+        Fixture g;
+        Feed(g.t, AllCall(0x4840D6));
+        Feed(g.t, g.Reply(5, 5, Id13(7700), 0x4840D6));
+        EXPECT_EQ(g.e("4840D6").FlightStatus, 5);
+        EXPECT_TRUE(Has(g.t.RxText(), "Squawk 7700\r\nStatus SPI"));
+    }
     // 70 s after the last all-call reply or squitter: refused, however many replies came since.
     f.host.seconds = 1070;
     Feed(f.t, f.Reply(4, 0, Ac13FromAc12(traffic::AltitudeQ1(5000)), 0x4840D6));

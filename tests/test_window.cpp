@@ -420,7 +420,7 @@ TEST(WindowStartUp, PaceFromOneToAThousandTimes) {
     const std::tuple<QStringList, double, const char*> cases[] = {
         {{"a.log", "--pace", "1"}, 1.0, ""},
         {{"a.log", "--pace", "1000"}, 1000.0, ""},
-        {{"--pace", "0.9"}, 0.0, "--pace needs a speed from 1 to 1000"},
+        {{"a.log", "--pace", "0.9"}, 0.0, "--pace needs a speed from 1 to 1000"},
         {{"--pace", "1000.5"}, 0.0, "--pace needs a speed from 1 to 1000"},
         {{"a.log", "--pace"}, 0.0, "--pace needs a speed from 1 to 1000"},
     };

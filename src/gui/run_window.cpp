@@ -33,13 +33,16 @@ WindowArgs ParseWindowArgs(const QStringList& args) {
             bool ok = false;
             const double pace = i + 1 < args.size() ? args[i + 1].toDouble(&ok) : 0;
             if (!ok || !(pace >= 1 && pace <= 1000)) {
+                // The first fault is the one to tell: the refused value is no file name.
                 w.error = QStringLiteral("--pace needs a speed from 1 to 1000");
+                return w;
             } else {
                 w.pace = pace;
                 ++i;
             }
         } else if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
             w.error = QStringLiteral("unknown option %1").arg(a);
+            return w;
         } else if (w.file.isEmpty()) {
             w.file = a;
         } else {

@@ -251,4 +251,18 @@ QString AprsOutput::Withdraw(const DbRecord& e, uint32_t key, double now) {
     return SendWithdrawals(now);
 }
 
+QString AprsCountsLine(const AprsCounts& c, const AprsFilter& f) {
+    QString line = QStringLiteral("APRS sent: %1, held back: %2").arg(c.sent).arg(c.HeldBack());
+    if (c.dropped > 0) line += QStringLiteral(", dropped: %1").arg(c.dropped);
+    // Which rule held them back, and how many objects are on the air now.
+    line += QStringLiteral("\n  interval %1, unmoved %2, ceiling %3").arg(c.held.interval).arg(c.held.unmoved).arg(c.held.ceiling);
+    // The filters that are set (the line stays as it was without them).
+    if (f.radius_nm > 0.0) line += QStringLiteral(", radius %1").arg(c.filtered.radius);
+    if (f.min_feet > 0) line += QStringLiteral(", min. alt %1").arg(c.filtered.min_alt);
+    if (f.max_feet > 0) line += QStringLiteral(", max. alt %1").arg(c.filtered.max_alt);
+    if (f.callsign_only) line += QStringLiteral(", callsign %1").arg(c.filtered.callsign);
+    line += QStringLiteral("; on the air: %1").arg(c.reported);
+    return line + QLatin1Char('\n');
+}
+
 }  // namespace ternwick

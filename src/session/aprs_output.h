@@ -51,6 +51,10 @@ struct AprsCounts {
     uint64_t HeldBack() const { return held.Total() + filtered.Total(); }
 };
 
+// The counts as the window shows them: sent and held back (and dropped, when any were), then
+// by rule, the filters only where set, and the objects on the air; ends in a line break.
+QString AprsCountsLine(const AprsCounts& c, const AprsFilter& f);
+
 class AprsOutput {
 public:
     // Bytes allowed to wait for the serial report port, about 1.4 s at 115200 baud; a report
