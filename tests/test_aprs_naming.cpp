@@ -149,3 +149,21 @@ TEST(AprsNaming, ReplayOptionsNameSymbolAndComment) {
         EXPECT_NE(r.out.find("ternwick-replay: " + message), std::string::npos) << r.out;
     }
 }
+
+TEST(AprsNaming, TwoAircraftWithOneCallsignNeverShareAnObject) {
+    Named n;
+    n.s.aprs().SetLook({.naming = AprsNaming::Flight, .symbol = {}, .comment = false});
+    n.Identify("TWIN1", 4, 3, 0xABC001);
+    n.Identify("TWIN1", 4, 3, 0xABC002);
+    n.Position(0, 0xABC001);
+    n.Position(1, 0xABC002);  // the name is taken: the second keeps its address
+    EXPECT_EQ(n.Objects(), "TWIN1    *^ ABC002   *^ ");
+    // The first leaves; the second then takes the callsign, its old object withdrawn first.
+    n.s.aprs().SetStyle(false, true);
+    n.At("5:14:07:30");
+    n.s.aprs().AircraftLeft(n.s.tracker().Db(n.s.tracker().Db.IcaoDbPointer("ABC001")));
+    n.Position(40, 0xABC002);
+    n.Position(80, 0xABC002);
+    EXPECT_EQ(n.Objects().substr(0, 60), "TWIN1    *^ ABC002   *^ TWIN1    _^ ABC002   _^ TWIN1    *^ ");
+    EXPECT_EQ(n.s.aprs().Counts().reported, 1u);
+}

@@ -213,11 +213,16 @@ QString AprsOutput::Dispatch(const FlightTable& db, uint32_t plotted_key, int16_
         }
         const DbRecord& e = db(i);
         std::string name = AprsObjectName(e, look_.naming);
+        // Two aircraft calling themselves alike (a reused or mistyped callsign) would share one
+        // object that jumps between them: the one that comes second keeps its address.
+        if (const auto other = names_on_air_.find(name); other != names_on_air_.end() && other->second != *key)
+            name = AprsObjectName(e, AprsNaming::Address);
         if (const auto air = on_air_.find(*key); air != on_air_.end() && air->second != name) {
             // Renamed (a callsign became known, or changed): the old object goes first, in
             // this slot; the aircraft keeps waiting and goes under its new name in a later
             // one. Never two objects for one aircraft.
             withdrawals_.push_back({e, air->second});
+            names_on_air_.erase(air->second);
             on_air_.erase(air);
             if (QString w = SendWithdrawals(now); !w.isEmpty()) error = w;
             if (!withdrawals_.empty()) break;
@@ -225,6 +230,7 @@ QString AprsOutput::Dispatch(const FlightTable& db, uint32_t plotted_key, int16_
         }
         pacer_.Sent(*key, now);
         on_air_[*key] = name;
+        names_on_air_[name] = *key;
         Deliver(e, false, name, error);
     }
     return error;
@@ -242,6 +248,7 @@ QString AprsOutput::Withdraw(const DbRecord& e, uint32_t key, double now) {
     if (air == on_air_.end()) return {};  // never reported: nothing to withdraw
     const std::string name = std::move(air->second);
     on_air_.erase(air);
+    names_on_air_.erase(name);
     if (!kill_ || (!printer_ && !IsOpen())) return {};
     if (!CanSend()) {
         ++counts_.dropped;

@@ -191,6 +191,7 @@ private:
     AprsCounts counts_;
     AprsLook look_;
     std::unordered_map<uint32_t, std::string> on_air_;  // aircraft with a live object, by its name
+    std::unordered_map<std::string, uint32_t> names_on_air_;  // the same, by name
     std::deque<Withdrawal> withdrawals_;  // waiting for a slot, oldest first
     bool used_ = false;
     ReportButton button_;
