@@ -37,9 +37,14 @@ struct HeadlessSession {
     }
     // One message given as hex.
     void Feed(const std::string& hex) { s.pump().FeedRecorded("*" + hex + ";"); }
-    // Both halves of an airborne position (10.31 N 123.91 E unless told): the second plots.
-    void Pair(uint32_t icao, double lat = 10.31) {
-        Feed(AirbornePos(icao, lat, 123.91, 0));
+    // At `second`, one airborne position message (the second half of a pair, and every later
+    // one, plots) or both halves of a pair; at 10.31 N 123.91 E unless told.
+    void Position(int second, uint32_t icao, int odd, double lat = 10.31) {
+        At(second);
+        Feed(AirbornePos(icao, lat, 123.91, odd));
+    }
+    void Pair(int second, uint32_t icao = 0xABC001, double lat = 10.31) {
+        Position(second, icao, 0, lat);
         Feed(AirbornePos(icao, lat, 123.91, 1));
     }
     // The object names reported, "_" after a withdrawal.
