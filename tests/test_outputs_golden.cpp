@@ -29,13 +29,6 @@ const std::string kFixed = "--at 7:12:00:00 --airlines " TERNWICK_BIN_DIR "/airl
 
 bool Updating() { return std::getenv("TERNWICK_UPDATE_GOLDEN") != nullptr; }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // The lines of --stats that measure this run rather than the traffic are left out.
 std::string WithoutTimings(const std::string& out) {
     std::istringstream in(out);
@@ -47,23 +40,26 @@ std::string WithoutTimings(const std::string& out) {
     return kept;
 }
 
+// Output too long to keep whole, by its length and SHA-256.
+std::string Digest(const std::string& out) {
+    const QByteArray sha = QCryptographicHash::hash(QByteArray::fromStdString(out), QCryptographicHash::Sha256);
+    return std::to_string(out.size()) + " bytes, sha256 " + sha.toHex().toStdString() + "\n";
+}
+
 // What the command prints for `log`: the list, the table and the counts in full; the trace
-// (megabytes for the demo) by its SHA-256 and length.
+// (megabytes for the demo) by its digest.
 std::string Outputs(const std::string& log) {
     const RunResult tables = RunCommand(kReplay + " " + kFixed + "--list --csv --stats " + log);
     const RunResult trace = RunCommand(kReplay + " " + kFixed + "--trace " + log);
     EXPECT_EQ(tables.status, 0);
     EXPECT_EQ(trace.status, 0);
-    const QByteArray digest =
-        QCryptographicHash::hash(QByteArray::fromStdString(trace.out), QCryptographicHash::Sha256).toHex();
-    return WithoutTimings(tables.out) + "trace: " + std::to_string(trace.out.size()) + " bytes, sha256 " +
-           digest.toStdString() + "\n";
+    return WithoutTimings(tables.out) + "trace: " + Digest(trace.out);
 }
 
 void CompareText(const std::string& name, const std::string& actual) {
     const std::string path = kGolden + name;
     if (Updating()) std::ofstream(path, std::ios::binary) << actual;
-    EXPECT_EQ(actual, ReadFile(path)) << "differs from " << path;
+    EXPECT_EQ(actual, ReadWholeFile(path)) << "differs from " << path;
 }
 
 // Two maps over the demo traffic on a white picture: Cebu's (dots of 4, lines 2 wide) and
@@ -97,7 +93,7 @@ TEST(GoldenOutputs, MapPicturesAreUnchangedPixelForPixel) {
                        " " TERNWICK_BIN_DIR "/demo.log > /dev/null");
         ASSERT_EQ(r.status, 0) << "map " << map;
         const std::string golden = kGolden + "demo-map" + map + ".png";
-        if (Updating()) std::ofstream(golden, std::ios::binary) << ReadFile(out);
+        if (Updating()) std::ofstream(golden, std::ios::binary) << ReadWholeFile(out);
         const QImage expected(QString::fromStdString(golden)), actual(QString::fromStdString(out));
         ASSERT_FALSE(expected.isNull()) << golden;
         ASSERT_EQ(actual.size(), expected.size());
@@ -120,12 +116,9 @@ TEST(GoldenOutputs, DefaultAprsReportsAreUnchanged) {
                                       "--aprs --aprs-format kiss --aprs-interval 60 --aprs-max-per-min 10"}) {
         const RunResult r = RunCommand(kReplay + " " + kFixed + options + " " TERNWICK_BIN_DIR "/demo.log");
         EXPECT_EQ(r.status, 0) << options;
-        const QByteArray digest =
-            QCryptographicHash::hash(QByteArray::fromStdString(r.out), QCryptographicHash::Sha256).toHex();
-        // The first report as it reads, then the whole output by its length and digest.
+        // The first report as it reads, then the whole output by its digest.
         const std::string first = r.out.substr(0, r.out.find_first_of("\r\n\xC0", 1) + 1);
-        text += options + "\n" + QByteArray::fromStdString(first).toHex().toStdString() + "\n" +
-                std::to_string(r.out.size()) + " bytes, sha256 " + digest.toStdString() + "\n";
+        text += options + "\n" + QByteArray::fromStdString(first).toHex().toStdString() + "\n" + Digest(r.out);
     }
     CompareText("demo-aprs.txt", text);
 }

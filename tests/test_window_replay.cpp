@@ -4,20 +4,11 @@
 // flight table.
 #include <QComboBox>
 #include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QRadioButton>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
-#include "app/replay_core.h"
 #include "fake_receiver.h"
-#include "io/file_replay.h"
 #include "io/network_source.h"
-#include "pseudo_terminal.h"
 #include "temp_path.h"
 #include "test_support.h"
 #include "window_support.h"
@@ -36,13 +27,26 @@ std::string Stamped(uint64_t ticks, const std::string& digits) {
 }
 
 struct ReplayWindow : WindowFixture {
-    QAbstractButton* File(const char* name) { return Button(Group(w.get(), "File Data Source:"), name); }
+    QAbstractButton* File(const char* name) { return InGroup("File Data Source:", name); }
     QString Shown(const char* name) {
         w->repaint();  // the screen-rate refresh, now
         QTest::qWait(150);
         return Named<QLabel>(w.get(), name)->text();
     }
-    uint64_t Evaluated() { return session.pump().evaluated(); }
+    // The log file chosen with "Open Log File", and "Log Data" ticked.
+    QAbstractButton* LogTo(const std::string& path) {
+        QAbstractButton* log_data = InGroup("Log Data to File:", "Log Data");
+        InGroup("Log Data to File:", "Open Log File")->click();
+        QFileDialog* dialog = nullptr;
+        for (auto* d : w->findChildren<QFileDialog*>()) dialog = d->isVisible() ? d : dialog;
+        EXPECT_NE(dialog, nullptr);
+        if (!dialog) return log_data;
+        dialog->selectFile(QString::fromStdString(path));
+        QMetaObject::invokeMethod(dialog, "accept");
+        EXPECT_TRUE(log_data->isEnabled());
+        log_data->click();
+        return log_data;
+    }
 };
 
 }  // namespace
@@ -98,16 +102,17 @@ TEST_F(ReplayWindow, TimerPacesBySpeedAndPausesTheClock) {
     EXPECT_EQ(Named<QWidget>(w.get(), "Replay progress")->property("value").toInt(), 1000);
 }
 
-TEST_F(ReplayWindow, ManualEvaluatesOneMessagePerGo) {
+TEST_F(ReplayWindow, ManualEvaluatesOneMessagePerGoAndShowsHoursMinutesAndSeconds) {
+    // The last message 1 h 2 min 5 s into the recording.
     const std::string m[3] = {AllCall(0x4CA1F3), AllCall(0x3C6DD2), "8D4CA2B120513531CB38206CB0D3"};
-    const std::string path = WriteTemp("manual.log", "*" + m[0] + ";\r\n*" + m[1] + ";\r\n*" + m[2] + ";\r\n");
+    const char* time[3] = {"00:00:00", "00:50:00", "01:02:05"};
     File("Read Manual")->click();
-    w->ReplayFile(QString::fromStdString(path));  // "Go" once: the first message
-    for (uint64_t n = 1; n <= 3; ++n) {
-        QTest::qWait(50);  // the event loop runs: nothing more is read by itself
+    w->ReplayFile(QString::fromStdString(WriteTemp(
+        "manual.log", Stamped(500, m[0]) + Stamped(500 + 3000 * kSecond, m[1]) + Stamped(500 + 3725 * kSecond, m[2]))));
+    for (uint64_t n = 1; n <= 3; ++n) {  // "Go" once at the start: the first message
+        EXPECT_EQ(Shown("Replay time"), time[n - 1]);  // the event loop runs: nothing more is read by itself
         EXPECT_EQ(Evaluated(), n);
-        EXPECT_TRUE(Named<QPlainTextEdit>(w.get(), "Last message")->toPlainText().startsWith(QString::fromStdString(m[n - 1])))
-            << n;
+        EXPECT_TRUE(Text("Last message").startsWith(QString::fromStdString(m[n - 1]))) << n;
         ASSERT_TRUE(File("Go")->isEnabled());
         File("Go")->click();
     }
@@ -123,57 +128,21 @@ TEST_F(ReplayWindow, ManualEvaluatesOneMessagePerGo) {
     EXPECT_EQ(Evaluated(), 6u);
 }
 
-TEST_F(ReplayWindow, TheReplayTimeShowsHoursMinutesAndSeconds) {
-    // Three messages, the last 1 h 2 min 5 s into the recording, read by hand.
-    const std::string path =
-        WriteTemp("long.log", Stamped(500, AllCall(0x4CA1F3)) + Stamped(500 + 3000 * kSecond, AllCall(0x3C6DD2)) +
-                                  Stamped(500 + 3725 * kSecond, AllCall(0x4CA1F3)));
-    File("Read Manual")->click();
-    w->ReplayFile(QString::fromStdString(path));
-    EXPECT_EQ(Shown("Replay time"), "00:00:00");
-    File("Go")->click();
-    EXPECT_EQ(Shown("Replay time"), "00:50:00");
-    File("Go")->click();
-    EXPECT_EQ(Shown("Replay time"), "01:02:05");
-}
-
-TEST_F(ReplayWindow, ALogFileThatCannotBeOpenedUnticksLogData) {
-    QGroupBox* log_group = Group(w.get(), "Log Data to File:");
-    QAbstractButton* log_data = Button(log_group, "Log Data");
-    Button(log_group, "Open Log File")->click();
-    auto* dialog = w->findChild<QFileDialog*>();
-    ASSERT_NE(dialog, nullptr);
-    dialog->selectFile("/nonexistent/dir/recorded.log");
-    QMetaObject::invokeMethod(dialog, "accept");
-    ASSERT_TRUE(log_data->isEnabled());
-    log_data->click();
+TEST_F(ReplayWindow, RecordingFromReceiverAndNetworkReplaysToTheSameTable) {
+    // A log file that cannot be opened: told, and "Log Data" unticked.
+    QAbstractButton* log_data = LogTo("/nonexistent/dir/recorded.log");
     EXPECT_TRUE(TakeMessage(w.get()).contains("/nonexistent/dir/recorded.log"));
     EXPECT_FALSE(log_data->isChecked());
-}
-
-TEST_F(ReplayWindow, RecordingFromReceiverAndNetworkReplaysToTheSameTable) {
-    QGroupBox* log_group = Group(w.get(), "Log Data to File:");
-    QAbstractButton* log_data = Button(log_group, "Log Data");
-    EXPECT_FALSE(log_data->isEnabled());
     const std::string path = TempPath("recorded.log");
     std::remove(path.c_str());
-    Button(log_group, "Open Log File")->click();
-    auto* dialog = w->findChild<QFileDialog*>();
-    ASSERT_NE(dialog, nullptr);
-    dialog->selectFile(QString::fromStdString(path));
-    QMetaObject::invokeMethod(dialog, "accept");
-    ASSERT_TRUE(log_data->isEnabled());
-    log_data->click();
-    ASSERT_TRUE(log_data->isChecked());
+    ASSERT_TRUE(LogTo(path)->isChecked());
 
     // Aircraft 4CA2B1 identified over the serial receiver, 40621D's position over the network.
     Pty receiver;
-    Named<QLineEdit>(w.get(), "Receiver port")->setText(receiver.name);
-    QAbstractButton* com = Button(Group(w.get(), "Serial Data Source:"), "Start COM:");
-    com->click();
+    StartCom(receiver.name);
     receiver.Write("*8D4CA2B120513531CB38206CB0D3;\r\n*" + AllCall(0x4CA2B1) + ";\r\n");
     ASSERT_TRUE(Until([&] { return Evaluated() == 2; }));
-    com->click();
+    InGroup("Serial Data Source:", "Stop COM:")->click();
     FakeReceiver net;
     Named<QLineEdit>(w.get(), "Network source")->setText(QString::fromStdString(net.Target()));
     QAbstractButton* connect = Button(w.get(), "Connect");
@@ -184,22 +153,9 @@ TEST_F(ReplayWindow, RecordingFromReceiverAndNetworkReplaysToTheSameTable) {
     connect->click();
     log_data->click();  // the rest goes out as the log closes
 
-    std::stringstream kept;
-    kept << std::ifstream(path, std::ios::binary).rdbuf();
-    const std::string text = kept.str();
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+    const std::string text = ReadWholeFile(path);
     EXPECT_TRUE(std::regex_match(text, std::regex("(@[0-9A-F]{12}([0-9A-F]{14}|[0-9A-F]{28});\n){4}"))) << text;
-
     // Replayed in a fresh session, the recording gives the table the reception gave.
-    Session again;
-    SessionConfig config;
-    config.folder = TERNWICK_BIN_DIR;
-    StartupProblems problems;
-    ASSERT_TRUE(again.Start(config, problems));
-    RecordedInput input(again.pump(), InputFormat::Auto, &again.clock());
-    input.Feed({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
-    EXPECT_TRUE(input.timed());
-    EXPECT_EQ(FlightTableCsv(again.Db()), FlightTableCsv(session.Db()));
-    EXPECT_NE(FlightTableCsv(session.Db()).find("40621D,        ,,,A,38000,0,52.2657"), std::string::npos)
-        << FlightTableCsv(session.Db());
+    EXPECT_EQ(TableOf(text), FlightTableCsv(session.Db()));
+    EXPECT_TRUE(TextHolds(FlightTableCsv(session.Db()), "40621D,        ,,,A,38000,0,52.2657"));
 }

@@ -10,7 +10,9 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QTabBar>
 #include <QTest>
 
@@ -18,7 +20,10 @@
 #include <string>
 #include <type_traits>
 
+#include "app/replay_core.h"
 #include "gui/main_window.h"
+#include "io/file_replay.h"
+#include "io/recorded_input.h"
 #include "pseudo_terminal.h"
 #include "session/session.h"
 
@@ -91,6 +96,19 @@ inline QString TakeMessage(QWidget* window) {
     return {};
 }
 
+// The flight table a session without a window makes of `bytes` (the shipped data beside
+// the tests).
+inline std::string TableOf(const std::string& bytes) {
+    Session s;
+    SessionConfig config;
+    config.folder = TERNWICK_BIN_DIR;
+    config.draw = false;
+    StartupProblems problems;
+    EXPECT_TRUE(s.Start(config, problems)) << problems.fatal;
+    RecordedInput(s.pump(), InputFormat::Auto, &s.clock()).Feed({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+    return FlightTableCsv(s.Db());
+}
+
 // A started session (the shipped data beside the tests) with its window shown.
 struct WindowFixture : testing::Test {
     QApplication& app = App();
@@ -109,6 +127,25 @@ struct WindowFixture : testing::Test {
         w->close();
         w.reset();
     }
+
+    QAbstractButton* InGroup(const char* group, const char* name) { return Button(Group(w.get(), group), name); }
+    // What a line or text box shows.
+    QString Text(const char* name) {
+        QWidget* t = Named(w.get(), name);
+        if (auto* e = qobject_cast<QLineEdit*>(t)) return e->text();
+        return qobject_cast<QPlainTextEdit*>(t)->toPlainText();
+    }
+    // Replays the file at `path` as "Open File" does; false when it has not ended in time.
+    bool ReplayToEnd(const std::string& path) {
+        w->ReplayFile(QString::fromStdString(path));
+        return Until([&] { return !w->replay().IsActive(); });
+    }
+    // Starts the serial receiver on `port`.
+    void StartCom(const char* port) {
+        Named<QLineEdit>(w.get(), "Receiver port")->setText(port);
+        InGroup("Serial Data Source:", "Start COM:")->click();
+    }
+    uint64_t Evaluated() { return session.pump().evaluated(); }
 };
 
 }  // namespace ternwick::test

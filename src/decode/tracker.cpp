@@ -77,6 +77,16 @@ bool ParseSquitter(const char* padded, size_t n, uint8_t* out) {
 #endif
 }
 
+// Ground speed (nearest knot) and track (degrees clockwise from true north, 0 <= track < 360;
+// -1 standing still) of a velocity's east and north components, knots.
+GroundMotion GroundMotionOf(double east, double north) {
+    GroundMotion g{static_cast<int32_t>(std::lround(std::sqrt(east * east + north * north))), -1.0};
+    if (east == 0.0 && north == 0.0) return g;
+    g.track = std::atan2(east, north) * 180.0 / std::numbers::pi;
+    if (g.track < 0.0) g.track += 360.0;
+    return g;
+}
+
 }  // namespace
 
 void TraceText::Squawk(int squawk) {
@@ -361,18 +371,15 @@ void Tracker::EvalVelocity(const uint8_t* me) {
         // Ground speed and track from the east-west and north-south components; 0 = not
         // available. ME 14 set: the east-west component points west; ME 25 set: south.
         if (field1 == 0 || field2 == 0) return;
-        const double ew = (field1 - 1) * scale, ns = (field2 - 1) * scale;
+        const uint32_t vector = (uint32_t(scale == 4) << 22) | (uint32_t(me[1] & 0x04) << 19) |
+                                (uint32_t(field1) << 11) | (uint32_t(me[3] & 0x80) << 3) | uint32_t(field2);
+        const GroundMotion& g = motions_.Of(vector, [&] {
+            const double ew = (field1 - 1) * scale, ns = (field2 - 1) * scale;
+            return GroundMotionOf((me[1] & 0x04) ? -ew : ew, (me[3] & 0x80) ? -ns : ns);
+        });
         DbRecord& e = Entry();
-        e.Speed = static_cast<int32_t>(std::lround(std::sqrt(ew * ew + ns * ns)));
-        const double east = (me[1] & 0x04) ? -ew : ew;
-        const double north = (me[3] & 0x80) ? -ns : ns;
-        if (east == 0.0 && north == 0.0) {
-            e.Track = -1.0;
-            return;
-        }
-        double track = std::atan2(east, north) * 180.0 / std::numbers::pi;
-        if (track < 0.0) track += 360.0;
-        e.Track = track;
+        e.Speed = g.speed;
+        e.Track = g.track;
     } else if (subtype == 3 || subtype == 4) {
         // Airspeed (indicated or true, ME 25), the best this message offers.
         if (field2 == 0) return;

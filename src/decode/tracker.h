@@ -71,6 +71,36 @@ private:
     bool on_ = true;
 };
 
+// Ground speed (nearest knot) and track (degrees, -1 standing still) of one velocity vector.
+struct GroundMotion {
+    int32_t speed = 0;
+    double track = -1.0;
+};
+
+// Ground motions remembered by the vector they came from (its 23 bits as sent: supersonic,
+// both signs, both components). Most velocity messages repeat their aircraft's last vector,
+// and the square root, arc tangent and rounding were a tenth of the work of a message.
+class GroundMotionMemo {
+public:
+    template <class Compute>
+    const GroundMotion& Of(uint32_t vector, Compute compute) {
+        Slot& s = slots_[(vector ^ (vector >> 11)) % kSlots];
+        if (s.vector != vector) {
+            s.vector = vector;
+            s.motion = compute();
+        }
+        return s.motion;
+    }
+
+private:
+    static constexpr size_t kSlots = 512;
+    struct Slot {
+        uint32_t vector = 0xFFFFFFFFu;  // none
+        GroundMotion motion;
+    };
+    std::array<Slot, kSlots> slots_{};
+};
+
 struct TrackerStats {
     uint64_t messages = 0;          // EvalSquitter calls
     uint64_t per_df[32] = {};
@@ -171,6 +201,7 @@ private:
     const AirlineDirectory& airlines_;
     TraceText trace_;
     TrackerStats stats_;
+    GroundMotionMemo motions_;
     double now_ = 0;
     uint32_t cur_key_ = kNoAddress;
     int fix_bits_ = 1;

@@ -113,6 +113,7 @@ LiveMapRenderer::LiveMapRenderer() {
     label_font_.setBold(true);
     small_font_ = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     small_font_.setPixelSize(10);
+    advance_.fill(-1);
 }
 
 void LiveMapRenderer::DrawBaseLayers(const geo::ViewProjection& view, const LiveMapState& state) {

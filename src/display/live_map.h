@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -138,8 +139,16 @@ private:
                      const std::vector<Item>& items);
     // The symbol's picture, turned by `angle` degrees (a multiple of kAngleStep), centred.
     const QImage& SymbolSprite(int shape, bool stale, QRgb colour, int angle);
+    // How much of each pixel a symbol's two layers cover (lower: the fill, or the halo of a
+    // hollow one; upper: its border, or its line), at an angle under a quarter turn.
+    struct SymbolMask {
+        QImage under, over;
+    };
+    const SymbolMask& Mask(int shape, bool stale, int quarter_angle);
     void DrawLabels(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state,
                     const std::vector<Item>& items, LiveMapFrame& frame);
+    // The width of a label line in the label font, as laid out.
+    double TextWidth(const QString& line);
     void DrawBase(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
     void DrawOutlines(QPainter& p, const geo::ViewProjection& view, const geo::OutlineStore& store);
     void DrawGraticule(QPainter& p, const geo::ViewProjection& view);
@@ -156,9 +165,13 @@ private:
     BaseKey base_key_;
     bool base_valid_ = false;
     std::unordered_map<uint64_t, QImage> sprites_;
+    std::vector<SymbolMask> masks_;
     std::unordered_map<uint32_t, std::vector<ProjectedPoint>> trails_;
     BaseKey trails_view_;
     std::unordered_map<uint32_t, LabelPicture> labels_;
+    static constexpr char16_t kMeasuredChars = 128;
+    std::array<double, kMeasuredChars> advance_;
+    std::unordered_map<uint32_t, double> kerning_;
 };
 
 }  // namespace ternwick

@@ -219,28 +219,73 @@ void LiveMapRenderer::DrawTrails(QPainter& p, const geo::ViewProjection& view, c
     trails_view_ = base_key_;
 }
 
+const LiveMapRenderer::SymbolMask& LiveMapRenderer::Mask(int shape, bool stale, int quarter_angle) {
+    const size_t slot = (static_cast<size_t>(shape) * 2 + stale) * (90 / kAngleStep) + quarter_angle / kAngleStep;
+    if (masks_.empty()) masks_.resize(4 * 2 * (90 / kAngleStep));
+    SymbolMask& m = masks_[slot];
+    if (!m.under.isNull()) return m;
+    // Coverage only (the colour comes later): the costly antialiased fill is done once per
+    // shape and angle, not once per colour.
+    auto cover = [&](const QPainterPath& path) {
+        QImage image(kSpriteSize, kSpriteSize, QImage::Format_Alpha8);
+        image.fill(0);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.translate(kSpriteSize / 2.0, kSpriteSize / 2.0);
+        p.rotate(quarter_angle);
+        p.fillPath(path, Qt::black);
+        return image;
+    };
+    const Borders& border = ShapeBorders(shape);
+    // Still heard, but the position is old: an outline only (a white halo under a line in
+    // the aircraft's colour); else the filled shape under a white border.
+    m.under = cover(stale ? border.hollow_halo : ShapePath(shape));
+    m.over = cover(stale ? border.hollow_line : border.filled);
+    return m;
+}
+
 const QImage& LiveMapRenderer::SymbolSprite(int shape, bool stale, QRgb colour, int angle) {
     const uint64_t key = (uint64_t{colour} & 0xFFFFFFu) | uint64_t(shape) << 24 | uint64_t(stale) << 26 |
                          uint64_t(angle) << 27;
     if (auto found = sprites_.find(key); found != sprites_.end()) return found->second;
     if (sprites_.size() >= kMaxSprites) sprites_.clear();
+    // Turned by whole quarters, a picture of the symbol is its quarter-turned mask read
+    // along other axes: exact, and a quarter of the masks to make.
+    const SymbolMask& m = Mask(shape, stale, angle % 90);
+    const int quarters = angle / 90;
+    constexpr int n = kSpriteSize - 1;
+    const uchar* under = m.under.constBits();
+    const uchar* over = m.over.constBits();
+    const qsizetype stride = m.under.bytesPerLine();
+    // The two layers as painted: the lower one (colour or white) with the upper one over it.
+    const unsigned cr = qRed(colour), cg = qGreen(colour), cb = qBlue(colour);
+    const unsigned lr = stale ? 255 : cr, lg = stale ? 255 : cg, lb = stale ? 255 : cb;
+    const unsigned ur = stale ? cr : 255, ug = stale ? cg : 255, ub = stale ? cb : 255;
     QImage image(kSpriteSize, kSpriteSize, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.translate(kSpriteSize / 2.0, kSpriteSize / 2.0);
-    p.rotate(angle);
-    const QColor c = QColor::fromRgb(colour);
-    const Borders& border = ShapeBorders(shape);
-    if (stale) {
-        // Still heard, but the position is old: an outline only.
-        p.fillPath(border.hollow_halo, Qt::white);
-        p.fillPath(border.hollow_line, c);
-    } else {
-        p.fillPath(ShapePath(shape), c);
-        p.fillPath(border.filled, Qt::white);
+    for (int y = 0; y < kSpriteSize; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < kSpriteSize; ++x) {
+            int sx = x, sy = y;
+            switch (quarters) {
+                case 1: sx = y, sy = n - x; break;
+                case 2: sx = n - x, sy = n - y; break;
+                case 3: sx = n - y, sy = x; break;
+                default: break;
+            }
+            const qsizetype at = sy * stride + sx;
+            const unsigned a1 = under[at], a2 = over[at];
+            if ((a1 | a2) == 0) {  // most of the square: nothing
+                row[x] = 0;
+                continue;
+            }
+            // Premultiplied, in units of 1/(255 * 255): upper over lower.
+            const unsigned rest = a1 * (255 - a2), cover = a2 * 255 + rest;
+            auto channel = [&](unsigned lower, unsigned upper) {
+                return (upper * a2 * 255 + lower * rest + 32512) / 65025;
+            };
+            row[x] = (cover + 127) / 255 << 24 | channel(lr, ur) << 16 | channel(lg, ug) << 8 | channel(lb, ub);
+        }
     }
-    p.end();
     return sprites_.emplace(key, std::move(image)).first->second;
 }
 
@@ -275,6 +320,32 @@ void LiveMapRenderer::DrawSymbols(QPainter& p, const geo::ViewProjection& view, 
     }
 }
 
+double LiveMapRenderer::TextWidth(const QString& line) {
+    // Most labels are measured only to find that they have no place; laying out every one
+    // (shaping) would cost more than drawing those placed. Letters have fixed advances, and
+    // kerning in this font depends on pairs only: both are learnt once from the font.
+    const QFontMetricsF fm(label_font_);
+    double width = 0;
+    char16_t before = 0;
+    for (const QChar c : line) {
+        const char16_t u = c.unicode();
+        if (u >= kMeasuredChars) return fm.horizontalAdvance(line);
+        if (advance_[u] < 0) advance_[u] = fm.horizontalAdvance(c);
+        width += advance_[u];
+        if (before) {
+            const uint32_t pair = uint32_t{before} << 16 | u;
+            auto found = kerning_.find(pair);
+            if (found == kerning_.end()) {
+                const QChar both[2] = {QChar(before), c};
+                found = kerning_.emplace(pair, fm.horizontalAdvance(QString(both, 2)) - advance_[before] - advance_[u]).first;
+            }
+            width += found->second;
+        }
+        before = u;
+    }
+    return width;
+}
+
 void LiveMapRenderer::DrawLabels(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state,
                                  const std::vector<Item>& items, LiveMapFrame& frame) {
     const FlightTable& db = *state.db;
@@ -294,7 +365,7 @@ void LiveMapRenderer::DrawLabels(QPainter& p, const geo::ViewProjection& view, c
         if (auto node = labels_.extract(it.key); !node.empty() && node.mapped().line1 == l1 && node.mapped().line2 == l2) {
             pic = std::move(node.mapped());
         } else {
-            pic.w = std::max(fm.horizontalAdvance(l1), fm.horizontalAdvance(l2)) + 6;
+            pic.w = std::max(TextWidth(l1), TextWidth(l2)) + 6;
             pic.h = (l2.isEmpty() ? 1 : 2) * fm.height() + 2;
             pic.line1 = std::move(l1);
             pic.line2 = std::move(l2);
