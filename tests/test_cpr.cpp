@@ -2,6 +2,9 @@
 // give no position, and positions encoded all over the globe.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
+
 #include "cpr/cpr.h"
 #include "test_support.h"
 
@@ -17,6 +20,13 @@ TEST(Cpr, NlAtTheTransitionsAndAgainstTheClosedFormula) {
     // Away from the transitions (where rounding of the constants decides) the table and
     // the closed formula (the traffic generator's) must give the same zone count.
     for (int k = 0; k < 8999; ++k) ASSERT_EQ(calcnl(k * 0.01 + 0.005), traffic::NumberOfZones(k * 0.01 + 0.005)) << k;
+    // Just either side of every transition, where the count changes from n to n - 1.
+    constexpr double pi = std::numbers::pi;
+    for (int n = 59; n >= 2; --n) {
+        const double t = std::acos(std::sqrt((1 - std::cos(pi / 30)) / (1 - std::cos(2 * pi / n)))) * 180 / pi;
+        ASSERT_EQ(calcnl(t - 1e-6), n) << t;
+        ASSERT_EQ(calcnl(-t - 1e-6), n - 1) << t;
+    }
 }
 
 TEST(Cpr, PairsKnownAnswers) {
@@ -31,6 +41,8 @@ TEST(Cpr, PairsKnownAnswers) {
         {43691, 124154, 25486, 124336, 1, NAN, 359.499974},        // m = -1, west of Greenwich
         // The frames 8D40621D58C382D690C8AC2863A7 / 8D40621D58C386435CC412692AD6.
         {93000, 51372, 74158, 50194, 0, 52.25720, 3.91937},
+        {16, 1000, 1108, 2000, 0, 0.000732, 0.046552},  // 59 yz0 - 60 yz1 = -2^16: zone index 0, not -1
+        {87381, 40000, 55341, 65536, 1, 87.999976, 180.0},  // NL 1: the odd report has one zone, not 0
         {11360, 81527, 70153, 72483, 1, 49.630004, 6.210003, true},
         {11360, 81527, 70153, 72483, 0, 49.630005, 6.210004, true},
     };

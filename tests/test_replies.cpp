@@ -239,17 +239,10 @@ TEST(Replies, OneWrongBitRepairedTwoNot) {
         ASSERT_EQ(off.t.stats().crc_rejected, 1u);
     }
     // The downlink format itself is never repaired, and no two-bit error looks like one.
-    for (int bit = 0; bit < 5; ++bit) {
-        traffic::Frame one = flipped({bit});
-        EXPECT_EQ(SingleBitErrorPosition(Syndrome112(one.data())), -1) << bit;
-    }
-    int pairs = 0;
+    for (int bit = 0; bit < 5; ++bit) EXPECT_EQ(SingleBitErrorPosition(Syndrome112(flipped({bit}).data())), -1) << bit;
     for (int a = 0; a < 112; ++a)
-        for (int b = a + 1; b < 112; ++b, ++pairs) {
-            const traffic::Frame two = flipped({a, b});
-            ASSERT_EQ(SingleBitErrorPosition(Syndrome112(two.data())), -1) << a << " " << b;
-        }
-    EXPECT_EQ(pairs, 6216);
+        for (int b = a + 1; b < 112; ++b)
+            ASSERT_EQ(SingleBitErrorPosition(Syndrome112(flipped({a, b}).data())), -1) << a << " " << b;
     Fixture f;
     Feed(f.t, ToHex(flipped({40, 41})));
     EXPECT_EQ(f.t.stats().repaired, 0u);

@@ -1,13 +1,10 @@
 #include "cpr.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 namespace ternwick {
-
-double modulo(double val, double modval) {
-    return val - modval * std::floor(val / modval);
-}
 
 namespace {
 
@@ -32,15 +29,24 @@ constexpr double kTransition[58] = {
     79.29428225, 80.24923213, 81.19801349, 82.13956981, 83.07199445, 83.99173563,
     84.89166191, 85.75541621, 86.53536998, 87.0};
 
-// Number of transitions at or below a (0..58): a balanced binary search over the table,
-// at most six comparisons (the first splits at the 30th transition, 59.95459277).
-int TransitionsBelow(double a) {
-    int lo = 0, hi = 58;  // answer in [lo, hi]
-    while (lo < hi) {
-        const int mid = (lo + hi) / 2;  // compare with kTransition[mid]
-        if (a >= kTransition[mid]) lo = mid + 1; else hi = mid;
+// Number of transitions at or below a (0 <= a < 87), 0..57. The transitions lie at least
+// 0.46 degrees apart, so a quarter of a degree holds at most one: the count at the start of
+// a's quarter from a table, and one comparison with the next transition. (A search of the
+// table took six unpredictable comparisons for each of the two latitudes of every pair.)
+constexpr int kQuarters = 87 * 4;
+constexpr std::array<uint8_t, kQuarters> kBelowQuarter = [] {
+    std::array<uint8_t, kQuarters> t{};
+    for (int q = 0; q < kQuarters; ++q) {
+        uint8_t n = 0;
+        while (n < 58 && kTransition[n] <= q / 4.0) ++n;
+        t[q] = n;
     }
-    return lo;
+    return t;
+}();
+
+int TransitionsBelow(double a) {
+    const int n = kBelowQuarter[static_cast<int>(a * 4.0)];
+    return n + (a >= kTransition[n] ? 1 : 0);
 }
 
 constexpr double kCprScale = 131072.0;  // 2^17
@@ -49,23 +55,28 @@ struct ZoneLat {
     double rlat[2];
 };
 
+// floor(v / 2^17 + 0.5) for a whole number v of at most 24 bits: what the floating-point
+// formula gives exactly (every step of it is exact at this size), with the shift flooring.
+int RoundedZoneIndex(int32_t v) { return (v + 65536) >> 17; }
+
 // Latitude zone index from the pair, and the two candidate latitudes for zone size
 // dlat0 (even) and dlat1 (odd).
 ZoneLat PairLatitudes(const CprPair& p, double dlat0, double dlat1) {
-    // The product difference is an exact integer; it fits 32 bits for 17-bit reports.
-    const int32_t diff = 59 * static_cast<int32_t>(p.yz[0]) - 60 * static_cast<int32_t>(p.yz[1]);
-    const int j = static_cast<int>(std::floor(diff / kCprScale + 0.5));
+    const int j = RoundedZoneIndex(59 * static_cast<int32_t>(p.yz[0]) - 60 * static_cast<int32_t>(p.yz[1]));
     return {{(p.yz[0] / kCprScale + WholeModulo(j, 60)) * dlat0,
              (p.yz[1] / kCprScale + WholeModulo(j, 59)) * dlat1}};
 }
 
-// Longitude of format f's report once the NL of its latitude is known.
-double PairLongitude(const CprPair& p, int f, double nl, double zone_span) {
-    double ni = nl - f;
-    if (ni < 1) ni = 1;
-    // Both whole numbers of at most 59 (nl is a zone count, the reports 17 bits).
-    const int m = static_cast<int>(std::floor(((nl - 1) * p.xz[0] - p.xz[1] * nl) / kCprScale + 0.5));
-    return (p.xz[f] / kCprScale + WholeModulo(m, static_cast<int>(ni))) * (zone_span / ni);
+// Longitudes of both reports once the NL of their latitude is known: one zone index m for
+// the pair, then each report in its format's zones (nl - f of them, at least one).
+std::array<double, 2> PairLongitudes(const CprPair& p, int nl, double zone_span) {
+    const int m = RoundedZoneIndex((nl - 1) * static_cast<int32_t>(p.xz[0]) - nl * static_cast<int32_t>(p.xz[1]));
+    std::array<double, 2> lon{};
+    for (int f = 0; f < 2; ++f) {
+        const int ni = std::max(nl - f, 1);
+        lon[f] = (p.xz[f] / kCprScale + WholeModulo(m, ni)) * (zone_span / ni);
+    }
+    return lon;
 }
 
 }  // namespace
@@ -84,7 +95,8 @@ std::optional<CprPairFixes> DecodeAirbornePairs(const CprPair& p) {
     }
     const double nl = calcnl(z.rlat[0]);
     if (nl != calcnl(z.rlat[1])) return std::nullopt;
-    return CprPairFixes{{{z.rlat[0], PairLongitude(p, 0, nl, 360.0)}, {z.rlat[1], PairLongitude(p, 1, nl, 360.0)}}};
+    const std::array<double, 2> lon = PairLongitudes(p, static_cast<int>(nl), 360.0);
+    return CprPairFixes{{{z.rlat[0], lon[0]}, {z.rlat[1], lon[1]}}};
 }
 
 std::optional<CprFix> DecodeAirbornePair(const CprPair& p, int f) {
@@ -100,7 +112,8 @@ std::optional<CprPairFixes> DecodeSurfacePairs(const CprPair& p, double ref_lat)
         for (double& r : z.rlat) r -= 90.0;
     const double nl = calcnl(z.rlat[0]);
     if (nl != calcnl(z.rlat[1])) return std::nullopt;
-    return CprPairFixes{{{z.rlat[0], PairLongitude(p, 0, nl, 90.0)}, {z.rlat[1], PairLongitude(p, 1, nl, 90.0)}}};
+    const std::array<double, 2> lon = PairLongitudes(p, static_cast<int>(nl), 90.0);
+    return CprPairFixes{{{z.rlat[0], lon[0]}, {z.rlat[1], lon[1]}}};
 }
 
 std::optional<CprFix> DecodeSurfacePair(const CprPair& p, int f, double ref_lat) {

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <optional>
 
 namespace ternwick {
 
-// val - modval * floor(val / modval): never negative for modval >= 1.
-double modulo(double val, double modval);
+// val - modval * floor(val / modval): never negative for modval >= 1. Inline: every
+// position check calls it a few times.
+inline double modulo(double val, double modval) { return val - modval * std::floor(val / modval); }
 
 // Number of longitude zones at latitude val (only |val| matters), 1..59, from the
 // table of transition latitudes; a latitude equal to a transition gets the smaller NL.

@@ -44,7 +44,10 @@ constexpr Limits kSurface{kSurfaceAgreeDeg, kSurfaceHalfZoneDeg, kSurfaceJumpDeg
                           kSurfaceLocalSeconds};
 
 // Seconds from `then` to `now`, both seconds within the hour, taken modulo 3600.
-int Age(int now, int then) { return static_cast<int>(modulo(now - then, 3600)); }
+int Age(int now, int then) {
+    const int age = (now - then) % 3600;
+    return age < 0 ? age + 3600 : age;
+}
 
 double LonDiff(double lon1, double lon2) { return modulo(lon1 - lon2 + 180.0, 360.0) - 180.0; }
 
@@ -55,17 +58,26 @@ bool Near(double lat1, double lon1, double lat2, double lon2, double tol) {
 enum class PairCheck { Agree, Disagree, NlMismatch };
 
 // Decodes the pair once for each format, with the same zone indices, and tells whether the
-// two positions are one. fix: the position of format f, the newest report; spread: how far
-// the two lie apart, the larger of the latitude and the across-track difference.
-PairCheck CheckPair(const CprPair& pair, int f, bool surface, double ref_lat, CprFix& fix, double& spread) {
+// two positions are one. fix: the position of format f, the newest report; *spread (when
+// asked): how far the two lie apart, the larger of the latitude and the across-track
+// difference.
+PairCheck CheckPair(const CprPair& pair, int f, bool surface, double ref_lat, CprFix& fix, double* spread = nullptr) {
     // Both reports from one zone computation: their latitudes and NL are the same work.
     const std::optional<CprPairFixes> both = surface ? DecodeSurfacePairs(pair, ref_lat) : DecodeAirbornePairs(pair);
     if (!both) return PairCheck::NlMismatch;
     const CprPairFixes& d = *both;
     fix = d[f];
-    const double across = std::fabs(LonDiff(d[0].lon, d[1].lon)) * std::cos(d[0].lat * (std::numbers::pi / 180.0));
-    spread = std::max(std::fabs(d[0].lat - d[1].lat), across);
-    return spread <= (surface ? kSurfaceAgreeDeg : kAirborneAgreeDeg) ? PairCheck::Agree : PairCheck::Disagree;
+    const double tol = surface ? kSurfaceAgreeDeg : kAirborneAgreeDeg;
+    const double dlat = std::fabs(d[0].lat - d[1].lat);
+    const double dlon = std::fabs(LonDiff(d[0].lon, d[1].lon));
+    // The across-track difference is dlon times a cosine, never more than dlon: unless the
+    // spread itself is asked for, the cosine (dear, and most pairs agree) is taken only
+    // where dlon alone leaves the answer open.
+    if (!spread && dlat > tol) return PairCheck::Disagree;
+    if (!spread && dlon <= tol) return PairCheck::Agree;
+    const double s = std::max(dlat, dlon * std::cos(d[0].lat * (std::numbers::pi / 180.0)));
+    if (spread) *spread = s;
+    return s <= tol ? PairCheck::Agree : PairCheck::Disagree;
 }
 
 // A surface pair leaves the quarter of the globe open. Next to a reference (the receiver, or
@@ -76,17 +88,17 @@ PairCheck CheckPair(const CprPair& pair, int f, bool surface, double ref_lat, Cp
 // let alone as closely as a fresh pair at its own.
 PairCheck CheckSurfacePair(const CprPair& pair, int f, const std::optional<geo::LatLon>& near, double lon_offset,
                            CprFix& fix) {
-    double spread = 0.0;
     if (near) {
-        const PairCheck c = CheckPair(pair, f, true, near->lat, fix, spread);
+        const PairCheck c = CheckPair(pair, f, true, near->lat, fix);
         const double quarters = std::round(LonDiff(near->lon, fix.lon) / 90.0);
         fix.lon = LonDiff(fix.lon + 90.0 * quarters, 0.0);
         return c;
     }
-    PairCheck c = CheckPair(pair, f, true, 45.0, fix, spread);
+    double spread = 0.0;
+    PairCheck c = CheckPair(pair, f, true, 45.0, fix, &spread);
     CprFix south{};
     double south_spread = 0.0;
-    if (CheckPair(pair, f, true, -45.0, south, south_spread) == PairCheck::Agree &&
+    if (CheckPair(pair, f, true, -45.0, south, &south_spread) == PairCheck::Agree &&
         (c != PairCheck::Agree || south_spread < spread)) {
         c = PairCheck::Agree;
         fix = south;
@@ -185,8 +197,7 @@ PosResult StoreAndDecode(DbRecord& e, const PositionFields& pf, bool surface, do
     if (Age(e.LastHeard, e.CprHeard[other]) <= lim.pair_seconds) {
         const CprPair pair{{double(e.CprLat[0]), double(e.CprLat[1])},
                            {double(e.CprLon[0]), double(e.CprLon[1])}};
-        double spread = 0.0;
-        if (!surface) check = CheckPair(pair, pf.f, false, 0.0, fix, spread);
+        if (!surface) check = CheckPair(pair, pf.f, false, 0.0, fix);
         else if (rx) check = CheckSurfacePair(pair, pf.f, rx->pos, 0.0, fix);
         else if (known) check = CheckSurfacePair(pair, pf.f, geo::LatLon{e.Lat, e.Lon}, 0.0, fix);
         else check = CheckSurfacePair(pair, pf.f, std::nullopt, lon_offset, fix);
