@@ -68,9 +68,14 @@ Scene& TheScene() {
     return *s;
 }
 
-// range(0): km across; range(1): 0 the traffic moves on a view that stays (the base map is
-// kept), 1 the view pans a pixel every frame (everything drawn again, as while dragging),
-// 2 every frame is a first one (a fresh renderer: no symbol, label or base picture kept).
+// range(0): km across; range(1), what changes from frame to frame:
+//   0 held: the traffic moves on a view that stays (the base map is kept);
+//   1 drag: the view is dragged 8 px a frame, back and forth over half a view, drawn in the
+//     kept base map's projection (as while the mouse drags it): cells of the base map are
+//     drawn as they come into view;
+//   2 first: every frame is a first one (a fresh renderer: no symbol, label or base map);
+//   3 pan: the view moves a pixel every frame and is drawn in its own projection (base map
+//     and trails all drawn again, as after a drag or at an arrow key).
 void BM_LiveMapPaint(benchmark::State& st) {
     Scene& s = TheScene();
     std::optional<LiveMapRenderer> renderer(std::in_place);
@@ -82,22 +87,33 @@ void BM_LiveMapPaint(benchmark::State& st) {
     state.outlines = &s.outlines;
     state.receiver = geo::LatLon{10.3, 123.9};
     const geo::ViewProjection view({10.5, 123.0}, static_cast<double>(st.range(0)), 1280, 800);
-    const geo::ViewProjection panned = view.Panned(1, 0);
-    const bool pan = st.range(1) == 1, cold = st.range(1) == 2;
+    const int mode = static_cast<int>(st.range(1));
     if (LiveMapRenderer::DetailFor(view) != geo::OutlineDetail::k10m) st.SkipWithError("not the 1:10m level");
     size_t drawn = 0;
-    bool odd = false;
+    long frame_no = 0;
     for (auto _ : st) {
-        odd = !odd;
-        if (cold) renderer.emplace();
-        const LiveMapFrame frame = renderer->Render(image, pan && odd ? panned : view, state);
+        ++frame_no;
+        geo::ViewProjection shown = view;
+        bool keep = false;
+        if (mode == 1) {
+            // 0, 8, ... 320 px and back: a triangle wave of 80 frames.
+            const long phase = frame_no % 80;
+            shown = view.Panned(-8.0 * static_cast<double>(phase <= 40 ? phase : 80 - phase), 0);
+            keep = true;
+        } else if (mode == 2) {
+            renderer.emplace();
+        } else if (mode == 3 && frame_no % 2 == 1) {
+            shown = view.Panned(1, 0);
+        }
+        const LiveMapFrame frame = renderer->Render(image, shown, state, keep);
         drawn = frame.aircraft.size();
         benchmark::DoNotOptimize(image.constBits());
     }
     st.counters["aircraft"] = static_cast<double>(drawn);
-    if (st.range(0) == 1200 && drawn != 500) st.SkipWithError("not every aircraft in view");
-    if (!g_png_prefix.empty() && st.range(1) == 0) {
-        const QString name = QString::fromStdString(g_png_prefix) + QStringLiteral("-%1.png").arg(st.range(0));
+    if (st.range(0) == 1200 && mode != 1 && drawn != 500) st.SkipWithError("not every aircraft in view");
+    if (!g_png_prefix.empty() && (st.range(1) == 0 || st.range(1) == 1)) {
+        const QString name = QString::fromStdString(g_png_prefix) +
+                             QStringLiteral("-%1%2.png").arg(st.range(0)).arg(st.range(1) == 1 ? "-drag" : "");
         if (!image.save(name)) std::fprintf(stderr, "live map bench: cannot write %s\n", qPrintable(name));
     }
 }
@@ -121,7 +137,7 @@ int main(int argc, char** argv) {
     auto* b = benchmark::RegisterBenchmark("BM_LiveMapPaint", BM_LiveMapPaint);
     b->ArgNames({"km", "mode"})->Unit(benchmark::kMillisecond);
     for (int km : {1200, 250})
-        for (int mode : {0, 1, 2}) b->Args({km, mode});
+        for (int mode : {0, 1, 2, 3}) b->Args({km, mode});
     if (frames > 0) b->Iterations(frames);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "aprs/aprs_filter.h"
-#include "session/session.h"
+#include "session_support.h"
 #include "temp_path.h"
-#include "test_support.h"
 
 using namespace ternwick;
 using namespace ternwick::test;
@@ -30,42 +29,18 @@ DbRecord Aircraft(double lat, double lon, int feet, const char* kind = "A", bool
     return e;
 }
 
-// A headless session printing its reports, by a clock the test sets; one aircraft at
-// 10.31 N 123.91 E.
-struct Gateway {
-    Session s;
-    std::vector<std::string> lines;
-    bool pair_sent = false;
-    int odd = 0;
-
-    Gateway() {
-        SessionConfig config;
-        config.folder = TERNWICK_BIN_DIR;
-        config.catalogue_required = false;
-        config.draw = false;
-        StartupProblems problems;
-        EXPECT_TRUE(s.Start(config, problems)) << problems.fatal;
-        s.SetReportPrinter([this](const std::string& line) { lines.push_back(line); });
-    }
-    void At(const char* when) { EXPECT_TRUE(s.clock().SetFixed(when)) << when; }
+// A headless session with one aircraft at 10.31 N 123.91 E.
+struct Gateway : HeadlessSession {
+    int sent = 0;
     // One position of the aircraft at `feet` (none: no altitude in the message); the first
     // time, both halves of a pair so that it plots.
-    void Position(const char* when, std::optional<int> feet, uint32_t icao = 0xABC001) {
+    void Position(const char* when, std::optional<int> feet) {
         At(when);
-        for (int k = pair_sent ? 1 : 0; k < 2; ++k) {
+        do {
+            const int odd = sent % 2;
             const uint32_t ac12 = feet ? traffic::AltitudeQ1(*feet) : 0;
-            s.pump().FeedRecorded("*" + MakeEs(icao, traffic::AirbornePositionMe(11, ac12, odd,
-                                                                                 EncodeCpr(10.31, 123.91, odd, false))) +
-                                  ";");
-            odd ^= 1;
-        }
-        pair_sent = true;
-    }
-    // The object names sent, "_" after a withdrawal.
-    std::string Names() const {
-        std::string names;
-        for (const std::string& l : lines) names += l.substr(22, 6) + (l[31] == '_' ? "_ " : " ");
-        return names;
+            Feed(MakeEs(0xABC001, traffic::AirbornePositionMe(11, ac12, odd, EncodeCpr(10.31, 123.91, odd, false))));
+        } while (++sent < 2);
     }
     void Filter(const AprsFilter& f) { s.aprs().SetFilter(f); }
 };

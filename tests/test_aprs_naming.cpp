@@ -6,36 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "session/session.h"
+#include "session_support.h"
 #include "temp_path.h"
-#include "test_support.h"
 
 using namespace ternwick;
 using namespace ternwick::test;
 
 namespace {
 
-struct Named {
-    Session s;
-    std::vector<std::string> lines;
-
-    Named() {
-        SessionConfig config;
-        config.folder = TERNWICK_BIN_DIR;
-        config.catalogue_required = false;
-        config.draw = false;
-        StartupProblems problems;
-        EXPECT_TRUE(s.Start(config, problems)) << problems.fatal;
-        s.SetReportPrinter([this](const std::string& line) { lines.push_back(line); });
-    }
-    void At(const std::string& when) { EXPECT_TRUE(s.clock().SetFixed(when)) << when; }
-    void Feed(const std::string& hex) { s.pump().FeedRecorded("*" + hex + ";"); }
-    // Both halves of a position at `when` (seconds after 14:07:00 on the 5th).
-    void Position(int when, uint32_t icao = 0xABC001) {
-        At("5:14:" + std::to_string(7 + when / 60) + ":" + std::to_string(when % 60));
-        Feed(AirbornePos(icao, 10.31, 123.91, 0));
-        Feed(AirbornePos(icao, 10.31, 123.91, 1));
-    }
+struct Named : HeadlessSession {
     // An identification message of type code `tc` (4 to 1: category sets A to D).
     void Identify(const char* call, int tc, int category, uint32_t icao = 0xABC001) {
         uint64_t me = 0;
@@ -56,26 +35,26 @@ TEST(AprsNaming, ARenamedObjectIsWithdrawnOnceThroughTheCeilingBeforeTheNewOne) 
     Named n;
     n.s.aprs().SetLook({.naming = AprsNaming::Flight, .symbol = {.by_category = true, .fixed = {}}, .comment = false});
     n.s.aprs().SetRate({0, 2});  // one report every 30 s at most
-    n.Position(0);               // no callsign yet: the address names it
-    n.Identify("HELI1", 4, 7);      // a rotorcraft
-    n.Position(10);              // the ceiling holds it
+    n.Pair(0);   // no callsign yet: the address names it
+    n.Identify("HELI1", 4, 7);  // a rotorcraft
+    n.Pair(10);  // the ceiling holds it
     EXPECT_EQ(n.Objects(), "ABC001   *^ ");
-    n.Position(30);  // its turn: the old object goes, in this slot (withdrawals show the symbol of now)
+    n.Pair(30);  // its turn: the old object goes, in this slot (withdrawals show the symbol of now)
     EXPECT_EQ(n.Objects(), "ABC001   *^ ABC001   _X ");
-    n.Position(45);  // the next slot is not free yet
+    n.Pair(45);  // the next slot is not free yet
     EXPECT_EQ(n.lines.size(), 2u);
-    n.Position(60);  // the new name, with the rotorcraft's symbol
+    n.Pair(60);  // the new name, with the rotorcraft's symbol
     ASSERT_EQ(n.lines.size(), 3u);
     EXPECT_EQ(n.lines[2], "QZ7TRK>APZ001,TCPIP*:;HELI1    *051408z1018.  N/12354.00EXHELI1   \r");
-    n.Position(90);
-    n.Position(120);
+    n.Pair(90);
+    n.Pair(120);
     EXPECT_EQ(n.Objects(), "ABC001   *^ ABC001   _X HELI1    *X HELI1    *X HELI1    *X ");
 
     // A new callsign: once more one withdrawal, then the new name; "Kill expired" is off and
     // a rename withdraws all the same.
     n.Identify("HELI22", 4, 7);
-    n.Position(150);
-    n.Position(180);
+    n.Pair(150);
+    n.Pair(180);
     EXPECT_EQ(n.Objects().substr(60), "HELI1    _X HELI22   *X ");
     EXPECT_EQ(n.s.aprs().Counts().withdrawn, 2u);
     EXPECT_EQ(n.s.aprs().Counts().sent, 7u);
@@ -94,21 +73,21 @@ TEST(AprsNaming, ARenamedObjectIsWithdrawnOnceThroughTheCeilingBeforeTheNewOne) 
 TEST(AprsNaming, ByAddressNothingIsRenamedAndAChangedSettingRenamesOnce) {
     Named n;
     n.s.aprs().SetRate({0, 60});  // one report a second: one for each pair
-    n.Position(0);
+    n.Pair(0);
     n.Identify("GLIDE1", 3, 1);  // a glider, set B
-    n.Position(10);
-    n.Position(20);
+    n.Pair(10);
+    n.Pair(20);
     EXPECT_EQ(n.Objects(), "ABC001   *^ ABC001   *^ ABC001   *^ ");
     // Named by flight from now on: the next report renames the object, once (the withdrawal
     // takes that second's slot, the new name the next one).
     n.s.aprs().SetLook({.naming = AprsNaming::Flight, .symbol = {.by_category = true, .fixed = {}}, .comment = false});
-    n.Position(30);
-    n.Position(40);
+    n.Pair(30);
+    n.Pair(40);
     EXPECT_EQ(n.Objects().substr(36), "ABC001   _g GLIDE1   *g ");
     // Back to addresses.
     n.s.aprs().SetLook({});
-    n.Position(50);
-    n.Position(60);
+    n.Pair(50);
+    n.Pair(60);
     EXPECT_EQ(n.Objects().substr(60), "GLIDE1   _^ ABC001   *^ ");
     EXPECT_EQ(n.s.aprs().Counts().withdrawn, 2u);
 }
@@ -155,15 +134,15 @@ TEST(AprsNaming, TwoAircraftWithOneCallsignNeverShareAnObject) {
     n.s.aprs().SetLook({.naming = AprsNaming::Flight, .symbol = {}, .comment = false});
     n.Identify("TWIN1", 4, 3, 0xABC001);
     n.Identify("TWIN1", 4, 3, 0xABC002);
-    n.Position(0, 0xABC001);
-    n.Position(1, 0xABC002);  // the name is taken: the second keeps its address
+    n.Pair(0, 0xABC001);
+    n.Pair(1, 0xABC002);  // the name is taken: the second keeps its address
     EXPECT_EQ(n.Objects(), "TWIN1    *^ ABC002   *^ ");
     // The first leaves; the second then takes the callsign, its old object withdrawn first.
     n.s.aprs().SetStyle(false, true);
     n.At("5:14:07:30");
     n.s.aprs().AircraftLeft(n.s.tracker().Db(n.s.tracker().Db.IcaoDbPointer("ABC001")));
-    n.Position(40, 0xABC002);
-    n.Position(80, 0xABC002);
+    n.Pair(40, 0xABC002);
+    n.Pair(80, 0xABC002);
     EXPECT_EQ(n.Objects().substr(0, 60), "TWIN1    *^ ABC002   *^ TWIN1    _^ ABC002   _^ TWIN1    *^ ");
     EXPECT_EQ(n.s.aprs().Counts().reported, 1u);
 }

@@ -1,6 +1,6 @@
 // The report output of a running session: the rate rules by a fixed clock, withdrawing the
 // objects of aircraft that leave the table, and KISS frames to a local KISS server, from the
-// window's kept-up link and from the headless replay.
+// window's kept-up link and from the headless replay; a serial port nobody drains.
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -20,50 +20,13 @@
 #include "fake_receiver.h"
 #include "io/kiss_tcp_link.h"
 #include "pseudo_terminal.h"
-#include "session/session.h"
-#include "test_support.h"
+#include "session_support.h"
 
 using namespace ternwick;
 using namespace ternwick::test;
 using namespace std::string_literals;
 
 namespace {
-
-// A headless session that collects its report lines, by a clock the test sets.
-struct Reporting {
-    Session s;
-    std::vector<std::string> lines;
-
-    Reporting() {
-        SessionConfig config;
-        config.folder = TERNWICK_BIN_DIR;
-        config.catalogue_required = false;
-        config.draw = false;
-        StartupProblems problems;
-        EXPECT_TRUE(s.Start(config, problems)) << problems.fatal;
-        s.SetReportPrinter([this](const std::string& line) { lines.push_back(line); });
-    }
-    void At(const char* when) { EXPECT_TRUE(s.clock().SetFixed(when)) << when; }
-    // One airborne position message; the second half of a pair and every later one plots.
-    void Position(uint32_t icao, int odd, double lat = 10.31) {
-        s.pump().FeedRecorded("*" + AirbornePos(icao, lat, 123.91, odd) + ";");
-    }
-    // Both halves at `when`: the first position of an aircraft new to the table.
-    void Pair(const char* when, uint32_t icao, double lat = 10.31) {
-        At(when);
-        Position(icao, 0, lat);
-        Position(icao, 1, lat);
-    }
-    void Report(const char* when, uint32_t icao, int odd) {
-        At(when);
-        Position(icao, odd);
-    }
-    std::string Names() const {
-        std::string names;
-        for (const std::string& l : lines) names += l.substr(22, 6) + (l[31] == '_' ? "_ " : " ");
-        return names;
-    }
-};
 
 // A KISS server that stopped reading: the kernel takes the connection, nobody reads it.
 struct DeafServer {
@@ -96,35 +59,44 @@ struct DeafServer {
     QString Target() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
 };
 
+// An output by a fixed clock, and a table with one aircraft's position in entry 3.
+struct OneAircraft {
+    AprsOutput out{[] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return int64_t{0}; }};
+    FlightTable db;
+    OneAircraft() {
+        EnsureApp();
+        db.SetIcao(3, "4CA1F3");
+        db(3).Lat = 53.4213;
+        db(3).Lon = 6.2701;
+    }
+};
+
 }  // namespace
 
 TEST(AprsKill, WhileTheListIsOnItsPassRunsBeforeEveryMessage) {
     // No pass by hand: the message of 2 finds 1 expired, withdrawn before 2 is reported.
-    Reporting r;
+    HeadlessSession r;
     r.s.aprs().SetStyle(false, true);
     r.s.SetListSettings({25.0, false});
     r.s.SetListPerMessage(true);
-    r.Pair("5:14:07:00", 0xABC001, 10.31);
-    r.Pair("5:14:07:30", 0xABC002, 10.31);
+    r.Pair(0, 0xABC001);
+    r.Pair(30, 0xABC002);
     EXPECT_EQ(r.Names(), "ABC001 ABC001_ ABC002 ");
 }
 
 TEST(AprsRate, HardCeilingFromTheFirstSecondWithTheNewestPositionAndWithdrawalsFirst) {
-    Reporting r;
+    HeadlessSession r;
     r.s.aprs().SetRate({0, 5});  // at most one every 12 s
     // Ten aircraft come in within ten seconds, then 0 goes on reporting every second.
-    for (int k = 0; k < 10; ++k) r.Pair(("5:14:07:0" + std::to_string(k)).c_str(), 0xABC000 + k, 10.31);
+    for (int k = 0; k < 10; ++k) r.Pair(k, 0xABC000 + k);
     auto every_second = [&r](int from, int to) {
-        for (int t = from; t <= to; ++t) {
-            const std::string when = "5:14:" + std::to_string(7 + t / 60) + ":" + std::to_string(t % 60);
-            r.Report(when.c_str(), 0xABC000, t % 2);
-        }
+        for (int t = from; t <= to; ++t) r.Position(t, 0xABC000, t % 2);
     };
     every_second(10, 59);
     EXPECT_EQ(r.Names(), "ABC000 ABC001 ABC002 ABC003 ABC004 ");
     EXPECT_EQ(r.lines[4].substr(31, 8), "*051407z") << r.lines[4];  // at 14:07:48
     // Aircraft 7 flies on while it waits; it goes with where it is when its turn comes.
-    r.Pair("5:14:07:59", 0xABC007, 10.35);
+    r.Pair(59, 0xABC007, 10.35);
     every_second(60, 119);
     EXPECT_EQ(r.Names(), "ABC000 ABC001 ABC002 ABC003 ABC004 ABC005 ABC006 ABC007 ABC008 ABC009 ");
     EXPECT_EQ(r.lines[7].substr(39, 8), "1021.  N") << r.lines[7];
@@ -134,19 +106,19 @@ TEST(AprsRate, HardCeilingFromTheFirstSecondWithTheNewestPositionAndWithdrawalsF
     EXPECT_EQ(r.Names().substr(70), "ABC000 ");
 
     // A withdrawal waiting for a slot goes before any position.
-    Reporting w;
+    HeadlessSession w;
     w.s.aprs().SetRate({0, 1});
     w.s.aprs().SetStyle(false, true);
     w.s.SetListSettings({25.0, false});
-    w.Pair("5:14:07:00", 0xABC001, 10.31);
-    w.Pair("5:14:07:10", 0xABC002, 10.31);
-    w.At("5:14:07:30");
+    w.Pair(0, 0xABC001);
+    w.Pair(10, 0xABC002);
+    w.At(30);
     w.s.ShowTextTable();  // 1 leaves; its withdrawal waits like 2's first report
-    w.Report("5:14:07:59", 0xABC002, 0);
-    w.Report("5:14:08:00", 0xABC002, 1);
+    w.Position(59, 0xABC002, 0);
+    w.Position(60, 0xABC002, 1);
     EXPECT_EQ(w.Names(), "ABC001 ABC001_ ");
-    w.Report("5:14:08:59", 0xABC002, 0);
-    w.Report("5:14:09:00", 0xABC002, 1);
+    w.Position(119, 0xABC002, 0);
+    w.Position(120, 0xABC002, 1);
     EXPECT_EQ(w.Names(), "ABC001 ABC001_ ABC002 ");
     EXPECT_EQ(w.s.aprs().Counts().withdrawn, 1u);
     EXPECT_EQ(w.s.aprs().Counts().reported, 1u);
@@ -154,36 +126,36 @@ TEST(AprsRate, HardCeilingFromTheFirstSecondWithTheNewestPositionAndWithdrawalsF
     // Without rules every plotted position goes out.
     w.s.aprs().SetRate({0, 0});
     w.lines.clear();
-    for (int odd : {0, 1, 0}) w.Position(0xABC002, odd);
+    for (int odd : {0, 1, 0}) w.Position(120, 0xABC002, odd);
     EXPECT_EQ(w.Names(), "ABC002 ABC002 ABC002 ");
 }
 
 TEST(AprsRate, ASlotFreedByTimeGoesWithTheNextMessageOfAnyKind) {
     // One report a minute: 2 waits for the slot 1 took; a message that plots nothing (an
     // identification of another aircraft) a minute later sends it.
-    Reporting r;
+    HeadlessSession r;
     r.s.aprs().SetRate({0, 1});
-    r.Pair("5:14:07:00", 0xABC001);
-    r.Pair("5:14:07:10", 0xABC002);
+    r.Pair(0, 0xABC001);
+    r.Pair(10, 0xABC002);
     EXPECT_EQ(r.Names(), "ABC001 ");
-    r.At("5:14:08:00");
-    r.s.pump().FeedRecorded("*8D4CA2B120513531CB38206CB0D3;");
+    r.At(60);
+    r.Feed("8D4CA2B120513531CB38206CB0D3");
     EXPECT_EQ(r.Names(), "ABC001 ABC002 ");
 }
 
 TEST(AprsKill, AReportedAircraftLeavingTheTableIsWithdrawnOnce) {
-    Reporting r;
+    HeadlessSession r;
     r.s.aprs().SetStyle(false, true);
     r.s.SetListSettings({10.0, false});
-    r.Pair("5:14:07:00", 0xABC001);
-    r.s.pump().FeedRecorded("*8D4CA2B120513531CB38206CB0D3;");  // identified, never plotted
-    r.At("5:14:07:30");
+    r.Pair(0, 0xABC001);
+    r.Feed("8D4CA2B120513531CB38206CB0D3");  // identified, never plotted
+    r.At(30);
     r.s.ShowTextTable();  // both expire; only the reported one had an object
     ASSERT_EQ(r.lines.size(), 2u);
     EXPECT_EQ(r.lines[1], "QZ7TRK>APZ001,TCPIP*:;ABC001   _051407z1018.  N/12354.00E^        \r");
     EXPECT_EQ(r.s.Db().InUse(), 0);
     r.s.ShowTextTable();
-    r.At("5:14:08:00");
+    r.At(60);
     r.s.ShowTextTable();
     EXPECT_EQ(r.lines.size(), 2u);
 
@@ -191,10 +163,9 @@ TEST(AprsKill, AReportedAircraftLeavingTheTableIsWithdrawnOnce) {
     // interval; with "Kill expired" off, leaving again sends nothing.
     r.s.aprs().SetStyle(true, false);
     r.s.aprs().SetRate({600, 0});
-    r.Position(0xABC001, 0);
-    r.Position(0xABC001, 1);
+    r.Pair(60, 0xABC001);
     EXPECT_EQ(r.Names(), "ABC001 ABC001_ ABC001 ");
-    r.At("5:14:09:00");
+    r.At(120);
     r.s.ShowTextTable();
     EXPECT_EQ(r.lines.size(), 3u);
     EXPECT_EQ(r.s.aprs().Counts().sent, 3u);
@@ -203,15 +174,12 @@ TEST(AprsKill, AReportedAircraftLeavingTheTableIsWithdrawnOnce) {
 TEST(AprsLink, KissServerGetsEveryFrameAndALinkDownDropsReports) {
     FakeReceiver kiss;
     const std::string target = kiss.Target();
-    AprsOutput out([] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return int64_t{0}; });
+    OneAircraft a;
+    AprsOutput& out = a.out;
     AprsStation station;
     ASSERT_EQ(ParseAx25Address("N0CALL-7", false, station.source), "");
     out.SetStation(station);
-    FlightTable db;
-    db.SetIcao(3, "4CA1F3");
-    db(3).Flight = "ABC123  ";
-    db(3).Lat = 53.4213;
-    db(3).Lon = 6.2701;
+    a.db(3).Flight = "ABC123  ";
 
     // Text lines to a KISS server would be thrown away there.
     EXPECT_EQ(out.StartStopAprs_Click(target).toStdString(),
@@ -228,16 +196,16 @@ TEST(AprsLink, KissServerGetsEveryFrameAndALinkDownDropsReports) {
         "\x9C\x60\x86\x82\x98\x98\x6E"  // N0CALL-7
         "\xAE\x92\x88\x8A\x62\x40\x63"  // WIDE1-1, the path of a frame for the air
         "\x03\xF0;4CA1F3   *051407z5325.  N/00616.00E^ABC123  \xC0"s);
-    EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    EXPECT_EQ(out.SendAprsObject(a.db, 3), "");
     ASSERT_TRUE(WaitFor([&] { return kiss.received.size() >= frame.size(); }));
 
     // The server goes away: the link tries again by itself, and what is reported
     // meanwhile is dropped and counted, not queued.
     kiss.CloseClient();
     ASSERT_TRUE(WaitFor([&] { return out.Link().State().startsWith("retrying in"); }));
-    EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    EXPECT_EQ(out.SendAprsObject(a.db, 3), "");
     ASSERT_TRUE(WaitFor([&] { return kiss.Connections() == 2 && out.Link().State() == "connected"; }));
-    EXPECT_EQ(out.SendAprsObject(db, 3), "");
+    EXPECT_EQ(out.SendAprsObject(a.db, 3), "");
     ASSERT_TRUE(WaitFor([&] { return kiss.received.size() >= 2 * frame.size(); }));
     EXPECT_EQ(kiss.received, frame + frame);
     EXPECT_EQ(out.Counts().sent, 2u);
@@ -275,57 +243,38 @@ TEST(AprsLink, HeadlessReplaySendsEveryReportBeforeItEnds) {
     EXPECT_EQ(objects.size(), 33u);
 }
 
-TEST(AprsLink, RetryWaitsDoubleUpToTheLongest) {
-    // Nobody listens: 1 s, then 2, then the longest (3), never more.
+TEST(AprsLink, RetryWaitsDoubleUpToTheLongestAndAGoodConnectionStartsThemAfresh) {
+    // Nobody listens: 1 s, then 2, then the longest (3), never more; a link that was good
+    // waits 1 s again after a drop.
     FakeReceiver kiss;
     kiss.StopListening();
     KissTcpLink link;
     link.SetRetryDelays(1000, 3000);
-    std::vector<QString> waits;
-    QObject::connect(&link, &KissTcpLink::stateChanged, [&] {
-        if (link.State().startsWith("retrying")) waits.push_back(link.State());
-    });
-    link.Start("127.0.0.1", kiss.Port());
-    ASSERT_TRUE(WaitFor([&] { return waits.size() == 3; }));
-    link.Stop();
-    EXPECT_EQ(waits, (std::vector<QString>{"retrying in 1 s", "retrying in 2 s", "retrying in 3 s"}));
-}
-
-TEST(AprsLink, AStalledServerBehindTheWindowsLinkDropsAndCountsReports) {
-    // The kept-up link never waits: past its 64 kB what the server does not take is dropped.
-    EnsureApp();
-    DeafServer deaf;
-    AprsOutput out([] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return 0.0; });
-    out.SetPortFormat(AprsFormat::Kiss);
-    ASSERT_EQ(out.StartStopAprs_Click(deaf.Target().toStdString()), "");
-    ASSERT_TRUE(WaitFor([&] { return out.Link().IsConnected(); }));
-    FlightTable db;
-    db.SetIcao(3, "4CA1F3");
-    db(3).Lat = 53.4213;
-    db(3).Lon = 6.2701;
-    constexpr int kReports = 200000;  // 16 MB: more than the system's buffers take
-    for (int i = 0; i < kReports; ++i) EXPECT_EQ(out.SendAprsObject(db, 3), "");
-    EXPECT_GT(out.Counts().dropped, 0u);
-    EXPECT_EQ(out.Counts().sent + out.Counts().dropped, uint64_t{kReports});
-}
-
-TEST(AprsLink, AGoodConnectionStartsTheRetryDelaysAfresh) {
-    FakeReceiver kiss;
-    kiss.StopListening();
-    KissTcpLink link;
-    link.SetRetryDelays(1000, 4000);
     std::vector<QString> states;
     QObject::connect(&link, &KissTcpLink::stateChanged, [&] { states.push_back(link.State()); });
     link.Start("127.0.0.1", kiss.Port());
-    ASSERT_TRUE(WaitFor([&] { return link.State() == "retrying in 1 s"; }));
+    ASSERT_TRUE(WaitFor([&] { return link.State() == "retrying in 3 s"; }));
     ASSERT_TRUE(kiss.Listen(kiss.Port()));
     ASSERT_TRUE(WaitFor([&] { return kiss.Connections() == 1 && link.IsConnected(); }));
     kiss.CloseClient();
     ASSERT_TRUE(WaitFor([&] { return link.State().startsWith("retrying"); }));
-    EXPECT_EQ(link.State(), "retrying in 1 s");  // not 2: the link was good in between
-    EXPECT_EQ(states, (std::vector<QString>{"connecting", "retrying in 1 s", "connecting", "connected",
+    EXPECT_EQ(states, (std::vector<QString>{"connecting", "retrying in 1 s", "connecting", "retrying in 2 s",
+                                            "connecting", "retrying in 3 s", "connecting", "connected",
                                             "retrying in 1 s"}));
     link.Stop();
+}
+
+TEST(AprsLink, AStalledServerBehindTheWindowsLinkDropsAndCountsReports) {
+    // The kept-up link never waits: past its 64 kB what the server does not take is dropped.
+    OneAircraft a;
+    DeafServer deaf;
+    a.out.SetPortFormat(AprsFormat::Kiss);
+    ASSERT_EQ(a.out.StartStopAprs_Click(deaf.Target().toStdString()), "");
+    ASSERT_TRUE(WaitFor([&] { return a.out.Link().IsConnected(); }));
+    constexpr int kReports = 200000;  // 16 MB: more than the system's buffers take
+    for (int i = 0; i < kReports; ++i) EXPECT_EQ(a.out.SendAprsObject(a.db, 3), "");
+    EXPECT_GT(a.out.Counts().dropped, 0u);
+    EXPECT_EQ(a.out.Counts().sent + a.out.Counts().dropped, uint64_t{kReports});
 }
 
 TEST(AprsLink, AServerThatTakesNothingIsGivenUpAndAStopEndsEveryWait) {
@@ -391,53 +340,31 @@ TEST(AprsLink, CtrlCEndsAReplayStuckBehindAServerThatTakesNothing) {
     EXPECT_NE(err.find("ternwick-replay: interrupted after "), std::string::npos) << err;
 }
 
-TEST(AprsPort, ClosingAPortNobodyDrainsCountsWhatNeverLeftAsDropped) {
-    EnsureApp();
-    Pty tnc;
-    AprsOutput out([] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return int64_t{0}; });
-    FlightTable db;
-    db.SetIcao(3, "4CA1F3");
-    db(3).Lat = 53.4213;
-    db(3).Lon = 6.2701;
-    ASSERT_EQ(out.StartStopAprs_Click(tnc.name), "");
-    constexpr int kReports = 20000;
-    for (int i = 0; i < kReports; ++i) {
-        EXPECT_EQ(out.SendAprsObject(db, 3), "");
-        if (i % 500 == 0) QCoreApplication::processEvents();
-    }
-    ASSERT_GT(out.Port().Port().bytesToWrite(), 0);
-    EXPECT_EQ(out.StartStopAprs_Click(tnc.name), "");  // closed with reports still waiting
-    EXPECT_GT(out.Counts().dropped, 0u);
-    EXPECT_EQ(out.Counts().sent + out.Counts().dropped, uint64_t{kReports});
-}
-
 TEST(AprsPort, APortNobodyDrainsHoldsABoundedQueueAndCountsOnlyWhatWasWritten) {
     // A 115200-baud port carries about 11.5 kB a second: a queue without bound grew by
     // megabytes a second, and every report in it was counted as sent.
-    EnsureApp();
+    OneAircraft a;
     Pty tnc;
-    AprsOutput out([] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return int64_t{0}; });
-    FlightTable db;
-    db.SetIcao(3, "4CA1F3");
-    db(3).Lat = 53.4213;
-    db(3).Lon = 6.2701;
-    ASSERT_EQ(out.StartStopAprs_Click(tnc.name), "");
+    ASSERT_EQ(a.out.StartStopAprs_Click(tnc.name), "");
     constexpr int kReports = 20000;
     for (int i = 0; i < kReports; ++i) {
-        EXPECT_EQ(out.SendAprsObject(db, 3), "");
+        EXPECT_EQ(a.out.SendAprsObject(a.db, 3), "");
         if (i % 500 == 0) QCoreApplication::processEvents();
-        ASSERT_LE(out.Port().Port().bytesToWrite(), AprsOutput::kMaxPortPending);
+        ASSERT_LE(a.out.Port().Port().bytesToWrite(), AprsOutput::kMaxPortPending);
     }
-    const AprsCounts before = out.Counts();
+    const AprsCounts before = a.out.Counts();
     EXPECT_GT(before.dropped, 0u);
     EXPECT_LT(before.sent + before.dropped, uint64_t{kReports});  // what still waits is neither
-    // Drained, every report is either sent or dropped, and the port carried exactly the sent ones.
+    // Closed with reports still waiting: they never left, and count as dropped.
+    ASSERT_GT(a.out.Port().Port().bytesToWrite(), 0);
+    EXPECT_EQ(a.out.StartStopAprs_Click(tnc.name), "");
+    const AprsCounts c = a.out.Counts();
+    EXPECT_GT(c.dropped, before.dropped);
+    EXPECT_EQ(c.sent + c.dropped, uint64_t{kReports});
+    // The port carried the greeting, the sent reports and at most a part of the one the close cut.
     const std::string report = "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5325.  N/00616.00E^\r";
-    const std::string got = tnc.Read(size_t(15 + (kReports - before.dropped) * report.size()));
-    ASSERT_TRUE(WaitFor([&] { return out.Counts().sent + out.Counts().dropped == uint64_t{kReports}; }))
-        << out.Counts().sent << " " << out.Counts().dropped;
-    EXPECT_EQ(out.Counts().dropped, before.dropped);
-    EXPECT_EQ(got.size(), 15 + out.Counts().sent * report.size());
+    const std::string got = tnc.Read(size_t(15 + c.sent * report.size()));
+    EXPECT_LT(got.size(), 15 + (c.sent + 1) * report.size());
     EXPECT_EQ(got.substr(0, 15 + report.size()), "APRS Port Open\r" + report);
 }
 

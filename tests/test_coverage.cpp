@@ -43,10 +43,14 @@ TEST(Coverage, RangeBearingAndSectors) {
         EXPECT_DOUBLE_EQ(outline[i].lat, want[i].lat) << i;
         EXPECT_DOUBLE_EQ(outline[i].lon, want[i].lon) << i;
     }
-    // A fresh start forgets everything; the altitude of a surface position is none.
+    // A fresh start forgets everything; the altitude of a surface position is none. With the
+    // first sector silent the receiver opens the outline, and the silent run at the end is
+    // the same run: the receiver and the point, not the receiver twice.
     c.Reset({52.0, 4.36});
     EXPECT_FALSE(c.Farthest());
-    c.Add({52.5, 4.36}, std::nullopt);
-    EXPECT_FALSE(c.Sector(0)->altitude_ft);
-    EXPECT_EQ(c.Outline().size(), 2u);  // the point, and the receiver for the other 71 sectors
+    c.Add({51.5, 4.36}, std::nullopt);
+    EXPECT_FALSE(c.Sector(36)->altitude_ft);
+    const std::vector<LatLon> south = c.Outline();
+    ASSERT_EQ(south.size(), 2u);
+    EXPECT_EQ(std::pair(south[0].lat, south[1].lat), std::pair(52.0, 51.5));
 }

@@ -53,15 +53,13 @@ TEST(MapCatalogue, FieldsInFileOrderAndFaultsNamingFileMapAndField) {
          "Map catalogue \"setup.txt\", map 1, field MapDotRadius (line 2): \"big\" is not a number"},
         {"1\nA,a.png,1,2,3,4,5,6,7e\n", "map 1, field MapSurfLonOffset (line 2): \"7e\" is not a number"},
         {"1\nA,a.png,1,2,3,4,5,99999,0\n", "field MapDrawWidth (line 2): \"99999\" is out of range"},
-        // Values no map can show: a radius that would need gigabytes, spans of 0 or below,
+        // Values no map can show: a radius that would need gigabytes, spans too small to plot,
         // offsets past a full turn, a frame off the globe.
         {"1\nA,a.png,1,2,3,4,32767,1,0\n",
          "map 1, field MapDotRadius (line 2): \"32767\" is out of range (0 to 50 pixels)"},
-        {"1\nA,a.png,1,0,3,4,5,1,0\n", "field MapLonSpan (line 2): \"0\" is out of range (0.001 to 360 degrees)"},
         // A hair of a span puts every point beyond what a pixel coordinate holds.
-        {"1\nA,a.png,1,1e-9,3,4,5,1,0\n", "field MapLonSpan (line 2): \"1e-9\" is out of range"},
+        {"1\nA,a.png,1,1e-9,3,4,5,1,0\n", "field MapLonSpan (line 2): \"1e-9\" is out of range (0.001 to 360 degrees)"},
         {"1\nA,a.png,1,2,3,0.0009,5,1,0\n", "field MapLatSpan (line 2): \"0.0009\" is out of range (0.001 to 180"},
-        {"1\nA,a.png,1,2,3,-4,5,1,0\n", "field MapLatSpan (line 2): \"-4\" is out of range"},
         {"1\nA,a.png,1,2,3,4,5,1,1e300\n", "field MapSurfLonOffset (line 2): \"1e300\" is out of range"},
         {"1\nA,a.png,1,2,-91,4,5,1,0\n", "field MapLatSouth (line 2): \"-91\" is out of range"},
         {"1\nA,a.png,nan,2,3,4,5,1,0\n", "field MapLonWest (line 2): \"nan\" is not a number"},

@@ -1,4 +1,4 @@
-// The flight table: allocation, the address index against a plain scan, the plot flags.
+// The flight table: allocation, and the address index against a plain scan.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,7 +10,7 @@ using namespace ternwick;
 
 // Lookups and the lowest free entry are held against a scan below; freeing an entry empties
 // it but for the time it was last heard (which the live list's expiry needs).
-TEST(FlightTable, FreeingAndPlotFlags) {
+TEST(FlightTable, FreeingKeepsTheTimeLastHeard) {
     FlightTable db;
     db.SetIcao(0, "4CA2B1");
     db(0).LastHeard = 1234;
@@ -19,10 +19,6 @@ TEST(FlightTable, FreeingAndPlotFlags) {
     db.InitDbPos(0);
     EXPECT_EQ(std::tie(db(0).LastHeard, db(0).Flight, db(0).Lat), std::tuple(1234, "", 0.0));
     EXPECT_EQ(db.InUse(), 0);
-
-    db(7).PlotX = 3;
-    db.ResetPlotFlags();
-    EXPECT_EQ(db(7).PlotX, 0);
 }
 
 TEST(FlightTable, IndexAgreesWithLinearScan) {

@@ -318,3 +318,39 @@ TEST(LiveMap, TheCoverageOutlineIsDrawnWithAReceiverSet) {
     EXPECT_FALSE(red_mark_at(399, 299));
     EXPECT_TRUE(red_mark_at(299, 299));
 }
+
+TEST(LiveMap, ADraggedViewSlidesTheKeptBaseMapWithoutSeamsAndIsDrawnAfreshWhenItRests) {
+    App();
+    geo::OutlineStore outlines;
+    std::string error;
+    ASSERT_TRUE(outlines.Load(TERNWICK_BIN_DIR "/outlines", &error)) << error;
+    LiveMapState state;  // the base map alone: land, coasts, graticule, rings
+    state.outlines = &outlines;
+    state.receiver = geo::LatLon{10.3, 123.9};
+    const geo::ViewProjection view({10.5, 123.0}, 1200, 640, 400);
+    const geo::ViewProjection dragged = view.Panned(-150, -60);
+    LiveMapRenderer once, twice, fresh;
+    QImage still, a, b, exact;
+    once.Render(still, view, state);
+    once.Render(a, dragged, state, true);
+    // Dragged there in one step or in two, the cells newly in view drawn at other times:
+    // the same pixels, no seam.
+    twice.Render(b, view, state);
+    twice.Render(b, view.Panned(-70, -35), state, true);
+    twice.Render(b, dragged, state, true);
+    EXPECT_TRUE(a == b);
+    // What was in view before is the same picture moved by whole pixels (away from the
+    // labels at the edges and the scale bar).
+    const QRect inner(50, 20, 390, 280);
+    EXPECT_TRUE(a.copy(inner) == still.copy(inner.translated(150, 60)));
+    // At rest the view is drawn in its own projection, as a renderer that never saw another.
+    once.Render(a, dragged, state);
+    fresh.Render(exact, dragged, state);
+    EXPECT_TRUE(a == exact);
+    EXPECT_FALSE(a.copy(inner) == still.copy(inner.translated(150, 60)));
+    // Beyond the kept margin, or without keeping, a new projection.
+    const geo::ViewProjection far = dragged.Panned(-400, 0);  // the margin is half a view
+    once.Render(a, far, state, true);
+    fresh.Render(exact, far, state);
+    EXPECT_TRUE(a == exact);
+}

@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QImage>
 
-#include <fstream>
+#include <filesystem>
 
 #include "map_add.h"
 #include "temp_path.h"
@@ -12,20 +12,7 @@ using namespace ternwick::maps;
 using ternwick::test::ReadWholeFile;
 using ternwick::test::RunCommand;
 using ternwick::test::TempPath;
-
-namespace {
-
-const std::string kMapgen = TERNWICK_BIN_DIR "/ternwick-mapgen";
-
-// A fresh folder holding a copy of the shipped catalogue.
-std::string CatalogueCopy(const std::string& name) {
-    const std::string dir = TempPath(name);
-    EXPECT_EQ(std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
-    std::ofstream(dir + "/setup.txt", std::ios::binary) << ReadWholeFile(TERNWICK_SOURCE_DIR "/data/setup.txt");
-    return dir;
-}
-
-}  // namespace
+namespace fs = std::filesystem;
 
 TEST(MapgenAdd, FramesMarksAndSurfaceOffsetsFollowCentreAndSpan) {
     // The catalogue line of the frame, or why there is none.
@@ -82,9 +69,7 @@ TEST(MapgenAdd, CatalogueTextKeepsEveryOtherByte) {
         std::string out;
         const bool ok = AddToCatalogue(c.before, "setup.txt", m, out, error);
         EXPECT_EQ(ok, !c.after.empty()) << error;
-        if (ok) {
-            EXPECT_EQ(out, c.after);
-        }
+        if (ok) EXPECT_EQ(out, c.after);
     }
     std::string out;
     NewMap twice = m;
@@ -99,11 +84,17 @@ TEST(MapgenAdd, CatalogueTextKeepsEveryOtherByte) {
 }
 
 TEST(MapgenAdd, CommandAddsOneMapAndRefusesWhatIsWrong) {
-    const std::string dir = CatalogueCopy("mapgen-add");
-    const std::string setup = dir + "/setup.txt";
+    // A fresh folder holding a copy of the shipped catalogue.
+    const std::string dir = TempPath("mapgen-add"), setup = dir + "/setup.txt";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy_file(TERNWICK_SOURCE_DIR "/data/setup.txt", setup);
     const std::string before = ReadWholeFile(setup);
+    auto mapgen = [&](const std::string& args) {
+        return RunCommand(TERNWICK_BIN_DIR "/ternwick-mapgen " + args + " --setup " + setup + " 2>&1");
+    };
     // Outlines found beside the program (the build's copy of data/).
-    const auto added = RunCommand(kMapgen + " --add 'Home' --centre 10.3,123.9 --span 4 --setup " + setup + " 2>&1");
+    const auto added = mapgen("--add 'Home' --centre 10.3,123.9 --span 4");
     EXPECT_EQ(added.status, 0) << added.out;
     EXPECT_NE(added.out.find("Added map 6 \"Home\" to " + setup), std::string::npos) << added.out;
     const std::string after = ReadWholeFile(setup);
@@ -131,19 +122,19 @@ TEST(MapgenAdd, CommandAddsOneMapAndRefusesWhatIsWrong) {
          "no outlines to draw the map from: cannot read outline file " + dir + "/none/outlines-110m.bin"},
     };
     for (const Refusal& r : refusals) {
-        const auto run = RunCommand(kMapgen + " " + r.args + " --setup " + setup + " 2>&1");
+        const auto run = mapgen(r.args);
         EXPECT_NE(run.status, 0) << r.args;
         EXPECT_NE(run.out.find(r.message), std::string::npos) << r.args << "\n" << run.out;
         EXPECT_EQ(ReadWholeFile(setup), after) << r.args;
     }
     // A name whose picture name is taken gets a picture of its own.
-    const auto second = RunCommand(kMapgen + " --add 'home!' --centre 10.3,123.9 --span 40 --setup " + setup + " 2>&1");
+    const auto second = mapgen("--add 'home!' --centre 10.3,123.9 --span 40");
     EXPECT_EQ(second.status, 0) << second.out;
     const std::string seven = "7" + after.substr(1) + "\"home!\",\"maps/home-2.png\",103.9,40,0.3,20,3,1,90\n";
     EXPECT_EQ(ReadWholeFile(setup), seven);
     // So does a name whose picture another map names, though that picture is not there.
-    const auto third = RunCommand(kMapgen + " --add 'Cebu' --centre 10.3,123.9 --span 2 --setup " + setup + " 2>&1");
+    const auto third = mapgen("--add 'Cebu' --centre 10.3,123.9 --span 2");
     EXPECT_EQ(third.status, 0) << third.out;
     EXPECT_EQ(ReadWholeFile(setup), "8" + seven.substr(1) + "\"Cebu\",\"maps/cebu-2.png\",122.9,2,9.8,1,4,2,90\n");
-    std::system(("rm -rf " + dir).c_str());
+    fs::remove_all(dir);
 }

@@ -67,17 +67,15 @@ struct Writer {
     U32(static_cast<uint32_t>(data.size()));
     out += data;
   }
+  // The bytes so far and their CRC-32.
   std::string Finish() {
     uint32_t c = 0xffffffffu;
     for (unsigned char b : out) {
       c ^= b;
       for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
     }
-    std::string file = out;
-    out.clear();
-    std::swap(out, file);
     U32(c ^ 0xffffffffu);
-    return file + out;
+    return out;
   }
 };
 
@@ -194,15 +192,13 @@ TEST(OutlineStore, NoRunWithAPointInTheBoxIsLeftOut) {
       std::set<const float*> got;
       s.ForEachCoastline(d, {west, south, east, north}, [&](PointRun r) { got.insert(r.lonlat); });
       s.ForEachBorder(d, {west, south, east, north}, [&](PointRun r) { got.insert(r.lonlat); });
-      size_t must = 0;
       for (const PointRun& r : every) {
         bool in = false;
         for (uint32_t i = 0; i < r.count && !in; ++i) in = inside(r.lonlat[2 * i], r.lonlat[2 * i + 1]);
-        if (!in) continue;
-        ++must;
-        EXPECT_TRUE(got.count(r.lonlat)) << "box " << west << "," << south << " " << east << "," << north;
+        if (in) {
+          EXPECT_TRUE(got.count(r.lonlat)) << "box " << west << "," << south << " " << east << "," << north;
+        }
       }
-      EXPECT_LE(must, got.size());
     }
   }
 }

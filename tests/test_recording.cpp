@@ -1,17 +1,27 @@
 // Recordings with time: the 12 MHz counter turned into seconds (wrapping, going back a
 // little, restarting), every stamped form read with its time, and the session's clock,
-// list ages and expiry following the recording's time rather than the wall's.
+// list ages and expiry following the recording's time rather than the wall's; the speed check
+// that a recording's stamps switch on, and a stream that fails while stepped by hand.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "beast_frames.h"
+#include "io/file_replay.h"
 #include "io/recorded_input.h"
 #include "io/recording_time.h"
-#include "session/session.h"
-#include "test_support.h"
+#include "session_support.h"
+#include "temp_path.h"
 
 using namespace ternwick;
 using namespace ternwick::test;
@@ -27,23 +37,16 @@ std::string Stamp(uint64_t ticks) {
     return s;
 }
 
-// A started headless session by a fixed clock, day 7 10:00:00 (second 0 of the hour).
-struct Replaying {
-    Session s;
+// A started headless session by a fixed clock, day 7 10:00:00 (second 0 of the hour), and
+// the recorded-file reader that feeds it.
+struct Replaying : HeadlessSession {
     RecordedInput input{s.pump(), InputFormat::Auto, &s.clock()};
     std::vector<double> times;  // the time every message was evaluated with, from the start
 
-    Replaying() {
-        SessionConfig config;
-        config.folder = TERNWICK_BIN_DIR;
-        config.catalogue_required = false;
-        config.draw = false;
-        StartupProblems problems;
-        EXPECT_TRUE(s.Start(config, problems)) << problems.fatal;
-        EXPECT_TRUE(s.clock().SetFixed("7:10:00:00"));
+    Replaying() : HeadlessSession("7:10:00:00") {
         s.SetMessageObserver([this] { times.push_back(s.tracker().Now() - s.clock().BaseTime()); });
     }
-    void Feed(const std::string& bytes) {
+    void Records(const std::string& bytes) {
         input.Feed({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
     }
     int16_t Heard(const char* icao) {
@@ -108,7 +111,7 @@ TEST(RecordedInput, EveryStampedFormGivesEachMessageItsTime) {
     for (const Case& c : cases) {
         Replaying r;
         // Cut into small reads, as the replay's slices cut a file.
-        for (size_t i = 0; i < c.file.size(); i += 7) r.Feed(c.file.substr(i, 7));
+        for (size_t i = 0; i < c.file.size(); i += 7) r.Records(c.file.substr(i, 7));
         r.input.EndFile();
         EXPECT_EQ(r.times, c.times) << c.what;
         EXPECT_EQ(r.input.timed(), c.timed) << c.what;
@@ -123,12 +126,12 @@ TEST(RecordedInput, AgesExpiryAndReportTimesFollowTheRecording) {
     const uint64_t s0 = 77 * kSecond;
     // A heard at 0 s, B at 100 s and 130 s of the recording; the recording starts at the
     // clock's 10:00:00 and the list's expiry pass runs before every message.
-    r.Feed("@" + Stamp(s0) + AllCall(0x4CA1F3) + ";\n@" + Stamp(s0 + 100 * kSecond) + AllCall(0x3C6DD2) + ";\n");
+    r.Records("@" + Stamp(s0) + AllCall(0x4CA1F3) + ";\n@" + Stamp(s0 + 100 * kSecond) + AllCall(0x3C6DD2) + ";\n");
     EXPECT_EQ(r.Heard("4CA1F3"), 0);
     EXPECT_EQ(r.Heard("3C6DD2"), 100);
     r.s.ShowTextTable();
     EXPECT_NE(r.s.ListText().find("4CA1F3"), std::string::npos) << "100 s old: still listed";
-    r.Feed("@" + Stamp(s0 + 130 * kSecond) + AllCall(0x3C6DD2) + ";\n");
+    r.Records("@" + Stamp(s0 + 130 * kSecond) + AllCall(0x3C6DD2) + ";\n");
     EXPECT_EQ(r.Heard("4CA1F3"), -1) << "130 s old at the recording's 130th second: expired";
     EXPECT_EQ(r.Heard("3C6DD2"), 130);
     // Reports carry the recording's time: the clock's start plus 2 min 10 s.
@@ -136,7 +139,66 @@ TEST(RecordedInput, AgesExpiryAndReportTimesFollowTheRecording) {
     EXPECT_EQ(std::vector<int>({t.day, t.hour, t.minute}), std::vector<int>({7, 10, 2}));
     // The old form afterwards runs by the fixed clock again.
     r.input.EndFile();
-    r.Feed("*" + AllCall(0x4CA1F3) + ";\n");
+    r.Records("*" + AllCall(0x4CA1F3) + ";\n");
     EXPECT_FALSE(r.s.clock().recording());
     EXPECT_EQ(r.Heard("4CA1F3"), 0);
+}
+
+TEST(RecordedInput, ALoneReportNextToTheReceiverIsSpeedCheckedAgainstATimedFixOnly) {
+    // A fix at the receiver, then 11 minutes on (too late to decode next to that fix) a single
+    // report 150 NM north, decoded next to the receiver (sure within 180 NM at that range):
+    // 600 kt for 11 minutes is 110 NM. After a fix the recording timed it is too fast; after
+    // one from a file without stamps nothing tells the time between, and it is believed.
+    const std::string far = AirbornePos(0x4CA1F3, 54.5, 4.0, 0);
+    for (const bool timed : {true, false}) {
+        SCOPED_TRACE(timed ? "timed fix" : "fix without a stamp");
+        Replaying r;
+        r.s.SetReceiver(geo::LatLon{52.0, 4.0});
+        r.s.SetMaxRangeNm(180);
+        const std::string stamp = timed ? "@" + Stamp(0) : "*";
+        r.Records(stamp + AirbornePos(0x4CA1F3, 52.0, 4.0, 0) + ";\n" + stamp + AirbornePos(0x4CA1F3, 52.0, 4.0, 1) +
+                  ";\n");
+        if (!timed) r.input.EndFile();
+        r.Records("@" + Stamp(kSecond) + AllCall(0x3C6DD2) + ";\n@" + Stamp(661 * kSecond) + far + ";\n");
+        const DbRecord& e = r.s.Db()(r.s.Db().IcaoDbPointer("4CA1F3"));
+        EXPECT_NEAR(e.Lat, timed ? 52.0 : 54.5, 1e-3);
+        EXPECT_EQ(r.s.tracker().stats().too_fast, timed ? 1u : 0u);
+    }
+}
+
+TEST(RecordedInput, AStreamThatFailsWhileSteppedByHandReportsTheFailure) {
+    static int argc = 1;
+    static char name[] = "test_recording", *argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    const std::string fifo = TempPath("stepped.fifo");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = open(fifo.c_str(), O_RDWR);
+    const std::string record = "*" + AllCall(0x4CA1F3) + ";\n";
+    ASSERT_EQ(write(writer, record.data(), record.size()), ssize_t(record.size()));
+
+    Replaying r;
+    FileReplay replay(r.s.pump(), nullptr, &r.s.clock());
+    replay.SetMode(ReplayMode::Manual);
+    QString failure;
+    QObject::connect(&replay, &FileReplay::failed, [&failure](const QString& m) { failure = m; });
+    QString error;
+    ASSERT_TRUE(replay.Start(QString::fromStdString(fifo), error)) << error.toStdString();
+    EXPECT_TRUE(replay.Step());
+    EXPECT_EQ(r.times.size(), 1u);
+    // From now on the replay's descriptor fails every read, as a device gone wrong does.
+    int fd = -1;  // the one on the FIFO that is not the test's own
+    for (const auto& link : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int n = std::stoi(link.path().filename());
+        if (std::error_code ec; n != writer && std::filesystem::read_symlink(link, ec) == fifo) fd = n;
+    }
+    ASSERT_GE(fd, 0);
+    const int unreadable = open("/dev/null", O_WRONLY);
+    ASSERT_EQ(dup2(unreadable, fd), fd);
+    close(unreadable);
+    EXPECT_FALSE(replay.Step());
+    EXPECT_EQ(failure.toStdString(), "Replay file \"" + fifo + "\" could not be read to its end (Bad file descriptor)");
+    EXPECT_FALSE(replay.IsActive());
+    close(writer);
+    std::filesystem::remove(fifo);
 }

@@ -2,42 +2,27 @@
 // live map is kept, and from the message after it was asked for.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "session/receiver_setting.h"
-#include "session/session.h"
+#include "session_support.h"
 
 using namespace ternwick;
+using namespace ternwick::test;
 
 namespace {
 
-// A started headless session by a fixed clock, without a map picture.
-struct Headless {
-    Session s;
-    Headless() {
-        SessionConfig config;
-        config.folder = TERNWICK_BIN_DIR;
-        config.catalogue_required = false;
-        config.draw = false;
-        StartupProblems problems;
-        EXPECT_TRUE(s.Start(config, problems)) << problems.fatal;
-        EXPECT_TRUE(s.clock().SetFixed("7:10:00:00"));
-    }
-    void Feed(const std::string& records) { s.pump().FeedRecorded(records); }
-};
-
-// An even and an odd airborne position of 40621D (52.2658 N 3.9389 E, decoded by the newer,
-// odd one), its all-call reply, and the identification of 4840D6 (KLM1023).
-constexpr char kPair[] = "*8D40621D58C382D690C8AC2863A7;\n*8D40621D58C386435CC412692AD6;\n";
-constexpr char kAllCall[] = "*5D40621D4F94D0;\n";
-constexpr char kIdent[] = "*8D4840D6202CC371C32CE0576098;\n";
+// 40621D's even and odd airborne position (52.2658 N 3.9389 E, decoded by the newer, odd
+// one) and its all-call reply, and the identification of 4840D6 (KLM1023).
+constexpr char kEven[] = "8D40621D58C382D690C8AC2863A7", kOdd[] = "8D40621D58C386435CC412692AD6";
+constexpr char kAllCall[] = "5D40621D4F94D0";
+constexpr char kIdent[] = "8D4840D6202CC371C32CE0576098";
 
 }  // namespace
 
 TEST(SessionLiveMap, RemembersAircraftOnlyWhileALiveMapIsKept) {
-    Headless h;
+    HeadlessSession h("7:10:00:00");
     EXPECT_FALSE(h.s.LiveMapKept());
-    h.Feed(kPair);
+    h.Feed(kEven);
+    h.Feed(kOdd);
     const int16_t i = h.s.Db().IcaoDbPointer("40621D");
     ASSERT_GE(i, 0);
     EXPECT_TRUE(h.s.Db()(i).HasPos);  // decoding itself is the same
@@ -60,7 +45,8 @@ TEST(SessionLiveMap, RemembersAircraftOnlyWhileALiveMapIsKept) {
     EXPECT_EQ(klm->messages, 1u);
 
     // The next pair is remembered with its place.
-    h.Feed(kPair);
+    h.Feed(kEven);
+    h.Feed(kOdd);
     a = h.s.tracks().Find(0x40621D);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->messages, 5u);
@@ -88,7 +74,7 @@ TEST(SessionReceiver, FarthestPositionInNauticalMilesOrKilometres) {
 }
 
 TEST(SessionLiveMap, KilometresAnHourRedrawTheMapAndTheExpiryDoesNot) {
-    Headless h;
+    HeadlessSession h("7:10:00:00");
     const uint64_t before = h.s.LiveRevision();
     h.s.SetListSettings({120.0, true});
     EXPECT_EQ(h.s.LiveRevision(), before + 1);

@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
@@ -116,39 +117,93 @@ LiveMapRenderer::LiveMapRenderer() {
     advance_.fill(-1);
 }
 
-void LiveMapRenderer::DrawBaseLayers(const geo::ViewProjection& view, const LiveMapState& state) {
-    const geo::LatLon c = view.centre();
-    BaseKey key{c.lat, c.lon, view.km_across(), view.width(), view.height(), state.receiver.has_value(),
-                state.receiver ? state.receiver->lat : 0, state.receiver ? state.receiver->lon : 0, state.use_kmh,
-                state.outlines, state.outlines && state.outlines->Has(DetailFor(view))};
-    if (base_valid_ && key == base_key_) return;
-    if (base_.width() != view.width() || base_.height() != view.height())
-        base_ = QImage(view.width(), view.height(), QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&base_);
-    DrawBase(p, view, state);
-    if (state.outlines) DrawOutlines(p, view, *state.outlines);
-    DrawGraticule(p, view);
-    DrawRings(p, view, state);
-    base_key_ = key;
-    base_valid_ = true;
+geo::ViewProjection LiveMapRenderer::PlaceOnCanvas(const geo::ViewProjection& view, const LiveMapState& state,
+                                                   bool keep, QPoint& origin) {
+    const int w = view.width(), h = view.height();
+    const BaseKey key{view.km_across(), w, h, state.receiver.has_value(), state.receiver ? state.receiver->lat : 0,
+                      state.receiver ? state.receiver->lon : 0, state.use_kmh, state.outlines,
+                      state.outlines && state.outlines->Has(DetailFor(view))};
+    Canvas& c = canvas_;
+    auto frame_at = [&](QPoint at) {
+        origin = at;
+        return c.view.Reframed(w, h, w / 2.0 + c.margin.x() - at.x(), h / 2.0 + c.margin.y() - at.y());
+    };
+    if (c.valid && c.key == key) {
+        if (c.view.centre().lat == view.centre().lat && c.view.centre().lon == view.centre().lon)
+            return frame_at(c.margin);
+        geo::ScreenPoint middle;
+        if (keep && c.proj.ToScreen(view.centre(), middle)) {
+            const QPoint at(static_cast<int>(std::lround(middle.x - w / 2.0)),
+                            static_cast<int>(std::lround(middle.y - h / 2.0)));
+            if (at.x() >= 0 && at.y() >= 0 && at.x() + w <= c.image.width() && at.y() + h <= c.image.height())
+                return frame_at(at);
+        }
+    }
+    // A new projection: that of this view. Cells of a quarter view, two of them (half a
+    // view) of margin on each side where the view may be dragged.
+    c.key = key;
+    c.view = view;
+    c.cell = QSize((w + 3) / 4, (h + 3) / 4);
+    c.margin = view.km_across() <= kKeepMaxKm ? QPoint(2 * c.cell.width(), 2 * c.cell.height()) : QPoint(0, 0);
+    const QSize size(w + 2 * c.margin.x(), h + 2 * c.margin.y());
+    c.proj = view.Reframed(size.width(), size.height(), w / 2.0 + c.margin.x(), h / 2.0 + c.margin.y());
+    if (c.image.size() != size) c.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    c.cells_x = (size.width() + c.cell.width() - 1) / c.cell.width();
+    c.cells_y = (size.height() + c.cell.height() - 1) / c.cell.height();
+    c.drawn.assign(static_cast<size_t>(c.cells_x * c.cells_y), 0);
+    ++c.generation;
+    c.valid = true;
+    return frame_at(c.margin);
 }
 
-LiveMapFrame LiveMapRenderer::Render(QImage& image, const geo::ViewProjection& view, const LiveMapState& state) {
-    // The base map changes only with the view; the traffic is drawn over a copy of it.
-    DrawBaseLayers(view, state);
-    if (image.size() == base_.size() && image.format() == base_.format())
-        std::memcpy(image.bits(), base_.constBits(), static_cast<size_t>(base_.sizeInBytes()));
-    else
-        image = base_.copy();
+void LiveMapRenderer::DrawCanvasCells(QPoint origin, QSize size, const LiveMapState& state, double graticule_step) {
+    Canvas& c = canvas_;
+    const QRect whole(QPoint(0, 0), c.image.size());
+    QRegion missing;
+    for (int j = origin.y() / c.cell.height(); j <= (origin.y() + size.height() - 1) / c.cell.height(); ++j) {
+        for (int i = origin.x() / c.cell.width(); i <= (origin.x() + size.width() - 1) / c.cell.width(); ++i) {
+            char& drawn = c.drawn[static_cast<size_t>(j * c.cells_x + i)];
+            if (drawn) continue;
+            drawn = 1;
+            missing += QRect(QPoint(i * c.cell.width(), j * c.cell.height()), c.cell).intersected(whole);
+        }
+    }
+    if (missing.isEmpty()) return;
+    // Every pixel is drawn by one cell only, from the same shapes as its neighbours': no
+    // seam where cells drawn at different times meet.
+    QPainter p(&c.image);
+    p.setClipRegion(missing);
+    const QRectF area = missing.boundingRect();
+    DrawBase(p, c.proj, area);
+    if (state.outlines) DrawOutlines(p, c.proj, *state.outlines, DetailFor(c.view), area);
+    DrawGraticule(p, c.proj, area, graticule_step);
+    DrawRings(p, c.proj, state);
+}
+
+LiveMapFrame LiveMapRenderer::Render(QImage& image, const geo::ViewProjection& requested, const LiveMapState& state,
+                                     bool keep_projection) {
+    // The base map comes from the kept canvas; the traffic is drawn over a copy of the part
+    // in view, in the canvas's projection.
+    QPoint origin;
+    const geo::ViewProjection view = PlaceOnCanvas(requested, state, keep_projection, origin);
+    const double step = GraticuleStep(view.km_across());
+    const int w = view.width(), h = view.height();
+    DrawCanvasCells(origin, QSize(w, h), state, step);
+    if (image.size() != QSize(w, h) || image.format() != canvas_.image.format())
+        image = QImage(w, h, canvas_.image.format());
+    for (int y = 0; y < h; ++y)
+        std::memcpy(image.scanLine(y), canvas_.image.constScanLine(origin.y() + y) + 4 * origin.x(),
+                    static_cast<size_t>(4 * w));
     LiveMapFrame frame;
     QPainter p(&image);
+    DrawGraticuleLabels(p, view, step);
+    DrawRingLabels(p, view, state);
     DrawCoverage(p, view, state);
     if (!state.db) {
         DrawScaleBar(p, view, state.use_kmh);
         return frame;
     }
     const FlightTable& db = *state.db;
-    const double w = view.width(), h = view.height();
     const double margin = 2 * kSymbolRadius;
 
     // Which aircraft are in view, and where.

@@ -7,7 +7,9 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPoint>
 #include <QPointF>
+#include <QSize>
 #include <QString>
 
 #include <array>
@@ -82,14 +84,23 @@ bool FitView(const FlightTable& db, int width, int height, geo::LatLon& centre, 
 double HeadingDeg(const DbRecord& e, const LiveAircraft* a);
 
 // Draws frames for one view at a time. It keeps what does not change from frame to frame:
-// the base map of the last view (redrawn only when the view or its settings change), the
-// symbols already drawn at each colour and angle, and each aircraft's label as a small picture
-// (made again only when its text, colour or highlight changes).
+// the base map (sea, land, outlines, graticule, rings) in a picture half a view larger on
+// each side than the view it was made for, drawn cell by cell as views over it need them;
+// the symbols already drawn at each colour and angle, and each aircraft's label as a small
+// picture (made again only when its text, colour or highlight changes).
 class LiveMapRenderer {
 public:
     LiveMapRenderer();
     // Draws the whole frame into `image` (made view.width() x view.height() if it is not).
-    LiveMapFrame Render(QImage& image, const geo::ViewProjection& view, const LiveMapState& state);
+    // With `keep_projection` (while the view is dragged) a view that still lies on the kept
+    // base map is drawn in that map's projection, moved by whole pixels: only the cells
+    // newly in view are drawn, and shapes are true at a point up to half a view from the
+    // middle. Without it the frame is the view's own projection.
+    LiveMapFrame Render(QImage& image, const geo::ViewProjection& view, const LiveMapState& state,
+                        bool keep_projection = false);
+    // Views wider than this are always drawn in their own projection (the Earth turns
+    // under a wide view rather than sliding).
+    static constexpr double kKeepMaxKm = 5000;
 
     static constexpr double kSymbolRadius = 9.0;
     // The outline level a view is drawn with: finer as it narrows.
@@ -106,9 +117,9 @@ public:
     };
 
 private:
-    // What the base map depends on; the same key means the same pixels.
+    // What the base map depends on besides its centre; the same key means the same pixels.
     struct BaseKey {
-        double lat = 0, lon = 0, km = 0;
+        double km = 0;
         int width = 0, height = 0;
         bool has_receiver = false;
         double rx_lat = 0, rx_lon = 0;
@@ -117,8 +128,22 @@ private:
         bool outlines_loaded = false;
         bool operator==(const BaseKey&) const = default;
     };
-    // A trail as projected for the last view: each point's time and place with where it fell
-    // on the screen, so the next frame of the same view projects only the new points.
+    // The kept base map: the projection of the view it was made for (`view`), drawn into a
+    // larger picture with `margin` pixels more on each side, in cells of a quarter view.
+    struct Canvas {
+        BaseKey key;
+        geo::ViewProjection view, proj;
+        QImage image;
+        QPoint margin;
+        QSize cell{1, 1};
+        int cells_x = 0, cells_y = 0;
+        std::vector<char> drawn;
+        uint64_t generation = 0;  // a new one with every new projection
+        bool valid = false;
+    };
+    // A trail as projected for the last frame: each point's time and place with where it fell
+    // on the kept base map, so the next frame in the same projection projects only the new
+    // points.
     struct ProjectedPoint {
         double t, lat, lon;
         bool ok;
@@ -132,7 +157,12 @@ private:
         QImage image;  // null until first drawn
     };
 
-    void DrawBaseLayers(const geo::ViewProjection& view, const LiveMapState& state);
+    // Where the view lies on the kept base map (made anew when it does not), and the
+    // projection the frame is drawn in.
+    geo::ViewProjection PlaceOnCanvas(const geo::ViewProjection& view, const LiveMapState& state, bool keep,
+                                      QPoint& origin);
+    // Draws the cells of the base map under a view at `origin` not drawn yet.
+    void DrawCanvasCells(QPoint origin, QSize size, const LiveMapState& state, double graticule_step);
     void DrawTrails(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state,
                     const std::vector<Item>& items);
     void DrawSymbols(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state,
@@ -149,25 +179,30 @@ private:
                     const std::vector<Item>& items, LiveMapFrame& frame);
     // The width of a label line in the label font, as laid out.
     double TextWidth(const QString& line);
-    void DrawBase(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
-    void DrawOutlines(QPainter& p, const geo::ViewProjection& view, const geo::OutlineStore& store);
-    void DrawGraticule(QPainter& p, const geo::ViewProjection& view);
+    // The base map's layers, drawn within `area` of the picture.
+    void DrawBase(QPainter& p, const geo::ViewProjection& view, const QRectF& area);
+    void DrawOutlines(QPainter& p, const geo::ViewProjection& view, const geo::OutlineStore& store,
+                      geo::OutlineDetail detail, const QRectF& area);
+    void DrawGraticule(QPainter& p, const geo::ViewProjection& view, const QRectF& area, double step);
     void DrawRings(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
+    // Over the base map, where the frame's edges put them.
+    void DrawGraticuleLabels(QPainter& p, const geo::ViewProjection& view, double step);
+    void DrawRingLabels(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
     void DrawCoverage(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
     void DrawScaleBar(QPainter& p, const geo::ViewProjection& view, bool use_kmh);
+    // Degrees between graticule lines: about five across a view this wide.
+    static double GraticuleStep(double km_across);
     // Where the scale bar goes (labels keep out of it).
     static LabelRect ScaleBarRect(const geo::ViewProjection& view);
 
     QFont label_font_;
     QFont small_font_;
 
-    QImage base_;
-    BaseKey base_key_;
-    bool base_valid_ = false;
+    Canvas canvas_;
     std::unordered_map<uint64_t, QImage> sprites_;
     std::vector<SymbolMask> masks_;
     std::unordered_map<uint32_t, std::vector<ProjectedPoint>> trails_;
-    BaseKey trails_view_;
+    uint64_t trails_generation_ = 0;  // the canvas projection the kept trail points are in
     std::unordered_map<uint32_t, LabelPicture> labels_;
     static constexpr char16_t kMeasuredChars = 128;
     std::array<double, kMeasuredChars> advance_;

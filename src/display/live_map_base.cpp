@@ -1,8 +1,10 @@
 // The base map under the aircraft: sea and land, graticule with labelled degrees, the
 // receiver's mark with its range rings, and the scale bar.
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -48,116 +50,147 @@ std::string DegreeText(double v, bool lat, double step) {
 
 }  // namespace
 
-void LiveMapRenderer::DrawBase(QPainter& p, const geo::ViewProjection& view, const LiveMapState&) {
-    p.fillRect(QRect(0, 0, view.width(), view.height()), kSeaColour);
+void LiveMapRenderer::DrawBase(QPainter& p, const geo::ViewProjection& view, const QRectF& area) {
+    p.fillRect(area, kSeaColour);
     // Beyond the rim of the Earth's disc (the whole-Earth view) is space, not sea.
     const double rim_px = geo::kEarthRadiusKm * 3.14159265358979 * view.PixelsPerKm();
-    if (rim_px < std::hypot(view.width(), view.height()) / 2) {
+    const geo::ScreenPoint c = view.CentrePixel();
+    const double far_x = std::max(c.x - area.left(), area.right() - c.x);
+    const double far_y = std::max(c.y - area.top(), area.bottom() - c.y);
+    if (rim_px < std::hypot(far_x, far_y)) {
         QPainterPath outside;
-        outside.addRect(0, 0, view.width(), view.height());
+        outside.addRect(area);
         QPainterPath disc;
-        disc.addEllipse(QPointF(view.width() / 2.0, view.height() / 2.0), rim_px, rim_px);
+        disc.addEllipse(QPointF(c.x, c.y), rim_px, rim_px);
         p.fillPath(outside.subtracted(disc), kSpaceColour);
     }
 }
 
-void LiveMapRenderer::DrawGraticule(QPainter& p, const geo::ViewProjection& view) {
+double LiveMapRenderer::GraticuleStep(double km_across) {
     // About five lines across the view, on round degrees.
-    const double deg_across = view.km_across() / 111.2;
-    const double steps[] = {0.05, 0.1, 0.2, 0.25, 0.5, 1, 2, 5, 10, 15, 30};
-    double step = 30;
-    for (double s : steps)
-        if (deg_across / s <= 6) {
-            step = s;
-            break;
-        }
-    const geo::ViewProjection::Box box = view.GeoBounds();
-    const bool all_lon = box.west == -180 && box.east == 180;
-    double west = box.west, east = box.east;
-    if (east < west) east += 360;  // across the antimeridian
-    if (all_lon) west = -180, east = 180;
+    const double deg_across = km_across / 111.2;
+    for (double s : {0.05, 0.1, 0.2, 0.25, 0.5, 1.0, 2.0, 5.0, 10.0, 15.0, 30.0})
+        if (deg_across / s <= 6) return s;
+    return 30;
+}
 
+namespace {
+
+// The graticule's lines within a box: meridians and parallels `step` degrees apart, each a
+// list of points `step / 16` apart on a grid fixed on the Earth (so that the same line
+// drawn for two boxes has the same points where they meet).
+struct Graticule {
+    double step, sample, west, east, lat_lo, lat_hi;
+    bool all_lon;
+    Graticule(const geo::ViewProjection::Box& box, double step_deg) : step(step_deg) {
+        sample = std::max(step / 16, 0.01);
+        all_lon = box.west == -180 && box.east == 180;
+        west = box.west, east = box.east;
+        if (east < west) east += 360;  // across the antimeridian
+        if (all_lon) west = -180, east = 180;
+        lat_lo = std::max(-90.0, std::floor(box.south / step) * step);
+        lat_hi = std::min(90.0, std::ceil(box.north / step) * step);
+    }
+    template <typename Fn>
+    void Meridians(Fn&& fn) const {
+        for (long k = std::lround(std::floor(west / step)); k * step <= east + 1e-9; ++k) {
+            const double lon = k * step;
+            if (all_lon && lon >= 180 - 1e-9) break;
+            std::vector<geo::LatLon> line;
+            for (long i = std::lround(std::floor(std::max(lat_lo, -89.999) / sample)); i * sample <= lat_hi + 1e-9; ++i)
+                line.push_back({std::clamp(i * sample, -89.999, 89.999), lon});
+            fn(lon, line);
+        }
+    }
+    template <typename Fn>
+    void Parallels(Fn&& fn) const {
+        for (long k = std::lround(lat_lo / step); k * step <= lat_hi + 1e-9; ++k) {
+            const double lat = k * step;
+            if (std::abs(lat) >= 90 - 1e-9) continue;
+            std::vector<geo::LatLon> line;
+            for (long i = std::lround(std::floor(west / sample)); i * sample <= east + sample - 1e-9; ++i)
+                line.push_back({lat, i * sample});
+            fn(lat, line);
+        }
+    }
+};
+
+}  // namespace
+
+void LiveMapRenderer::DrawGraticule(QPainter& p, const geo::ViewProjection& view, const QRectF& area, double step) {
+    const Graticule g(view.GeoBounds(area.left(), area.top(), area.right(), area.bottom()), step);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(QPen(kGraticuleColour, 0.8));
-    p.setFont(small_font_);
-    const double lat_lo = std::max(-90.0, std::floor(box.south / step) * step);
-    const double lat_hi = std::min(90.0, std::ceil(box.north / step) * step);
-    const double sample = std::max(step / 16, 0.01);
-    const double w = view.width(), h = view.height();
-    QFontMetricsF fm(small_font_);
+    g.Meridians([&](double, const std::vector<geo::LatLon>& line) { StrokeGeoLine(p, view, line); });
+    g.Parallels([&](double, const std::vector<geo::LatLon>& line) { StrokeGeoLine(p, view, line); });
+}
 
-    // Meridians, labelled where they leave the picture at the bottom.
-    for (double lon = std::floor(west / step) * step; lon <= east + 1e-9; lon += step) {
-        if (all_lon && lon >= 180 - 1e-9) break;
-        std::vector<geo::LatLon> line;
-        for (double lat = std::max(lat_lo, -89.999); lat <= std::min(lat_hi, 89.999) + 1e-9; lat += sample)
-            line.push_back({std::min(lat, 89.999), lon});
-        StrokeGeoLine(p, view, line);
+void LiveMapRenderer::DrawGraticuleLabels(QPainter& p, const geo::ViewProjection& view, double step) {
+    const Graticule g(view.GeoBounds(), step);
+    const double w = view.width(), h = view.height();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setFont(small_font_);
+    p.setPen(kGraticuleText);
+    QFontMetricsF fm(small_font_);
+    // Meridians are labelled where they leave the picture at the bottom, parallels where
+    // they leave it on the left.
+    g.Meridians([&](double lon, const std::vector<geo::LatLon>& line) {
         for (size_t i = 1; i < line.size(); ++i) {
             geo::ScreenPoint a, b;
             if (!view.ToScreen(line[i - 1], a) || !view.ToScreen(line[i], b)) continue;
             if ((a.y - h) * (b.y - h) > 0 || a.y == b.y) continue;
             const double x = a.x + (b.x - a.x) * (h - a.y) / (b.y - a.y);
-            if (x < 30 || x > w - 30) break;
-            const QString t = QString::fromStdString(DegreeText(geo::WrapLon180(lon), false, step));
-            p.setPen(kGraticuleText);
-            p.drawText(QPointF(x + 3, h - 4), t);
-            p.setPen(QPen(kGraticuleColour, 0.8));
-            break;
+            if (x >= 30 && x <= w - 30)
+                p.drawText(QPointF(x + 3, h - 4), QString::fromStdString(DegreeText(geo::WrapLon180(lon), false, step)));
+            return;
         }
-    }
-    // Parallels, labelled where they leave the picture on the left.
-    const double lon_sample = std::max(sample, (east - west) / 400);
-    for (double lat = lat_lo; lat <= lat_hi + 1e-9; lat += step) {
-        if (std::abs(lat) >= 90 - 1e-9) continue;
-        std::vector<geo::LatLon> line;
-        for (double lon = west; lon <= east + 1e-9; lon += lon_sample) line.push_back({lat, lon});
-        StrokeGeoLine(p, view, line);
+    });
+    g.Parallels([&](double lat, const std::vector<geo::LatLon>& line) {
         for (size_t i = 1; i < line.size(); ++i) {
             geo::ScreenPoint a, b;
             if (!view.ToScreen(line[i - 1], a) || !view.ToScreen(line[i], b)) continue;
             if (a.x * b.x > 0 || a.x == b.x) continue;
             const double y = a.y + (b.y - a.y) * (0 - a.x) / (b.x - a.x);
-            if (y < fm.height() + 2 || y > h - 24) break;
-            p.setPen(kGraticuleText);
-            p.drawText(QPointF(3, y - 3), QString::fromStdString(DegreeText(lat, true, step)));
-            p.setPen(QPen(kGraticuleColour, 0.8));
-            break;
+            if (y >= fm.height() + 2 && y <= h - 24)
+                p.drawText(QPointF(3, y - 3), QString::fromStdString(DegreeText(lat, true, step)));
+            return;
         }
-    }
+    });
 }
+
+namespace {
+
+double RingKm(const LiveMapState& state) { return state.use_kmh ? 100.0 : 50.0 * kKmPerNm; }
+
+// Rings out to just past the corners of the picture, at most a few dozen.
+int RingCount(const geo::ViewProjection& view, geo::LatLon rx, double ring_km) {
+    geo::ScreenPoint c;
+    const double reach_km = (view.ToScreen(rx, c) ? std::hypot(std::max(c.x, view.width() - c.x),
+                                                               std::max(c.y, view.height() - c.y)) /
+                                                        view.PixelsPerKm()
+                                                  : view.km_across()) +
+                            ring_km;
+    return std::min(40, static_cast<int>(std::ceil(reach_km / ring_km)));
+}
+
+}  // namespace
 
 void LiveMapRenderer::DrawRings(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state) {
     if (!state.receiver) return;
     const geo::LatLon rx = *state.receiver;
     p.setRenderHint(QPainter::Antialiasing, true);
-    const double ring_km = state.use_kmh ? 100.0 : 50.0 * kKmPerNm;
-    // Rings out to just past the corners of the view, at most a few dozen.
-    geo::ScreenPoint c;
-    const bool centre_ok = view.ToScreen(rx, c);
-    const double reach_km = (centre_ok ? std::hypot(std::max(c.x, view.width() - c.x),
-                                                    std::max(c.y, view.height() - c.y)) / view.PixelsPerKm()
-                                       : view.km_across()) + ring_km;
-    const int rings = std::min(40, static_cast<int>(std::ceil(reach_km / ring_km)));
-    p.setFont(small_font_);
+    const double ring_km = RingKm(state);
+    const int rings = RingCount(view, rx, ring_km);
+    p.setPen(QPen(kRingColour, 1.0, Qt::DashLine));
     for (int k = 1; k <= rings; ++k) {
         const double km = k * ring_km;
         if (km > 19000) break;
         std::vector<geo::LatLon> circle;
         for (int b = 0; b <= 180; ++b) circle.push_back(geo::Destination(rx, b * 2.0, km));
-        p.setPen(QPen(kRingColour, 1.0, Qt::DashLine));
         StrokeGeoLine(p, view, circle);
-        geo::ScreenPoint s;  // the label due north-east of the receiver
-        if (view.ToScreen(geo::Destination(rx, 45, km), s) && s.x > 0 && s.x < view.width() - 40 && s.y > 12 &&
-            s.y < view.height()) {
-            char text[32];
-            if (state.use_kmh) std::snprintf(text, sizeof text, "%d km", static_cast<int>(std::lround(km)));
-            else std::snprintf(text, sizeof text, "%d NM", k * 50);
-            p.setPen(kRingText);
-            p.drawText(QPointF(s.x + 3, s.y - 3), QString::fromLatin1(text));
-        }
     }
-    if (centre_ok) {
+    geo::ScreenPoint c;
+    if (view.ToScreen(rx, c)) {
         p.setPen(QPen(Qt::white, 1.5));
         p.setBrush(kReceiverColour);
         QPolygonF mark;  // a small upward triangle, as a mast is drawn on charts
@@ -165,7 +198,30 @@ void LiveMapRenderer::DrawRings(QPainter& p, const geo::ViewProjection& view, co
         p.drawPolygon(mark);
         p.setBrush(Qt::NoBrush);
         p.setPen(kRingText);
+        p.setFont(small_font_);
         p.drawText(QPointF(c.x + 8, c.y + 12), QStringLiteral("Receiver"));
+    }
+}
+
+void LiveMapRenderer::DrawRingLabels(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state) {
+    if (!state.receiver) return;
+    const geo::LatLon rx = *state.receiver;
+    const double ring_km = RingKm(state);
+    const int rings = RingCount(view, rx, ring_km);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setFont(small_font_);
+    p.setPen(kRingText);
+    for (int k = 1; k <= rings; ++k) {
+        const double km = k * ring_km;
+        if (km > 19000) break;
+        geo::ScreenPoint s;  // the label due north-east of the receiver
+        if (view.ToScreen(geo::Destination(rx, 45, km), s) && s.x > 0 && s.x < view.width() - 40 && s.y > 12 &&
+            s.y < view.height()) {
+            char text[32];
+            if (state.use_kmh) std::snprintf(text, sizeof text, "%d km", static_cast<int>(std::lround(km)));
+            else std::snprintf(text, sizeof text, "%d NM", k * 50);
+            p.drawText(QPointF(s.x + 3, s.y - 3), QString::fromLatin1(text));
+        }
     }
 }
 

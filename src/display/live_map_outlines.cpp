@@ -26,10 +26,10 @@ geo::OutlineDetail LiveMapRenderer::DetailFor(const geo::ViewProjection& view) {
     return geo::DetailForSpan(view.km_across() / (111.195 * cos_lat));
 }
 
-void LiveMapRenderer::DrawOutlines(QPainter& p, const geo::ViewProjection& view, const geo::OutlineStore& store) {
-    const geo::ViewProjection::Box b = view.GeoBounds();
+void LiveMapRenderer::DrawOutlines(QPainter& p, const geo::ViewProjection& view, const geo::OutlineStore& store,
+                                   geo::OutlineDetail detail, const QRectF& area) {
+    const geo::ViewProjection::Box b = view.GeoBounds(area.left(), area.top(), area.right(), area.bottom());
     const geo::GeoBox box{b.west, b.south, b.east, b.north};
-    const geo::OutlineDetail detail = DetailFor(view);
     const double w = view.width(), h = view.height();
     // Points far outside the picture are kept (a ring must stay closed) but held to a
     // bounded range, so the painter's fixed-point maths never overflows.
@@ -67,8 +67,7 @@ void LiveMapRenderer::DrawOutlines(QPainter& p, const geo::ViewProjection& view,
             kept = ll;
         }
         if (ring.size() < 3) return;
-        const QRectF r = ring.boundingRect();
-        if (r.right() < 0 || r.bottom() < 0 || r.left() > w || r.top() > h) return;
+        if (!ring.boundingRect().intersects(area)) return;
         land.addPolygon(ring);
         land.closeSubpath();
     });
@@ -84,7 +83,8 @@ void LiveMapRenderer::DrawOutlines(QPainter& p, const geo::ViewProjection& view,
         auto flush = [&] {
             if (line.size() >= 2) {
                 const QRectF r = line.boundingRect();
-                if (!(r.right() < 0 || r.bottom() < 0 || r.left() > w || r.top() > h)) p.drawPolyline(line);
+                // (a straight line up or across has an empty box, which intersects nothing)
+                if (r.adjusted(-1, -1, 1, 1).intersects(area)) p.drawPolyline(line);
             }
             line.clear();
         };

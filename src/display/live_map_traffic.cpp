@@ -104,8 +104,10 @@ void LiveMapRenderer::DrawTrails(QPainter& p, const geo::ViewProjection& view, c
     p.setRenderHint(QPainter::Antialiasing, false);
     const double w = view.width(), h = view.height();
     constexpr int kBands = 6;  // fade steps, oldest faintest
-    // Projected points of the last frame stay good while the view stays the same.
-    const bool same_view = base_valid_ && trails_view_ == base_key_;
+    // Projected points of the last frame stay good while the projection stays the same
+    // (kept relative to its centre point, which moves as the view slides over the canvas).
+    const bool same_view = trails_generation_ == canvas_.generation;
+    const QPointF centre(view.CentrePixel().x, view.CentrePixel().y);
     std::unordered_map<uint32_t, std::vector<ProjectedPoint>> projected;
     projected.reserve(items.size());
     QPolygonF line;
@@ -168,7 +170,8 @@ void LiveMapRenderer::DrawTrails(QPainter& p, const geo::ViewProjection& view, c
             } else {
                 geo::ScreenPoint s;
                 double arc = 0;
-                pp = {tp.t, tp.lat, tp.lon, view.ToScreen({tp.lat, tp.lon}, s, &arc) && arc <= 170, QPointF(s.x, s.y)};
+                pp = {tp.t, tp.lat, tp.lon, view.ToScreen({tp.lat, tp.lon}, s, &arc) && arc <= 170,
+                      QPointF(s.x, s.y) - centre};
             }
             now.push_back(pp);
             if (!pp.ok) {
@@ -176,7 +179,7 @@ void LiveMapRenderer::DrawTrails(QPainter& p, const geo::ViewProjection& view, c
                 have_last = false;
                 continue;
             }
-            const QPointF q = pp.q;
+            const QPointF q = pp.q + centre;
             if (have_last) {
                 const bool visible = std::max(q.x(), last.x()) >= 0 && std::min(q.x(), last.x()) <= w &&
                                      std::max(q.y(), last.y()) >= 0 && std::min(q.y(), last.y()) <= h;
@@ -216,7 +219,7 @@ void LiveMapRenderer::DrawTrails(QPainter& p, const geo::ViewProjection& view, c
     }
     if (selected) draw_trail(*selected, true);
     trails_ = std::move(projected);
-    trails_view_ = base_key_;
+    trails_generation_ = canvas_.generation;
 }
 
 const LiveMapRenderer::SymbolMask& LiveMapRenderer::Mask(int shape, bool stale, int quarter_angle) {

@@ -17,6 +17,18 @@ ViewProjection::ViewProjection(LatLon centre, double km_across, int width_px, in
   px_per_km_ = width_ / km_across_;
   sin_lat0_ = std::sin(centre_.lat * kRad);
   cos_lat0_ = std::cos(centre_.lat * kRad);
+  centre_x_ = width_ / 2.0;
+  centre_y_ = height_ / 2.0;
+}
+
+ViewProjection ViewProjection::Reframed(int width_px, int height_px, double centre_x, double centre_y) const {
+  ViewProjection v = *this;
+  v.width_ = std::max(1, width_px);
+  v.height_ = std::max(1, height_px);
+  v.km_across_ = v.width_ == width_ ? km_across_ : km_across_ * v.width_ / width_;  // the same pixels per km
+  v.centre_x_ = centre_x;
+  v.centre_y_ = centre_y;
+  return v;
 }
 
 bool ViewProjection::ToScreen(LatLon p, ScreenPoint& out, double* arc_deg) const {
@@ -38,14 +50,14 @@ bool ViewProjection::ToScreen(LatLon p, ScreenPoint& out, double* arc_deg) const
   } else if (c > kPi / 2) {
     return false;  // the antipode: every direction at once
   }
-  out.x = width_ / 2.0 + x * px_per_km_;
-  out.y = height_ / 2.0 - y * px_per_km_;
+  out.x = centre_x_ + x * px_per_km_;
+  out.y = centre_y_ - y * px_per_km_;
   return true;
 }
 
 bool ViewProjection::FromScreen(ScreenPoint s, LatLon& out) const {
-  const double x = (s.x - width_ / 2.0) / px_per_km_;
-  const double y = (height_ / 2.0 - s.y) / px_per_km_;
+  const double x = (s.x - centre_x_) / px_per_km_;
+  const double y = (centre_y_ - s.y) / px_per_km_;
   const double rho = std::hypot(x, y);
   const double c = rho / kEarthRadiusKm;
   if (c > kPi) return false;
@@ -78,7 +90,7 @@ ViewProjection ViewProjection::Zoomed(double factor, ScreenPoint anchor) const {
   return z.Panned(anchor.x - now.x, anchor.y - now.y);
 }
 
-ViewProjection::Box ViewProjection::GeoBounds() const {
+ViewProjection::Box ViewProjection::GeoBounds(double x0, double y0, double x1, double y1) const {
   // Walk the edges of the picture; a pole inside it means every longitude is in view.
   double south = 90, north = -90;
   double lon_min = 1e9, lon_max = -1e9;  // relative to the centre's longitude
@@ -97,15 +109,15 @@ ViewProjection::Box ViewProjection::GeoBounds() const {
     lon_max = std::max(lon_max, rel);
   };
   for (int i = 0; i <= steps; ++i) {
-    const double fx = width_ * i / double(steps), fy = height_ * i / double(steps);
-    take(fx, 0);
-    take(fx, height_);
-    take(0, fy);
-    take(width_, fy);
+    const double fx = x0 + (x1 - x0) * i / double(steps), fy = y0 + (y1 - y0) * i / double(steps);
+    take(fx, y0);
+    take(fx, y1);
+    take(x0, fy);
+    take(x1, fy);
   }
   ScreenPoint pole;
   for (double pole_lat : {90.0, -90.0}) {
-    if (ToScreen({pole_lat, 0}, pole) && pole.x >= 0 && pole.x <= width_ && pole.y >= 0 && pole.y <= height_) {
+    if (ToScreen({pole_lat, 0}, pole) && pole.x >= x0 && pole.x <= x1 && pole.y >= y0 && pole.y <= y1) {
       if (pole_lat > 0) north = 90;
       else south = -90;
       lon_min = -180;

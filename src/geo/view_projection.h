@@ -41,12 +41,20 @@ class ViewProjection {
   ViewProjection Panned(double dx_px, double dy_px) const;
   ViewProjection Zoomed(double factor, ScreenPoint anchor) const;
 
+  // The same projection (centre, scale) drawn into a picture of another size, with its
+  // centre point at (centre_x, centre_y): a larger picture around a view, or a view shifted
+  // over it. centre() stays the projection's centre, not the picture's middle.
+  ViewProjection Reframed(int width_px, int height_px, double centre_x, double centre_y) const;
+  // Where the projection's centre point is in the picture.
+  ScreenPoint CentrePixel() const { return {centre_x_, centre_y_}; }
+
   // The box in degrees that holds everything in view (west > east when it crosses 180;
-  // all longitudes when a pole is in view).
+  // all longitudes when a pole is in view), or everything in a part of the picture.
   struct Box {
     double west, south, east, north;
   };
-  Box GeoBounds() const;
+  Box GeoBounds() const { return GeoBounds(0, 0, width_, height_); }
+  Box GeoBounds(double x0, double y0, double x1, double y1) const;
 
  private:
   LatLon centre_{0, 0};
@@ -54,6 +62,7 @@ class ViewProjection {
   int width_ = 1, height_ = 1;
   double px_per_km_ = 1.0 / 250;
   double sin_lat0_ = 0, cos_lat0_ = 1;
+  double centre_x_ = 0.5, centre_y_ = 0.5;
 };
 
 }  // namespace geo

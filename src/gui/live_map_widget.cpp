@@ -23,12 +23,22 @@ LiveMapWidget::LiveMapWidget(Session& session, QWidget* parent)
                               "Click an aircraft (or Tab) to select it, Escape to clear."));
     pending_.setSingleShot(true);
     connect(&pending_, &QTimer::timeout, this, [this] { Render(); });
+    settle_.setSingleShot(true);
+    connect(&settle_, &QTimer::timeout, this, [this] { Settle(); });
     since_render_.start();
     rendered_view_ = view_;
 }
 
 void LiveMapWidget::SetView(geo::LatLon centre, double km_across) {
     view_ = geo::ViewProjection(centre, km_across, std::max(1, width()), std::max(1, height()));
+    sliding_ = false;
+    ViewChanged();
+}
+
+void LiveMapWidget::Settle() {
+    settle_.stop();
+    if (!sliding_) return;
+    sliding_ = false;
     ViewChanged();
 }
 
@@ -62,7 +72,7 @@ void LiveMapWidget::Render() {
     LiveMapState state = session_.LiveMap();
     state.selected = selected_;
     state.hovered = hovered_;
-    frame_ = renderer_.Render(image_, view_, state);
+    frame_ = renderer_.Render(image_, view_, state, sliding_);
     rendered_view_ = view_;
     rendered_revision_ = session_.LiveRevision();
     rendered_second_ = session_.clock().Seconds();
@@ -116,6 +126,7 @@ void LiveMapWidget::mouseMoveEvent(QMouseEvent* event) {
         const QPoint d = pos - last_drag_pos_;
         last_drag_pos_ = pos;
         view_ = view_.Panned(d.x(), d.y());
+        sliding_ = true;
         dirty_ = true;
         update();  // the last picture moves at once; the new one follows
         RequestRender();
@@ -134,6 +145,7 @@ void LiveMapWidget::mouseReleaseEvent(QMouseEvent* event) {
     pressed_ = false;
     if (dragging_) {
         dragging_ = false;
+        Settle();  // where the drag ends, drawn in the view's own projection
         return;
     }
     // A click: the aircraft under it, or nothing (a click on empty sea clears).
@@ -161,10 +173,10 @@ void LiveMapWidget::keyPressEvent(QKeyEvent* event) {
     const double step_x = width() / 8.0, step_y = height() / 8.0;
     const geo::ScreenPoint middle{width() / 2.0, height() / 2.0};
     switch (event->key()) {
-        case Qt::Key_Left: view_ = view_.Panned(step_x, 0); break;
-        case Qt::Key_Right: view_ = view_.Panned(-step_x, 0); break;
-        case Qt::Key_Up: view_ = view_.Panned(0, step_y); break;
-        case Qt::Key_Down: view_ = view_.Panned(0, -step_y); break;
+        case Qt::Key_Left: view_ = view_.Panned(step_x, 0), sliding_ = true; break;
+        case Qt::Key_Right: view_ = view_.Panned(-step_x, 0), sliding_ = true; break;
+        case Qt::Key_Up: view_ = view_.Panned(0, step_y), sliding_ = true; break;
+        case Qt::Key_Down: view_ = view_.Panned(0, -step_y), sliding_ = true; break;
         case Qt::Key_Plus:
         case Qt::Key_Equal: view_ = view_.Zoomed(1.5, middle); break;
         case Qt::Key_Minus: view_ = view_.Zoomed(1 / 1.5, middle); break;
@@ -173,6 +185,7 @@ void LiveMapWidget::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Escape: Select(kNoAddress); return;
         default: QWidget::keyPressEvent(event); return;
     }
+    if (sliding_) settle_.start(kSettleMs);
     ViewChanged();
 }
 

@@ -23,6 +23,8 @@ public:
     static constexpr geo::LatLon kStartCentre{10.3, 123.9};
     static constexpr double kStartKmAcross = 250.0;
     static constexpr int kMinFrameMs = 100;  // at most ten pictures a second
+    // After the last arrow key this long, the view is drawn in its own projection again.
+    static constexpr int kSettleMs = 300;
 
     explicit LiveMapWidget(Session& session, QWidget* parent = nullptr);
 
@@ -65,6 +67,7 @@ protected:
 
 private:
     void ViewChanged();
+    void Settle();
     void RequestRender();
     void Render();
     bool StepSelection(bool forward);
@@ -82,6 +85,10 @@ private:
     int64_t rendered_second_ = -1;
     QElapsedTimer since_render_;
     QTimer pending_;
+    // The view is being moved (a drag, the arrow keys): frames may keep the base map's
+    // projection and slide it; once it rests, it is drawn in its own.
+    bool sliding_ = false;
+    QTimer settle_;
     int renders_ = 0;
     QPoint press_pos_, last_drag_pos_;
     bool dragging_ = false, pressed_ = false;
