@@ -18,11 +18,7 @@
 
 using namespace ternwick;
 
-namespace {
-
-const std::string kData = std::string(TERNWICK_SOURCE_DIR) + "/data";
-
-}  // namespace
+const std::string kData = TERNWICK_SOURCE_DIR "/data";
 
 TEST(ShippedData, AirlineDirectoryAndTheDemoRecordingEndingAsItsTruthSays) {
     test::Decoding d;

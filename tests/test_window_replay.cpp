@@ -61,34 +61,27 @@ TEST_F(ReplayWindow, TimerPacesBySpeedAndPausesTheClock) {
     ASSERT_EQ(Labelled<QComboBox>(w.get(), "Replay speed")->currentText(), "10x");
     w->ReplayFile(QString::fromStdString(path));
     ASSERT_TRUE(Until([&] { return Evaluated() == 1; }));  // the first message is due at once
-    // {wall seconds, messages evaluated by then}: at 10x the second is due at 1 s.
-    const std::pair<double, uint64_t> steps[] = {{0.5, 1}, {0.99, 1}, {1.0, 2}, {1.5, 2}};
-    for (auto [t, n] : steps) {
+    // Messages evaluated by `t` seconds of the wall clock.
+    auto at = [&](double t) {
         wall = t;
         w->replay().RunDue();
-        EXPECT_EQ(Evaluated(), n) << "at " << t;
-    }
+        return Evaluated();
+    };
+    // At 10x the second is due at 1 s.
+    for (auto [t, n] : {std::pair{0.5, 1u}, {0.99, 1u}, {1.0, 2u}, {1.5, 2u}}) EXPECT_EQ(at(t), n) << "at " << t;
     EXPECT_EQ(w->replay().ReplaySeconds(), 15.0);
     // 2x from here (15 s of the recording): the third, at 20 s, is due 2.5 s later.
     Labelled<QComboBox>(w.get(), "Replay speed")->setCurrentText("2x");
-    wall = 3.9;
-    w->replay().RunDue();
-    EXPECT_EQ(Evaluated(), 2u);
-    wall = 4.0;
-    w->replay().RunDue();
-    EXPECT_EQ(Evaluated(), 3u);
+    EXPECT_EQ(at(3.9), 2u);
+    EXPECT_EQ(at(4.0), 3u);
     // Paused, the clock stands still however long the wall runs.
     File("||")->click();
-    wall = 400;
-    w->replay().RunDue();
-    EXPECT_EQ(Evaluated(), 3u);
+    EXPECT_EQ(at(400), 3u);
     EXPECT_EQ(w->replay().ReplaySeconds(), 20.0);
     EXPECT_EQ(Shown("Replay time"), "00:00:20");
     EXPECT_EQ(Named<QLabel>(w.get(), "Replay time")->accessibleDescription(), "00:00:20");
     File(">")->click();
-    wall = 409.9;
-    w->replay().RunDue();
-    EXPECT_EQ(Evaluated(), 3u);
+    EXPECT_EQ(at(409.9), 3u);
     wall = 410;
     ASSERT_TRUE(Until([&] {
         w->replay().RunDue();
