@@ -1,6 +1,6 @@
 // A receiver as the network tests meet it: a TCP server on 127.0.0.1 that takes
 // connections, sends what the test gives it and keeps what its clients send (a KISS server
-// for the report output), and waiting on the event loop.
+// for the report output; an APRS-IS server builds on it), and waiting on the event loop.
 #pragma once
 
 #include <QCoreApplication>
@@ -34,12 +34,14 @@ public:
         QObject::connect(&server_, &QTcpServer::newConnection, [this] {
             while (QTcpSocket* s = server_.nextPendingConnection()) {
                 clients_.push_back(s);
-                QObject::connect(s, &QTcpSocket::readyRead, [this, s] { received += s->readAll(); });
-                QObject::connect(s, &QTcpSocket::disconnected, [this, s] { received += s->readAll(); });
+                Greet(s);
+                QObject::connect(s, &QTcpSocket::readyRead, [this, s] { Take(s, s->readAll()); });
+                QObject::connect(s, &QTcpSocket::disconnected, [this, s] { Take(s, s->readAll()); });
             }
         });
         Listen(0);
     }
+    virtual ~FakeReceiver() = default;
     // Listens on 127.0.0.1 (port 0: any free port).
     bool Listen(quint16 port) {
         const bool ok = server_.listen(QHostAddress(QHostAddress::LocalHost), port);
@@ -50,7 +52,7 @@ public:
     quint16 Port() const { return port_; }
     std::string Target() const { return "127.0.0.1:" + std::to_string(port_); }
     int Connections() const { return static_cast<int>(clients_.size()); }
-    bool ClientGone() const { return clients_.back()->state() == QAbstractSocket::UnconnectedState; }
+    bool ClientGone() const { return clients_.empty() || clients_.back()->state() == QAbstractSocket::UnconnectedState; }
     // Everything the clients sent, in arrival order.
     QByteArray received;
 
@@ -61,6 +63,11 @@ public:
     }
     // Closes the newest connection once what was sent has left.
     void CloseClient() { clients_.back()->disconnectFromHost(); }
+
+protected:
+    // What a newly connected client is sent first, and what becomes of the bytes it sends.
+    virtual void Greet(QTcpSocket*) {}
+    virtual void Take(QTcpSocket*, const QByteArray& bytes) { received += bytes; }
 
 private:
     QTcpServer server_;

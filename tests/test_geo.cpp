@@ -17,10 +17,7 @@ TEST(GreatCircle, DistancesAgainstKnownValues) {
       {{60, 0}, {60, 1}, 55.5975},         // a degree of longitude at 60 N (nearly cos 60)
       {{10.3, 123.9}, {10.3, 123.9}, 0},
   };
-  for (const Case& c : cases) {
-    EXPECT_NEAR(geo::DistanceKm(c.a, c.b), c.km, 0.002) << c.a.lat << "," << c.a.lon;
-    EXPECT_NEAR(geo::DistanceNm(c.a, c.b), c.km / 1.852, 0.002);
-  }
+  for (const Case& c : cases) EXPECT_NEAR(geo::DistanceKm(c.a, c.b), c.km, 0.002) << c.a.lat << "," << c.a.lon;
 }
 
 TEST(GreatCircle, BearingsInEveryQuadrantAndAcrossTheAntimeridian) {

@@ -21,21 +21,34 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// What the tests watch of a source: its states and its messages.
-struct Watch {
+// A source reading from a local receiver, and what the test sees of it: its states and messages.
+struct Linked {
+    FakeReceiver rx;
+    Decoding d;
+    NetworkSource source{d.pump};
     std::vector<std::pair<NetworkSource::State, int>> states;
     std::vector<QString> errors;
     std::vector<bool> receiving;
-    explicit Watch(NetworkSource& s) {
-        QObject::connect(&s, &NetworkSource::stateChanged,
+    Linked() {
+        QObject::connect(&source, &NetworkSource::stateChanged,
                          [this](NetworkSource::State st, int retry) { states.emplace_back(st, retry); });
-        QObject::connect(&s, &NetworkSource::errorOccurred, [this](const QString& m) { errors.push_back(m); });
-        QObject::connect(&s, &NetworkSource::receivingChanged, [this](bool on) { receiving.push_back(on); });
+        QObject::connect(&source, &NetworkSource::errorOccurred, [this](const QString& m) { errors.push_back(m); });
+        QObject::connect(&source, &NetworkSource::receivingChanged, [this](bool on) { receiving.push_back(on); });
     }
-    bool Saw(const QString& error) const { return std::find(errors.begin(), errors.end(), error) != errors.end(); }
+    bool Start() {
+        QString error;
+        return source.Start(QString::fromStdString(rx.Target()), error);
+    }
+    bool Saw(const std::string& error) const {
+        return std::find(errors.begin(), errors.end(), QString::fromStdString(rx.Target() + error)) != errors.end();
+    }
+    std::vector<int> RetryWaits() const {
+        std::vector<int> waits;
+        for (const auto& [state, seconds] : states)
+            if (state == NetworkSource::State::Retrying) waits.push_back(seconds);
+        return waits;
+    }
 };
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
@@ -70,97 +83,67 @@ TEST(NetworkSource, TargetsAndRetryDelays) {
 }
 
 TEST(NetworkSource, AvrFromAReceiverThatRestarts) {
-    FakeReceiver rx;
-    Decoding d;
-    NetworkSource source(d.pump);
-    source.SetRetryDelays(100, 400);
-    Watch w(source);
-    QString error;
-    ASSERT_TRUE(source.Start(Q(rx.Target()), error));
-    ASSERT_TRUE(WaitFor([&] { return source.state() == NetworkSource::State::Connected && rx.Connections() == 1; }));
+    Linked l;
+    l.source.SetRetryDelays(100, 400);
+    ASSERT_TRUE(l.Start());
+    ASSERT_TRUE(WaitFor([&] { return l.source.state() == NetworkSource::State::Connected && l.rx.Connections() == 1; }));
 
     // Record forms (the framing test has them all), noise, and a record cut across two reads.
-    rx.Send("*8D4CA2B120513531CB38206CB0D3;\r\n:5d4ca2b1c1a2b3;\nnoise\n<0123456789abFF8D48");
-    ASSERT_TRUE(WaitFor([&] { return d.evaluated.size() == 2; }));
-    rx.Send("5020994409940838175B284F;\n");
-    ASSERT_TRUE(WaitFor([&] { return d.evaluated.size() == 3; }));
-    EXPECT_EQ(source.CurrentFormat(), InputFormat::Avr);
+    l.rx.Send("*8D4CA2B120513531CB38206CB0D3;\r\n:5d4ca2b1c1a2b3;\nnoise\n<0123456789abFF8D48");
+    ASSERT_TRUE(WaitFor([&] { return l.d.evaluated.size() == 2; }));
+    l.rx.Send("5020994409940838175B284F;\n");
+    ASSERT_TRUE(WaitFor([&] { return l.d.evaluated.size() == 3; }));
+    EXPECT_EQ(l.source.CurrentFormat(), InputFormat::Avr);
 
     // The receiver goes away in the middle of a record and comes back on the same port.
-    rx.Send("*8D40621D58C386");
-    rx.CloseClient();
-    rx.StopListening();
-    ASSERT_TRUE(WaitFor([&] { return w.Saw(Q(rx.Target() + ": connection refused")); }));
-    ASSERT_TRUE(rx.Listen(rx.Port()));
-    ASSERT_TRUE(WaitFor([&] { return source.state() == NetworkSource::State::Connected && rx.Connections() == 2; }));
-    rx.Send("*8D40621D58C386435CC412692AD6;\n*0000;\n");
-    ASSERT_TRUE(WaitFor([&] { return d.evaluated.size() == 4; }));
+    l.rx.Send("*8D40621D58C386");
+    l.rx.CloseClient();
+    l.rx.StopListening();
+    ASSERT_TRUE(WaitFor([&] { return l.Saw(": connection refused"); }));
+    ASSERT_TRUE(l.rx.Listen(l.rx.Port()));
+    ASSERT_TRUE(WaitFor([&] { return l.source.state() == NetworkSource::State::Connected && l.rx.Connections() == 2; }));
+    l.rx.Send("*8D40621D58C386435CC412692AD6;\n*0000;\n");
+    ASSERT_TRUE(WaitFor([&] { return l.d.evaluated.size() == 4; }));
 
-    EXPECT_EQ(d.evaluated, (Strings{"8D4CA2B120513531CB38206CB0D3", "5D4CA2B1C1A2B3", "8D485020994409940838175B284F",
-                                    "8D40621D58C386435CC412692AD6"}));
-    EXPECT_TRUE(w.Saw(Q(rx.Target() + ": the receiver closed the connection")));
-    const NetworkCounters c = source.counters();
+    EXPECT_EQ(l.d.evaluated, (Strings{"8D4CA2B120513531CB38206CB0D3", "5D4CA2B1C1A2B3",
+                                      "8D485020994409940838175B284F", "8D40621D58C386435CC412692AD6"}));
+    EXPECT_TRUE(l.Saw(": the receiver closed the connection"));
+    const NetworkCounters c = l.source.counters();
     EXPECT_EQ(c.connects, 2u);
     EXPECT_EQ(c.drops, 1u);
     EXPECT_EQ(c.avr.bad, 1u);  // the record the restart cut
     // The state went round: connecting, connected, retrying (refused meanwhile), connected.
-    EXPECT_EQ(w.states.front(), std::make_pair(NetworkSource::State::Connecting, 0));
-    EXPECT_EQ(w.states.back(), std::make_pair(NetworkSource::State::Connected, 0));
-    EXPECT_NE(std::find(w.states.begin(), w.states.end(), std::make_pair(NetworkSource::State::Retrying, 1)),
-              w.states.end());
-    source.Stop();
-    EXPECT_EQ(source.state(), NetworkSource::State::Stopped);
+    EXPECT_EQ(l.states.front(), std::make_pair(NetworkSource::State::Connecting, 0));
+    EXPECT_EQ(l.states.back(), std::make_pair(NetworkSource::State::Connected, 0));
+    EXPECT_NE(std::find(l.states.begin(), l.states.end(), std::make_pair(NetworkSource::State::Retrying, 1)),
+              l.states.end());
+    l.source.Stop();
+    EXPECT_EQ(l.source.state(), NetworkSource::State::Stopped);
 }
 
-TEST(NetworkSource, SilentLinkIsDroppedAndTriedAgain) {
-    FakeReceiver rx;
-    Decoding d;
-    NetworkSource source(d.pump);
-    source.SetSilenceTimeout(300);
-    source.SetRetryDelays(50, 50);
-    Watch w(source);
-    QString error;
-    ASSERT_TRUE(source.Start(Q(rx.Target()), error));
-    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 1; }));
-    rx.Send("*0000;\n");  // one keep-alive, then nothing
-    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 2; }));
-    EXPECT_TRUE(w.Saw(Q(rx.Target() + ": no data for 0.3 s; connection dropped")));
-    EXPECT_EQ(source.counters().drops, 1u);
-    EXPECT_EQ(source.counters().avr.keepalive, 1u);
-    EXPECT_EQ(w.receiving, (std::vector<bool>{true, false}));
-    source.Stop();
-}
-
-TEST(NetworkSource, EveryByteRestartsTheSilenceTimerAndDataRestartsTheRetryDelays) {
-    FakeReceiver rx;
-    Decoding d;
-    NetworkSource source(d.pump);
-    source.SetSilenceTimeout(600);
-    source.SetRetryDelays(1000, 4000);
-    Watch w(source);
-    QString error;
+TEST(NetworkSource, EveryByteRestartsTheSilenceTimerASilentLinkIsDroppedAndDataRestartsTheRetryDelays) {
+    Linked l;
+    l.source.SetSilenceTimeout(600);
+    l.source.SetRetryDelays(1000, 4000);
     // Nobody listens at first: refused, retried after 1 s, by then listening.
-    rx.StopListening();
-    ASSERT_TRUE(source.Start(Q(rx.Target()), error));
-    ASSERT_TRUE(WaitFor([&] { return source.state() == NetworkSource::State::Retrying; }));
-    ASSERT_TRUE(rx.Listen(rx.Port()));
-    ASSERT_TRUE(WaitFor([&] { return rx.Connections() == 1; }));
+    l.rx.StopListening();
+    ASSERT_TRUE(l.Start());
+    ASSERT_TRUE(WaitFor([&] { return l.source.state() == NetworkSource::State::Retrying; }));
+    ASSERT_TRUE(l.rx.Listen(l.rx.Port()));
+    ASSERT_TRUE(WaitFor([&] { return l.rx.Connections() == 1; }));
     // A keep-alive every 50 ms for 1.5 s: the link is never taken for silent.
     for (int i = 0; i < 30; ++i) {
-        rx.Send("*0000;\n");
+        l.rx.Send("*0000;\n");
         QTest::qWait(50);
     }
-    EXPECT_EQ(source.counters().drops, 0u);
-    EXPECT_EQ(rx.Connections(), 1);
-    // A link that delivered: the next wait is 1 s again, not 2.
-    rx.CloseClient();
-    ASSERT_TRUE(WaitFor([&] { return w.states.back().first == NetworkSource::State::Retrying; }));
-    EXPECT_EQ(w.states.back().second, 1);
-    std::vector<int> waits;
-    for (const auto& [state, seconds] : w.states)
-        if (state == NetworkSource::State::Retrying) waits.push_back(seconds);
-    EXPECT_EQ(waits, (std::vector<int>{1, 1}));
-    source.Stop();
+    EXPECT_EQ(l.source.counters().drops, 0u);
+    EXPECT_EQ(l.source.counters().avr.keepalive, 30u);
+    // Then nothing: dropped; the link delivered, so the next wait is 1 s again, not 2.
+    ASSERT_TRUE(WaitFor([&] { return l.source.counters().drops == 1; }));
+    EXPECT_TRUE(l.Saw(": no data for 0.6 s; connection dropped"));
+    EXPECT_EQ(l.receiving, (std::vector<bool>{true, false}));
+    EXPECT_EQ(l.RetryWaits(), (std::vector<int>{1, 1}));
+    l.source.Stop();
 }
 
 TEST(NetworkSource, AnAttemptNobodyAnswersTimesOut) {
@@ -170,26 +153,23 @@ TEST(NetworkSource, AnAttemptNobodyAnswersTimesOut) {
             setSocketState(ConnectingState);
         }
     };
-    EnsureApp();
-    Decoding d;
-    NetworkSource source(d.pump);
+    Linked l;
     int attempts = 0;
-    source.SetSocketFactory([&attempts] {
+    l.source.SetSocketFactory([&attempts] {
         ++attempts;
         return new Unanswered;
     });
-    source.SetSilenceTimeout(300);
-    source.SetRetryDelays(10000, 10000);
-    Watch w(source);
+    l.source.SetSilenceTimeout(300);
+    l.source.SetRetryDelays(10000, 10000);
     QString error;
-    ASSERT_TRUE(source.Start("192.0.2.7:30005", error));
-    EXPECT_EQ(source.state(), NetworkSource::State::Connecting);
-    ASSERT_TRUE(WaitFor([&] { return !w.errors.empty(); }));
-    EXPECT_EQ(w.errors, (std::vector<QString>{"192.0.2.7:30005: no answer within 0.3 s"}));
-    EXPECT_EQ(source.state(), NetworkSource::State::Retrying);
-    EXPECT_EQ(source.RetrySeconds(), 10);
+    ASSERT_TRUE(l.source.Start("192.0.2.7:30005", error));
+    EXPECT_EQ(l.source.state(), NetworkSource::State::Connecting);
+    ASSERT_TRUE(WaitFor([&] { return !l.errors.empty(); }));
+    EXPECT_EQ(l.errors, (std::vector<QString>{"192.0.2.7:30005: no answer within 0.3 s"}));
+    EXPECT_EQ(l.source.state(), NetworkSource::State::Retrying);
+    EXPECT_EQ(l.source.RetrySeconds(), 10);
     EXPECT_EQ(attempts, 1);
-    EXPECT_EQ(source.counters().connects, 0u);
-    EXPECT_EQ(source.counters().drops, 0u);  // never connected, so nothing was lost
-    source.Stop();
+    EXPECT_EQ(l.source.counters().connects, 0u);
+    EXPECT_EQ(l.source.counters().drops, 0u);  // never connected, so nothing was lost
+    l.source.Stop();
 }

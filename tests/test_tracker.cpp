@@ -193,7 +193,6 @@ TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
     EXPECT_EQ(std::tie(f.t.Db(-1).Lat, f.t.Db(-1).Lon), std::tuple(0.0, 0.0));
     EXPECT_TRUE(f.host.plotted.empty());
     EXPECT_EQ(f.t.StatusText(), "Flights in range: 501\r\nFlights with pos: 0\r\n");
-    for (int i = 0; i <= 500; ++i) ASSERT_EQ(f.t.Db.IcaoDbPointer(f.t.Db(i).Icao), i);
     f.t.Db.InitDbPos(500);
     EXPECT_EQ(f.t.Db.AvailDb(), 500);
 }

@@ -40,6 +40,7 @@ TEST_F(AprsWindowTest, AprsIsLoginVerifiedOrRefused) {
     ASSERT_TRUE(Until([&] { return start->text() == "Start COM:"; }));
     EXPECT_EQ(Named<QLabel>(w.get(), "APRS link")->text(), "unverified");
     EXPECT_TRUE(TakeMessage(w.get()).contains("did not verify the login of N0CALL-10"));
+    EXPECT_EQ(server.lines.size(), 1u);  // the login only
 
     pass->setText("12345");
     start->click();
