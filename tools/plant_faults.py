@@ -52,7 +52,7 @@ FAULTS = [
      "off by one: port 65536 accepted"),
     ("io11", "io", "src/io/kiss_tcp_link.cpp", "        delay_ms_ = first_delay_ms_;\n        last_error_.clear();\n        SetState(",
      "        last_error_.clear();\n        SetState(", "dropped: a good KISS connection keeps the long retry wait"),
-    ("io12", "io", "src/io/kiss_tcp_link.cpp", "delay_ms_ = std::min(delay_ms_ * 2, longest_delay_ms_);",
+    ("io12", "io", "src/io/kept_up_link.cpp", "delay_ms_ = std::min(delay_ms_ * 2, longest_delay_ms_);",
      "delay_ms_ = std::max(delay_ms_ * 2, longest_delay_ms_);", "min for max: the KISS retry jumps to the longest wait"),
     ("io13", "io", "src/io/file_replay.cpp",
      "const bool run = IsActive() && !paused_ && !held_ && mode_ != ReplayMode::Manual;",
