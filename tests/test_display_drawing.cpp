@@ -96,6 +96,11 @@ TEST(MapDrawing, CirclesAndTracksMatchThePainterPixelForPixel) {
             surface.SetFillColor(fill);
             surface.Circle(x, y, radius, t.col);
             reference.Circle(x, y, radius, width, solid, t.col, fill);
+            if (step % 13 == 0) {  // another colour over the dot before its track is drawn
+                const int32_t over = palette[(step / 13) % 4];
+                surface.Line(x - 3.0f, y, x + 3.0f, y + 1.0f, over);
+                reference.Line(x - 3.0f, y, x + 3.0f, y + 1.0f, width, over);
+            }
             surface.Line(x, y, t.x, t.y, t.col);
             reference.Line(x, y, t.x, t.y, width, t.col);
             t.x = x, t.y = y;

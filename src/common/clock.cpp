@@ -54,7 +54,13 @@ double Clock::BaseTime() const {
 
 double Clock::Time() const { return recording_ ? recording_time_ : BaseTime(); }
 
-int64_t Clock::Seconds() const { return static_cast<int64_t>(std::floor(Time())); }
+int64_t Clock::Seconds() const {
+    // floor() without the library call (the list asks for every message): truncation, one
+    // less for a negative fraction.
+    const double t = Time();
+    const int64_t whole = static_cast<int64_t>(t);
+    return static_cast<double>(whole) > t ? whole - 1 : whole;
+}
 
 ClockTime Clock::Now() const {
     if (fixed_ && !recording_) return at_;

@@ -55,15 +55,27 @@ double RoundHalfEven(double v) {
     return half == std::floor(half) ? down : down + 1.0;
 }
 
+namespace {
+
+// RoundHalfEven for |v| < 2^51, without a branch or a call: adding 1.5 * 2^52 leaves no bits
+// below the units, so the processor's rounding (to nearest, a tie to even) does the work,
+// and taking it away again is exact. Every plot rounds its picture position so.
+double RoundHalfEvenSmall(double v) {
+    constexpr double kShift = 6755399441055744.0;  // 1.5 * 2^52
+    return (v + kShift) - kShift;
+}
+
+}  // namespace
+
 int16_t RoundToInt16(double v) {
-    const double r = RoundHalfEven(v);
+    const double r = std::fabs(v) < 65536.0 ? RoundHalfEvenSmall(v) : RoundHalfEven(v);
     if (!(r >= -32768.0)) return -32768;  // also NaN
     if (r > 32767.0) return 32767;
     return static_cast<int16_t>(r);
 }
 
 int32_t RoundToInt32(double v) {
-    const double r = RoundHalfEven(v);
+    const double r = std::fabs(v) < 4294967296.0 ? RoundHalfEvenSmall(v) : RoundHalfEven(v);
     if (!(r >= double(std::numeric_limits<int32_t>::min()))) return std::numeric_limits<int32_t>::min();
     if (r > double(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(r);

@@ -123,14 +123,18 @@ std::string Tracker::StatusText() const {
 
 void Tracker::EnterAircraft(uint32_t key) {
     if (key != cur_key_ || CurIcao.empty()) {
-        // Written in place: this runs for every squitter.
-        static constexpr char kDigits[] = "0123456789ABCDEF";
+        // Written in place, a byte's two digits at a time: this runs for most squitters.
+        static constexpr auto kDigitPairs = [] {
+            std::array<std::array<char, 2>, 256> t{};
+            for (int b = 0; b < 256; ++b) t[b] = {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 0xF]};
+            return t;
+        }();
         cur_key_ = key;
         const bool other = key & kNonIcaoFlag;
         CurIcao.resize(other ? 7 : 6);
         char* p = CurIcao.data();
         if (other) *p++ = '~';
-        for (int shift = 20; shift >= 0; shift -= 4) *p++ = kDigits[(key >> shift) & 0xF];
+        for (int shift = 16; shift >= 0; shift -= 8, p += 2) std::memcpy(p, kDigitPairs[(key >> shift) & 0xFF].data(), 2);
     }
     trace_ += (key & kNonIcaoFlag) ? "Address " : "ICAO ";
     trace_ += CurIcao;
@@ -162,7 +166,10 @@ void Tracker::EvalMessage(std::string_view digits) {
 
 void Tracker::EvalMessage(std::string_view digits, double now) {
     now_ = now;
-    const int64_t s = static_cast<int64_t>(std::floor(now)) % 3600;
+    // floor(now) without the library call: truncation, one less for a negative fraction.
+    int64_t whole = static_cast<int64_t>(now);
+    if (static_cast<double>(whole) > now) --whole;
+    const int64_t s = whole % 3600;
     stamp_ = static_cast<int16_t>(s < 0 ? s + 3600 : s);
     Evaluate(digits);
 }
@@ -174,7 +181,10 @@ void Tracker::Evaluate(std::string_view digits) {
     // Kept for whoever asks later, in place of a string assigned for every message; the
     // conversion reads it in whole blocks.
     last_len_ = std::min(digits.size(), kMaxDigits);
-    std::memcpy(last_, digits.data(), last_len_);
+    // At a length known when compiled the copy is a few moves instead of a call.
+    if (last_len_ == 28) std::memcpy(last_, digits.data(), 28);
+    else if (last_len_ == 14) std::memcpy(last_, digits.data(), 14);
+    else std::memcpy(last_, digits.data(), last_len_);
     if (!ParseSquitter(last_, digits.size(), msg)) {
         ++stats_.malformed;
         return;
@@ -287,15 +297,19 @@ void Tracker::EvalExtendedSquitter(const uint8_t* msg) {
         // into a position that belongs to none of them.
         if (Db.Find(cur_key_) == -1) return;
         DbRecord& e = Entry();
-        if (e.PosKind == "A") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
-        e.PosKind = "S";
+        if (e.PosKind != "S") {  // (an assignment for every position cost as much as its check)
+            if (e.PosKind == "A") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
+            e.PosKind = "S";
+        }
         CountPosition(EvalSurfPosition(Db, host_, msg, Db.Find(cur_key_), {now_, now_real_}));
     } else if (TC >= 9 && TC <= 18) {
         trace_ += " Airborne Pos Baro";
         if (Db.Find(cur_key_) == -1) return;
         DbRecord& e = Entry();
-        if (e.PosKind == "S") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
-        e.PosKind = "A";
+        if (e.PosKind != "A") {  // (an assignment for every position cost as much as its check)
+            if (e.PosKind == "S") e.CprHeld[0] = e.CprHeld[1] = false;  // the other kind's halves
+            e.PosKind = "A";
+        }
         CountPosition(EvalPosition(Db, host_, msg, Db.Find(cur_key_), {now_, now_real_}));
     } else if (TC == 19) {
         trace_ += " Airborne Velocity";

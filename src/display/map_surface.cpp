@@ -13,12 +13,30 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ternwick {
 
 namespace {
 
 // Point sizes turn into pixels at 96 dots per inch whatever screen (if any) there is.
 constexpr int kDotsPerMeter = 3780;
+
+// Sets n pixels to c. A dot's spans are mostly 3 to 10 pixels: four at a time, the last
+// four overlapping what is already set, instead of one store per pixel.
+void FillPixels(QRgb* p, int n, QRgb c) {
+#if defined(__SSE2__)
+    if (n >= 4) {
+        const __m128i four = _mm_set1_epi32(static_cast<int>(c));
+        for (int k = 0; k < n - 4; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), four);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + n - 4), four);
+        return;
+    }
+#endif
+    for (int k = 0; k < n; ++k) p[k] = c;
+}
 
 QImage BlankImage() {
     QImage img(MapSurface::kWidth, MapSurface::kHeight, QImage::Format_RGB32);
@@ -149,12 +167,15 @@ MapSurface::CircleMask MapSurface::MakeMask(const MaskKey& key) {
     p.setPen(QPen(QColor(0xFF, 0, 0), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     if (fill_style_ == kFillSolid) p.setBrush(QColor(kFillMarker));
     else p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QPointF(mask.half + key.fx / 4.0, mask.half + key.fy / 4.0), radius, radius);
+    const QPointF centre(mask.half + key.fx / 4.0, mask.half + key.fy / 4.0);
+    p.drawEllipse(centre, radius, radius);
     p.end();
+    mask.inner = size;  // the stamp's border is never drawn: some pixel is always nearer
     for (int y = 0; y < size; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(stamp.constScanLine(y));
         for (int x = 0; x < size;) {
             if (qAlpha(row[x]) == 0) {
+                mask.inner = std::min(mask.inner, std::hypot(x + 0.5 - centre.x(), y + 0.5 - centre.y()));
                 ++x;
                 continue;
             }
@@ -191,8 +212,7 @@ void MapSurface::Circle(float x, float y, double radius, int32_t col) {
             const bool one_colour = colour[kOutline] == colour[kFill];
             for (const MaskRun& run : one_colour ? mask.spans : mask.runs) {
                 QRgb* p = centre + run.dy * stride + run.dx;
-                const QRgb c = colour[run.paint];
-                for (int k = 0; k < run.length; ++k) p[k] = c;
+                FillPixels(p, run.length, colour[run.paint]);
             }
         } else {
             for (const MaskRun& run : mask.runs) {
@@ -207,6 +227,18 @@ void MapSurface::Circle(float x, float y, double radius, int32_t col) {
     current_x_ = x;
     current_y_ = y;
     ++revision_;
+    // The mask's centre lies up to a quarter pixel right of and below (x, y): 0.36 covers
+    // the diagonal (0.354) and the rounding of float.
+    last_dot_ = {x, y, colour[kOutline] == colour[kFill] ? colour[kFill] : 0, mask.inner - 0.36, revision_};
+}
+
+bool MapSurface::InsideLastDot(float x1, float y1, float x2, float y2, QRgb rgb) const {
+    if (revision_ != last_dot_.revision || x1 != last_dot_.x || y1 != last_dot_.y || rgb != last_dot_.rgb) return false;
+    // A pixel AlreadyDrawn looks at has its centre within `reach` of the line, so within
+    // reach + length of (x1, y1).
+    const double reach = std::max(draw_width_, 1) / 2.0 + 1.0;
+    const double dx = double(x2) - x1, dy = double(y2) - y1;
+    return std::sqrt(dx * dx + dy * dy) + reach < last_dot_.inner;
 }
 
 bool MapSurface::AlreadyDrawn(float x1, float y1, float x2, float y2, QRgb rgb) const {
@@ -242,7 +274,8 @@ void MapSurface::Line(float x1, float y1, float x2, float y2, int32_t col) {
     // A track is drawn from each plot back to the one before, mostly less than a pixel long
     // and inside the two dots just drawn. Stroking a round-capped pen is the dearest step of
     // the map, and for such a segment it would change nothing.
-    if (!AlreadyDrawn(x1, y1, x2, y2, PixelOf(col))) {
+    const QRgb rgb = PixelOf(col);
+    if (!InsideLastDot(x1, y1, x2, y2, rgb) && !AlreadyDrawn(x1, y1, x2, y2, rgb)) {
         QPainter& p = Painter();
         if (col != line_pen_col_ || draw_width_ != line_pen_width_) {
             p.setPen(QPen(ColorFromRgbValue(col), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));

@@ -109,6 +109,8 @@ private:
         int half = 0;               // no run reaches further from the centre than this
         std::vector<MaskRun> runs;  // the pixels drawn, row by row
         std::vector<MaskRun> spans;  // the same pixels, touching runs of a row joined (one colour)
+        // Every pixel whose centre lies nearer than this to the circle's centre is drawn.
+        double inner = 0.0;
     };
     struct MaskKey {
         double radius;
@@ -128,6 +130,18 @@ private:
     // True when every pixel a line of the current width from (x1, y1) to (x2, y2) could touch
     // already has colour `rgb` (or lies off the picture): drawing it would change nothing.
     bool AlreadyDrawn(float x1, float y1, float x2, float y2, QRgb rgb) const;
+    // The same known without looking at a pixel: the line starts at the centre of the dot
+    // drawn last, in its one colour, nothing was drawn since, and every pixel the line could
+    // touch lies inside the dot's drawn disc. A track's segment from each plot back to the
+    // one before mostly does.
+    bool InsideLastDot(float x1, float y1, float x2, float y2, QRgb rgb) const;
+    struct LastDot {
+        float x = 0.0f, y = 0.0f;
+        QRgb rgb = 0;         // its colour; 0 (no alpha, no colour a dot is drawn in): two colours
+        double inner = 0.0;   // CircleMask::inner less how far the mask's centre lies from (x, y)
+        uint64_t revision = ~uint64_t{0};  // revision_ right after drawing it
+    };
+    LastDot last_dot_;
 
     std::unordered_map<MaskKey, CircleMask, MaskHash> masks_;
     // Plots come in runs of one map, radius, width and fill style, at any of 16 quarter-pixel

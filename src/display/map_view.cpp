@@ -63,15 +63,24 @@ void MapView::DrawReceiverMark(double lat, double lon) {
     DrawName(" RX", 255);
 }
 
+int32_t MapView::PlotColour(const DbRecord& e) {
+    if (e.Key == kNoAddress) return EntryColour(e.Icao, e.PosKind);  // a text set by hand
+    const bool surface = e.PosKind == "S";
+    ColourSlot& slot = colours_[(e.Key ^ (e.Key >> 8)) % colours_.size()];
+    if (slot.key != e.Key || slot.surface != surface) slot = {e.Key, surface, EntryColour(e.Icao, e.PosKind)};
+    return slot.colour;
+}
+
 void MapView::PlotPosDb(FlightTable& db, int16_t dbpos) {
     DbRecord& e = db(dbpos);
-    if (!OnMap(current_, e.Lon, e.Lat)) {
+    const double frame_lon = LonIntoFrame(current_, e.Lon);
+    if (!FrameOnMap(current_, frame_lon, e.Lat)) {
         e.PlotX = 0;
         e.PlotY = 0;
     } else {
-        const double x = MapX(current_, e.Lon);
+        const double x = FrameX(current_, frame_lon);
         const int16_t y = RoundToInt16(MapY(current_, e.Lat));
-        const int32_t col = EntryColour(e.Icao, e.PosKind);
+        const int32_t col = PlotColour(e);
 
         surface_.SetFillStyle(MapSurface::kFillSolid);
         surface_.SetDrawWidth(current_.MapDrawWidth);

@@ -2,6 +2,7 @@
 // home mark, and PlotPosDb, which draws a flight table entry and then runs the report step.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -71,6 +72,16 @@ public:
 
 private:
     void ProjectCoverage();
+    // EntryColour of the entry. Working it out from the address text was a fifth of the
+    // work of a plot, so it is remembered by the table key (whose text the address is) and
+    // whether the entry is on the surface.
+    int32_t PlotColour(const DbRecord& e);
+    struct ColourSlot {
+        uint32_t key = kNoAddress;
+        bool surface = false;
+        int32_t colour = 0;
+    };
+    std::array<ColourSlot, 256> colours_{};
     std::vector<geo::LatLon> coverage_;
 
     MapTable table_;

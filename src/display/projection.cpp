@@ -14,15 +14,18 @@ double LonIntoFrame(const MapDef& map, double lon) {
     return d;
 }
 
-bool OnMap(const MapDef& map, double lon, double lat) {
-    const double d = LonIntoFrame(map, lon);
+bool FrameOnMap(const MapDef& map, double d, double lat) {
     return 0.0 < d && d < map.MapLonSpan && map.MapLatSouth < lat && lat < map.MapLatSouth + map.MapLatSpan;
 }
 
-double MapX(const MapDef& map, double lon) {
+bool OnMap(const MapDef& map, double lon, double lat) { return FrameOnMap(map, LonIntoFrame(map, lon), lat); }
+
+double FrameX(const MapDef& map, double frame_lon) {
     const double scale = 800.0 / map.MapLonSpan;
-    return LonIntoFrame(map, lon) * scale;
+    return frame_lon * scale;
 }
+
+double MapX(const MapDef& map, double lon) { return FrameX(map, LonIntoFrame(map, lon)); }
 
 double MapY(const MapDef& map, double lat) {
     const double scale = 400.0 / map.MapLatSpan;

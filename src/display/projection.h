@@ -21,6 +21,10 @@ bool OnMap(const MapDef& map, double lon, double lat);
 // Points west of the map land 360 degrees further east (far right of the picture).
 double MapX(const MapDef& map, double lon);
 double MapY(const MapDef& map, double lat);
+// OnMap and MapX for a longitude already taken into the frame (LonIntoFrame): a plot
+// needs both, and the frame once.
+bool FrameOnMap(const MapDef& map, double frame_lon, double lat);
+double FrameX(const MapDef& map, double frame_lon);
 
 // The colour of an entry from its address: red from characters 4 and 1, green from 5 and 2,
 // blue from 6 and 3 (each pair read as hex, halved); a surface entry ("S") is 24 lighter in

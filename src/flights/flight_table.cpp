@@ -70,8 +70,7 @@ int16_t FlightTable::IcaoDbPointer(std::string_view icao) const {
     return -1;
 }
 
-int16_t FlightTable::Find(uint32_t key) const {
-    if (last_valid_ && key == last_key_) return last_index_;
+int16_t FlightTable::FindIndexed(uint32_t key) const {
     last_text_len_ = 0;
     auto it = index_.find(key);
     last_key_ = key;

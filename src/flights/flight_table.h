@@ -121,8 +121,9 @@ public:
     bool IcaoInDb(std::string_view icao) const { return IcaoDbPointer(icao) != -1; }
     // Lowest index 0..500 holding exactly this address (case-sensitive), else -1.
     int16_t IcaoDbPointer(std::string_view icao) const;
-    // The same by key (see AddressKey): the decoder's way, with no text.
-    int16_t Find(uint32_t key) const;
+    // The same by key (see AddressKey): the decoder's way, with no text. A message looks
+    // its aircraft up several times: the last answer is given without a call.
+    int16_t Find(uint32_t key) const { return last_valid_ && key == last_key_ ? last_index_ : FindIndexed(key); }
     // Lowest free index 0..500, else -1.
     int16_t AvailDb() const;
     // Resets entry i (-1..500) to a free entry; LastHeard keeps its value.
@@ -145,6 +146,7 @@ public:
 
 private:
     void Place(int i, std::string_view icao, uint32_t key);
+    int16_t FindIndexed(uint32_t key) const;
 
     std::array<DbRecord, kTracked + 1> rows_;
     std::unordered_map<uint32_t, int16_t> index_;

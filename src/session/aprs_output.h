@@ -131,6 +131,9 @@ public:
     // whose last report is oldest, each with its newest position in `db`. Runs after every
     // plotted position and message, and on the window's timer.
     QString Dispatch(const FlightTable& db) { return Dispatch(db, kNoKey, -1); }
+    // Whether Dispatch has anything to hand a slot to: asked after every message, and in
+    // most runs nothing is waiting.
+    bool Waiting() const { return !withdrawals_.empty() || pacer_.Waiting() != 0; }
     // An aircraft leaves the flight table: if it was reported and "Kill expired" is on,
     // one report withdraws its object at its last position (as soon as a slot is free).
     QString AircraftLeft(const DbRecord& e);

@@ -191,6 +191,7 @@ void Session::PlotPosDb(int16_t dbpos) {
 }
 
 void Session::Report(int16_t dbpos) {
+    if (dbpos == -2 && !aprs_.Waiting()) return;  // the usual answer after a message, without a call
     const QString error = dbpos == -2 ? aprs_.Dispatch(tracker_.Db) : aprs_.SendAprsObject(tracker_.Db, dbpos);
     if (!error.isEmpty() && on_failure_) on_failure_(error);
 }
