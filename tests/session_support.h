@@ -31,7 +31,7 @@ struct HeadlessSession {
     void At(const std::string& when) { EXPECT_TRUE(s.clock().SetFixed(when)) << when; }
     // `second` seconds after 14:07:00 on the 5th.
     void At(int second) {
-        char when[16];
+        char when[32];
         std::snprintf(when, sizeof when, "5:14:%02d:%02d", 7 + second / 60, second % 60);
         At(when);
     }

@@ -13,7 +13,6 @@
 
 #include <csignal>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -122,12 +121,6 @@ TEST(AprsRate, HardCeilingFromTheFirstSecondWithTheNewestPositionAndWithdrawalsF
     EXPECT_EQ(w.Names(), "ABC001 ABC001_ ABC002 ");
     EXPECT_EQ(w.s.aprs().Counts().withdrawn, 1u);
     EXPECT_EQ(w.s.aprs().Counts().reported, 1u);
-
-    // Without rules every plotted position goes out.
-    w.s.aprs().SetRate({0, 0});
-    w.lines.clear();
-    for (int odd : {0, 1, 0}) w.Position(120, 0xABC002, odd);
-    EXPECT_EQ(w.Names(), "ABC002 ABC002 ABC002 ");
 }
 
 TEST(AprsRate, ASlotFreedByTimeGoesWithTheNextMessageOfAnyKind) {
@@ -226,21 +219,10 @@ TEST(AprsLink, HeadlessReplaySendsEveryReportBeforeItEnds) {
     ASSERT_TRUE(WaitFor(
         [&] { return replay.state() == QProcess::NotRunning && kiss.Connections() == 1 && kiss.ClientGone(); }, 60000));
     EXPECT_EQ(replay.exitCode(), 0) << replay.readAllStandardError().toStdString();
-    // What went over the link is what --aprs printed, frame for frame.
+    // What went over the link is what --aprs printed (the golden outputs' test has those frames).
     const QByteArray got = kiss.received;
+    EXPECT_GT(got.size(), 100000);
     EXPECT_TRUE(got == replay.readAllStandardOutput());
-
-    // Every frame from N0CALL-9 to APZ001 via WIDE2-1, between its own two FENDs, an object
-    // report for each of the 33 aircraft of the demo traffic with a position.
-    const QByteArray head = QByteArray::fromStdString(
-        "\xC0\x00\x82\xA0\xB4\x60\x60\x62\xE0\x9C\x60\x86\x82\x98\x98\x72\xAE\x92\x88\x8A\x64\x40\x63\x03\xF0;"s);
-    const qsizetype frames = got.count(head);
-    EXPECT_GT(frames, 10000);
-    EXPECT_EQ(got.count('\xC0'), 2 * frames);
-    std::set<QByteArray> objects;
-    for (qsizetype at = got.indexOf(head); at >= 0; at = got.indexOf(head, at + 1))
-        objects.insert(got.mid(at + head.size(), 6));
-    EXPECT_EQ(objects.size(), 33u);
 }
 
 TEST(AprsLink, RetryWaitsDoubleUpToTheLongestAndAGoodConnectionStartsThemAfresh) {

@@ -53,9 +53,13 @@ TEST(AvrFraming, EveryRecordFormInEveryCase) {
     // Whole, or cut between two reads anywhere: every record comes out.
     for (size_t cut = 0; cut <= kAllAvrForms.size(); ++cut)
         ASSERT_EQ(Frame<AvrFraming>(kAllAvrForms, cut), kAllAvrMessages) << "cut at " << cut;
-    AvrFraming f([](std::string_view) {});
-    f.Feed(Bytes(kAllAvrForms));
-    EXPECT_EQ(f.counts().skipped_bytes, 0u);  // line ends are part of the format
+    // Line ends are part of the format. Each message's time stamp is read as it is handed on;
+    // a record without one has none, also right after a stamped one.
+    std::vector<int64_t> stamps;
+    AvrFraming f([&](std::string_view) { stamps.push_back(f.LastStamp()); });
+    f.Feed(Bytes(kAllAvrForms + kAllAvrForms.substr(0, 32)));
+    EXPECT_EQ(f.counts().skipped_bytes, 0u);
+    EXPECT_EQ(stamps, (std::vector<int64_t>{-1, -1, 0x0123456789AB, 1, 0x0123456789AB, -1}));
 }
 
 TEST(AvrFraming, SkipsCountsAndResynchronises) {

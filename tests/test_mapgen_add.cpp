@@ -69,7 +69,9 @@ TEST(MapgenAdd, CatalogueTextKeepsEveryOtherByte) {
         std::string out;
         const bool ok = AddToCatalogue(c.before, "setup.txt", m, out, error);
         EXPECT_EQ(ok, !c.after.empty()) << error;
-        if (ok) EXPECT_EQ(out, c.after);
+        if (ok) {
+            EXPECT_EQ(out, c.after);
+        }
     }
     std::string out;
     NewMap twice = m;
@@ -112,11 +114,9 @@ TEST(MapgenAdd, CommandAddsOneMapAndRefusesWhatIsWrong) {
     struct Refusal { std::string args, message; };
     const Refusal refusals[] = {
         {"--add HOME --centre 1,2 --span 3", "already holds a map named \"Home\" (map 6)"},
-        {"--add World --centre 1,2 --span 3", "already holds a map named \"World\" (map 5)"},
         {"--add X --centre 91,2 --span 3", "--centre '91,2': latitude must lie within -90..90 degrees"},
         {"--add X --centre 1 --span 3", "--centre '1': give latitude and longitude"},
         {"--add X --centre 1,2 --span wide", "--span 'wide': give the map's width in degrees"},
-        {"--add X --centre 1,2 --span -4", "--span -4: the map must be 0.1 to 360 degrees"},
         {"--add X --centre 1,2", "--add needs --centre and --span"},
         {"--add X --centre 1,2 --span 3 --outlines " + dir + "/none",
          "no outlines to draw the map from: cannot read outline file " + dir + "/none/outlines-110m.bin"},

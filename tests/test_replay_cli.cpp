@@ -273,18 +273,6 @@ TEST(ReplayCli, ATimeStampedRecordingSwitchesTheSpeedCheckOn) {
     EXPECT_TRUE(TextHolds(untimed.out, "fixes refused as too fast: 0\n"));
 }
 
-TEST(ReplayCli, AprsStationRichReportsAndRateCounts) {
-    const std::string log = WriteTemp("aprs-rate.log", kPair + kPair);  // three plotted positions
-    const RunResult r = Replay("--aprs --aprs-call n0call-9 --aprs-path WIDE1-1,WIDE2-2 "
-                               "--aprs-interval 60 --stats --at 5:14:07:00 " + log);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(TextHolds(r.out, "N0CALL-9>APZ001,WIDE1-1,WIDE2-2:;40621D   *051407z5215.  N/00356.00E^        \n"));
-    EXPECT_TRUE(TextHolds(r.out, "\nAPRS reports sent: 1\nAPRS reports held back: 2\n"));
-    // Standard output alone: the one report the ceiling lets through, and nothing else.
-    EXPECT_EQ(RunCommand(kReplay + " --aprs --aprs-rich --aprs-max-per-min 1 --at 5:14:07:00 " + log).out,
-              "QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.94N/00356.33E^/A=038000\n");
-}
-
 TEST(ReplayDisplay, PictureListAndReports) {
     const std::string png = TempPath("display_out.png");
     fs::remove(png);

@@ -177,7 +177,7 @@ void LiveMapRenderer::DrawCanvasCells(QPoint origin, QSize size, const LiveMapSt
     DrawBase(p, c.proj, area);
     if (state.outlines) DrawOutlines(p, c.proj, *state.outlines, DetailFor(c.view), area);
     DrawGraticule(p, c.proj, area, graticule_step);
-    DrawRings(p, c.proj, state);
+    DrawRings(p, c.proj, state, area);
 }
 
 LiveMapFrame LiveMapRenderer::Render(QImage& image, const geo::ViewProjection& requested, const LiveMapState& state,

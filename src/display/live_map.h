@@ -13,6 +13,8 @@
 #include <QString>
 
 #include <array>
+#include <map>
+#include <tuple>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -177,6 +179,8 @@ private:
     const SymbolMask& Mask(int shape, bool stale, int quarter_angle);
     void DrawLabels(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state,
                     const std::vector<Item>& items, LiveMapFrame& frame);
+    // A label's rounded box, w x h inside a pixel of margin.
+    const QImage& LabelBackground(double w, double h, bool focus);
     // The width of a label line in the label font, as laid out.
     double TextWidth(const QString& line);
     // The base map's layers, drawn within `area` of the picture.
@@ -184,7 +188,7 @@ private:
     void DrawOutlines(QPainter& p, const geo::ViewProjection& view, const geo::OutlineStore& store,
                       geo::OutlineDetail detail, const QRectF& area);
     void DrawGraticule(QPainter& p, const geo::ViewProjection& view, const QRectF& area, double step);
-    void DrawRings(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
+    void DrawRings(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state, const QRectF& area);
     // Over the base map, where the frame's edges put them.
     void DrawGraticuleLabels(QPainter& p, const geo::ViewProjection& view, double step);
     void DrawRingLabels(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state);
@@ -207,6 +211,7 @@ private:
     static constexpr char16_t kMeasuredChars = 128;
     std::array<double, kMeasuredChars> advance_;
     std::unordered_map<uint32_t, double> kerning_;
+    std::map<std::tuple<double, double, bool>, QImage> label_boxes_;
 };
 
 }  // namespace ternwick

@@ -162,11 +162,11 @@ namespace {
 
 double RingKm(const LiveMapState& state) { return state.use_kmh ? 100.0 : 50.0 * kKmPerNm; }
 
-// Rings out to just past the corners of the picture, at most a few dozen.
-int RingCount(const geo::ViewProjection& view, geo::LatLon rx, double ring_km) {
+// Rings out to just past the corners of a part of the picture, at most a few dozen.
+int RingCount(const geo::ViewProjection& view, const QRectF& area, geo::LatLon rx, double ring_km) {
     geo::ScreenPoint c;
-    const double reach_km = (view.ToScreen(rx, c) ? std::hypot(std::max(c.x, view.width() - c.x),
-                                                               std::max(c.y, view.height() - c.y)) /
+    const double reach_km = (view.ToScreen(rx, c) ? std::hypot(std::max(c.x - area.left(), area.right() - c.x),
+                                                               std::max(c.y - area.top(), area.bottom() - c.y)) /
                                                         view.PixelsPerKm()
                                                   : view.km_across()) +
                             ring_km;
@@ -175,12 +175,13 @@ int RingCount(const geo::ViewProjection& view, geo::LatLon rx, double ring_km) {
 
 }  // namespace
 
-void LiveMapRenderer::DrawRings(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state) {
+void LiveMapRenderer::DrawRings(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state,
+                                const QRectF& area) {
     if (!state.receiver) return;
     const geo::LatLon rx = *state.receiver;
     p.setRenderHint(QPainter::Antialiasing, true);
     const double ring_km = RingKm(state);
-    const int rings = RingCount(view, rx, ring_km);
+    const int rings = RingCount(view, area, rx, ring_km);
     p.setPen(QPen(kRingColour, 1.0, Qt::DashLine));
     for (int k = 1; k <= rings; ++k) {
         const double km = k * ring_km;
@@ -207,7 +208,7 @@ void LiveMapRenderer::DrawRingLabels(QPainter& p, const geo::ViewProjection& vie
     if (!state.receiver) return;
     const geo::LatLon rx = *state.receiver;
     const double ring_km = RingKm(state);
-    const int rings = RingCount(view, rx, ring_km);
+    const int rings = RingCount(view, QRectF(0, 0, view.width(), view.height()), rx, ring_km);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setFont(small_font_);
     p.setPen(kRingText);

@@ -323,6 +323,26 @@ void LiveMapRenderer::DrawSymbols(QPainter& p, const geo::ViewProjection& view, 
     }
 }
 
+const QImage& LiveMapRenderer::LabelBackground(double w, double h, bool focus) {
+    // Labels of one size share their rounded box (call signs of one airline with their
+    // flight levels are mostly of one width).
+    const auto key = std::make_tuple(w, h, focus);
+    auto found = label_boxes_.find(key);
+    if (found != label_boxes_.end()) return found->second;
+    if (label_boxes_.size() > 2000) label_boxes_.clear();
+    // One pixel of margin holds the highlight's border.
+    QImage image(static_cast<int>(std::ceil(w)) + 2, static_cast<int>(std::ceil(h)) + 2,
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter q(&image);
+    q.setRenderHint(QPainter::Antialiasing, true);
+    q.setPen(focus ? QPen(kSelectColour, 1.5) : Qt::NoPen);
+    q.setBrush(QColor(255, 255, 255, focus ? 245 : 215));
+    q.drawRoundedRect(QRectF(1, 1, w, h), 3, 3);
+    q.end();
+    return label_boxes_.emplace(key, std::move(image)).first->second;
+}
+
 double LiveMapRenderer::TextWidth(const QString& line) {
     // Most labels are measured only to find that they have no place; laying out every one
     // (shaping) would cost more than drawing those placed. Letters have fixed advances, and
@@ -395,15 +415,9 @@ void LiveMapRenderer::DrawLabels(QPainter& p, const geo::ViewProjection& view, c
         }
         const QRgb colour = (it.emergency ? kEmergencyColour : it.colour.darker(115)).rgb();
         if (pic.image.isNull() || pic.colour != colour || pic.focus != focus) {
-            // One pixel of margin holds the highlight's border.
-            pic.image = QImage(static_cast<int>(std::ceil(pic.w)) + 2, static_cast<int>(std::ceil(pic.h)) + 2,
-                               QImage::Format_ARGB32_Premultiplied);
-            pic.image.fill(Qt::transparent);
+            pic.image = LabelBackground(pic.w, pic.h, focus).copy();
             QPainter q(&pic.image);
             q.setRenderHint(QPainter::Antialiasing, true);
-            q.setPen(focus ? QPen(kSelectColour, 1.5) : Qt::NoPen);
-            q.setBrush(QColor(255, 255, 255, focus ? 245 : 215));
-            q.drawRoundedRect(QRectF(1, 1, pic.w, pic.h), 3, 3);
             q.setFont(label_font_);
             q.setPen(QColor::fromRgb(colour));
             q.drawText(QPointF(4, 2 + fm.ascent()), pic.line1);

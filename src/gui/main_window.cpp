@@ -139,7 +139,9 @@ void MainWindow::BuildControls() {
     // Left: the controls (scrolling on a small screen), then the counts and the trace.
     // Right: the map at 1:1, and the live list taking whatever height is left.
     auto* columns = new QHBoxLayout(this);
+    columns->setContentsMargins(6, 6, 6, 6);
     auto* left = new QVBoxLayout;
+    left->setSpacing(6);
     auto* controls = new QScrollArea(this);
     control_column_ = BuildControlColumn();
     controls->setWidget(control_column_);
@@ -223,7 +225,6 @@ QWidget* MainWindow::BuildControlColumn() {
     v->setContentsMargins(0, 0, 0, 0);
 
     ClearMap = Button(QStringLiteral("Clr Map"), QStringLiteral("Clear the map: load its picture again"), column);
-    v->addWidget(ClearMap, 0, Qt::AlignRight);
 
     Frame1 = new QGroupBox(QStringLiteral("Serial Data Source:"), column);
     auto* serial = new QHBoxLayout(Frame1);
@@ -380,8 +381,22 @@ QWidget* MainWindow::BuildControlColumn() {
     MapList->setToolTip(QStringLiteral("The map shown"));
     const MapTable& maps = session_.view().Catalogue();
     for (size_t k = 1; k < maps.size(); ++k) MapList->addItem(QString::fromStdString(maps[k].MapName));
-    v->addWidget(MapList, 0, Qt::AlignLeft);
+    // The catalogue map's choice and its "Clr Map" share a row: a row less in the column lets
+    // it fit a 1080-pixel screen without scrolling.
+    auto* map_row = new QHBoxLayout;
+    map_row->addWidget(MapList);
+    map_row->addWidget(ClearMap);
+    map_row->addStretch();
+    v->addLayout(map_row);
     v->addStretch();
+    // Rows a little closer than the style's default: every control fits a 1080-pixel screen
+    // without scrolling.
+    for (QLayout* l : column->findChildren<QLayout*>()) {
+        if (auto* grid = qobject_cast<QGridLayout*>(l)) grid->setVerticalSpacing(3);
+        else if (auto* box = qobject_cast<QBoxLayout*>(l); box && box->direction() == QBoxLayout::TopToBottom)
+            box->setSpacing(3);
+        if (qobject_cast<QGroupBox*>(l->parentWidget())) l->setContentsMargins(6, 3, 6, 3);
+    }
     column->setFixedWidth(column->sizeHint().width());
     column->adjustSize();
     return column;

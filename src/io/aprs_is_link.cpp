@@ -26,27 +26,15 @@ std::string_view Word(std::string_view& s) {
 
 }  // namespace
 
-AprsIsLink::AprsIsLink(QObject* parent) : QObject(parent) {
-    retry_.setSingleShot(true);
-    connect(&retry_, &QTimer::timeout, this, &AprsIsLink::Attempt);
+AprsIsLink::AprsIsLink(QObject* parent) : KeptUpLink(parent) {
     connect(&socket_, &QTcpSocket::connected, this, [this] {
         if (blocking_) return;
         SetState(QStringLiteral("logging in"));
         socket_.write(login_.data(), static_cast<qint64>(login_.size()));
     });
-    connect(&socket_, &QTcpSocket::disconnected, this, &AprsIsLink::Dropped);
-    connect(&socket_, &QTcpSocket::errorOccurred, this, [this] {
-        last_error_ = socket_.errorString();
-        if (socket_.state() != QAbstractSocket::ConnectedState) Dropped();
-    });
     connect(&socket_, &QTcpSocket::readyRead, this, [this] {
         if (!blocking_) ReadLines();
     });
-}
-
-AprsIsLink::~AprsIsLink() {
-    QObject::disconnect(&socket_, nullptr, this, nullptr);
-    socket_.abort();
 }
 
 bool AprsIsLink::ParseServer(std::string_view text, QString& host, quint16& port, QString& error) {
@@ -103,11 +91,6 @@ AprsIsLink::Login AprsIsLink::ParseLogresp(std::string_view line) {
     return Login::None;
 }
 
-QString AprsIsLink::Target() const {
-    return host_.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2").arg(host_).arg(port_)
-                                           : QStringLiteral("%1:%2").arg(host_).arg(port_);
-}
-
 QString AprsIsLink::UnverifiedText() const {
     std::string_view rest = login_;
     Word(rest);
@@ -117,44 +100,21 @@ QString AprsIsLink::UnverifiedText() const {
         .arg(Target(), Text(call));
 }
 
-void AprsIsLink::SetRetryDelays(int first_ms, int longest_ms) {
-    first_delay_ms_ = delay_ms_ = first_ms;
-    longest_delay_ms_ = longest_ms;
-}
-
-void AprsIsLink::SetState(const QString& state) {
-    if (state == state_) return;
-    state_ = state;
-    emit stateChanged();
-}
-
 void AprsIsLink::Start(const QString& host, quint16 port, const std::string& login) {
     Stop();
-    host_ = host;
-    port_ = port;
     login_ = login;
-    started_ = true;
-    blocking_ = false;
-    delay_ms_ = first_delay_ms_;
-    last_error_.clear();
-    Attempt();
+    StartAttempts(host, port);
 }
 
 void AprsIsLink::Attempt() {
-    retry_.stop();
-    socket_.abort();
     verified_ = false;
     pending_.clear();
-    SetState(QStringLiteral("connecting"));
-    socket_.connectToHost(host_, port_);
+    KeptUpLink::Attempt();
 }
 
 void AprsIsLink::Dropped() {
     verified_ = false;
-    if (!started_ || blocking_ || retry_.isActive()) return;
-    SetState(QStringLiteral("retrying in %1 s").arg((delay_ms_ + 999) / 1000));
-    retry_.start(delay_ms_);
-    delay_ms_ = std::min(delay_ms_ * 2, longest_delay_ms_);
+    KeptUpLink::Dropped();
 }
 
 void AprsIsLink::ReadLines() {

@@ -5,17 +5,15 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QObject>
-#include <QString>
-#include <QTcpSocket>
-#include <QTimer>
 
 #include <string>
 #include <string_view>
 
+#include "io/kept_up_link.h"
+
 namespace ternwick {
 
-class AprsIsLink : public QObject {
+class AprsIsLink : public KeptUpLink {
     Q_OBJECT
 public:
     static constexpr quint16 kDefaultPort = 14580;
@@ -27,7 +25,6 @@ public:
     enum class Result { Verified, Unverified, Unreachable, NoAnswer };
 
     explicit AprsIsLink(QObject* parent = nullptr);
-    ~AprsIsLink() override;
 
     // "host" or "host:port" ("[v6 address]:port"); without a port, 14580. False with a
     // message naming the text when the host is missing or the port is not 1..65535.
@@ -52,7 +49,6 @@ public:
     // Closes the link (what was written still leaves) and stops retrying.
     void Stop();
 
-    bool IsStarted() const { return started_; }
     // Connected and the login verified: lines may go.
     bool IsReady() const { return verified_ && socket_.state() == QAbstractSocket::ConnectedState; }
     // Whether a line may go now. A link made with ConnectNow reads what the server said
@@ -66,45 +62,28 @@ public:
     // link broke or the server took nothing for `timeout_ms`.
     bool Flush(int timeout_ms, QString& error);
 
-    // For the window: "connecting", "logging in", "verified", "unverified", "retrying in
-    // N s" or "" (stopped), and why the last attempt failed.
-    QString State() const { return state_; }
-    QString LastError() const { return last_error_; }
-    QString Target() const;
+    // The window's state texts: "connecting", "logging in", "verified", "unverified",
+    // "retrying in N s" or "" (stopped).
     // Logins the server verified in this run (more than one: the link was made again).
     int Logins() const { return logins_; }
-    void SetRetryDelays(int first_ms, int longest_ms);
 
 signals:
-    void stateChanged();
     // The server did not verify the login: nothing is sent; the message says why.
     void refused(const QString& why);
 
 private:
-    void Attempt();
-    void Dropped();
+    void Attempt() override;
+    void Dropped() override;
     void ReadLines();
-    void SetState(const QString& state);
     QString UnverifiedText() const;
     // The blocking road: connect, log in, wait for the answer.
     Result LogInNow(int timeout_ms, QString& error);
 
-    QTcpSocket socket_;
-    QTimer retry_;
-    QString host_;
-    quint16 port_ = 0;
     std::string login_;
     std::string pending_;  // a server line not yet ended
-    bool started_ = false;
-    bool blocking_ = false;
     bool verified_ = false;
     int logins_ = 0;
-    int first_delay_ms_ = 1000;
-    int longest_delay_ms_ = 30000;
-    int delay_ms_ = 1000;
     QElapsedTimer since_attempt_;  // the blocking road's wait before trying again
-    QString state_;
-    QString last_error_;
 };
 
 }  // namespace ternwick

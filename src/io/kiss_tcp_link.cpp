@@ -24,27 +24,14 @@ QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cas
 
 }  // namespace
 
-KissTcpLink::KissTcpLink(QObject* parent) : QObject(parent) {
-    retry_.setSingleShot(true);
-    connect(&retry_, &QTimer::timeout, this, &KissTcpLink::Attempt);
+KissTcpLink::KissTcpLink(QObject* parent) : KeptUpLink(parent) {
     connect(&socket_, &QTcpSocket::connected, this, [this] {
         delay_ms_ = first_delay_ms_;
         last_error_.clear();
         SetState(QStringLiteral("connected"));
     });
-    connect(&socket_, &QTcpSocket::disconnected, this, &KissTcpLink::Dropped);
-    connect(&socket_, &QTcpSocket::errorOccurred, this, [this] {
-        last_error_ = socket_.errorString();
-        if (socket_.state() != QAbstractSocket::ConnectedState) Dropped();
-    });
     // A TNC hands every frame it hears to its KISS clients; none of it is wanted here.
     connect(&socket_, &QTcpSocket::readyRead, this, [this] { socket_.readAll(); });
-}
-
-KissTcpLink::~KissTcpLink() {
-    // The socket goes after the timer; it must not call back into a half-destroyed link.
-    QObject::disconnect(&socket_, nullptr, this, nullptr);
-    socket_.abort();
 }
 
 bool KissTcpLink::LooksLikeHostPort(std::string_view text) {
@@ -79,46 +66,10 @@ bool KissTcpLink::ParseHostPort(std::string_view text, QString& host, quint16& p
     return true;
 }
 
-QString KissTcpLink::Target() const {
-    return host_.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2").arg(host_).arg(port_)
-                                           : QStringLiteral("%1:%2").arg(host_).arg(port_);
-}
-
-void KissTcpLink::SetRetryDelays(int first_ms, int longest_ms) {
-    first_delay_ms_ = delay_ms_ = first_ms;
-    longest_delay_ms_ = longest_ms;
-}
-
-void KissTcpLink::SetState(const QString& state) {
-    if (state == state_) return;
-    state_ = state;
-    emit stateChanged();
-}
-
 void KissTcpLink::Start(const QString& host, quint16 port) {
     Stop();
-    host_ = host;
-    port_ = port;
-    started_ = true;
-    blocking_ = false;
     gave_up_ = false;
-    delay_ms_ = first_delay_ms_;
-    last_error_.clear();
-    Attempt();
-}
-
-void KissTcpLink::Attempt() {
-    retry_.stop();
-    socket_.abort();
-    SetState(QStringLiteral("connecting"));
-    socket_.connectToHost(host_, port_);  // name lookup and connecting run in the background
-}
-
-void KissTcpLink::Dropped() {
-    if (!started_ || blocking_ || retry_.isActive()) return;
-    SetState(QStringLiteral("retrying in %1 s").arg((delay_ms_ + 999) / 1000));
-    retry_.start(delay_ms_);
-    delay_ms_ = std::min(delay_ms_ * 2, longest_delay_ms_);
+    StartAttempts(host, port);
 }
 
 bool KissTcpLink::ConnectNow(const QString& host, quint16 port, int timeout_ms, QString& error) {

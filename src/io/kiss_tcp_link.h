@@ -3,17 +3,14 @@
 // and drained before exit by the headless replay.
 #pragma once
 
-#include <QObject>
-#include <QString>
-#include <QTcpSocket>
-#include <QTimer>
-
 #include <functional>
 #include <string_view>
 
+#include "io/kept_up_link.h"
+
 namespace ternwick {
 
-class KissTcpLink : public QObject {
+class KissTcpLink : public KeptUpLink {
     Q_OBJECT
 public:
     // Bytes allowed to wait for the peer; a frame beyond that is dropped (never queued
@@ -21,7 +18,6 @@ public:
     static constexpr qint64 kMaxPending = 64 * 1024;
 
     explicit KissTcpLink(QObject* parent = nullptr);
-    ~KissTcpLink() override;
 
     // True when a port box text names a network server ("host:port", "[v6 address]:port")
     // rather than a serial port (a number, "/dev/ttyUSB0", "COM3").
@@ -39,7 +35,6 @@ public:
     // Closes the link (what was written still leaves) and stops retrying.
     void Stop();
 
-    bool IsStarted() const { return started_; }
     bool IsConnected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
     // Hands bytes to the link. False, with nothing queued, while it is down or when more
     // than kMaxPending bytes still wait. A link opened with ConnectNow waits for room
@@ -59,41 +54,18 @@ public:
     void SetStopCheck(std::function<bool()> stop) { stop_ = std::move(stop); }
     bool GaveUp() const { return gave_up_; }
 
-    // For the window: "connecting", "connected", "retrying in N s" or "" (stopped), and
-    // why the last attempt failed.
-    QString State() const { return state_; }
-    QString LastError() const { return last_error_; }
-    QString Target() const;
-    // The first and the longest wait between attempts (tests shorten them).
-    void SetRetryDelays(int first_ms, int longest_ms);
-
-signals:
-    void stateChanged();
+    // The window's state texts: "connecting", "connected", "retrying in N s", "gave up" or "".
 
 private:
-    void Attempt();
-    void Dropped();
-    void SetState(const QString& state);
     bool StopAsked() const { return stop_ && stop_(); }
     // Blocking: waits until no more than `pending` bytes wait to leave. False when the link
     // broke, the stop check asked, the peer stalled (the link is then given up) or
     // `timeout_ms` passed.
     bool WaitUntilPending(qint64 pending, int timeout_ms);
 
-    QTcpSocket socket_;
-    QTimer retry_;
-    QString host_;
-    quint16 port_ = 0;
-    bool started_ = false;
-    bool blocking_ = false;
-    int first_delay_ms_ = 1000;
-    int longest_delay_ms_ = 30000;
-    int delay_ms_ = 1000;
     int stall_limit_ms_ = 30000;
     bool gave_up_ = false;
     std::function<bool()> stop_;
-    QString state_;
-    QString last_error_;
 };
 
 }  // namespace ternwick
