@@ -208,7 +208,7 @@ private:
     bool now_real_ = false;
     int16_t stamp_ = 0;  // seconds within the hour of now_, for LastHeard
     static constexpr size_t kMaxDigits = 28;
-    char last_[32] = {};  // the digits, then room for reading them in blocks of sixteen
+    char last_[32] = {};  // the digits, then room for writing them in blocks of sixteen
     size_t last_len_ = 0;
 };
 
