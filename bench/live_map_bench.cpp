@@ -73,7 +73,9 @@ Scene& TheScene() {
 //   1 drag: the view is dragged 8 px a frame, back and forth over half a view, drawn in the
 //     kept base map's projection (as while the mouse drags it): cells of the base map are
 //     drawn as they come into view;
-//   2 first: every frame is a first one (a fresh renderer: no symbol, label or base map);
+//   2 first: every frame is a first one (a fresh renderer: no symbol picture, label or base
+//     map; the symbol masks, shared by every renderer, are made once per program as the
+//     outlines are loaded once);
 //   3 pan: the view moves a pixel every frame and is drawn in its own projection (base map
 //     and trails all drawn again, as after a drag or at an arrow key).
 void BM_LiveMapPaint(benchmark::State& st) {

@@ -176,7 +176,7 @@ private:
     struct SymbolMask {
         QImage under, over;
     };
-    const SymbolMask& Mask(int shape, bool stale, int quarter_angle);
+    static const SymbolMask& Mask(int shape, bool stale, int quarter_angle);
     void DrawLabels(QPainter& p, const geo::ViewProjection& view, const LiveMapState& state,
                     const std::vector<Item>& items, LiveMapFrame& frame);
     // A label's rounded box, w x h inside a pixel of margin.
@@ -204,7 +204,6 @@ private:
 
     Canvas canvas_;
     std::unordered_map<uint64_t, QImage> sprites_;
-    std::vector<SymbolMask> masks_;
     std::unordered_map<uint32_t, std::vector<ProjectedPoint>> trails_;
     uint64_t trails_generation_ = 0;  // the canvas projection the kept trail points are in
     std::unordered_map<uint32_t, LabelPicture> labels_;

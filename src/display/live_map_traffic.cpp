@@ -223,9 +223,12 @@ void LiveMapRenderer::DrawTrails(QPainter& p, const geo::ViewProjection& view, c
 }
 
 const LiveMapRenderer::SymbolMask& LiveMapRenderer::Mask(int shape, bool stale, int quarter_angle) {
+    // The masks follow from the shapes alone, so every renderer shares one set, made as
+    // the angles are first needed: a renderer made afresh (a new window, a headless
+    // picture) does not pay for them again. Renderers paint on one thread only.
+    static std::vector<SymbolMask> masks(4 * 2 * (90 / kAngleStep));
     const size_t slot = (static_cast<size_t>(shape) * 2 + stale) * (90 / kAngleStep) + quarter_angle / kAngleStep;
-    if (masks_.empty()) masks_.resize(4 * 2 * (90 / kAngleStep));
-    SymbolMask& m = masks_[slot];
+    SymbolMask& m = masks[slot];
     if (!m.under.isNull()) return m;
     // Coverage only (the colour comes later): the costly antialiased fill is done once per
     // shape and angle, not once per colour.
