@@ -250,6 +250,14 @@ const LiveMapRenderer::SymbolMask& LiveMapRenderer::Mask(int shape, bool stale, 
     return m;
 }
 
+void LiveMapRenderer::MakeSymbolMasks() {
+    for (int shape = kAirborne; shape <= kUnknownSurface; ++shape)
+        for (int angle = 0; angle < 90; angle += kAngleStep) {
+            Mask(shape, false, angle);
+            Mask(shape, true, angle);
+        }
+}
+
 const QImage& LiveMapRenderer::SymbolSprite(int shape, bool stale, QRgb colour, int angle) {
     const uint64_t key = (uint64_t{colour} & 0xFFFFFFu) | uint64_t(shape) << 24 | uint64_t(stale) << 26 |
                          uint64_t(angle) << 27;

@@ -18,6 +18,7 @@ LiveMapWidget::LiveMapWidget(Session& session, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    LiveMapRenderer::MakeSymbolMasks();
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setToolTip(QStringLiteral("Drag or arrow keys: pan. Wheel or +/-: zoom. H: home, F: fit every aircraft. "
                               "Click an aircraft (or Tab) to select it, Escape to clear."));
