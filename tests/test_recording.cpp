@@ -142,6 +142,12 @@ TEST(RecordedInput, AgesExpiryAndReportTimesFollowTheRecording) {
     r.Records("*" + AllCall(0x4CA1F3) + ";\n");
     EXPECT_FALSE(r.s.clock().recording());
     EXPECT_EQ(r.Heard("4CA1F3"), 0);
+    // A second recording goes on from the first one's last message, whatever its counter
+    // says: the time never goes back.
+    r.input.EndFile();
+    r.times.clear();
+    r.Records("@" + Stamp(5 * kSecond) + AllCall(0x3C6DD2) + ";\n@" + Stamp(9 * kSecond) + AllCall(0x3C6DD2) + ";\n");
+    EXPECT_EQ(r.times, std::vector<double>({130, 134}));
 }
 
 TEST(RecordedInput, ALoneReportNextToTheReceiverIsSpeedCheckedAgainstATimedFixOnly) {

@@ -44,8 +44,9 @@ void RecordedInput::Framed(std::string_view digits) {
     const int64_t stamp = framing_.LastStamp();
     if (stamp >= 0 && !timed_) {
         timed_ = true;
-        // The recording's time begins now, or where an earlier recording left the clock.
-        start_ = clock_ ? std::max(clock_->BaseTime(), clock_->Time()) : 0.0;
+        // The recording's time begins now, or where an earlier recording left it (its last
+        // message), so that the time never goes back from one recording to the next.
+        start_ = clock_ ? std::max(clock_->BaseTime(), last_time_) : 0.0;
         last_time_ = start_;
         if (clock_) clock_->FollowRecording(start_);
     }
