@@ -164,7 +164,7 @@ FAULTS = [
      "flipped: a new receiver position is not applied"),
     ("gu12", "gui", "src/gui/aprs_panel.cpp", "        w->setEnabled(!open);", "        w->setEnabled(open);",
      "flipped: the station boxes editable while the output is open"),
-    ("gu13", "gui", "src/gui/aprs_panel.cpp",
+    ("gu13", "session", "src/session/aprs_output.cpp",
      "    if (c.dropped > 0) line += QStringLiteral(\", dropped: %1\").arg(c.dropped);\n", "",
      "dropped: the dropped count not shown"),
     ("gu14", "gui", "src/gui/run_window.cpp", "!(pace >= 1 && pace <= 1000)", "!(pace > 1 && pace <= 1000)",
