@@ -220,13 +220,17 @@ TEST(OutlineStore, BoxAcrossTheAntimeridianTakesBothSidesAndNothingBetween) {
 }
 
 TEST(OutlineCells, RingsAreCutAtCellEdgesAndKeepTheirArea) {
-  // A square of 2 by 2 degrees centred on 0,0 with 1-degree cells: four unit squares.
-  const auto layer = geo::BuildRingCells({{-1, -1, 1, -1, 1, 1, -1, 1}}, 1.0);
-  ASSERT_EQ(layer.runs.size(), 4u);
+  // A triangle of 2 square degrees with its long side sloping across 1-degree cells: a square
+  // and two halves, which add up to the whole only if the cuts meet the slope where it crosses.
+  const auto layer = geo::BuildRingCells({{0, 0, 2, 0, 0, 2}}, 1.0);
+  ASSERT_EQ(layer.runs.size(), 3u);
+  double area = 0;
   for (const auto& r : layer.runs) {
-    EXPECT_FLOAT_EQ(r.east - r.west, 1.0f);
-    EXPECT_FLOAT_EQ(r.north - r.south, 1.0f);
+    EXPECT_TRUE(r.east - r.west <= 1 && r.north - r.south <= 1) << r.west << " " << r.south;
+    const float* p = &layer.points[2 * r.offset];
+    for (uint32_t i = 0, j = r.count - 1; i < r.count; j = i++) area += (p[2 * j] * p[2 * i + 1] - p[2 * i] * p[2 * j + 1]) / 2;
   }
+  EXPECT_NEAR(area, 2.0, 1e-6);
   EXPECT_EQ(layer.cell_start[90 * 360 + 180 + 1] - layer.cell_start[90 * 360 + 180], 1u);  // the cell 0..1 E, 0..1 N
   // A line from 0.5 to 2.5 E along 0.5 N: three runs, split at 1 and 2 E.
   const auto lines = geo::BuildLineCells({{0.5, 0.5, 2.5, 0.5}}, 1.0);
