@@ -25,7 +25,7 @@ TEST(GreatCircle, BearingsInEveryQuadrantAndAcrossTheAntimeridian) {
   const Case cases[] = {
       {{0, 0}, {1, 0}, 0},     {{0, 0}, {0, 1}, 90},     {{0, 0}, {-1, 0}, 180},
       {{0, 0}, {0, -1}, 270},  {{0, 179}, {0, -179}, 90}, {{0, -179}, {0, 179}, 270},
-      {{0, 0}, {1, 1}, 44.9956}, {{-33.9, 151.2}, {-33.9, 151.2}, 0},
+      {{0, 0}, {1, 1}, 44.9956}, {{-33.9, 151.2}, {-33.9, 151.2}, 0}, {{0, 0}, {1, -0.01}, 359.4271},
       {{51.4700, -0.4543}, {40.6413, -73.7781}, 288.0}, // London Heathrow to New York JFK
   };
   for (const Case& c : cases)
@@ -125,6 +125,24 @@ TEST(ViewProjection, PanAndZoomKeepThePointUnderTheMouse) {
       << box.west << " " << box.east << " " << box.south << " " << box.north;
   const ViewProjection::Box polar = ViewProjection({89, 0}, 1000, 800, 600).GeoBounds();
   EXPECT_EQ(std::tie(polar.west, polar.east, polar.north), std::tuple(-180.0, 180.0, 90.0));
+}
+
+TEST(ViewProjection, EveryPointOnTheEdgesOfAViewOrOfAPartOfItLiesInItsBox) {
+  // The box is worked out from some points of the edges, which bulge between them.
+  for (const ViewProjection& v : {ViewProjection({10.3, 123.9}, 250, 800, 600), ViewProjection({60, 10}, 3000, 800, 600),
+                                  ViewProjection({-70, 175}, 8000, 800, 600)})
+    for (const auto& [x0, y0, x1, y1] : {std::tuple(0, 0, 800, 600), std::tuple(130, 70, 517, 333)}) {
+      const ViewProjection::Box b = v.GeoBounds(x0, y0, x1, y1);
+      for (double t = 0; t <= 1; t += 1.0 / 1024) {
+        const double x = x0 + t * (x1 - x0), y = y0 + t * (y1 - y0);
+        for (const ScreenPoint s : {ScreenPoint{x, double(y0)}, {x, double(y1)}, {double(x0), y}, {double(x1), y}}) {
+          LatLon p;
+          ASSERT_TRUE(v.FromScreen(s, p));
+          const bool in_lon = b.west <= b.east ? p.lon >= b.west && p.lon <= b.east : p.lon >= b.west || p.lon <= b.east;
+          ASSERT_TRUE(in_lon && p.lat >= b.south && p.lat <= b.north) << v.centre().lat << " " << s.x << "," << s.y;
+        }
+      }
+    }
 }
 
 TEST(Registration, AddressBlocksAndUsNumbersAgainstKnownPairs) {
