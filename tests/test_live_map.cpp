@@ -145,7 +145,7 @@ TEST(LiveMap, PickHitsTheNearestSymbolWithinAFewPixels) {
 
 TEST(LiveMap, LabelsAndTheDetailsOfAKnownAircraft) {
     DbRecord e{"A835AF", "N628TS  ", "", "", 0, "A", {}, {}, 37925, 463, 125.578877, 11.071643, 0, 0, {}, true};
-    e.Track = 87.6, e.VertRate = -1216, e.HasVertRate = true;
+    e.Track = 87.6, e.VertRate = -1216, e.HasVertRate = true, e.Squawk = 421;
     EXPECT_EQ(LabelLine1(e), "N628TS");
     EXPECT_EQ(LabelLine2(e), "FL379");
     LiveAircraft live;
@@ -156,7 +156,7 @@ TEST(LiveMap, LabelsAndTheDetailsOfAKnownAircraft) {
     DetailsContext context{geo::LatLon{10.3, 123.9}, live.last_heard + 4.5};
     EXPECT_EQ(AircraftDetailsText(&e, &live, context),
               "ICAO address: A835AF\nCountry: United States\nRegistration: N628TS\nCallsign: N628TS\n"
-              "IATA flight: -\nAirline: -\nSquawk: -\nAltitude: 37925 ft (FL379)\nVertical rate: -1216 ft/min\n"
+              "IATA flight: -\nAirline: -\nSquawk: 0421\nAltitude: 37925 ft (FL379)\nVertical rate: -1216 ft/min\n"
               "Ground speed: 463 kt (857 km/h)\nTrack: 88°\nPosition: 11.0716 N 125.5789 E\n"
               "From receiver: 109.4 NM (202.5 km), bearing 065°\nFirst heard: 03:01:01 UTC\n"
               "Last heard: 03:03:06 UTC (4 s ago)\nMessages: 412\nPositions: 97\n");

@@ -52,7 +52,8 @@ std::string AircraftDetailsText(const DbRecord* e, const LiveAircraft* live, con
     std::string call = Trim(e->Flight);
     if (call == "No-Call") call.clear();
 
-    std::string altitude = "-", vrate = "-", speed = "-", track = "-", position = "-", from_rx = "-";
+    std::string squawk = "-", altitude = "-", vrate = "-", speed = "-", track = "-", position = "-", from_rx = "-";
+    if (e->Squawk >= 0) squawk = Format("%04.0f", e->Squawk);
     if (e->PosKind == "A") altitude = Format("%.0f ft (FL%03.0f)", e->Altitude, std::round(e->Altitude / 100.0));
     else if (e->PosKind == "S") altitude = "on the ground";
     if (e->HasVertRate) vrate = Format("%+.0f ft/min", e->VertRate);
@@ -82,7 +83,7 @@ std::string AircraftDetailsText(const DbRecord* e, const LiveAircraft* live, con
         {"Callsign", OrDash(call)},
         {"IATA flight", OrDash(Trim(e->IataFlight))},
         {"Airline", OrDash(Trim(e->Airline))},
-        {"Squawk", "-"},
+        {"Squawk", squawk},
         {"Altitude", altitude},
         {"Vertical rate", vrate},
         {"Ground speed", speed},
