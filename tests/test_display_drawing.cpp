@@ -16,9 +16,10 @@ namespace {
 
 // The drawing as the surface did it with the painter alone: each circle drawn into a small
 // transparent image at its quarter-pixel offset and copied, each line stroked.
-class PainterReference {
-public:
-    PainterReference() : image_(MapSurface::kWidth, MapSurface::kHeight, QImage::Format_RGB32) {
+struct PainterReference {
+    QImage image_{MapSurface::kWidth, MapSurface::kHeight, QImage::Format_RGB32};
+    QPainter painter_;
+    PainterReference() {
         image_.fill(MapSurface::kBackground);
         painter_.begin(&image_);
         painter_.setRenderHint(QPainter::Antialiasing, false);
@@ -45,10 +46,6 @@ public:
         painter_.end();
         return image_;
     }
-
-private:
-    QImage image_;
-    QPainter painter_;
 };
 
 int DifferingPixels(const QImage& a, const QImage& b, QPoint& first) {

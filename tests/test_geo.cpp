@@ -82,10 +82,10 @@ TEST(ViewProjection, KnownPointsAtTheEquatorThePoleAndAcrossTheAntimeridian) {
 TEST(ViewProjection, RoundTripsAtThePolesTheAntimeridianAndTheEquator) {
   const LatLon centres[] = {{90, 0}, {-90, 0}, {89.99, 45}, {0, 180}, {0, -180}, {0, 179.99},
                             {0, 0}, {10.3, 123.9}, {-33.9, 151.2}, {64.1, -21.9}};
-  for (const LatLon c : centres) {
+  for (const LatLon c : centres)
     for (const double km_across : {20.0, 250.0, 5000.0, 40000.0}) {
       const ViewProjection v(c, km_across, 800, 600);
-      for (const double d : {0.0, 0.3, 9.0, 120.0, 2000.0, 15000.0}) {
+      for (const double d : {0.0, 0.3, 9.0, 120.0, 2000.0, 15000.0})
         for (double b = 0; b < 360; b += 30) {
           const LatLon p = geo::Destination(c, b, d);
           ScreenPoint s;
@@ -96,9 +96,7 @@ TEST(ViewProjection, RoundTripsAtThePolesTheAntimeridianAndTheEquator) {
           EXPECT_LT(geo::DistanceKm(p, back), 0.001) << c.lat << "," << c.lon << " d " << d << " b " << b;
           EXPECT_TRUE(back.lon > -180 && back.lon <= 180) << back.lon;
         }
-      }
     }
-  }
 }
 
 TEST(ViewProjection, PanAndZoomKeepThePointUnderTheMouse) {

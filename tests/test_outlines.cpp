@@ -49,44 +49,28 @@ size_t Runs(const OutlineStore& s, Each each, OutlineDetail d, GeoBox box) {
   return n;
 }
 
-// A file of the outline format from literal runs (units of 1/10000 degree).
-struct Writer {
-  std::string out;
-  void U(uint32_t v, int bytes = 4) { for (int i = 0; i < bytes; ++i) out += char(v >> 8 * i & 0xff); }
-  static void Varint(std::string& s, uint32_t v) {
-    for (; v >= 0x80; v >>= 7) s += char((v & 0x7f) | 0x80);
-    s += char(v);
-  }
-  void Layer(uint32_t kind, const std::vector<std::vector<int>>& runs) {
-    std::string data;
-    for (const auto& run : runs) {
-      Varint(data, static_cast<uint32_t>(run.size() / 2));
-      int px = 0, py = 0;
-      for (size_t i = 0; i < run.size(); i += 2) {
-        const int dx = run[i] - px, dy = run[i + 1] - py;
-        Varint(data, dx >= 0 ? 2 * dx : -2 * dx - 1);
-        Varint(data, dy >= 0 ? 2 * dy : -2 * dy - 1);
-        px = run[i], py = run[i + 1];
-      }
-    }
-    U(kind);
-    U(static_cast<uint32_t>(runs.size()));
-    U(static_cast<uint32_t>(data.size()));
-    out += data;
-  }
-  // The bytes so far and their CRC-32.
-  std::string Finish() {
-    uint32_t c = 0xffffffffu;
-    for (unsigned char b : out) {
-      c ^= b;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-    }
-    U(c ^ 0xffffffffu);
-    return out;
-  }
-};
-
 using Rings = std::vector<std::vector<int>>;
+
+// Little-endian integers and varints, as the outline format writes them.
+void Int(std::string& s, size_t v, int bytes = 4) { for (int i = 0; i < bytes; ++i) s += char(v >> 8 * i & 0xff); }
+void Varint(std::string& s, uint32_t v) {
+  for (; v >= 0x80; v >>= 7) s += char((v & 0x7f) | 0x80);
+  s += char(v);
+}
+
+// One layer of literal runs in units of 1/10000 degree, its header claiming `count` runs.
+void Layer(std::string& out, uint32_t kind, const Rings& runs, size_t count) {
+  std::string data;
+  for (const auto& run : runs) {
+    Varint(data, static_cast<uint32_t>(run.size() / 2));
+    for (size_t i = 0; i < run.size(); ++i) {  // each coordinate as a zigzag step from the point before
+      const int d = run[i] - (i >= 2 ? run[i - 2] : 0);
+      Varint(data, d >= 0 ? 2 * d : -2 * d - 1);
+    }
+  }
+  Int(out, kind), Int(out, count), Int(out, data.size());
+  out += data;
+}
 
 // A square island from west to east, south to north (degrees), as a ring in file units.
 std::vector<int> Square(double west, double south, double east, double north) {
@@ -95,24 +79,21 @@ std::vector<int> Square(double west, double south, double east, double north) {
 }
 
 // A small 1:110m file: by default one square island from 10..12 E, 20..22 N, its coast, no
-// border. `land_runs_claimed` overwrites the land layer's count of outlines.
+// border, and the CRC-32 of all that.
 std::string SmallFile(uint16_t version = 1, uint32_t land_runs_claimed = 1, Rings land = {Square(10, 20, 12, 22)}) {
-  Writer w;
-  w.out = "TWOL";
-  w.U(version, 2);
-  w.U(110, 2);
-  w.U(10000);
-  w.U(3);
-  const size_t layer_start = w.out.size();
-  w.Layer(1, land);
-  // The run count sits 4 bytes into the layer header.
-  if (land_runs_claimed != land.size())
-    for (int i = 0; i < 4; ++i) w.out[layer_start + 4 + i] = char(land_runs_claimed >> 8 * i & 0xff);
-  Rings coast = land;
-  for (auto& ring : coast) ring.insert(ring.end(), {ring[0], ring[1]});
-  w.Layer(2, coast);
-  w.Layer(3, {});
-  return w.Finish();
+  std::string out = "TWOL";
+  Int(out, version, 2), Int(out, 110, 2), Int(out, 10000), Int(out, 3);
+  Layer(out, 1, land, land_runs_claimed);
+  for (auto& ring : land) ring.insert(ring.end(), {ring[0], ring[1]});
+  Layer(out, 2, land, land.size());
+  Layer(out, 3, {}, 0);
+  uint32_t c = 0xffffffffu;
+  for (unsigned char b : out) {
+    c ^= b;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
+  }
+  Int(out, c ^ 0xffffffffu);
+  return out;
 }
 
 }  // namespace
