@@ -30,11 +30,7 @@ TEST(Cpr, NlAtTheTransitionsAndAgainstTheClosedFormula) {
 }
 
 TEST(Cpr, PairsKnownAnswers) {
-    const struct {
-        int yz0, xz0, yz1, xz1, f;
-        double lat, lon;
-        bool surface = false;
-    } cases[] = {
+    const struct { int yz0, xz0, yz1, xz1, f; double lat, lon; bool surface = false; } cases[] = {
         {34953, 85779, 16894, 83522, 1, 49.600013, 6.200001},
         {34953, 85779, 16894, 83522, 0, 49.600021, 6.199975},
         {34953, 1748, 16894, 129324, 1, NAN, 9.599972},           // m = -37
@@ -50,9 +46,7 @@ TEST(Cpr, PairsKnownAnswers) {
         const CprPair p{{double(c.yz0), double(c.yz1)}, {double(c.xz0), double(c.xz1)}};
         auto fix = c.surface ? DecodeSurfacePair(p, c.f) : DecodeAirbornePair(p, c.f);
         ASSERT_TRUE(fix) << c.yz0;
-        if (!std::isnan(c.lat)) {
-            EXPECT_NEAR(fix->lat, c.lat, 5e-6) << c.yz0;
-        }
+        if (!std::isnan(c.lat)) { EXPECT_NEAR(fix->lat, c.lat, 5e-6) << c.yz0; }
         EXPECT_NEAR(fix->lon, c.lon, 5e-6) << c.xz0;
     }
 }

@@ -25,13 +25,8 @@ struct Rx : Decoding {
         host.seconds = second;
         Feed(t, AirbornePos(kIcao, p.lat, p.lon, odd));
     }
-    void Surf(geo::LatLon p, int odd, int second = 0) {
-        host.seconds = second;
-        Feed(t, SurfacePos(kIcao, p.lat, p.lon, odd));
-    }
-    bool At(geo::LatLon p, double tol_nm = 0.01) {
-        return e().HasPos && geo::DistanceNm({e().Lat, e().Lon}, p) <= tol_nm;
-    }
+    void Surf(geo::LatLon p, int odd) { Feed(t, SurfacePos(kIcao, p.lat, p.lon, odd)); }
+    bool At(geo::LatLon p, double tol_nm = 0.01) { return e().HasPos && geo::DistanceNm({e().Lat, e().Lon}, p) <= tol_nm; }
 };
 
 }  // namespace
@@ -164,12 +159,8 @@ TEST(ReceiverDecoding, SpeedCheckWhereTheClockTells) {
         for (const Step& st : c.steps) {
             f.Air(c.p, st.odd, st.second);
             SCOPED_TRACE(testing::Message() << "at second " << st.second);
-            if (!std::isnan(st.want.lat)) {
-                EXPECT_TRUE(f.At(st.want));
-            }
-            if (st.too_fast >= 0) {
-                EXPECT_EQ(f.t.stats().too_fast, uint64_t(st.too_fast));
-            }
+            if (!std::isnan(st.want.lat)) { EXPECT_TRUE(f.At(st.want)); }
+            if (st.too_fast >= 0) { EXPECT_EQ(f.t.stats().too_fast, uint64_t(st.too_fast)); }
         }
     }
 }

@@ -16,21 +16,8 @@ using traffic::ToHex;
 
 namespace {
 
-struct Fixture : Decoding {
-    Fixture() {
-        airlines.LoadText("KL,KLM,KLM Royal Dutch Airlines,Netherlands\nTS,TST,Test Airways,Nowhere\n");
-        host.seconds = 1000;
-    }
-    DbRecord& e(const char* icao) { return Entry(icao); }
-    std::string Reply(int df, int fs, uint32_t code13, uint32_t icao, uint64_t mb = 0) {
-        return ToHex(AddressParityReply(df, fs, code13, icao, mb));
-    }
-};
-
-uint64_t IdMe(const char* callsign) {
-    uint64_t me = 0;
-    EXPECT_TRUE(traffic::IdentificationMe(callsign, 0, me));
-    return me;
+std::string Reply(int df, int fs, uint32_t code13, uint32_t icao, uint64_t mb = 0) {
+    return ToHex(AddressParityReply(df, fs, code13, icao, mb));
 }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -78,8 +65,8 @@ TEST(ReplyFields, AltitudeAndIdentityCodes) {
 }
 
 TEST(Replies, AcceptedOnlyFromAircraftHeardWithinAMinute) {
-    Fixture f;
-    const std::string df4 = f.Reply(4, 0, Ac13FromAc12(traffic::AltitudeQ1(9000)), 0x4840D6);
+    Tracking f;
+    const std::string df4 = Reply(4, 0, Ac13FromAc12(traffic::AltitudeQ1(9000)), 0x4840D6);
     Feed(f.t, df4);  // nobody heard yet: refused, no entry
     EXPECT_EQ(f.t.RxText(), df4 + "\r\nDF04 Surveillance Altitude Reply\r\nUnknown address 4840D6");
     EXPECT_EQ(f.t.Db.InUse(), 0);
@@ -90,26 +77,26 @@ TEST(Replies, AcceptedOnlyFromAircraftHeardWithinAMinute) {
     EXPECT_EQ(f.t.RxText(), df4 + "\r\nDF04 Surveillance Altitude Reply\r\nICAO 4840D6\r\nAltitude 9000 ft\r\nStatus airborne");
     EXPECT_EQ(std::tie(f.e("4840D6").Altitude, f.e("4840D6").LastHeard, f.e("4840D6").FlightStatus), std::tuple(9000, 1030, 0));
     f.host.seconds = 1060;  // 60 s after the all-call reply: still heard recently
-    Feed(f.t, f.Reply(5, 1, Id13(7700), 0x4840D6));
+    Feed(f.t, Reply(5, 1, Id13(7700), 0x4840D6));
     EXPECT_EQ(std::tie(f.e("4840D6").Squawk, f.e("4840D6").FlightStatus), std::tuple(7700, 1));
     EXPECT_TRUE(Has(f.t.RxText(), "\r\nDF05 Surveillance Identity Reply\r\nICAO 4840D6\r\nSquawk 7700\r\nStatus on the ground"));
-    Feed(f.t, f.Reply(5, 5, Id13(7700), 0x4840D6));  // all three status bits count: 5 is SPI
+    Feed(f.t, Reply(5, 5, Id13(7700), 0x4840D6));  // all three status bits count: 5 is SPI
     EXPECT_EQ(f.e("4840D6").FlightStatus, 5);
     EXPECT_TRUE(Has(f.t.RxText(), "Squawk 7700\r\nStatus SPI"));
     // 70 s after the last all-call reply or squitter: refused, however many replies came since.
     f.host.seconds = 1070;
-    Feed(f.t, f.Reply(4, 0, Ac13FromAc12(traffic::AltitudeQ1(5000)), 0x4840D6));
+    Feed(f.t, Reply(4, 0, Ac13FromAc12(traffic::AltitudeQ1(5000)), 0x4840D6));
     EXPECT_EQ(f.e("4840D6").Altitude, 9000);
     EXPECT_EQ(std::tie(f.t.stats().ap_accepted, f.t.stats().ap_refused), std::tuple(3u, 2u));
     // A squitter makes it heard again; DF0 and DF16 carry the altitude, Gillham coded here.
     Feed(f.t, MakeEs(0x4840D6, IdMe("KLM123")));
-    const std::string df0 = f.Reply(0, 0, Ac13FromAc12(*traffic::AltitudeGillham(12300)), 0x4840D6);
+    const std::string df0 = Reply(0, 0, Ac13FromAc12(*traffic::AltitudeGillham(12300)), 0x4840D6);
     Feed(f.t, df0);
     EXPECT_EQ(f.t.RxText(), df0 + "\r\nDF00 Short ACAS\r\nICAO 4840D6\r\nAltitude 12300 ft");
-    Feed(f.t, f.Reply(16, 0, traffic::Ac13Metric(3000), 0x4840D6, 0x123456789ABCDE));
+    Feed(f.t, Reply(16, 0, traffic::Ac13Metric(3000), 0x4840D6, 0x123456789ABCDE));
     EXPECT_EQ(f.e("4840D6").Altitude, 9843);
     EXPECT_TRUE(Has(f.t.RxText(), "DF16 Long ACAS\r\nICAO 4840D6\r\nAltitude 9843 ft"));
-    Feed(f.t, f.Reply(4, 0, 0, 0x4840D6));  // altitude not available: kept
+    Feed(f.t, Reply(4, 0, 0, 0x4840D6));  // altitude not available: kept
     EXPECT_EQ(f.e("4840D6").Altitude, 9843);
     EXPECT_TRUE(Has(f.t.RxText(), "ICAO 4840D6\r\nAltitude not valid\r\nStatus airborne"));
     // A reply of the other length is not one of these formats.
@@ -118,9 +105,9 @@ TEST(Replies, AcceptedOnlyFromAircraftHeardWithinAMinute) {
 }
 
 TEST(Replies, CommBIdentificationGivesWayToTheSquitter) {
-    Fixture f;
+    Tracking f;
     Feed(f.t, AllCall(0x484175));
-    const std::string df21 = f.Reply(21, 0, Id13(1000), 0x484175, IdMe("KLM605"));
+    const std::string df21 = Reply(21, 0, Id13(1000), 0x484175, IdMe("KLM605"));
     Feed(f.t, df21);
     EXPECT_EQ(f.t.RxText(), df21 +
                                 "\r\nDF21 Comm-B Identity Reply\r\nICAO 484175\r\nSquawk 1000\r\nStatus airborne\r\n"
@@ -128,18 +115,18 @@ TEST(Replies, CommBIdentificationGivesWayToTheSquitter) {
     EXPECT_EQ(std::tie(f.e("484175").Flight, f.e("484175").IataFlight, f.e("484175").Airline),
               std::tuple("KLM605  ", "KL605   ", "KLM Royal Dutch Airlines"));
     // Any other register: traced as Comm-B, nothing taken.
-    Feed(f.t, f.Reply(20, 2, Ac13FromAc12(traffic::AltitudeQ1(38000)), 0x484175, 0x40123456789ABC));
+    Feed(f.t, Reply(20, 2, Ac13FromAc12(traffic::AltitudeQ1(38000)), 0x484175, 0x40123456789ABC));
     EXPECT_TRUE(Has(f.t.RxText(), "DF20 Comm-B Altitude Reply\r\nICAO 484175\r\nAltitude 38000 ft\r\n"
                                   "Status alert, airborne\r\nComm-B"));
     EXPECT_EQ(f.e("484175").Flight, "KLM605  ");
     // The squitter's identification wins, and a later Comm-B one does not undo it.
     Feed(f.t, MakeEs(0x484175, IdMe("TST9")));
-    Feed(f.t, f.Reply(20, 0, Ac13FromAc12(traffic::AltitudeQ1(38000)), 0x484175, IdMe("KLM605")));
+    Feed(f.t, Reply(20, 0, Ac13FromAc12(traffic::AltitudeQ1(38000)), 0x484175, IdMe("KLM605")));
     EXPECT_EQ(std::tie(f.e("484175").Flight, f.e("484175").Airline), std::tuple("TST9    ", "Test Airways"));
 }
 
 TEST(Replies, StatusMessagesOfTheSquitter) {
-    Fixture f;
+    Tracking f;
     Feed(f.t, MakeEs(0x484175, IdMe("KLM123")));
     Feed(f.t, MakeEs(0x484175, traffic::EmergencyMe(1, 7700)));
     EXPECT_TRUE(Has(f.t.RxText(), "TC28 Emergency Status\r\nSquawk 7700\r\nEmergency general"));
@@ -178,7 +165,7 @@ TEST(Replies, StatusMessagesOfTheSquitter) {
 }
 
 TEST(Replies, Df18ByControlFieldAndNonIcaoAddressesApart) {
-    Fixture f;
+    Tracking f;
     // cf, trace line, key text, source
     const std::tuple<int, const char*, const char*, int8_t> cases[] = {
         {0, "DF18 Extended Squitter (ADS-B)\r\nICAO 4CA2B1", "4CA2B1", kSourceAdsb},
@@ -203,10 +190,10 @@ TEST(Replies, Df18ByControlFieldAndNonIcaoAddressesApart) {
     Feed(f.t, MakeEs(0x4CA2B1, IdMe("KLM123")));
     Feed(f.t, Df18(0x4CA2B1, 5, IdMe("TST9")));
     EXPECT_EQ(std::tie(f.e("4CA2B1").Flight, f.e("~4CA2B1").Flight), std::tuple("KLM123  ", "TST9    "));
-    Feed(f.t, f.Reply(5, 0, Id13(7700), 0x4CA2B1));
+    Feed(f.t, Reply(5, 0, Id13(7700), 0x4CA2B1));
     EXPECT_EQ(std::tie(f.e("4CA2B1").Squawk, f.e("~4CA2B1").Squawk), std::tuple(7700, -1));
     Feed(f.t, Df18(0xABCDEF, 1, IdMe("TST9")));  // heard only as non-ICAO
-    Feed(f.t, f.Reply(5, 0, Id13(7700), 0xABCDEF));
+    Feed(f.t, Reply(5, 0, Id13(7700), 0xABCDEF));
     EXPECT_TRUE(Has(f.t.RxText(), "Unknown address ABCDEF"));
     EXPECT_EQ(f.e("~ABCDEF").Squawk, -1);
     EXPECT_EQ(f.t.Db.IcaoDbPointer("ABCDEF"), -1);
@@ -221,14 +208,14 @@ TEST(Replies, OneWrongBitRepairedTwoNot) {
     };
     // Every position after the downlink format, through the evaluation.
     for (int bit = 5; bit < 112; ++bit) {
-        Fixture f;
+        Tracking f;
         const std::string m = ToHex(flipped({bit}));
         Feed(f.t, m);
         ASSERT_EQ(f.t.RxText(), m + "\r\nDF17 Extended Squitter\r\nBit " + std::to_string(bit + 1) +
                                     " repaired\r\nICAO 4CA2B1\r\nTC04 Identification\r\nTST123  ");
         ASSERT_EQ(f.t.stats().repaired, 1u);
         // Not with repair turned off.
-        Fixture off;
+        Tracking off;
         off.t.SetFixBits(0);
         Feed(off.t, m);
         ASSERT_EQ(off.t.RxText(), m + "\r\nDF17");
@@ -239,7 +226,7 @@ TEST(Replies, OneWrongBitRepairedTwoNot) {
     for (int a = 0; a < 112; ++a)
         for (int b = a + 1; b < 112; ++b)
             ASSERT_EQ(SingleBitErrorPosition(Syndrome112(flipped({a, b}).data())), -1) << a << " " << b;
-    Fixture f;
+    Tracking f;
     Feed(f.t, ToHex(flipped({40, 41})));
     EXPECT_EQ(f.t.stats().repaired, 0u);
     EXPECT_EQ(f.t.Db.InUse(), 0);
