@@ -1,7 +1,6 @@
-// Recordings with time: the 12 MHz counter turned into seconds (wrapping, going back a
-// little, restarting), every stamped form read with its time, and the session's clock,
-// list ages and expiry following the recording's time rather than the wall's; the speed check
-// that a recording's stamps switch on, and a stream that fails while stepped by hand.
+// Recordings with time: the 12 MHz counter turned into seconds, every stamped form read with its
+// time, the session's clock, list ages, expiry and speed check following the recording's time
+// rather than the wall's, and a stream that fails while stepped by hand.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -136,7 +135,7 @@ TEST(RecordedInput, AgesExpiryAndReportTimesFollowTheRecording) {
     EXPECT_EQ(r.Heard("3C6DD2"), 130);
     // Reports carry the recording's time: the clock's start plus 2 min 10 s.
     const AprsTime t = r.s.ReportTime();
-    EXPECT_EQ(std::vector<int>({t.day, t.hour, t.minute}), std::vector<int>({7, 10, 2}));
+    EXPECT_EQ(std::tie(t.day, t.hour, t.minute), std::tuple(7, 10, 2));
     // The old form afterwards runs by the fixed clock again.
     r.input.EndFile();
     r.Records("*" + AllCall(0x4CA1F3) + ";\n");
@@ -186,9 +185,8 @@ TEST(RecordedInput, AStreamThatFailsWhileSteppedByHandReportsTheFailure) {
     Replaying r;
     FileReplay replay(r.s.pump(), nullptr, &r.s.clock());
     replay.SetMode(ReplayMode::Manual);
-    QString failure;
+    QString failure, error;
     QObject::connect(&replay, &FileReplay::failed, [&failure](const QString& m) { failure = m; });
-    QString error;
     ASSERT_TRUE(replay.Start(QString::fromStdString(fifo), error)) << error.toStdString();
     EXPECT_TRUE(replay.Step());
     EXPECT_EQ(r.times.size(), 1u);

@@ -1,6 +1,5 @@
-// The traffic generator: published example messages and code tables bit for bit, its
-// recording and truth output, and the decoder reading its traffic back all over the globe.
-// (The decoder tests build their messages with it too.)
+// The traffic generator (which the decoder tests build their messages with): published examples
+// and code tables bit for bit, its files, and the decoder reading its traffic back all over the globe.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,8 +24,7 @@ double DistanceM(double lat1, double lon1, double lat2, double lon2) {
 struct Decoder : test::Decoding {
     std::vector<SimMessage> messages;
     int sent = 0, positions = 0;  // undamaged position reports, and positions stored from them
-    double worst_m[2] = {};       // farthest a stored position lay from where its report was sent:
-                                  // airborne, surface
+    double worst_m[2] = {};       // farthest a stored position lay from its report's: airborne, surface
 
     explicit Decoder(TrafficSim& sim, double offset = 0) : messages(sim.Run()) {
         host.surf_offset = offset;
@@ -150,12 +148,10 @@ TEST(TrafficReadBack, FleetsAllOverTheGlobeMatchTheTruth) {
         EXPECT_LE(d.worst_m[0], c.tolerance_m);
         EXPECT_LE(d.worst_m[1], 1.5);
         // One wrong bit is put right; more are rejected.
-        const auto damaged = std::count_if(d.messages.begin(), d.messages.end(), [](auto& m) { return m.wrong_bits > 1; });
-        const auto one_bit = std::count_if(d.messages.begin(), d.messages.end(), [](auto& m) { return m.wrong_bits == 1; });
-        EXPECT_GT(damaged, 0);
-        EXPECT_GT(one_bit, 0);
-        EXPECT_EQ(d.t.stats().crc_rejected, static_cast<uint64_t>(damaged));
-        EXPECT_EQ(d.t.stats().repaired, static_cast<uint64_t>(one_bit));
+        uint64_t damaged = 0, one_bit = 0;
+        for (const SimMessage& m : d.messages) (m.wrong_bits > 1 ? damaged : one_bit) += m.wrong_bits > 0;
+        EXPECT_TRUE(damaged > 0 && one_bit > 0);
+        EXPECT_EQ(std::tie(d.t.stats().crc_rejected, d.t.stats().repaired), std::tie(damaged, one_bit));
         EXPECT_EQ(d.t.Db.InUse(), 40);
 
         for (const AircraftTruth& truth : sim.truth()) {
