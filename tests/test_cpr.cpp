@@ -29,7 +29,7 @@ TEST(Cpr, NlAtTheTransitionsAndAgainstTheClosedFormula) {
     }
 }
 
-TEST(Cpr, PairsKnownAnswers) {
+TEST(Cpr, PairsKnownAnswersAndPairsThatGiveNothing) {
     const struct { int yz0, xz0, yz1, xz1, f; double lat, lon; bool surface = false; } cases[] = {
         {34953, 85779, 16894, 83522, 1, 49.600013, 6.200001},
         {34953, 85779, 16894, 83522, 0, 49.600021, 6.199975},
@@ -49,10 +49,7 @@ TEST(Cpr, PairsKnownAnswers) {
         if (!std::isnan(c.lat)) { EXPECT_NEAR(fix->lat, c.lat, 5e-6) << c.yz0; }
         EXPECT_NEAR(fix->lon, c.lon, 5e-6) << c.xz0;
     }
-}
-
-TEST(Cpr, DamagedPairsAndPairsAcrossAnNlBoundaryGiveNothing) {
-    // j = 20 puts the even candidate at 120..126 degrees: no latitude.
+    // Nothing from a damaged pair: j = 20 puts the even candidate at 120..126 degrees.
     EXPECT_FALSE(DecodeAirbornePair({{44431, 1}, {0, 0}}, 0));
     // Even report just south of the 42/41 zone boundary, odd report just north of it.
     const CprReport e = EncodeCpr(44.18, 10.0, 0, false), o = EncodeCpr(44.21, 10.0, 1, false);

@@ -50,22 +50,18 @@ struct Fixture : Decoding {
 
 }  // namespace
 
-TEST(Plausibility, GapDoesNotStoreZoneError) {
+TEST(Plausibility, GapDoesNotStoreZoneErrorAndReappearsFarAwayAfterTwoFreshPairs) {
     // Northbound along 5 E, then 30 km north with no messages and a single even report: paired
     // with the stale odd half, the latitude zone index comes out wrong (over 5 degrees off);
     // decoded next to the last position, the report alone gives the truth. The next odd
     // report pairs with the fresh even one and tracking goes on.
-    Fixture f;
+    Fixture f, g;
     f.Play({{54.60, 5.0, 0}, {54.60, 5.0, 1, 54.60, 5.0}, {54.87, 5.0, 0, 54.87, 5.0}, {54.871, 5.0, 1, 54.871, 5.0}});
-}
-
-TEST(Plausibility, ReappearsFarAwayAfterTwoFreshPairs) {
     // Silence, then 300 km east (within half a zone, so a report decoded next to the old
     // position lands there too): the first pair is held, a second agreeing pair is believed.
-    Fixture f;
-    f.Play({{50.0, 8.0, 0}, {50.0, 8.0, 1, 50.0, 8.0}, {50.0, 12.2, 0}, {50.0, 12.2, 1, 50.0, 8.0},
+    g.Play({{50.0, 8.0, 0}, {50.0, 8.0, 1, 50.0, 8.0}, {50.0, 12.2, 0}, {50.0, 12.2, 1, 50.0, 8.0},
             {50.0, 12.21, 0}, {50.0, 12.22, 1, 50.0, 12.22}});
-    EXPECT_EQ(f.host.plotted.size(), 2u);
+    EXPECT_EQ(g.host.plotted.size(), 2u);
 }
 
 TEST(Plausibility, SurfaceGapAndReappearance) {
@@ -152,7 +148,7 @@ TEST(Plausibility, LandingThenTaxiingWithSurfaceMovement) {
     EXPECT_EQ(f.e().Altitude, 975);
 }
 
-TEST(Plausibility, HalvesPairOnlyCloseInTime) {
+TEST(Plausibility, HalvesPairOnlyCloseInTimeASingleReportCountsUpToTenMinutes) {
     // 11 s apart: no pair; 10 s: a pair. An hour later, 9 degrees east (the clock counts
     // seconds within the hour): a pair across the hour is held, and a single report is not
     // decoded next to the hour-old position, where it would land a zone (9.5 degrees) away.
@@ -163,6 +159,14 @@ TEST(Plausibility, HalvesPairOnlyCloseInTime) {
     // On the surface, 50 s.
     Fixture g(true);
     g.Play({{51.47, 0.45, 0, kNoPos, 0, 0}, {51.47, 0.45, 1, kNoPos, 0, 51}, {51.47, 0.451, 0, 51.47, 0.451, 101}});
+
+    // A single report decoded next to the last fix: 1 minute and exactly 10 minutes later still a
+    // position, 10 minutes and 1 second later none (five minutes on the surface).
+    Fixture h, k(true);
+    h.Play({{50.0, 8.0, 0, kNoPos, 0, 100}, {50.0, 8.0, 1, 50.0, 8.0, 101}, {50.1, 8.1, 0, 50.1, 8.1, 161},
+            {50.2, 8.2, 1, 50.2, 8.2, 761}, {50.3, 8.3, 0, 50.2, 8.2, 1362}});
+    k.Play({{51.47, 0.45, 0, kNoPos, 0, 0}, {51.47, 0.45, 1, 51.47, 0.45, 1}, {51.471, 0.452, 0, 51.471, 0.452, 61},
+            {51.472, 0.454, 1, 51.472, 0.454, 361}, {51.473, 0.456, 0, 51.472, 0.454, 662}});
 }
 
 TEST(Plausibility, ZoneBoundariesTheEquatorAndGreenwichArePositions) {
@@ -186,15 +190,4 @@ TEST(Plausibility, NoLatitudeBeyondAPole) {
     Feed(f.t, MakeEs(kIcao, traffic::SurfacePositionMe(7, 0, -1, 0, {130000, EncodeCpr(-89.95, 10.0, 0, true).lon})));
     EXPECT_GE(f.e().Lat, -90.0);
     EXPECT_NEAR(f.e().Lat, -89.95, 0.01);
-}
-
-TEST(Plausibility, ASingleReportUpToTenMinutesAfterTheLastFixMovesTheAircraft) {
-    // Decoded next to the last fix: 1 minute and exactly 10 minutes later still a position,
-    // 10 minutes and 1 second later none (five minutes on the surface).
-    Fixture f;
-    f.Play({{50.0, 8.0, 0, kNoPos, 0, 100}, {50.0, 8.0, 1, 50.0, 8.0, 101}, {50.1, 8.1, 0, 50.1, 8.1, 161},
-            {50.2, 8.2, 1, 50.2, 8.2, 761}, {50.3, 8.3, 0, 50.2, 8.2, 1362}});
-    Fixture g(true);
-    g.Play({{51.47, 0.45, 0, kNoPos, 0, 0}, {51.47, 0.45, 1, 51.47, 0.45, 1}, {51.471, 0.452, 0, 51.471, 0.452, 61},
-            {51.472, 0.454, 1, 51.472, 0.454, 361}, {51.473, 0.456, 0, 51.472, 0.454, 662}});
 }

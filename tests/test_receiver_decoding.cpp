@@ -68,7 +68,7 @@ TEST(ReceiverDecoding, FirstFixFromOneReportAtTheRangeLimits) {
     }
 }
 
-TEST(ReceiverDecoding, FirstPairConfirmsOrReplacesTheSingleReport) {
+TEST(ReceiverDecoding, FirstPairConfirmsOrReplacesTheSingleReportPairsBeyondTheRangeAreRefused) {
     // Confirmed: the pair lands where the single report did, and the position is a pair's.
     Rx f;
     const geo::LatLon p = Away(kDelft, 10, 40);
@@ -83,21 +83,18 @@ TEST(ReceiverDecoding, FirstPairConfirmsOrReplacesTheSingleReport) {
     f.Air(p, 0);
     EXPECT_TRUE(f.At(p));
     EXPECT_EQ(f.t.stats().positions, 3u);
-}
 
-TEST(ReceiverDecoding, PairsBeyondTheMaximumRangeAreRefused) {
-    // 120 NM out with a range of 100: the pair is refused and counted, and nothing is stored.
-    Rx f(kDelft, 100);
-    const geo::LatLon p = Away(kDelft, 300, 120);
-    f.Air(p, 0);
-    f.Air(p, 1);
-    EXPECT_FALSE(f.e().HasPos);
-    EXPECT_EQ(f.t.stats().beyond_range, 1u);
-    // 95 NM: believed.
-    const geo::LatLon q = Away(kDelft, 300, 95);
-    f.Air(q, 0);
-    f.Air(q, 1);
-    EXPECT_TRUE(f.At(q));
+    // 120 NM out with a range of 100: the pair is refused and counted, and nothing is stored;
+    // 95 NM out it is believed.
+    Rx g(kDelft, 100);
+    const geo::LatLon far = Away(kDelft, 300, 120), near = Away(kDelft, 300, 95);
+    g.Air(far, 0);
+    g.Air(far, 1);
+    EXPECT_FALSE(g.e().HasPos);
+    EXPECT_EQ(g.t.stats().beyond_range, 1u);
+    g.Air(near, 0);
+    g.Air(near, 1);
+    EXPECT_TRUE(g.At(near));
 }
 
 TEST(ReceiverDecoding, SurfaceNextToReceiversInFourHemispheres) {

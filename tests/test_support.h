@@ -71,10 +71,7 @@ inline uint64_t IdMe(const char* callsign, int category = 0) {
 }
 
 // Evaluates one message given as hex text.
-inline void Feed(Tracker& t, const std::string& hex) {
-    t.Squitter = hex;
-    t.EvalSquitter();
-}
+inline void Feed(Tracker& t, const std::string& hex) { t.Squitter = hex; t.EvalSquitter(); }
 
 // A tracker with its byte pump, recording every evaluated message.
 struct Decoding {
