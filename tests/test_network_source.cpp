@@ -34,10 +34,7 @@ struct Linked {
         QObject::connect(&source, &NetworkSource::errorOccurred, [this](const QString& m) { errors.push_back(m); });
         QObject::connect(&source, &NetworkSource::receivingChanged, [this](bool on) { receiving.push_back(on); });
     }
-    bool Start() {
-        QString error;
-        return source.Start(QString::fromStdString(rx.Target()), error);
-    }
+    bool Start() { QString error; return source.Start(QString::fromStdString(rx.Target()), error); }
     bool Saw(const std::string& error) const {
         return std::find(errors.begin(), errors.end(), QString::fromStdString(rx.Target() + error)) != errors.end();
     }
