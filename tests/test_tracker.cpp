@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <tuple>
 
 #include "test_support.h"
@@ -112,30 +111,6 @@ TEST(Tracker, VelocityFillsSpeed) {
     Feed(f.t, MakeEs(0x485020, 0xA8123456789ABC));  // TC 21, GNSS position: only traced
     EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC21 Airborne Pos GNSS");
     EXPECT_EQ(f.e("485020").Lat, 0.0);
-}
-
-TEST(Tracker, AltitudeBothCodings) {
-    // Q=1: 25-ft steps from -1000 ft. Gillham (Q=0), bits C1 A1 C2 A2 C4 A4 B1 Q B2 D2 B4 D4:
-    // the lowest step, one in an odd 500-foot band (counted backwards), and one far up.
-    for (auto [ac12, feet] : {std::pair{0x010u, -1000}, {0xFFFu, 50175}, {0b000010000000u, -1200},
-                              {0b100000000010u, -700}, {0b001101100010u, 10000}}) {
-        int32_t ft = 0;
-        ASSERT_TRUE(AltitudeFromAc12(ac12, ft)) << ac12;
-        EXPECT_EQ(ft, feet) << std::hex << ac12;
-    }
-    // All 2048 Q = 0 codes against the conversion from the altitude side (the traffic
-    // generator's): the 1280 codes of the 100-ft steps from -1200 ft, and no altitude for
-    // the 768 codes no step makes.
-    std::map<uint32_t, int> legal;
-    for (int feet = -1200; feet <= 126700; feet += 100) legal[*traffic::AltitudeGillham(feet)] = feet;
-    ASSERT_EQ(legal.size(), 1280u);
-    for (uint32_t code = 0; code < 4096; ++code) {
-        if (code & 0x10) continue;  // Q = 1
-        int32_t got = 12345;
-        const auto it = legal.find(code);
-        ASSERT_EQ(AltitudeFromAc12(code, got), it != legal.end()) << std::hex << code;
-        if (it != legal.end()) { ASSERT_EQ(got, it->second) << std::hex << code; }
-    }
 }
 
 TEST(Tracker, PositionsThroughTheEvaluation) {

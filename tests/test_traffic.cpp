@@ -103,26 +103,6 @@ TEST(TrafficGenerator, PublishedExamplesCodeTablesAndFileFormats) {
               "00ABCD,,-,,,,\n");
 }
 
-// Stopping a flight at every moment while it crosses an NL boundary: the truth always names
-// the position the decoder holds, also when the newest pair straddles the boundary.
-TEST(TrafficReadBack, TruthAtEveryMomentAcrossNlBoundaries) {
-    for (auto [lat, heading] : {std::pair{10.4650, 0.0}, {59.9600, 180.0}}) {
-        SCOPED_TRACE(lat);
-        int straddled = 0;
-        for (double end = 2.0; end < 12.0; end += 0.05) {
-            TrafficSim sim({{.icao = 0x758124, .callsign = {}, .lat = lat, .lon = 124.0, .heading_deg = heading,
-                             .speed_kt = 480, .altitude_ft = 30000, .target_ft = 30000}},
-                           {.duration_s = end, .loss = 0, .damage = 0});
-            Decoder d(sim);
-            straddled = std::max<int>(straddled, static_cast<int>(d.t.stats().nl_mismatch));
-            const AircraftTruth& truth = sim.truth()[0];
-            ASSERT_EQ(truth.lat.has_value(), d.Entry(truth.icao).Lat != 0) << end;
-            if (truth.lat) { EXPECT_LE(d.MissM(truth), 5.0) << end; }
-        }
-        EXPECT_EQ(straddled, 1);
-    }
-}
-
 // Fleets all over the globe, some taxiing at an airport (with the surface offset of a map
 // there), with lost and damaged messages, end as the truth says. Positions lie within half a
 // CPR step each way: 5 m in the air (10 m around 85 degrees, where the odd longitude zones
