@@ -169,17 +169,10 @@ TEST(Replies, StatusMessagesOfTheSquitter) {
 
     Feed(f.t, MakeEs(0x484175, traffic::TargetStateMe(35008, 90.0)));
     EXPECT_TRUE(Has(f.t.RxText(), "TC29 Target State\r\nSelected altitude 35008 ft\r\nSelected heading 90"));
-    EXPECT_EQ(f.e("484175").SelAltitude, 35008);
-    EXPECT_DOUBLE_EQ(f.e("484175").SelHeading, 90.0);
+    EXPECT_EQ(std::tie(f.e("484175").SelAltitude, f.e("484175").SelHeading), std::tuple(35008, 90.0));
     Feed(f.t, MakeEs(0x484175, traffic::OperationalStatusMe(0x2000, 2)));
     EXPECT_TRUE(Has(f.t.RxText(), "TC31 Operational Status\r\nADS-B version 2"));
     EXPECT_EQ(std::tie(f.e("484175").AdsbVersion, f.e("484175").Capability), std::tuple(2, 0x2000));
-
-    // Vertical rate (published example: 832 ft/min down), and one climbing.
-    Feed(f.t, "8D485020994409940838175B284F");
-    EXPECT_EQ(std::tie(f.e("485020").HasVertRate, f.e("485020").VertRate), std::tuple(true, -832));
-    Feed(f.t, MakeEs(0x485020, traffic::VelocityMe({.east_kt = 100, .north_kt = 100, .vertical_fpm = 1216})));
-    EXPECT_EQ(f.e("485020").VertRate, 1216);
 }
 
 TEST(Replies, Df18ByControlFieldAndNonIcaoAddressesApart) {

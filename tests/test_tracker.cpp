@@ -84,10 +84,13 @@ TEST(Tracker, IdentificationOfEveryTypeCodeGivesCallsignAndCategory) {
 
 TEST(Tracker, VelocityFillsSpeed) {
     Tracking f;
-    Feed(f.t, "8D485020994409940838175B284F");  // ground speed 159 kt (published example)
+    // Published example: ground speed 159 kt, track 182.88, 832 ft/min down; then one climbing.
+    Feed(f.t, "8D485020994409940838175B284F");
     EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC19 Airborne Velocity");
-    EXPECT_EQ(f.e("485020").Speed, 159);
-    EXPECT_NEAR(f.e("485020").Track, 182.88, 0.01);  // the published track
+    EXPECT_EQ(std::tie(f.e("485020").Speed, f.e("485020").HasVertRate, f.e("485020").VertRate), std::tuple(159, true, -832));
+    EXPECT_NEAR(f.e("485020").Track, 182.88, 0.01);
+    Feed(f.t, MakeEs(0x485021, traffic::VelocityMe({.east_kt = 100, .north_kt = 100, .vertical_fpm = 1216})));
+    EXPECT_EQ(f.e("485021").VertRate, 1216);
     Feed(f.t, "8DA05F219B06B6AF189400CBC33F");  // true airspeed 375 kt (published example)
     EXPECT_EQ(f.e("A05F21").Speed, 375);
     EXPECT_LT(f.e("A05F21").Track, 0.0);  // an airspeed message gives no track
