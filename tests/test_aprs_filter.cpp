@@ -17,8 +17,9 @@ using namespace ternwick::test;
 
 namespace {
 
-DbRecord Aircraft(double lat, double lon, int feet, const char* kind = "A", bool has_altitude = true,
-                  const char* flight = "") {
+// 30.0203 NM north of 52 N 4 E unless told.
+DbRecord Aircraft(int feet, const char* kind = "A", bool has_altitude = true, const char* flight = "", double lat = 52.5,
+                  double lon = 4.0) {
     DbRecord e;
     e.Icao = "ABC001", e.HasPos = true, e.Lat = lat, e.Lon = lon, e.PosKind = kind;
     e.Altitude = feet, e.HasAltitude = has_altitude, e.Flight = flight;
@@ -61,7 +62,7 @@ struct Gateway : HeadlessSession {
 
 TEST(AprsFilter, EachPositionJudgedByTheFirstRuleItFails) {
     const geo::LatLon rx{52.0, 4.0};
-    const DbRecord north = Aircraft(52.5, 4.0, 10000);  // 30.0203 NM from the receiver
+    const DbRecord north = Aircraft(10000);
     struct Case {
         const char* what;
         AprsFilter f;
@@ -75,28 +76,24 @@ TEST(AprsFilter, EachPositionJudgedByTheFirstRuleItFails) {
         {"just inside the radius", {.radius_nm = 30.0204}, north, rx, R::Pass},
         {"just outside the radius", {.radius_nm = 30.0202}, north, rx, R::Radius},
         {"no receiver: nobody is within", {.radius_nm = 5000}, north, std::nullopt, R::Radius},
-        {"the table's 0..360 longitudes", {.radius_nm = 1}, Aircraft(52.0, 359.0, 0), geo::LatLon{52.0, -1.0},
-         R::Pass},
-        {"west of the receiver", {.radius_nm = 36.9}, Aircraft(52.0, 359.0, 0), geo::LatLon{52.0, 0.0}, R::Radius},
+        {"the table's 0..360 longitudes", {.radius_nm = 1}, Aircraft(0, "A", true, "", 52, 359), {{52, -1}}, R::Pass},
+        {"west of the receiver", {.radius_nm = 36.9}, Aircraft(0, "A", true, "", 52, 359), {{52, 0}}, R::Radius},
         {"at the lowest altitude", {.min_feet = 10000}, north, rx, R::Pass},
-        {"a step below it", {.min_feet = 10000}, Aircraft(52.5, 4.0, 9975), rx, R::MinAltitude},
+        {"a step below it", {.min_feet = 10000}, Aircraft(9975), rx, R::MinAltitude},
         {"at the highest altitude", {.max_feet = 10000}, north, rx, R::Pass},
-        {"a step above it", {.max_feet = 10000}, Aircraft(52.5, 4.0, 10025), rx, R::MaxAltitude},
+        {"a step above it", {.max_feet = 10000}, Aircraft(10025), rx, R::MaxAltitude},
         {"both bounds, between", {.min_feet = 9000, .max_feet = 11000}, north, rx, R::Pass},
-        {"surface under a ceiling: on the ground", {.max_feet = 5000}, Aircraft(52.5, 4.0, 35000, "S"), rx, R::Pass},
-        {"surface above a floor", {.min_feet = 1000}, Aircraft(52.5, 4.0, 35000, "S"), rx, R::MinAltitude},
-        {"altitude not heard, both bounds", {.min_feet = 1000, .max_feet = 40000},
-         Aircraft(52.5, 4.0, 10000, "A", false), rx, R::MinAltitude},
-        {"altitude not heard, a ceiling", {.max_feet = 40000}, Aircraft(52.5, 4.0, 0, "A", false), rx,
-         R::MaxAltitude},
-        {"0 ft heard under a ceiling", {.max_feet = 40000}, Aircraft(52.5, 4.0, 0), rx, R::Pass},
+        {"surface under a ceiling: on the ground", {.max_feet = 5000}, Aircraft(35000, "S"), rx, R::Pass},
+        {"surface above a floor", {.min_feet = 1000}, Aircraft(35000, "S"), rx, R::MinAltitude},
+        {"altitude not heard, both bounds", {.min_feet = 1000, .max_feet = 40000}, Aircraft(10000, "A", false), rx,
+         R::MinAltitude},
+        {"altitude not heard, a ceiling", {.max_feet = 40000}, Aircraft(0, "A", false), rx, R::MaxAltitude},
+        {"0 ft heard under a ceiling", {.max_feet = 40000}, Aircraft(0), rx, R::Pass},
         {"no callsign", {.callsign_only = true}, north, rx, R::Callsign},
-        {"a callsign of spaces", {.callsign_only = true}, Aircraft(52.5, 4.0, 0, "A", true, "        "), rx,
-         R::Callsign},
-        {"a callsign", {.callsign_only = true}, Aircraft(52.5, 4.0, 0, "A", true, "KLM1023 "), rx, R::Pass},
+        {"a callsign of spaces", {.callsign_only = true}, Aircraft(0, "A", true, "        "), rx, R::Callsign},
+        {"a callsign", {.callsign_only = true}, Aircraft(0, "A", true, "KLM1023 "), rx, R::Pass},
         {"the radius first", {.radius_nm = 10, .min_feet = 20000, .callsign_only = true}, north, rx, R::Radius},
-        {"then the altitudes", {.radius_nm = 40, .max_feet = 5000, .callsign_only = true}, north, rx,
-         R::MaxAltitude},
+        {"then the altitudes", {.radius_nm = 40, .max_feet = 5000, .callsign_only = true}, north, rx, R::MaxAltitude},
     };
     for (const Case& c : cases) EXPECT_EQ(AprsFilterCheck(c.f, c.e, c.receiver), c.want) << c.what;
 }
@@ -126,11 +123,9 @@ TEST(AprsFilter, LeavingWithdrawsOnceAndReenteringReportsAnew) {
         EXPECT_EQ(g.s.Db().InUse(), 0);
         EXPECT_EQ(g.Names(), kill ? "ABC001 ABC001_ ABC001 ABC001_ " : "ABC001 ABC001 ");
         const AprsCounts c = g.s.aprs().Counts();
-        EXPECT_EQ(c.sent, kill ? 4u : 2u);
-        EXPECT_EQ(c.withdrawn, kill ? 2u : 0u);
-        EXPECT_EQ(c.filtered.max_alt, 3u);
-        EXPECT_EQ(c.HeldBack(), 3u);
-        EXPECT_EQ(c.reported, 0u);
+        // sent, withdrawn, held back by the altitude bound and in all, on the air
+        EXPECT_EQ((std::vector<uint64_t>{c.sent, c.withdrawn, c.filtered.max_alt, c.HeldBack(), c.reported}),
+                  (std::vector<uint64_t>{kill ? 4u : 2u, kill ? 2u : 0u, 3, 3, 0}));
     }
 }
 

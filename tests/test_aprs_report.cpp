@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <string>
@@ -63,15 +62,7 @@ constexpr AprsTime kAt{5, 14, 7};
 constexpr AprsReportStyle kReadable{.rich = false, .killed = false, .comment = true};
 const std::string kNorth = "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5325.  N/00616.00E^ABC123  \r";
 
-std::string HexBytes(const std::string& bytes) {
-    std::string s;
-    char h[4];
-    for (unsigned char c : bytes) {
-        std::snprintf(h, sizeof h, "%s%02x", s.empty() ? "" : " ", c);
-        s += h;
-    }
-    return s;
-}
+std::string HexBytes(const std::string& bytes) { return QByteArray::fromStdString(bytes).toHex(' ').toStdString(); }
 
 }  // namespace
 
