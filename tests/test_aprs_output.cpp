@@ -390,7 +390,8 @@ TEST(AprsIs, ServerPasscodeLoginAndAnswer) {
         EXPECT_TRUE(AprsIsLink::CheckPasscode(bad).startsWith("APRS-IS passcode \"")) << bad;
 
     const QString login = QString::fromStdString(AprsIsLink::LoginLine("N0CALL-10", "12345"));
-    EXPECT_TRUE(QRegularExpression("^user N0CALL-10 pass 12345 vers Ternwick [0-9]+\\.[0-9]+(\\.[0-9]+)?\r\n$").match(login).hasMatch())
+    const QRegularExpression want("^user N0CALL-10 pass 12345 vers Ternwick [0-9]+\\.[0-9]+(\\.[0-9]+)?\r\n$");
+    EXPECT_TRUE(want.match(login).hasMatch())
         << login.toStdString();
 
     using L = AprsIsLink::Login;
@@ -470,8 +471,8 @@ TEST(AprsIs, HeadlessVerifiedUnverifiedAndRefused) {
 TEST(AprsIs, HeadlessLinkDroppedIsMadeAgainWithTheLoginRepeated) {
     FakeAprsIs server("12345");
     QProcess replay;
-    replay.start(TERNWICK_BIN_DIR "/ternwick-replay", {"--aprs-is", QString::fromStdString(server.Target()), "--aprs-passcode",
-                                                       "12345", "--aprs-call", "N0CALL-10", "--at", "5:14:07:00", "-"});
+    replay.start(TERNWICK_BIN_DIR "/ternwick-replay", {"--aprs-is", QString::fromStdString(server.Target()), "--aprs-call",
+                                                       "N0CALL-10", "--aprs-passcode", "12345", "--at", "5:14:07:00", "-"});
     QFile demo(TERNWICK_BIN_DIR "/demo.log");
     ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
     // A chunk at a time, so the replay is still running when the server drops it.

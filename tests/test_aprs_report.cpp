@@ -213,7 +213,8 @@ TEST(AprsLook, ReadableCommentsKeepToFortyThreeCharacters) {
         // does not look into it.
         {with(Flying("S"), [](DbRecord& e) { e.Flight = "        ", e.Airline = ""; }), "!W13!  "},
         // No callsign yet, an airline with accents and "|"; a first word too long is left out.
-        {with(Flying(), [](DbRecord& e) { e.Flight = "        ", e.Airline = "Aero\xC3\xA9x|ico"; }), "/A=035000 !W13! Aeroexico"},
+        {with(Flying(), [](DbRecord& e) { e.Flight = "        ", e.Airline = "Aero\xC3\xA9x|ico"; }),
+         "/A=035000 !W13! Aeroexico"},
         {with(Flying(), [](DbRecord& e) { e.Flight = "No-Call ", e.Airline = "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF"; }),
          "/A=035000 !W13!"},
     };
