@@ -247,32 +247,6 @@ TEST(ReplayCli, ReceiverPositionFirstFixRangeBearingAndCoverage) {
     EXPECT_EQ(Pixel(png, 400, 194), qRgb(255, 0, 255));
 }
 
-TEST(ReplayCli, ATimeStampedRecordingSwitchesTheSpeedCheckOn) {
-    // 4CA1F3 at 52.20N 4.00E, then 20 s later a pair 24 NM further north: 4,300 kt. With the
-    // recording's 12 MHz stamps the jump is refused; without them the same messages carry no
-    // time and nothing is refused for speed.
-    const std::pair<double, double> reports[] = {{52.20, 0.0}, {52.20, 0.5}, {52.60, 20.0}, {52.60, 20.5}};
-    std::string stamped, plain;
-    int odd = 0;
-    for (const auto& [lat, second] : reports) {
-        const std::string msg = AirbornePos(0x4CA1F3, lat, 4.0, odd);
-        char stamp[16];
-        std::snprintf(stamp, sizeof stamp, "%012llX", static_cast<unsigned long long>(second * 12e6));
-        stamped += "@" + std::string(stamp) + msg + ";\n";
-        plain += "*" + msg + ";\n";
-        odd = 1 - odd;
-    }
-    const std::string args = "--csv --stats --receiver 52.0,4.1 ";
-    const RunResult timed = Replay(args + WriteTemp("speed-stamped.log", stamped));
-    EXPECT_EQ(timed.status, 0) << timed.out;
-    EXPECT_TRUE(TextHolds(timed.out, "\n4CA1F3,        ,,,A,35000,0,52.200002,3.999965,"));
-    EXPECT_TRUE(TextHolds(timed.out, "fixes refused as too fast: 2\n"));
-    const RunResult untimed = Replay(args + WriteTemp("speed-plain.log", plain));
-    EXPECT_EQ(untimed.status, 0) << untimed.out;
-    EXPECT_TRUE(TextHolds(untimed.out, "\n4CA1F3,        ,,,A,35000,0,52.599979,3.999965,"));
-    EXPECT_TRUE(TextHolds(untimed.out, "fixes refused as too fast: 0\n"));
-}
-
 TEST(ReplayDisplay, PictureListAndReports) {
     const std::string png = TempPath("display_out.png");
     fs::remove(png);
