@@ -13,35 +13,7 @@ using namespace ternwick::test;
 
 using AprsWindowTest = WindowFixture;
 
-TEST_F(AprsWindowTest, AprsIsLoginVerifiedOrRefused) {
-    FakeAprsIs server("12345");
-    QAbstractButton* start = InGroup("APRS Output:", "Start COM:");
-    auto* pass = Named<QLineEdit>(w.get(), "APRS-IS passcode");
-    EXPECT_FALSE(pass->isEnabled());  // only with APRS-IS
-    SetText("APRS callsign", "N0CALL-10");
-    InGroup("APRS Output:", "KISS")->click();
-    InGroup("APRS Output:", "APRS-IS")->click();
-    EXPECT_EQ(Named<QLineEdit>(w.get(), "APRS path")->text(), "TCPIP*");
-    ASSERT_TRUE(pass->isEnabled());
-    pass->setText("-1");
-    SetText("APRS port", server.Target());
-    start->click();
-    ASSERT_TRUE(Until([&] { return start->text() == "Start COM:"; }));
-    EXPECT_EQ(Label("APRS link"), "unverified");
-    EXPECT_TRUE(TakeMessage(w.get()).contains("did not verify the login of N0CALL-10"));
-    EXPECT_EQ(server.lines.size(), 1u);  // the login only
-
-    pass->setText("12345");
-    start->click();
-    ASSERT_TRUE(Until([&] { return Label("APRS link") == "verified"; }));
-    EXPECT_EQ(start->text(), "Stop COM:");
-    EXPECT_FALSE(pass->isEnabled());
-    EXPECT_EQ(server.logins, 2);
-    start->click();
-    EXPECT_EQ(Label("APRS link"), "");
-}
-
-TEST_F(AprsWindowTest, FiltersByNameTheirWarningsAndCounts) {
+TEST_F(AprsWindowTest, FiltersTheirWarningsAnAprsIsLoginVerifiedOrRefusedAndTheCounts) {
     QGroupBox* group = Group(w.get(), "APRS Output:");
     auto* radius = Named<QSpinBox>(group, "APRS radius");
     auto* min_alt = Named<QSpinBox>(group, "APRS min. altitude");
@@ -66,19 +38,37 @@ TEST_F(AprsWindowTest, FiltersByNameTheirWarningsAndCounts) {
     min_alt->setValue(0);
     max_alt->setValue(40000);
 
-    // The published pair, 16.1 NM from the receiver: both positions held back by the radius.
     FakeAprsIs server("12345");
+    QAbstractButton* start = InGroup("APRS Output:", "Start COM:");
+    auto* pass = Named<QLineEdit>(w.get(), "APRS-IS passcode");
+    EXPECT_FALSE(pass->isEnabled());  // only with APRS-IS
     SetText("APRS callsign", "N0CALL-10");
+    InGroup("APRS Output:", "KISS")->click();
     InGroup("APRS Output:", "APRS-IS")->click();
-    SetText("APRS-IS passcode", "12345");
+    EXPECT_EQ(Text("APRS path"), "TCPIP*");
+    ASSERT_TRUE(pass->isEnabled());
+    pass->setText("-1");
     SetText("APRS port", server.Target());
-    InGroup("APRS Output:", "Start COM:")->click();
+    start->click();
+    ASSERT_TRUE(Until([&] { return start->text() == "Start COM:"; }));
+    EXPECT_EQ(Label("APRS link"), "unverified");
+    EXPECT_TRUE(TakeMessage(w.get()).contains("did not verify the login of N0CALL-10"));
+    EXPECT_EQ(server.lines.size(), 1u);  // the login only
+    pass->setText("12345");
+    start->click();
     ASSERT_TRUE(Until([&] { return Label("APRS link") == "verified"; }));
+    EXPECT_EQ(start->text(), "Stop COM:");
+    EXPECT_FALSE(pass->isEnabled());
+    EXPECT_EQ(server.logins, 2);
+
+    // The published pair, 16.1 NM from the receiver: both positions held back by the radius.
     ASSERT_TRUE(ReplayToEnd(WriteTemp("window_filter.log", kPairLog)));
     ASSERT_TRUE(Until([&] { return Text("Flight counts").endsWith(
             "APRS sent: 0, held back: 2\n  interval 0, unmoved 0, ceiling 0, radius 2, max. alt 0; on the air: 0\n"); }))
         << Text("Flight counts").toStdString();
-    EXPECT_EQ(server.lines.size(), 1u);  // the login only
+    EXPECT_EQ(server.lines.size(), 2u);  // the two logins only
+    start->click();
+    EXPECT_EQ(Label("APRS link"), "");
 }
 
 TEST_F(AprsWindowTest, ObjectNameSymbolAndCommentChoices) {

@@ -1,6 +1,5 @@
-// The live map in the window: shown first beside the catalogue map, fitting a 1024 x 768
-// screen, selection from the map and from the live list with its details, and aircraft
-// leaving the table leaving the map.
+// The live map in the window: shown first beside the catalogue map, fitting a 1024 x 768 screen, drawn only
+// when something changed, selection from the map and the live list, aircraft leaving the table leaving the map.
 #include <QScreen>
 #include <QTabWidget>
 #include <QTextBlock>
@@ -13,7 +12,7 @@ using namespace ternwick::test;
 
 using LiveMapWindowTest = WindowFixture;
 
-TEST_F(LiveMapWindowTest, TabsFitA1024By768ScreenAnd1920By1080WithoutScrollingAndFollowResizes) {
+TEST_F(LiveMapWindowTest, TabsFitA1024By768ScreenAnd1920By1080AndTheMapIsDrawnOnlyWhenSomethingChanged) {
     auto* tabs = w->findChild<QTabWidget*>();
     ASSERT_NE(tabs, nullptr);
     ASSERT_EQ(tabs->count(), 2);
@@ -53,6 +52,17 @@ TEST_F(LiveMapWindowTest, TabsFitA1024By768ScreenAnd1920By1080WithoutScrollingAn
     live->RenderNow();
     EXPECT_EQ(live->Picture().size(), live->size());
     EXPECT_EQ(live->accessibleDescription(), "centre 10.3000 N 123.9000 E, 250.0 km across, 0 aircraft");
+
+    // Nothing changes (no aircraft to age): refreshing draws nothing; a new view is drawn.
+    const int renders = live->Renders();
+    for (int i = 0; i < 5; ++i) {
+        live->Refresh();
+        QTest::qWait(30);
+    }
+    EXPECT_EQ(live->Renders(), renders);
+    live->SetView({10.0, 124.0}, 300);
+    EXPECT_TRUE(Until([&] { return live->Renders() > renders; }));
+    EXPECT_EQ(live->accessibleDescription(), "centre 10.0000 N 124.0000 E, 300.0 km across, 0 aircraft");
 }
 
 TEST(WindowStartSize, MostOfTheScreenAllOfItWhereTheControlsWantItNeverBelowTheMinimum) {
@@ -67,22 +77,7 @@ TEST(WindowStartSize, MostOfTheScreenAllOfItWhereTheControlsWantItNeverBelowTheM
             << c.available.width() << "x" << c.available.height();
 }
 
-TEST_F(LiveMapWindowTest, TheMapIsDrawnAgainOnlyWhenSomethingChanged) {
-    auto* live = Named<LiveMapWidget>(w.get(), "Live map");
-    live->RenderNow();
-    const int renders = live->Renders();
-    // Nothing changes (no aircraft to age): refreshing draws nothing.
-    for (int i = 0; i < 5; ++i) {
-        live->Refresh();
-        QTest::qWait(30);
-    }
-    EXPECT_EQ(live->Renders(), renders);
-    live->SetView({10.0, 124.0}, 300);
-    EXPECT_TRUE(Until([&] { return live->Renders() > renders; }));
-    EXPECT_EQ(live->accessibleDescription(), "centre 10.0000 N 124.0000 E, 300.0 km across, 0 aircraft");
-}
-
-TEST_F(LiveMapWindowTest, SelectOnTheMapAndInTheListReadTheDetailsClearWithEscape) {
+TEST_F(LiveMapWindowTest, SelectOnTheMapAndInTheListReadTheDetailsClearWithEscapeAndLeaveWithTheTable) {
     ASSERT_TRUE(ReplayToEnd(kDemo));
     auto* live = Named<LiveMapWidget>(w.get(), "Live map");
     EXPECT_EQ(Text("Aircraft details"), "No aircraft selected");
@@ -123,11 +118,8 @@ TEST_F(LiveMapWindowTest, SelectOnTheMapAndInTheListReadTheDetailsClearWithEscap
     EXPECT_NE(live->Selected(), kNoAddress);
     QTest::mouseClick(live, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(live->Selected(), kNoAddress);
-}
 
-TEST_F(LiveMapWindowTest, AnAircraftLeavingTheTableLeavesTheMapWithItsTrail) {
-    ASSERT_TRUE(ReplayToEnd(kDemo));
-    auto* live = Named<LiveMapWidget>(w.get(), "Live map");
+    // An aircraft leaving the table leaves the map with its trail, and its selection.
     live->Fit();
     live->RenderNow();
     const size_t before = live->Frame().aircraft.size();
