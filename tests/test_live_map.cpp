@@ -279,3 +279,22 @@ TEST(LiveMap, ADraggedViewSlidesTheKeptBaseMapWithoutSeamsAndIsDrawnAfreshWhenIt
     fresh.Render(exact, far, state);
     EXPECT_TRUE(a == exact);
 }
+
+TEST(LiveMap, TheDetailsSayTheSquawkAndAnEmergency) {
+    DbRecord e;
+    e.Icao = "76E4C4";
+    const auto squawk_line = [&] {
+        const std::string text = AircraftDetailsText(&e, nullptr, {});
+        const size_t at = text.find("Squawk: ");
+        return text.substr(at + 8, text.find('\n', at) - at - 8);
+    };
+    e.Squawk = 417;  // octal 0417 read as decimal keeps its leading zero
+    EXPECT_EQ(squawk_line(), "0417");
+    e.Squawk = 7700;
+    EXPECT_EQ(squawk_line(), "7700 (emergency)");
+    e.Squawk = 1200;
+    e.Emergency = 2;
+    EXPECT_EQ(squawk_line(), "1200 (emergency: MEDICAL)");
+    e.Squawk = -1;
+    EXPECT_EQ(squawk_line(), "(emergency: MEDICAL)");
+}

@@ -247,37 +247,10 @@ TEST(ReplayCli, ReceiverPositionFirstFixRangeBearingAndCoverage) {
     EXPECT_EQ(Pixel(png, 400, 194), qRgb(255, 0, 255));
 }
 
-TEST(ReplayCli, ATimeStampedRecordingSwitchesTheSpeedCheckOn) {
-    // 4CA1F3 at 52.20N 4.00E, then 20 s later a pair 24 NM further north: 4,300 kt. With the
-    // recording's 12 MHz stamps the jump is refused; without them the same messages carry no
-    // time and nothing is refused for speed.
-    const std::pair<double, double> reports[] = {{52.20, 0.0}, {52.20, 0.5}, {52.60, 20.0}, {52.60, 20.5}};
-    std::string stamped, plain;
-    int odd = 0;
-    for (const auto& [lat, second] : reports) {
-        const std::string msg = AirbornePos(0x4CA1F3, lat, 4.0, odd);
-        char stamp[16];
-        std::snprintf(stamp, sizeof stamp, "%012llX", static_cast<unsigned long long>(second * 12e6));
-        stamped += "@" + std::string(stamp) + msg + ";\n";
-        plain += "*" + msg + ";\n";
-        odd = 1 - odd;
-    }
-    const std::string args = "--csv --stats --receiver 52.0,4.1 ";
-    const RunResult timed = Replay(args + WriteTemp("speed-stamped.log", stamped));
-    EXPECT_EQ(timed.status, 0) << timed.out;
-    EXPECT_TRUE(TextHolds(timed.out, "\n4CA1F3,        ,,,A,35000,0,52.200002,3.999965,"));
-    EXPECT_TRUE(TextHolds(timed.out, "fixes refused as too fast: 2\n"));
-    const RunResult untimed = Replay(args + WriteTemp("speed-plain.log", plain));
-    EXPECT_EQ(untimed.status, 0) << untimed.out;
-    EXPECT_TRUE(TextHolds(untimed.out, "\n4CA1F3,        ,,,A,35000,0,52.599979,3.999965,"));
-    EXPECT_TRUE(TextHolds(untimed.out, "fixes refused as too fast: 0\n"));
-}
-
-TEST(ReplayDisplay, PictureListAndReports) {
-    const std::string png = TempPath("display_out.png");
+TEST(ReplayDisplay, PictureListReportsAndMapChoice) {
+    const std::string png = TempPath("display_out.png"), cat = "--catalogue " + Catalogue() + " ", log = TrafficLog();
     fs::remove(png);
-    const RunResult r =
-        Replay("--at 5:14:07:30 --catalogue " + Catalogue() + " --png " + png + " --list --aprs --expire 60 " + TrafficLog());
+    const RunResult r = Replay("--at 5:14:07:30 " + cat + "--png " + png + " --list --aprs --expire 60 " + log);
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(TextHolds(r.out, "QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.  N/00356.00E^        \n"
                                  "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5000.  N/00300.00W^        \n"
@@ -296,9 +269,25 @@ TEST(ReplayDisplay, PictureListAndReports) {
     EXPECT_EQ(img.pixel(400, 390), qRgb(255, 255, 255));  // the map picture
 
     // With a receiver position the home mark is drawn there (40 N 60 E), not at Mactan.
-    ASSERT_EQ(Replay("--receiver 40,60 --catalogue " + Catalogue() + " --png " + png + " " + TrafficLog()).status, 0);
+    ASSERT_EQ(Replay("--receiver 40,60 " + cat + "--png " + png + " " + log).status, 0);
     EXPECT_EQ(Pixel(png, 400, 133), qRgb(255, 0, 0));
     EXPECT_EQ(Pixel(png, 755, 331), qRgb(255, 255, 255));
+
+    EXPECT_TRUE(TextHolds(Replay(cat + "--map 2 --csv " + log).out,  // surface offset 90
+                          "3C6DD2,        ,,,S,0,0,40.510002,120.270003,,,ADS-B\n"));
+    EXPECT_TRUE(TextHolds(Replay(cat + "--map 2 --surf-offset 0 --csv " + log).out,
+                          "3C6DD2,        ,,,S,0,0,40.510002,30.270003,,,ADS-B\n"));
+    // A copy of the program without setup.txt beside it: only the map options need it.
+    const fs::path dir = TempPath("display_solo");
+    fs::create_directories(dir);
+    fs::copy_file(kReplay, dir / "ternwick-replay", fs::copy_options::overwrite_existing);
+    const std::string program = dir / "ternwick-replay";
+    RunResult solo = Replay("--csv " + log, program);
+    EXPECT_EQ(solo.status, 0) << solo.out;
+    EXPECT_TRUE(TextHolds(solo.out, "4CA1F3,        ,,,A,35000,0,50.009998,-3.010031,,,ADS-B\n"));
+    solo = Replay("--list " + log, program);
+    EXPECT_EQ(solo.status, 2);
+    EXPECT_TRUE(TextHolds(solo.out, "Map catalogue \"" + (dir / "setup.txt").string() + "\" cannot be read"));
 }
 
 TEST(ReplayDisplay, LiveMapPictureOfAChosenViewAndOfEveryAircraft) {
@@ -319,26 +308,6 @@ TEST(ReplayDisplay, LiveMapPictureOfAChosenViewAndOfEveryAircraft) {
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(TextHolds(r.out, "km across, 3 aircraft\n"));
     EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(1024, 768));
-}
-
-TEST(ReplayDisplay, MapChoiceAndAMissingDefaultCatalogue) {
-    const std::string cat = "--catalogue " + Catalogue(), log = TrafficLog();
-    EXPECT_TRUE(TextHolds(Replay(cat + " --map 2 --csv " + log).out,  // surface offset 90
-                          "3C6DD2,        ,,,S,0,0,40.510002,120.270003,,,ADS-B\n"));
-    EXPECT_TRUE(TextHolds(Replay(cat + " --map 2 --surf-offset 0 --csv " + log).out,
-                          "3C6DD2,        ,,,S,0,0,40.510002,30.270003,,,ADS-B\n"));
-
-    // A copy of the program without setup.txt beside it: only the map options need it.
-    const fs::path dir = TempPath("display_solo");
-    fs::create_directories(dir);
-    fs::copy_file(kReplay, dir / "ternwick-replay", fs::copy_options::overwrite_existing);
-    const std::string program = dir / "ternwick-replay";
-    RunResult r = Replay("--csv " + log, program);
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(TextHolds(r.out, "4CA1F3,        ,,,A,35000,0,50.009998,-3.010031,,,ADS-B\n"));
-    r = Replay("--list " + log, program);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(TextHolds(r.out, "Map catalogue \"" + (dir / "setup.txt").string() + "\" cannot be read"));
 }
 
 TEST(ReplayNetwork, BeastUntilInterruptedRecordedAndReplayedToTheSameTable) {

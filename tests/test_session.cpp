@@ -18,7 +18,7 @@ constexpr char kIdent[] = "8D4840D6202CC371C32CE0576098";
 
 }  // namespace
 
-TEST(SessionLiveMap, RemembersAircraftOnlyWhileALiveMapIsKept) {
+TEST(SessionLiveMap, RemembersAircraftOnlyWhileALiveMapIsKeptAndRedrawsForKilometresAnHour) {
     HeadlessSession h("7:10:00:00");
     EXPECT_FALSE(h.s.LiveMapKept());
     h.Feed(kEven);
@@ -59,6 +59,15 @@ TEST(SessionLiveMap, RemembersAircraftOnlyWhileALiveMapIsKept) {
     h.s.SetLiveMapKept(false);
     h.Feed(kAllCall);
     EXPECT_EQ(h.s.tracks().Find(0x40621D)->messages, 5u);
+
+    // Kilometres an hour redraw the map (the labels show speeds); the list's expiry does not.
+    const uint64_t before = h.s.LiveRevision();
+    h.s.SetListSettings({120.0, true});
+    EXPECT_EQ(h.s.LiveRevision(), before + 1);
+    h.s.SetListSettings({60.0, true});
+    EXPECT_EQ(h.s.LiveRevision(), before + 1);
+    h.s.SetListSettings({60.0, false});
+    EXPECT_EQ(h.s.LiveRevision(), before + 2);
 }
 
 TEST(SessionReceiver, FarthestPositionInNauticalMilesOrKilometres) {
@@ -71,15 +80,4 @@ TEST(SessionReceiver, FarthestPositionInNauticalMilesOrKilometres) {
     EXPECT_EQ(FarthestText(c, true), "Farthest: 27.8 km at 000 deg");
     c.Add({51.6, 4.9}, std::nullopt);
     EXPECT_EQ(FarthestText(c, false), "Farthest: 41.2 NM at 125 deg");
-}
-
-TEST(SessionLiveMap, KilometresAnHourRedrawTheMapAndTheExpiryDoesNot) {
-    HeadlessSession h("7:10:00:00");
-    const uint64_t before = h.s.LiveRevision();
-    h.s.SetListSettings({120.0, true});
-    EXPECT_EQ(h.s.LiveRevision(), before + 1);
-    h.s.SetListSettings({60.0, true});
-    EXPECT_EQ(h.s.LiveRevision(), before + 1);
-    h.s.SetListSettings({60.0, false});
-    EXPECT_EQ(h.s.LiveRevision(), before + 2);
 }

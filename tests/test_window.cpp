@@ -1,7 +1,5 @@
-// The window driven as a person or a screen reader drives it: controls found by their
-// accessible names, a replay paused and resumed, a receiver and an APRS port on
-// pseudo-terminals, a KISS server and a receiver on 127.0.0.1, a Beast recording, closing
-// while busy, and a broken catalogue at start-up.
+// The window driven as a person or a screen reader drives it: replays paused and held, a receiver and an APRS
+// port on pseudo-terminals, a KISS server and a receiver on 127.0.0.1, closing while busy, a broken catalogue.
 #include <QComboBox>
 #include <QDateTime>
 #include <QSpinBox>
@@ -31,9 +29,6 @@ using namespace std::string_literals;
 namespace {
 
 const std::string kIdent = "8D4CA2B120513531CB38206CB0D3";  // 4CA2B1 identifies as TST123
-const std::string kDemo = TERNWICK_BIN_DIR "/demo.log";
-// The published position pair of 40621D (52.2658 N, 3.9389 E at 38000 ft).
-const std::string kPairLog = "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n";
 
 using WindowTest = WindowFixture;
 
@@ -42,10 +37,8 @@ TEST_F(WindowTest, StartUpState) {
     const std::tuple<const char*, const char*, bool, bool> buttons[] = {
         {"File Data Source:", "Go", false, false}, {"File Data Source:", "||", false, false},
         {"File Data Source:", "Read All", true, true}, {"Log Data to File:", "Log Data", false, false}};
-    for (auto [group, name, enabled, checked] : buttons) {
-        EXPECT_EQ(InGroup(group, name)->isEnabled(), enabled) << name;
-        EXPECT_EQ(InGroup(group, name)->isChecked(), checked) << name;
-    }
+    for (auto [group, name, enabled, checked] : buttons)
+        EXPECT_EQ(std::pair(InGroup(group, name)->isEnabled(), InGroup(group, name)->isChecked()), std::pair(enabled, checked)) << name;
     for (const char* on : {"Plot Air", "Plot Surface", "Live List"}) EXPECT_TRUE(Button(w.get(), on)->isChecked()) << on;
     EXPECT_EQ(Text("Flight counts"), "Flights in range: 0\nFlights with pos: 0\n");
     auto* maps = w->findChildren<QComboBox*>().back();
@@ -64,9 +57,9 @@ TEST_F(WindowTest, StartUpState) {
 TEST_F(WindowTest, ReplayPausedAndResumedEqualsTheHeadlessReplay) {
     w->replay().SetSliceMilliseconds(0);  // one chunk per slice: many chances to pause
     w->ReplayFile(QString::fromStdString(kDemo));
-    QAbstractButton* pause = InGroup("File Data Source:", "||");
+    QAbstractButton *pause = File("||"), *go = File("Go");
     ASSERT_TRUE(pause->isEnabled());
-    EXPECT_FALSE(InGroup("File Data Source:", "Go")->isEnabled());
+    EXPECT_FALSE(go->isEnabled());
     ASSERT_TRUE(Until([&] { return w->replay().Position() > 0; }));
     pause->click();
     EXPECT_EQ(pause->text(), ">");
@@ -77,7 +70,7 @@ TEST_F(WindowTest, ReplayPausedAndResumedEqualsTheHeadlessReplay) {
     EXPECT_EQ(Evaluated(), evaluated);
     Button(w.get(), ">")->click();
     ASSERT_TRUE(Until([&] { return !w->replay().IsActive(); }));
-    EXPECT_TRUE(InGroup("File Data Source:", "Go")->isEnabled());
+    EXPECT_TRUE(go->isEnabled());
     EXPECT_FALSE(pause->isEnabled());
     // The same bytes through a headless session give the same table.
     EXPECT_EQ(FlightTableCsv(session.Db()), TableOf(ReadWholeFile(kDemo)));
@@ -94,8 +87,8 @@ TEST_F(WindowTest, ReceiverOnAPseudoTerminal) {
     QAbstractButton* start = InGroup("Serial Data Source:", "Start COM:");
     StartCom(receiver.name);
     ASSERT_EQ(start->text(), "Stop COM:") << TakeMessage(w.get()).toStdString();
-    EXPECT_FALSE(InGroup("File Data Source:", "Open File")->isEnabled());
-    EXPECT_FALSE(InGroup("File Data Source:", "Go")->isEnabled());
+    EXPECT_FALSE(File("Open File")->isEnabled());
+    EXPECT_FALSE(File("Go")->isEnabled());
     auto expect = [&](uint64_t n) { EXPECT_TRUE(Until([&] { return Evaluated() >= n; })) << n; };
 
     // (The byte pump's tests hold the receiver's other rules.)
@@ -112,8 +105,8 @@ TEST_F(WindowTest, ReceiverOnAPseudoTerminal) {
     start->click();
     EXPECT_EQ(start->text(), "Start COM:");
     EXPECT_FALSE(w->receiver().IsRunning());
-    EXPECT_TRUE(InGroup("File Data Source:", "Open File")->isEnabled());
-    EXPECT_FALSE(InGroup("File Data Source:", "Go")->isEnabled());  // no replay started yet
+    EXPECT_TRUE(File("Open File")->isEnabled());
+    EXPECT_FALSE(File("Go")->isEnabled());  // no replay started yet
 
     // A port that cannot be opened: a message naming it, back to "Start COM:".
     StartCom("/dev/ternwick-no-such-port");
@@ -135,8 +128,24 @@ TEST_F(WindowTest, ReceiverOnAPseudoTerminal) {
     EXPECT_EQ(Evaluated(), 4u);
 }
 
-TEST_F(WindowTest, ReceiverHoldsAReplayAndClosingEndsBoth) {
+TEST_F(WindowTest, ReceptionHoldsGoAndAReplayAndClosingEndsBoth) {
     Pty receiver;
+    QAbstractButton *com = InGroup("Serial Data Source:", "Start COM:"), *go = File("Go");
+    Button(w.get(), "Live List")->click();  // off: the list box is left alone
+    ASSERT_TRUE(ReplayToEnd(WriteTemp("window_go.log", kPairLog)));
+    session.ShowTextTable();
+    QTest::qWait(300);  // several screen-rate refreshes
+    EXPECT_EQ(Text("Live flight list"), "");
+    Button(w.get(), "Live List")->click();  // on: the list is shown again
+    EXPECT_TRUE(Until([&] { return Text("Live flight list").contains("40621D"); }));
+    // A finished replay may be started again, but not while the receiver runs.
+    ASSERT_TRUE(go->isEnabled());
+    StartCom(receiver.name);
+    EXPECT_FALSE(go->isEnabled());
+    com->click();
+    EXPECT_TRUE(go->isEnabled());
+
+    // Reception holds a running replay.
     w->replay().SetSliceMilliseconds(0);
     w->ReplayFile(QString::fromStdString(kDemo));
     ASSERT_TRUE(Until([&] { return w->replay().Position() > 0; }));
@@ -146,36 +155,18 @@ TEST_F(WindowTest, ReceiverHoldsAReplayAndClosingEndsBoth) {
     EXPECT_EQ(w->replay().Position(), held_at);
     EXPECT_TRUE(w->replay().IsActive());
     // Reception stops: the replay goes on, and "Go" stays off while it does.
-    InGroup("Serial Data Source:", "Stop COM:")->click();
+    com->click();
     ASSERT_TRUE(Until([&] { return w->replay().Position() > held_at; }));
-    EXPECT_FALSE(InGroup("File Data Source:", "Go")->isEnabled());
-    InGroup("Serial Data Source:", "Start COM:")->click();
+    EXPECT_FALSE(go->isEnabled());
+    com->click();
     w->close();  // during reception and a held replay
     EXPECT_FALSE(w->replay().IsActive());
     EXPECT_FALSE(w->receiver().IsRunning());
 }
 
-TEST_F(WindowTest, GoWaitsForReceptionToStopAndLiveListOffLeavesTheListBoxAlone) {
-    Pty receiver;
-    Button(w.get(), "Live List")->click();  // off
-    ASSERT_TRUE(ReplayToEnd(WriteTemp("window_go.log", kPairLog)));
-    session.ShowTextTable();
-    QTest::qWait(300);  // several screen-rate refreshes
-    EXPECT_EQ(Text("Live flight list"), "");
-    Button(w.get(), "Live List")->click();  // on: the list is shown again
-    EXPECT_TRUE(Until([&] { return Text("Live flight list").contains("40621D"); }));
-    // A finished replay may be started again, but not while the receiver runs.
-    QAbstractButton* go = InGroup("File Data Source:", "Go");
-    ASSERT_TRUE(go->isEnabled());
-    StartCom(receiver.name);
-    EXPECT_FALSE(go->isEnabled());
-    InGroup("Serial Data Source:", "Stop COM:")->click();
-    EXPECT_TRUE(go->isEnabled());
-}
-
 TEST_F(WindowTest, AprsPortSendsOneUtcReportPerPlottedPosition) {
     Pty aprs;
-    Named<QLineEdit>(w.get(), "APRS port")->setText(aprs.name);
+    SetText("APRS port", aprs.name);
     QAbstractButton* start = InGroup("APRS Output:", "Start COM:");
     start->click();
     ASSERT_EQ(start->text(), "Stop COM:") << TakeMessage(w.get()).toStdString();
@@ -203,11 +194,11 @@ TEST_F(WindowTest, AprsToAKissServerWithTheStationAndRateSettings) {
     EXPECT_EQ(Text("APRS path"), "WIDE1-1");  // the path for the air goes with KISS
     InGroup("APRS Output:", "Course/alt")->click();
     Named<QSpinBox>(w.get(), "Min. s")->setValue(3600);
-    Named<QLineEdit>(w.get(), "APRS port")->setText(QString::fromStdString(kiss.Target()));
+    SetText("APRS port", kiss.Target());
     start->click();
     ASSERT_EQ(start->text(), "Stop COM:") << TakeMessage(w.get()).toStdString();
     EXPECT_FALSE(call->isEnabled());  // what is sent is what the boxes show
-    ASSERT_TRUE(Until([&] { return Named<QLabel>(w.get(), "APRS link")->text() == "connected"; }));
+    ASSERT_TRUE(Until([&] { return Label("APRS link") == "connected"; }));
 
     // The first replay plots once and that position goes out; the second plots twice (the
     // pair is complete), both within the minimum interval: held back.
@@ -228,13 +219,13 @@ TEST_F(WindowTest, AprsToAKissServerWithTheStationAndRateSettings) {
     start->click();
     EXPECT_EQ(start->text(), "Start COM:");
     EXPECT_TRUE(call->isEnabled());
-    EXPECT_EQ(Named<QLabel>(w.get(), "APRS link")->text(), "");
+    EXPECT_EQ(Label("APRS link"), "");
 }
 
 // The "Network Data Source:" group against a local receiver.
 TEST_F(WindowTest, NetworkConnectReceiveRetryAndDisconnect) {
     auto indicator = [&] { return Named<QLabel>(w.get(), "Network indicator")->accessibleDescription(); };
-    auto state = [&] { return Named<QLabel>(w.get(), "Network state")->text(); };
+    auto state = [&] { return Label("Network state"); };
     QGroupBox* group = Group(w.get(), "Network Data Source:");
     auto* source = Named<QLineEdit>(group, "Network source");
     EXPECT_EQ(source->text(), "localhost:30005");
@@ -264,6 +255,11 @@ TEST_F(WindowTest, NetworkConnectReceiveRetryAndDisconnect) {
     EXPECT_TRUE(Until([&] { return receiver.Connections() == 2; }));
     receiver.Send("*" + kIdent + ";\r\n");  // AVR text this time: told by the first byte
     EXPECT_TRUE(Until([&] { return Evaluated() == 3; }));
+    // No serial receiver and no replay: the once-a-second list pass still runs, and expires.
+    SetText("DB. Exp.:", "1");
+    EXPECT_TRUE(Until([&] { return Text("Live flight list").contains("4CA2B1"); })) << Text("Live flight list").toStdString();
+    EXPECT_TRUE(Until([&] { return !Text("Live flight list").contains("4CA2B1"); }));  // expired after 1 s
+    EXPECT_TRUE(session.Db()(0).Icao.empty());
 
     connect->click();
     EXPECT_EQ(connect->text(), "Connect");
@@ -276,19 +272,6 @@ TEST_F(WindowTest, NetworkConnectReceiveRetryAndDisconnect) {
     connect->click();
     EXPECT_EQ(connect->text(), "Connect");
     EXPECT_TRUE(TakeMessage(w.get()).contains("receiver:99999"));
-}
-
-TEST_F(WindowTest, ANetworkSourceAloneDrivesTheListAndItsExpiry) {
-    // No serial receiver and no replay: the once-a-second list pass still runs.
-    FakeReceiver receiver;
-    Named<QLineEdit>(w.get(), "DB. Exp.:")->setText("1");
-    Named<QLineEdit>(w.get(), "Network source")->setText(QString::fromStdString(receiver.Target()));
-    Button(w.get(), "Connect")->click();
-    ASSERT_TRUE(Until([&] { return receiver.Connections() == 1; }));
-    receiver.Send("*" + kIdent + ";\r\n");
-    EXPECT_TRUE(Until([&] { return Text("Live flight list").contains("4CA2B1"); })) << Text("Live flight list").toStdString();
-    EXPECT_TRUE(Until([&] { return !Text("Live flight list").contains("4CA2B1"); }));  // expired after 1 s
-    EXPECT_TRUE(session.Db()(0).Icao.empty());
 }
 
 TEST_F(WindowTest, AFifoIsReplayedWithoutFreezingTheWindow) {
@@ -325,7 +308,7 @@ TEST_F(WindowTest, AFifoIsReplayedWithoutFreezingTheWindow) {
     close(writer);
     EXPECT_TRUE(Until([&] { return !w->replay().IsActive(); }));
     EXPECT_EQ(Evaluated(), 3u);
-    EXPECT_TRUE(InGroup("File Data Source:", "Go")->isEnabled());
+    EXPECT_TRUE(File("Go")->isEnabled());
     std::filesystem::remove(fifo);
 }
 
@@ -338,12 +321,12 @@ TEST_F(WindowTest, BeastRecordingThroughOpenFileThenVanished) {
     EXPECT_NEAR(session.Db()(1).Lat, 52.2658, 1e-4);
     // The file goes away before "Go": a message names it, and the buttons stay as they were.
     std::filesystem::remove(path);
-    QAbstractButton* go = InGroup("File Data Source:", "Go");
+    QAbstractButton* go = File("Go");
     ASSERT_TRUE(go->isEnabled());
     go->click();
     EXPECT_TRUE(TakeMessage(w.get()).contains(QString::fromStdString(path)));
     EXPECT_TRUE(go->isEnabled());
-    EXPECT_FALSE(InGroup("File Data Source:", "||")->isEnabled());
+    EXPECT_FALSE(File("||")->isEnabled());
 }
 
 TEST_F(WindowTest, ReceiverPositionMovesTheHomeMarkAndIsRefusedOutOfRange) {
@@ -352,8 +335,7 @@ TEST_F(WindowTest, ReceiverPositionMovesTheHomeMarkAndIsRefusedOutOfRange) {
     EXPECT_EQ(position->text(), "");
     EXPECT_EQ(range->text(), "300");
     // Cebu / Visayas: 120..128 E, 8.5..12.5 N, 100 pixels a degree.
-    position->setText("10.5, 122");
-    emit position->editingFinished();
+    Enter(position, "10.5, 122");
     ASSERT_TRUE(session.receiver().has_value());
     EXPECT_DOUBLE_EQ(session.receiver()->lon, 122.0);
     QTest::qWait(150);
@@ -365,18 +347,15 @@ TEST_F(WindowTest, ReceiverPositionMovesTheHomeMarkAndIsRefusedOutOfRange) {
         {"95,0", "Receiver position: latitude must be a number from -90 to 90"},
         {"10.5", "Receiver position: must be LAT,LON in decimal degrees (south and west negative)"}};
     for (const auto& [text, message] : refused) {
-        position->setText(text);
-        emit position->editingFinished();
+        Enter(position, text);
         EXPECT_EQ(TakeMessage(w.get()), message);
         EXPECT_DOUBLE_EQ(session.receiver()->lat, 10.5);
     }
-    range->setText("0");
-    emit range->editingFinished();
+    Enter(range, "0");
     EXPECT_EQ(TakeMessage(w.get()), "Max. range: must be a number from 1 to 1000");
     EXPECT_DOUBLE_EQ(session.maxRangeNm(), 300.0);
     range->setText("150");
-    position->setText("");
-    emit position->editingFinished();
+    Enter(position, "");
     EXPECT_FALSE(session.receiver().has_value());
     EXPECT_DOUBLE_EQ(session.maxRangeNm(), 150.0);
 }

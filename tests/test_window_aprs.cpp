@@ -1,58 +1,19 @@
 // The "APRS Output:" group with an APRS-IS server: the transport, the passcode box, the
 // login's answer beside the port box, and the message for a login the server refused; the
 // filters and their counts.
-#include <QAbstractButton>
 #include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSpinBox>
 
 #include "fake_aprs_is.h"
-#include "io/file_replay.h"
 #include "temp_path.h"
 #include "window_support.h"
 
 using namespace ternwick;
 using namespace ternwick::test;
 
-namespace {
+using AprsWindowTest = WindowFixture;
 
-struct AprsWindowTest : WindowFixture {
-    QAbstractButton* InGroup(const char* group, const char* name) { return Button(Group(w.get(), group), name); }
-};
-
-}  // namespace
-
-TEST_F(AprsWindowTest, AprsIsLoginVerifiedOrRefused) {
-    FakeAprsIs server("12345");
-    QAbstractButton* start = InGroup("APRS Output:", "Start COM:");
-    auto* pass = Named<QLineEdit>(w.get(), "APRS-IS passcode");
-    EXPECT_FALSE(pass->isEnabled());  // only with APRS-IS
-    Named<QLineEdit>(w.get(), "APRS callsign")->setText("N0CALL-10");
-    InGroup("APRS Output:", "KISS")->click();
-    InGroup("APRS Output:", "APRS-IS")->click();
-    EXPECT_EQ(Named<QLineEdit>(w.get(), "APRS path")->text(), "TCPIP*");
-    ASSERT_TRUE(pass->isEnabled());
-    pass->setText("-1");
-    Named<QLineEdit>(w.get(), "APRS port")->setText(QString::fromStdString(server.Target()));
-    start->click();
-    ASSERT_TRUE(Until([&] { return start->text() == "Start COM:"; }));
-    EXPECT_EQ(Named<QLabel>(w.get(), "APRS link")->text(), "unverified");
-    EXPECT_TRUE(TakeMessage(w.get()).contains("did not verify the login of N0CALL-10"));
-    EXPECT_EQ(server.lines.size(), 1u);  // the login only
-
-    pass->setText("12345");
-    start->click();
-    ASSERT_TRUE(Until([&] { return Named<QLabel>(w.get(), "APRS link")->text() == "verified"; }));
-    EXPECT_EQ(start->text(), "Stop COM:");
-    EXPECT_FALSE(pass->isEnabled());
-    EXPECT_EQ(server.logins, 2);
-    start->click();
-    EXPECT_EQ(Named<QLabel>(w.get(), "APRS link")->text(), "");
-}
-
-TEST_F(AprsWindowTest, FiltersByNameTheirWarningsAndCounts) {
+TEST_F(AprsWindowTest, FiltersTheirWarningsAnAprsIsLoginVerifiedOrRefusedAndTheCounts) {
     QGroupBox* group = Group(w.get(), "APRS Output:");
     auto* radius = Named<QSpinBox>(group, "APRS radius");
     auto* min_alt = Named<QSpinBox>(group, "APRS min. altitude");
@@ -65,12 +26,10 @@ TEST_F(AprsWindowTest, FiltersByNameTheirWarningsAndCounts) {
     // A radius without a receiver position, bounds that leave nothing: said once.
     radius->setValue(10);
     emit radius->editingFinished();
-    EXPECT_TRUE(TakeMessage(w.get()).contains("no receiver position is set")) ;
+    EXPECT_TRUE(TakeMessage(w.get()).contains("no receiver position is set"));
     emit radius->editingFinished();
     EXPECT_EQ(TakeMessage(w.get()), "");
-    auto* position = Named<QLineEdit>(Group(w.get(), "Receiver:"), "Receiver position");
-    position->setText("52,4");
-    emit position->editingFinished();
+    Enter(Named<QLineEdit>(Group(w.get(), "Receiver:"), "Receiver position"), "52,4");
     min_alt->setValue(20000);
     max_alt->setValue(10000);
     emit max_alt->editingFinished();
@@ -79,22 +38,37 @@ TEST_F(AprsWindowTest, FiltersByNameTheirWarningsAndCounts) {
     min_alt->setValue(0);
     max_alt->setValue(40000);
 
-    // The published pair, 16.1 NM from the receiver: both positions held back by the radius.
     FakeAprsIs server("12345");
-    Named<QLineEdit>(w.get(), "APRS callsign")->setText("N0CALL-10");
+    QAbstractButton* start = InGroup("APRS Output:", "Start COM:");
+    auto* pass = Named<QLineEdit>(w.get(), "APRS-IS passcode");
+    EXPECT_FALSE(pass->isEnabled());  // only with APRS-IS
+    SetText("APRS callsign", "N0CALL-10");
+    InGroup("APRS Output:", "KISS")->click();
     InGroup("APRS Output:", "APRS-IS")->click();
-    Named<QLineEdit>(w.get(), "APRS-IS passcode")->setText("12345");
-    Named<QLineEdit>(w.get(), "APRS port")->setText(QString::fromStdString(server.Target()));
-    InGroup("APRS Output:", "Start COM:")->click();
-    ASSERT_TRUE(Until([&] { return Named<QLabel>(w.get(), "APRS link")->text() == "verified"; }));
-    w->ReplayFile(QString::fromStdString(WriteTemp(
-        "window_filter.log", "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n")));
-    ASSERT_TRUE(Until([&] { return !w->replay().IsActive(); }));
-    auto* counts = Named<QPlainTextEdit>(w.get(), "Flight counts");
-    ASSERT_TRUE(Until([&] { return counts->toPlainText().endsWith(
-            "APRS sent: 0, held back: 2\n  interval 0, unmoved 0, ceiling 0, radius 2, max. alt 0; on the air: 0\n"); }))
-        << counts->toPlainText().toStdString();
+    EXPECT_EQ(Text("APRS path"), "TCPIP*");
+    ASSERT_TRUE(pass->isEnabled());
+    pass->setText("-1");
+    SetText("APRS port", server.Target());
+    start->click();
+    ASSERT_TRUE(Until([&] { return start->text() == "Start COM:"; }));
+    EXPECT_EQ(Label("APRS link"), "unverified");
+    EXPECT_TRUE(TakeMessage(w.get()).contains("did not verify the login of N0CALL-10"));
     EXPECT_EQ(server.lines.size(), 1u);  // the login only
+    pass->setText("12345");
+    start->click();
+    ASSERT_TRUE(Until([&] { return Label("APRS link") == "verified"; }));
+    EXPECT_EQ(start->text(), "Stop COM:");
+    EXPECT_FALSE(pass->isEnabled());
+    EXPECT_EQ(server.logins, 2);
+
+    // The published pair, 16.1 NM from the receiver: both positions held back by the radius.
+    ASSERT_TRUE(ReplayToEnd(WriteTemp("window_filter.log", kPairLog)));
+    ASSERT_TRUE(Until([&] { return Text("Flight counts").endsWith(
+            "APRS sent: 0, held back: 2\n  interval 0, unmoved 0, ceiling 0, radius 2, max. alt 0; on the air: 0\n"); }))
+        << Text("Flight counts").toStdString();
+    EXPECT_EQ(server.lines.size(), 2u);  // the two logins only
+    start->click();
+    EXPECT_EQ(Label("APRS link"), "");
 }
 
 TEST_F(AprsWindowTest, ObjectNameSymbolAndCommentChoices) {
@@ -106,17 +80,14 @@ TEST_F(AprsWindowTest, ObjectNameSymbolAndCommentChoices) {
     EXPECT_EQ(symbol->currentText(), "/^");
     name->setCurrentIndex(name->findText("flight"));
     EXPECT_EQ(out.Look().naming, AprsNaming::Flight);
-    symbol->setCurrentText("category");
-    emit symbol->lineEdit()->editingFinished();
+    Enter(symbol->lineEdit(), "category");
     EXPECT_TRUE(out.Look().symbol.by_category);
     // A text that is no symbol is told, naming the box, and the last one put back.
-    symbol->setCurrentText("x^");
-    emit symbol->lineEdit()->editingFinished();
+    Enter(symbol->lineEdit(), "x^");
     EXPECT_EQ(TakeMessage(w.get()), "APRS symbol \"x^\": the symbol table is / or \\, or an overlay 0-9 or A-Z");
     EXPECT_EQ(symbol->currentText(), "category");
     EXPECT_TRUE(out.Look().symbol.by_category);
-    symbol->setCurrentText("\\X");
-    emit symbol->lineEdit()->editingFinished();
+    Enter(symbol->lineEdit(), "\\X");
     EXPECT_EQ(out.Look().symbol, (AprsSymbolChoice{.by_category = false, .fixed = {'\\', 'X'}}));
     InGroup("APRS Output:", "Comment")->click();
     EXPECT_TRUE(out.Look().comment);

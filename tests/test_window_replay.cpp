@@ -27,7 +27,6 @@ std::string Stamped(uint64_t ticks, const std::string& digits) {
 }
 
 struct ReplayWindow : WindowFixture {
-    QAbstractButton* File(const char* name) { return InGroup("File Data Source:", name); }
     QString Shown(const char* name) {
         w->repaint();  // the screen-rate refresh, now
         QTest::qWait(150);
@@ -137,7 +136,7 @@ TEST_F(ReplayWindow, RecordingFromReceiverAndNetworkReplaysToTheSameTable) {
     ASSERT_TRUE(Until([&] { return Evaluated() == 2; }));
     InGroup("Serial Data Source:", "Stop COM:")->click();
     FakeReceiver net;
-    Named<QLineEdit>(w.get(), "Network source")->setText(QString::fromStdString(net.Target()));
+    SetText("Network source", net.Target());
     QAbstractButton* connect = Button(w.get(), "Connect");
     connect->click();
     ASSERT_TRUE(Until([&] { return net.Connections() == 1; }));

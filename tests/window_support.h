@@ -80,9 +80,17 @@ inline QAbstractButton* Button(QWidget* root, const QString& name) { return Name
 
 // Spins the event loop until `done` or a generous deadline (a failure, never a timing test).
 template <typename F>
-bool Until(F done, int ms = 20000) {
-    return QTest::qWaitFor(done, ms);
+bool Until(F done, int ms = 20000) { return QTest::qWaitFor(done, ms); }
+
+// Types `text` into a line box and leaves it, as a person does.
+inline void Enter(QLineEdit* box, const QString& text) {
+    box->setText(text);
+    emit box->editingFinished();
 }
+
+inline const std::string kDemo = TERNWICK_BIN_DIR "/demo.log";
+// The published position pair of 40621D (52.2658 N, 3.9389 E at 38000 ft).
+inline const std::string kPairLog = "*8D40621D58C382D690C8AC2863A7;\r\n*8D40621D58C386435CC412692AD6;\r\n";
 
 // The message box the window opened, if any; closed after its text was read.
 inline QString TakeMessage(QWidget* window) {
@@ -129,6 +137,11 @@ struct WindowFixture : testing::Test {
     }
 
     QAbstractButton* InGroup(const char* group, const char* name) { return Button(Group(w.get(), group), name); }
+    QAbstractButton* File(const char* name) { return InGroup("File Data Source:", name); }
+    QString Label(const char* name) { return Named<QLabel>(w.get(), name)->text(); }
+    void SetText(const char* name, const std::string& text) {
+        Named<QLineEdit>(w.get(), name)->setText(QString::fromStdString(text));
+    }
     // What a line or text box shows.
     QString Text(const char* name) {
         QWidget* t = Named(w.get(), name);
@@ -142,7 +155,7 @@ struct WindowFixture : testing::Test {
     }
     // Starts the serial receiver on `port`.
     void StartCom(const char* port) {
-        Named<QLineEdit>(w.get(), "Receiver port")->setText(port);
+        SetText("Receiver port", port);
         InGroup("Serial Data Source:", "Start COM:")->click();
     }
     uint64_t Evaluated() { return session.pump().evaluated(); }

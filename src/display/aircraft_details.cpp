@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "display/live_map.h"
 #include "geo/registration.h"
 
 namespace ternwick {
@@ -52,8 +53,7 @@ std::string AircraftDetailsText(const DbRecord* e, const LiveAircraft* live, con
     std::string call = Trim(e->Flight);
     if (call == "No-Call") call.clear();
 
-    std::string squawk = "-", altitude = "-", vrate = "-", speed = "-", track = "-", position = "-", from_rx = "-";
-    if (e->Squawk >= 0) squawk = Format("%04.0f", e->Squawk);
+    std::string altitude = "-", vrate = "-", speed = "-", track = "-", position = "-", from_rx = "-";
     if (e->PosKind == "A") altitude = Format("%.0f ft (FL%03.0f)", e->Altitude, std::round(e->Altitude / 100.0));
     else if (e->PosKind == "S") altitude = "on the ground";
     if (e->HasVertRate) vrate = Format("%+.0f ft/min", e->VertRate);
@@ -68,6 +68,12 @@ std::string AircraftDetailsText(const DbRecord* e, const LiveAircraft* live, con
                              std::fmod(std::round(geo::BearingDeg(*context.receiver, here)), 360.0));
         }
     }
+    // The code as four octal digits; an emergency is said beside it (a TC 28 state may come
+    // without any code heard).
+    std::string squawk = e->Squawk >= 0 ? Format("%04.0f", e->Squawk) : std::string();
+    const std::string emergency = EmergencyCode(*e);
+    if (!emergency.empty() && emergency == squawk) squawk += " (emergency)";
+    else if (!emergency.empty()) squawk += (squawk.empty() ? "" : " ") + ("(emergency: " + emergency + ")");
     std::string first = "-", last = "-", messages = "-", positions = "-";
     if (live) {
         first = TimeOfDay(live->first_heard) + " UTC";
@@ -83,7 +89,7 @@ std::string AircraftDetailsText(const DbRecord* e, const LiveAircraft* live, con
         {"Callsign", OrDash(call)},
         {"IATA flight", OrDash(Trim(e->IataFlight))},
         {"Airline", OrDash(Trim(e->Airline))},
-        {"Squawk", squawk},
+        {"Squawk", OrDash(squawk)},
         {"Altitude", altitude},
         {"Vertical rate", vrate},
         {"Ground speed", speed},

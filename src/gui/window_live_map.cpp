@@ -26,11 +26,8 @@ void MainWindow::SelectionChanged() {
 
 void MainWindow::ShowDetails() {
     const uint32_t key = LiveMap->Selected();
-    const DbRecord* entry = nullptr;
-    for (int i = 0; i <= FlightTable::kLast && key != kNoAddress && !entry; ++i) {
-        const DbRecord& e = session_.Db()(i);
-        if (!e.Icao.empty() && AddressKey(e.Icao) == key) entry = &e;
-    }
+    const int16_t index = key != kNoAddress ? session_.Db().Find(key) : -1;
+    const DbRecord* entry = index >= 0 ? &session_.Db()(index) : nullptr;
     DetailsContext context;
     context.receiver = session_.receiver();
     context.now = session_.NowSeconds();
@@ -38,7 +35,17 @@ void MainWindow::ShowDetails() {
         AircraftDetailsText(entry, entry ? session_.tracks().Find(key) : nullptr, context));
     if (text == shown_details_) return;
     shown_details_ = text;
-    Details->setPlainText(text);
+    // A value is not broken inside ("123.9838 E", "(0 s ago)"): in the narrow panel a line
+    // breaks after its name instead.
+    QString shown;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const qsizetype colon = line.indexOf(QStringLiteral(": "));
+        shown += colon < 0 ? line
+                           : line.left(colon + 2) + line.mid(colon + 2).replace(QLatin1Char(' '), QChar::Nbsp);
+        shown += QLatin1Char('\n');
+    }
+    shown.chop(1);
+    Details->setPlainText(shown);
 }
 
 void MainWindow::MarkListRow() {

@@ -1,6 +1,7 @@
 // ternwick-screenshot: the window as a person sees it after replaying a log, saved as PNG
 // (the README's picture). Runs without a display on the offscreen platform.
-//   ternwick-screenshot OUT.png LOG [MAP]
+//   ternwick-screenshot OUT.png LOG [ADDRESS]
+// With ADDRESS (hex, e.g. 7830B7) that aircraft is selected, so its details show.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -10,13 +11,15 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "flights/flight_table.h"
+#include "gui/live_map_widget.h"
 #include "gui/main_window.h"
 #include "io/file_replay.h"
 #include "session/session.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fputs("usage: ternwick-screenshot OUT.png LOG [MAP]\n", stderr);
+        std::fputs("usage: ternwick-screenshot OUT.png LOG [ADDRESS]\n", stderr);
         return 2;
     }
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -35,6 +38,12 @@ int main(int argc, char** argv) {
     int status = 0;
     auto save = [&] {
         // Let the window refresh what the replay left, then take the picture.
+        if (argc > 3) {
+            const uint32_t key = ternwick::AddressKey(argv[3]);
+            for (auto* map : window.findChildren<QWidget*>())
+                if (map->accessibleName() == QStringLiteral("Live map"))
+                    if (auto* live = dynamic_cast<ternwick::LiveMapWidget*>(map)) live->Select(key);
+        }
         QTimer::singleShot(300, &window, [&] {
             if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
                 std::fprintf(stderr, "ternwick-screenshot: cannot write %s\n", argv[1]);
