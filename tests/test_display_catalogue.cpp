@@ -42,7 +42,6 @@ TEST(MapCatalogue, FieldsInFileOrderAndFaultsNamingFileMapAndField) {
     ASSERT_TRUE(ParseMapCatalogue("\xEF\xBB\xBF" "1\nA,a.png,1,2,3,4,5,6,7\n", "x", t, error)) << error;
     EXPECT_EQ(Describe(t[1]), "A|a.png|1|3|4|2|5|6|7");
 
-    // (Picture names beside the program are resolved in the shipped-data test.)
     const std::pair<const char*, const char*> cases[] = {
         {"", "Map catalogue \"setup.txt\" is empty"}, {"two\n", "number of maps: \"two\" is not a number"},
         {"0\n", "the number of maps is 0; it must be at least 1"},
@@ -102,8 +101,6 @@ TEST(Projection, FrameWindowAndColours) {
     for (auto [icao, kind, colour] : colours) EXPECT_EQ(EntryColour(icao, kind), colour) << icao << " " << kind;
 }
 
-// (Half-even rounding of plot positions is checked by the map plot test, the km/h column
-// by the live list's.)
 TEST(NumberText, LeadingNumberAndPatterns) {
     EXPECT_EQ(std::tuple(LeadingNumber("  2.5 s"), LeadingNumber("2e"), LeadingNumber("abc")), std::tuple(2.5, 2.0, 0.0));
     EXPECT_EQ(FormatDigits(0.03125, 3, 4), "000.0313");  // exact half: away from zero

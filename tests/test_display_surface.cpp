@@ -39,9 +39,7 @@ struct Fixture {
     }
     void Plot(int i, const char* icao, const char* kind, double lon, double lat) {
         if (db(i).Icao != icao) db.SetIcao(i, icao);
-        db(i).PosKind = kind;
-        db(i).Lon = lon;
-        db(i).Lat = lat;
+        db(i).PosKind = kind, db(i).Lon = lon, db(i).Lat = lat;
         view.PlotPosDb(db, static_cast<int16_t>(i));
     }
     QImage Image() { return view.Surface().Image(); }
@@ -131,8 +129,7 @@ TEST(MapPicture, LoadShowsOwnSizeClearWipesAndFailureKeepsPicture) {
     f.Plot(4, "4CA1F3", "A", 2.5, 52.5);
     ASSERT_TRUE(f.view.ClearMap(f.db, error));  // "Clr Map": marks gone, plot state reset
     EXPECT_EQ(f.Image(), loaded);
-    EXPECT_EQ(f.db(4).PlotX, 0);
-    EXPECT_EQ(f.db(4).Lon, 2.5);  // the table keeps its positions
+    EXPECT_EQ(std::pair(f.db(4).PlotX, f.db(4).Lon), std::pair(int16_t{0}, 2.5));  // the table keeps its positions
 
     f.Plot(4, "4CA1F3", "A", 2.5, 52.5);
     ASSERT_TRUE(f.view.SelectMap(2));

@@ -147,13 +147,9 @@ TEST(LiveMap, PickHitsTheNearestSymbolWithinAFewPixels) {
 TEST(LiveMap, LabelsAndTheDetailsOfAKnownAircraft) {
     DbRecord e{"A835AF", "N628TS  ", "", "", 0, "A", {}, {}, 37925, 463, 125.578877, 11.071643, 0, 0, {}, true};
     e.Track = 87.6, e.VertRate = -1216, e.HasVertRate = true, e.Squawk = 421;
-    EXPECT_EQ(LabelLine1(e), "N628TS");
-    EXPECT_EQ(LabelLine2(e), "FL379");
-    LiveAircraft live;
-    live.first_heard = 1765065600.0 + 3600 * 3 + 61;  // 03:01:01 UTC
-    live.last_heard = live.first_heard + 125;
-    live.messages = 412;
-    live.positions = 97;
+    EXPECT_EQ(LabelLine1(e) + "/" + LabelLine2(e), "N628TS/FL379");
+    const double t0 = 1765065600.0 + 3600 * 3 + 61;  // 03:01:01 UTC
+    const LiveAircraft live{{}, t0, t0 + 125, 412, 97};
     DetailsContext context{geo::LatLon{10.3, 123.9}, live.last_heard + 4.5};
     EXPECT_EQ(AircraftDetailsText(&e, &live, context),
               "ICAO address: A835AF\nCountry: United States\nRegistration: N628TS\nCallsign: N628TS\n"
@@ -170,8 +166,7 @@ TEST(LiveMap, LabelsAndTheDetailsOfAKnownAircraft) {
     }
     // On the ground, nothing known beyond the address, no receiver set.
     const DbRecord g{"76E4C4", "No-Call ", "", "", 0, "S"};
-    EXPECT_EQ(LabelLine1(g), "76E4C4");
-    EXPECT_EQ(LabelLine2(g), "GND");
+    EXPECT_EQ(LabelLine1(g) + "/" + LabelLine2(g), "76E4C4/GND");
     EXPECT_EQ(AircraftDetailsText(&g, nullptr, {}),
               "ICAO address: 76E4C4\nCountry: Singapore\nRegistration: -\nCallsign: -\nIATA flight: -\nAirline: -\n"
               "Squawk: -\nAltitude: on the ground\nVertical rate: -\nGround speed: -\nTrack: -\nPosition: -\n"
@@ -183,13 +178,8 @@ TEST(LiveMap, LabelsAndTheDetailsOfAKnownAircraft) {
 // position is older than its expiry (longer on the surface), red in an emergency.
 TEST(LiveMap, OldPositionsAreHollowAndEmergenciesRedWithTheirCodeInTheLabel) {
     const QColor sea(170, 206, 232), red(220, 0, 0), own;
-    struct Case {
-        const char* kind;
-        double age;
-        int squawk, state;
-        const char* line2;
-        QColor look;  // invalid: the aircraft's own colour
-    } cases[] = {
+    // An invalid look is the aircraft's own colour.
+    struct Case { const char* kind; double age; int squawk, state; const char* line2; QColor look; } cases[] = {
         {"A", 0, -1, 0, "FL120", own},          {"A", 9.5, -1, 0, "FL120", own},
         {"A", 10.5, -1, 0, "FL120", sea},       {"A", 300, -1, 0, "FL120", sea},
         {"S", 10.5, -1, 0, "GND", own},         {"S", 29.5, -1, 0, "GND", own},

@@ -79,7 +79,6 @@ TEST(MapgenAdd, CatalogueTextKeepsEveryOtherByte) {
 }
 
 TEST(MapgenAdd, CommandAddsOneMapAndRefusesWhatIsWrong) {
-    // A fresh folder holding a copy of the shipped catalogue.
     const std::string dir = TempPath("mapgen-add"), setup = dir + "/setup.txt";
     fs::remove_all(dir);
     fs::create_directories(dir);

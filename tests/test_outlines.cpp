@@ -41,7 +41,6 @@ bool IsLand(const OutlineStore& s, OutlineDetail d, double lat, double lon) {
   return crossings & 1;
 }
 
-// Runs of one layer a box reads.
 using Each = void (OutlineStore::*)(OutlineDetail, const GeoBox&, const std::function<void(PointRun)>&) const;
 size_t Runs(const OutlineStore& s, Each each, OutlineDetail d, GeoBox box) {
   size_t n = 0;
