@@ -86,7 +86,6 @@ TEST_F(LiveMapWindowTest, SelectOnTheMapAndInTheListReadTheDetailsClearWithEscap
     EXPECT_EQ(live->accessibleDescription(), "centre 10.3000 N 123.9800 E, 20.0 km across, 6 aircraft");
     // Every label at the airport is drawn once zoomed in.
     for (const DrawnAircraft& a : live->Frame().aircraft) EXPECT_TRUE(a.labelled) << std::hex << a.key;
-    // Click the first aircraft drawn.
     ASSERT_FALSE(live->Frame().aircraft.empty());
     const DrawnAircraft first = live->Frame().aircraft.front();
     QTest::mouseClick(live, Qt::LeftButton, {}, QPoint(int(first.x), int(first.y)));
