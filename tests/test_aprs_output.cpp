@@ -1,9 +1,11 @@
 // The report output of a running session: the rate rules by a fixed clock, withdrawing the
-// objects of aircraft that leave the table, and KISS frames to a local KISS server, from the
+// objects of aircraft that leave the table; KISS frames to a local KISS server and lines to a
+// local APRS-IS server (verified, unverified, refused, dropped and made again), from the
 // window's kept-up link and from the headless replay; a serial port nobody drains.
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -14,9 +16,10 @@
 #include <csignal>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "fake_receiver.h"
+#include "fake_aprs_is.h"
 #include "io/kiss_tcp_link.h"
 #include "pseudo_terminal.h"
 #include "session_support.h"
@@ -58,30 +61,36 @@ struct DeafServer {
     QString Target() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
 };
 
-// An output by a fixed clock, and a table with one aircraft's position in entry 3.
+// An output by a fixed clock, and a table with one aircraft's position in entry 3; the
+// station's callsign and path when given.
 struct OneAircraft {
-    AprsOutput out{[] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return int64_t{0}; }};
+    AprsOutput out{[] { return AprsTime{5, 14, 7}; }, SortedPortNames, [] { return 0.0; }};
     FlightTable db;
-    OneAircraft() {
+    explicit OneAircraft(const char* call = nullptr, const char* path = nullptr) {
         EnsureApp();
         db.SetIcao(3, "4CA1F3");
-        db(3).Lat = 53.4213;
-        db(3).Lon = 6.2701;
+        db(3).Flight = "ABC123  ", db(3).Lat = 53.4213, db(3).Lon = 6.2701;
+        AprsStation station;
+        std::vector<Ax25Address> p;
+        EXPECT_EQ(call ? ParseAx25Address(call, false, station.source) : "", "");
+        EXPECT_EQ(path ? ParseAx25Path(path, p) : "", "");
+        if (path) station.path = p;
+        out.SetStation(station);
     }
 };
 
-}  // namespace
+// Logs in to APRS-IS as N0CALL-10 with `passcode`; its path is for the air, which is not
+// what APRS-IS gets.
+struct IsOutput : OneAircraft {
+    explicit IsOutput(const char* passcode) : OneAircraft("N0CALL-10", "WIDE1-1") {
+        out.SetAprsIs(true, passcode);
+        out.IsLink().SetRetryDelays(20, 100);
+    }
+};
 
-TEST(AprsKill, WhileTheListIsOnItsPassRunsBeforeEveryMessage) {
-    // No pass by hand: the message of 2 finds 1 expired, withdrawn before 2 is reported.
-    HeadlessSession r;
-    r.s.aprs().SetStyle(false, true);
-    r.s.SetListSettings({25.0, false});
-    r.s.SetListPerMessage(true);
-    r.Pair(0, 0xABC001);
-    r.Pair(30, 0xABC002);
-    EXPECT_EQ(r.Names(), "ABC001 ABC001_ ABC002 ");
-}
+const char kIsLine[] = "N0CALL-10>APZ001,TCPIP*:;4CA1F3   *051407z5325.  N/00616.00E^ABC123  ";
+
+}  // namespace
 
 TEST(AprsRate, HardCeilingFromTheFirstSecondWithTheNewestPositionAndWithdrawalsFirst) {
     HeadlessSession r;
@@ -104,7 +113,8 @@ TEST(AprsRate, HardCeilingFromTheFirstSecondWithTheNewestPositionAndWithdrawalsF
     every_second(120, 131);  // the oldest report is 0's: its turn again
     EXPECT_EQ(r.Names().substr(70), "ABC000 ");
 
-    // A withdrawal waiting for a slot goes before any position.
+    // A withdrawal waiting for a slot goes before any position; the slot freed by time goes
+    // with the next message of any kind, here one that plots nothing.
     HeadlessSession w;
     w.s.aprs().SetRate({0, 1});
     w.s.aprs().SetStyle(false, true);
@@ -113,30 +123,33 @@ TEST(AprsRate, HardCeilingFromTheFirstSecondWithTheNewestPositionAndWithdrawalsF
     w.Pair(10, 0xABC002);
     w.At(30);
     w.s.ShowTextTable();  // 1 leaves; its withdrawal waits like 2's first report
+    auto plotting_nothing = [&w](int second) {
+        w.At(second);
+        w.Feed("8D4CA2B120513531CB38206CB0D3");  // an identification of another aircraft
+    };
     w.Position(59, 0xABC002, 0);
-    w.Position(60, 0xABC002, 1);
+    EXPECT_EQ(w.Names(), "ABC001 ");
+    plotting_nothing(60);
     EXPECT_EQ(w.Names(), "ABC001 ABC001_ ");
     w.Position(119, 0xABC002, 0);
-    w.Position(120, 0xABC002, 1);
+    plotting_nothing(120);
     EXPECT_EQ(w.Names(), "ABC001 ABC001_ ABC002 ");
     EXPECT_EQ(w.s.aprs().Counts().withdrawn, 1u);
     EXPECT_EQ(w.s.aprs().Counts().reported, 1u);
 }
 
-TEST(AprsRate, ASlotFreedByTimeGoesWithTheNextMessageOfAnyKind) {
-    // One report a minute: 2 waits for the slot 1 took; a message that plots nothing (an
-    // identification of another aircraft) a minute later sends it.
-    HeadlessSession r;
-    r.s.aprs().SetRate({0, 1});
-    r.Pair(0, 0xABC001);
-    r.Pair(10, 0xABC002);
-    EXPECT_EQ(r.Names(), "ABC001 ");
-    r.At(60);
-    r.Feed("8D4CA2B120513531CB38206CB0D3");
-    EXPECT_EQ(r.Names(), "ABC001 ABC002 ");
-}
-
 TEST(AprsKill, AReportedAircraftLeavingTheTableIsWithdrawnOnce) {
+    {
+        // No pass by hand, the list on its pass before every message: the message of 2 finds 1
+        // expired, withdrawn before 2 is reported.
+        HeadlessSession r;
+        r.s.aprs().SetStyle(false, true);
+        r.s.SetListSettings({25.0, false});
+        r.s.SetListPerMessage(true);
+        r.Pair(0, 0xABC001);
+        r.Pair(30, 0xABC002);
+        EXPECT_EQ(r.Names(), "ABC001 ABC001_ ABC002 ");
+    }
     HeadlessSession r;
     r.s.aprs().SetStyle(false, true);
     r.s.SetListSettings({10.0, false});
@@ -167,12 +180,8 @@ TEST(AprsKill, AReportedAircraftLeavingTheTableIsWithdrawnOnce) {
 TEST(AprsLink, KissServerGetsEveryFrameAndALinkDownDropsReports) {
     FakeReceiver kiss;
     const std::string target = kiss.Target();
-    OneAircraft a;
+    OneAircraft a("N0CALL-7");
     AprsOutput& out = a.out;
-    AprsStation station;
-    ASSERT_EQ(ParseAx25Address("N0CALL-7", false, station.source), "");
-    out.SetStation(station);
-    a.db(3).Flight = "ABC123  ";
 
     // Text lines to a KISS server would be thrown away there.
     EXPECT_EQ(out.StartStopAprs_Click(target).toStdString(),
@@ -262,39 +271,33 @@ TEST(AprsLink, AStalledServerBehindTheWindowsLinkDropsAndCountsReports) {
 TEST(AprsLink, AServerThatTakesNothingIsGivenUpAndAStopEndsEveryWait) {
     EnsureApp();
     const std::string frame(1000, 'x');
-    QString error;
-    {
+    // Stalled, the link gives up after its stall limit; an interrupt or the end of --for ends
+    // the wait for room, and the final flush, at once: neither waits out ten minutes.
+    for (const bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped ? "stopped" : "stalled");
         DeafServer deaf;
         KissTcpLink link;
-        link.SetStallLimit(300);
+        link.SetStallLimit(stopped ? 600000 : 300);
+        QString error;
         ASSERT_TRUE(link.ConnectNow("127.0.0.1", deaf.port, 5000, error)) << error.toStdString();
+        bool stop = false;
+        link.SetStopCheck([&stop] { return stop; });
         int sent = 0;
+        while (sent < 100 && link.Send(frame)) ++sent;  // 100 kB: past what a stalled link holds
+        stop = stopped;
         while (sent < 100000 && link.Send(frame)) ++sent;
         EXPECT_LT(sent, 100000);
-        EXPECT_TRUE(link.GaveUp());
-        EXPECT_EQ(link.State(), "gave up");
-        EXPECT_FALSE(link.Send("y"));  // given up: nothing more waits
-        EXPECT_FALSE(link.Flush(60000, error));
-        EXPECT_TRUE(error.startsWith("KISS server " + deaf.Target() + ": it took nothing for 0.3 s; ") &&
-                    error.endsWith(" bytes of reports were not sent"))
+        EXPECT_EQ(link.GaveUp(), !stopped);
+        if (!stopped) {
+            EXPECT_EQ(link.State(), "gave up");
+            EXPECT_FALSE(link.Send("y"));  // given up: nothing more waits
+        }
+        EXPECT_FALSE(link.Flush(stopped ? 600000 : 60000, error));
+        EXPECT_TRUE(error.startsWith("KISS server " + deaf.Target() + ": " +
+                                     (stopped ? "interrupted; " : "it took nothing for 0.3 s; ")))
             << error.toStdString();
+        EXPECT_TRUE(stopped || error.endsWith(" bytes of reports were not sent")) << error.toStdString();
     }
-    // An interrupt or the end of --for ends the wait for room, and the final flush, at once:
-    // neither waits out a stall limit of ten minutes.
-    DeafServer deaf;
-    KissTcpLink link;
-    link.SetStallLimit(600000);
-    ASSERT_TRUE(link.ConnectNow("127.0.0.1", deaf.port, 5000, error)) << error.toStdString();
-    bool stop = false;
-    link.SetStopCheck([&stop] { return stop; });
-    int sent = 0;
-    while (sent < 100 && link.Send(frame)) ++sent;  // 100 kB: past what a stalled link holds
-    stop = true;
-    while (sent < 100000 && link.Send(frame)) ++sent;
-    EXPECT_LT(sent, 100000);
-    EXPECT_FALSE(link.GaveUp());
-    EXPECT_FALSE(link.Flush(600000, error));
-    EXPECT_TRUE(error.startsWith("KISS server " + deaf.Target() + ": interrupted; ")) << error.toStdString();
 }
 
 TEST(AprsLink, CtrlCEndsAReplayStuckBehindAServerThatTakesNothing) {
@@ -314,11 +317,9 @@ TEST(AprsLink, CtrlCEndsAReplayStuckBehindAServerThatTakesNothing) {
     const std::string err = replay.readAllStandardError().toStdString();
     EXPECT_EQ(replay.exitStatus(), QProcess::NormalExit);
     EXPECT_NE(replay.exitCode(), 0) << err;
-    EXPECT_EQ(out.rfind("icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon,squawk,"
-                        "vertical_rate_fpm,source\n",
-                        0),
-              0u)
-        << out;
+    const std::string csv = "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon,squawk,"
+                            "vertical_rate_fpm,source\n";
+    EXPECT_EQ(out.substr(0, csv.size()), csv) << out;
     EXPECT_NE(err.find("ternwick-replay: interrupted after "), std::string::npos) << err;
 }
 
@@ -344,7 +345,7 @@ TEST(AprsPort, APortNobodyDrainsHoldsABoundedQueueAndCountsOnlyWhatWasWritten) {
     EXPECT_GT(c.dropped, before.dropped);
     EXPECT_EQ(c.sent + c.dropped, uint64_t{kReports});
     // The port carried the greeting, the sent reports and at most a part of the one the close cut.
-    const std::string report = "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5325.  N/00616.00E^\r";
+    const std::string report = "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5325.  N/00616.00E^ABC123  \r";
     const std::string got = tnc.Read(size_t(15 + c.sent * report.size()));
     EXPECT_LT(got.size(), 15 + (c.sent + 1) * report.size());
     EXPECT_EQ(got.substr(0, 15 + report.size()), "APRS Port Open\r" + report);
@@ -364,4 +365,130 @@ TEST(AprsCounts, TheWindowsLineNamesDropsAndOnlyTheFiltersThatAreSet) {
               "  interval 3, unmoved 2, ceiling 1, radius 4, max. alt 6, callsign 7; on the air: 8\n");
     EXPECT_EQ(AprsCountsLine(c, {.radius_nm = 0, .min_feet = 1000}).toStdString(),
               "APRS sent: 12, held back: 28, dropped: 9\n  interval 3, unmoved 2, ceiling 1, min. alt 5; on the air: 8\n");
+}
+
+TEST(AprsIs, ServerPasscodeLoginAndAnswer) {
+    const std::tuple<const char*, const char*, int, const char*> servers[] = {
+        {"rotate.aprs2.net", "rotate.aprs2.net", 14580, ""},
+        {" euro.aprs2.net:10152 ", "euro.aprs2.net", 10152, ""},
+        {"[::1]:14581", "::1", 14581, ""},
+        {"::1", "::1", 14580, ""},
+        {":14580", "", 0, "APRS-IS server \":14580\": no host (host or host:port)"},
+        {"host:0", "", 0, "APRS-IS server \"host:0\": the port after \":\" is a number from 1 to 65535"},
+        {"host:", "", 0, "APRS-IS server \"host:\": the port after \":\" is a number from 1 to 65535"},
+    };
+    for (const auto& [text, host, port, error] : servers) {
+        QString h, e;
+        quint16 p = 0;
+        EXPECT_EQ(AprsIsLink::ParseServer(text, h, p, e), *error == '\0') << text;
+        EXPECT_EQ(e.toStdString(), error);
+        EXPECT_EQ(h.toStdString(), host);
+        EXPECT_EQ(p, port);
+    }
+    for (const char* good : {"12345", "0", "-1", "32767", " 7 "}) EXPECT_EQ(AprsIsLink::CheckPasscode(good), "") << good;
+    for (const char* bad : {"", "-2", "32768", "12a", "1-2", "--1"})
+        EXPECT_TRUE(AprsIsLink::CheckPasscode(bad).startsWith("APRS-IS passcode \"")) << bad;
+
+    const QString login = QString::fromStdString(AprsIsLink::LoginLine("N0CALL-10", "12345"));
+    const QRegularExpression want("^user N0CALL-10 pass 12345 vers Ternwick [0-9]+\\.[0-9]+(\\.[0-9]+)?\r\n$");
+    EXPECT_TRUE(want.match(login).hasMatch())
+        << login.toStdString();
+
+    using L = AprsIsLink::Login;
+    const std::pair<const char*, L> answers[] = {
+        {"# logresp N0CALL-10 verified, server T2TEST", L::Verified},
+        {"# logresp N0CALL-10 unverified, server T2TEST", L::Unverified},
+        {"#logresp N0CALL-10 verified", L::None},
+        {"# logresp N0CALL-10", L::None},
+        {"# aprsc 2.1.10-gd72a17c 7 Dec 2026 03:00:00 GMT T2TEST 127.0.0.1:14580", L::None},
+        {"N0CALL>APRS,TCPIP*,qAC,T2TEST:>verified", L::None},
+        {"", L::None},
+    };
+    for (const auto& [line, answer] : answers) EXPECT_EQ(AprsIsLink::ParseLogresp(line), answer) << line;
+}
+
+TEST(AprsIs, WindowLinkLogsInSendsLinesAndLogsInAgainAfterADrop) {
+    FakeAprsIs server("12345");
+    IsOutput o("12345");
+    EXPECT_EQ(o.out.StartStopAprs_Click(server.Target()), "");
+    EXPECT_EQ(o.out.Caption(), "Stop COM:");
+    ASSERT_TRUE(WaitFor([&] { return o.out.IsLink().State() == "verified"; }));
+    server.KeepAlive();  // comments from the server change nothing
+    EXPECT_EQ(o.out.SendAprsObject(o.db, 3), "");
+    ASSERT_TRUE(WaitFor([&] { return server.lines.size() >= 2; }));
+    EXPECT_EQ(server.lines[1], kIsLine);
+
+    server.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return server.logins == 2 && o.out.IsLink().State() == "verified"; }));
+    EXPECT_EQ(o.out.SendAprsObject(o.db, 3), "");
+    ASSERT_TRUE(WaitFor([&] { return server.lines.size() >= 4; }));
+    EXPECT_EQ(server.lines[2].substr(0, 14), "user N0CALL-10");
+    EXPECT_EQ(server.lines[3], kIsLine);
+    EXPECT_EQ(o.out.IsLink().Logins(), 2);
+    EXPECT_EQ(o.out.Counts().sent, 2u);
+
+    EXPECT_EQ(o.out.StartStopAprs_Click(server.Target()), "");
+    EXPECT_EQ(o.out.Caption(), "Start COM:");
+    EXPECT_TRUE(WaitFor([&] { return server.ClientGone(); }));
+    // A passcode that is no number never leaves (the window's test has one the server refuses).
+    IsOutput typo("12a45");
+    EXPECT_TRUE(typo.out.StartStopAprs_Click(server.Target()).startsWith("APRS-IS passcode \"12a45\""));
+    EXPECT_EQ(typo.out.Caption(), "Start COM:");
+}
+
+TEST(AprsIs, HeadlessVerifiedUnverifiedAndRefused) {
+    FakeAprsIs server("12345");
+    const std::string nobody = "127.0.0.1:" + std::to_string(FreePort());
+    const std::tuple<const char*, std::string, int, std::string> cases[] = {
+        {"12345", server.Target(), 0, ""},
+        {"-1", server.Target(), 2,
+         "APRS-IS server " + server.Target() +
+             " did not verify the login of N0CALL-10: the passcode does not belong to this callsign, so nothing is sent\n"},
+        {"12345", nobody, 2, "APRS-IS server " + nobody + " cannot be reached (Connection refused)\n"},
+    };
+    for (const auto& [passcode, target, status, message] : cases) {
+        server.lines.clear();
+        QProcess replay;
+        replay.start(TERNWICK_BIN_DIR "/ternwick-replay",
+                     {"--aprs-is", QString::fromStdString(target), "--aprs-passcode", passcode, "--aprs-call", "N0CALL-10",
+                      "--at", "5:14:07:00", "--stats", TERNWICK_BIN_DIR "/demo.log"});
+        ASSERT_TRUE(WaitFor([&] { return replay.state() == QProcess::NotRunning; }, 60000));
+        EXPECT_EQ(replay.exitCode(), status);
+        EXPECT_EQ(replay.readAllStandardError().toStdString(),
+                  message.empty() ? "" : "ternwick-replay: --aprs-is " + target + ": " + message);
+        if (status != 0) continue;
+        ASSERT_TRUE(WaitFor([&] { return server.ClientGone(); }));
+        const std::string stats = replay.readAllStandardOutput().toStdString();
+        EXPECT_NE(stats.find("APRS reports dropped: 0\n"), std::string::npos) << stats;
+        ASSERT_GT(server.lines.size(), 10u);
+        EXPECT_EQ(server.lines[0].substr(0, 29), "user N0CALL-10 pass 12345 ver");
+        EXPECT_EQ(server.lines[1].substr(0, 25), "N0CALL-10>APZ001,TCPIP*:;");
+        EXPECT_NE(stats.find("APRS reports sent: " + std::to_string(server.lines.size() - 1) + "\n"), std::string::npos)
+            << stats;
+    }
+}
+
+TEST(AprsIs, HeadlessLinkDroppedIsMadeAgainWithTheLoginRepeated) {
+    FakeAprsIs server("12345");
+    QProcess replay;
+    replay.start(TERNWICK_BIN_DIR "/ternwick-replay", {"--aprs-is", QString::fromStdString(server.Target()), "--aprs-call",
+                                                       "N0CALL-10", "--aprs-passcode", "12345", "--at", "5:14:07:00", "-"});
+    QFile demo(TERNWICK_BIN_DIR "/demo.log");
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+    // A chunk at a time, so the replay is still running when the server drops it.
+    auto feed = [&] {
+        replay.write(demo.read(4000));
+        return !demo.atEnd();
+    };
+    ASSERT_TRUE(WaitFor([&] { return feed() && server.lines.size() > 3; }));
+    server.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return feed() && server.logins == 2 && server.lines.back()[0] != 'u'; }, 60000));
+    while (feed()) {
+    }
+    replay.closeWriteChannel();
+    ASSERT_TRUE(WaitFor([&] { return replay.state() == QProcess::NotRunning; }, 60000));
+    // Reports made while the link was down are lost, and the run says so.
+    EXPECT_EQ(replay.exitCode(), 2);
+    EXPECT_NE(replay.readAllStandardError().toStdString().find("reports could not be sent"), std::string::npos);
+    EXPECT_EQ(server.lines.back().substr(0, 25), "N0CALL-10>APZ001,TCPIP*:;");
 }

@@ -88,7 +88,7 @@ TEST(AprsPacing, CeilingHoldsInEveryMinuteAndEveryAircraftGetsItsTurn) {
     }
 }
 
-TEST(AprsPacing, OldestLastReportGoesFirstSpreadOverTheMinute) {
+TEST(AprsPacing, OldestLastReportGoesFirstSpreadOverTheMinuteAndWithdrawalsTakeSlots) {
     AprsPacer p;
     p.SetRate({0, 2});  // one slot every 30 s at most
     const AprsFix f{10, 20, 1000, 45};
@@ -108,7 +108,28 @@ TEST(AprsPacing, OldestLastReportGoesFirstSpreadOverTheMinute) {
     p.Sent(5, 61);
     ASSERT_EQ(p.Choose(91), 3u);  // reported at 1, before 7 at 31
     p.Sent(3, 91);
-    EXPECT_EQ(p.Waiting(), 1u);  // withdrawals taking slots: the next test
+    EXPECT_EQ(p.Waiting(), 1u);
+
+    // Withdrawals take slots; a raised ceiling lets the waiting go at once, a lowered one
+    // still counts the last minute's reports.
+    AprsPacer q;
+    q.SetRate({0, 2});
+    q.TakeSlot(0);  // a withdrawal went out
+    q.Want(1, f, 1);
+    EXPECT_EQ(q.Choose(1), std::nullopt);
+    EXPECT_EQ(q.Choose(29), std::nullopt);
+    ASSERT_EQ(q.Choose(30), 1u);
+    q.Sent(1, 30);
+    q.Want(2, f, 31);
+    EXPECT_EQ(q.Choose(31), std::nullopt);  // two in the last minute
+    q.SetRate({0, 60});
+    ASSERT_EQ(q.Choose(31), 2u);
+    q.Sent(2, 31);
+    q.SetRate({0, 3});
+    q.Want(3, f, 40);
+    EXPECT_EQ(q.Choose(40), std::nullopt);
+    EXPECT_EQ(q.Choose(59), std::nullopt);
+    EXPECT_EQ(q.Choose(60), 3u);
 }
 
 TEST(AprsPacing, HardlyMovedWaitsTwiceItsInterval) {
@@ -185,28 +206,4 @@ TEST(AprsPacing, PositionsReplacedWhileWaitingCountByTheRuleThatHeldThem) {
     q.Want(1, a, 61);
     EXPECT_EQ(q.HeldBack(61).interval, 1u);
     EXPECT_EQ(q.HeldBack(61).unmoved, 2u);
-}
-
-TEST(AprsPacing, WithdrawalsTakeSlotsAndANewCeilingCountsAtOnce) {
-    AprsPacer p;
-    p.SetRate({0, 2});  // one slot every 30 s
-    const AprsFix a{10, 20, 1000, 45};
-    p.TakeSlot(0);  // a withdrawal went out
-    p.Want(1, a, 1);
-    EXPECT_EQ(p.Choose(1), std::nullopt);
-    EXPECT_EQ(p.Choose(29), std::nullopt);
-    ASSERT_EQ(p.Choose(30), 1u);
-    p.Sent(1, 30);
-    p.Want(2, a, 31);
-    EXPECT_EQ(p.Choose(31), std::nullopt);  // two in the last minute
-    // Raised: the waiting aircraft goes in the same second.
-    p.SetRate({0, 60});
-    ASSERT_EQ(p.Choose(31), 2u);
-    p.Sent(2, 31);
-    // Lowered again: the three reports of the last minute still count.
-    p.SetRate({0, 3});
-    p.Want(3, a, 40);
-    EXPECT_EQ(p.Choose(40), std::nullopt);
-    EXPECT_EQ(p.Choose(59), std::nullopt);
-    EXPECT_EQ(p.Choose(60), 3u);
 }

@@ -1,19 +1,23 @@
-// APRS object reports: the text line and the rich report byte for byte, AX.25 addresses and
-// the KISS frame, refused station settings, what an independent decoder (direwolf's
-// decode_aprs) reads back, and the report port through a pseudo-terminal.
+// APRS object reports: the text line and the rich report byte for byte; the object's name, its
+// symbol by emitter category and the readable comment within the 43 characters APRS 1.01
+// allows; AX.25 addresses and the KISS frame, refused station settings, what an independent
+// decoder (direwolf's decode_aprs) reads back, and the report port through a pseudo-terminal.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <regex>
 #include <string>
 #include <tuple>
 
+#include "aprs/aprs_look.h"
 #include "aprs/aprs_report.h"
 #include "aprs/aprs_station.h"
 #include "session/aprs_output.h"
 
-#include "decode_aprs.h"
 #include "fake_receiver.h"
 #include "pseudo_terminal.h"
+#include "temp_path.h"
 
 using namespace ternwick;
 using namespace ternwick::test;
@@ -34,19 +38,31 @@ AprsStation Station(const char* source, const char* destination, const char* pat
 DbRecord Aircraft(const char* icao, const std::string& flight, double lat, double lon, const char* kind = "A",
                   int altitude = 0, int speed = 0, double track = -1.0) {
     DbRecord e;
-    e.Icao = icao;
-    e.Flight = flight;
-    e.PosKind = kind;
-    e.Altitude = altitude;
-    e.Speed = speed;
-    e.Lat = lat;
-    e.Lon = lon;
-    e.Track = track;
+    e.Icao = icao, e.Flight = flight, e.PosKind = kind, e.Altitude = altitude;
+    e.Speed = speed, e.Lat = lat, e.Lon = lon, e.Track = track;
+    return e;
+}
+
+// An airborne aircraft at 10.31269 N 123.97905 E: minutes 18.7614 and 58.7430, so the
+// thousandths digits (the "!DAO!" digits) are 1 and 3.
+DbRecord Flying(const char* kind = "A") {
+    DbRecord e = Aircraft("75802C", "PAL123  ", 10.31269, 123.97905, kind, 35000);
+    e.Airline = "Philippine Airlines";
+    return e;
+}
+
+// The readable aircraft climbing eastwards, squawking `squawk`.
+DbRecord Climbing(int squawk) {
+    DbRecord e = Flying();
+    e.Track = 90, e.Speed = 250, e.Squawk = squawk, e.VertRate = 1216, e.HasVertRate = true;
     return e;
 }
 
 constexpr AprsTime kAt{5, 14, 7};
+constexpr AprsReportStyle kReadable{.rich = false, .killed = false, .comment = true};
 const std::string kNorth = "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5325.  N/00616.00E^ABC123  \r";
+
+std::string HexBytes(const std::string& bytes) { return QByteArray::fromStdString(bytes).toHex(' ').toStdString(); }
 
 }  // namespace
 
@@ -107,7 +123,118 @@ TEST(AprsReport, NonIcaoAddressesAreKeptApartFromIcaoOnes) {
     EXPECT_NE(AprsAddressKey("~000000"), AprsAddressKey("800000"));
 }
 
-TEST(AprsStation, AddressFieldBytes) {
+TEST(AprsLook, SymbolForEveryEmitterCategory) {
+    // Sets A (type code 4) to D (type code 1), categories 0 to 7.
+    const char* const expected[4] = {
+        "/^ /' /^ /^ /^ /^ /^ /X",  // A: none, light, small, large, high vortex, heavy, high performance, rotorcraft
+        "/^ /g /O /^ /g /^ /S /S",  // B: none, glider, lighter than air, parachutist, ultralight, -, UAV, space
+        "/^ /^ /^ /^ /^ /^ /^ /^",  // C: surface vehicles and obstacles: no symbol of their own
+        "/^ /^ /^ /^ /^ /^ /^ /^",  // D: reserved
+    };
+    const AprsSymbolChoice by_category{.by_category = true, .fixed = {}};
+    for (int set = 0; set < 4; ++set) {
+        std::string got;
+        for (int cat = 0; cat < 8; ++cat) {
+            DbRecord e;
+            e.Category = static_cast<uint8_t>((0xA + set) << 4 | cat);
+            const AprsSymbol s = SymbolFor(e, by_category);
+            got += std::string(cat ? " " : "") + s.table + s.code;
+        }
+        EXPECT_EQ(got, expected[set]) << "set " << char('A' + set);
+    }
+    // Nothing heard: the long-standing symbol (a fixed one and where it goes: the replay's test).
+    EXPECT_EQ(SymbolFor(DbRecord{}, by_category), (AprsSymbol{'/', '^'}));
+}
+
+TEST(AprsLook, ParsedSymbolsAndNames) {
+    // Refusals of the table and of a single character: the replay's and the window's tests.
+    const std::tuple<const char*, const char*, AprsSymbolChoice> symbols[] = {
+        {"category", "", {.by_category = true, .fixed = {}}},
+        {"/'", "", {.by_category = false, .fixed = {'/', '\''}}},
+        {"\\^", "", {.by_category = false, .fixed = {'\\', '^'}}},
+        {"9X", "", {.by_category = false, .fixed = {'9', 'X'}}},  // overlay "9" on the alternate table
+        {"/^^", "a symbol is \"category\" or two characters: the table (/ or \\, or an overlay 0-9 or A-Z) and the code", {}},
+        {"/ ", "the symbol code is a character from ! to ~", {}},
+        {"/\x7f", "the symbol code is a character from ! to ~", {}},
+    };
+    const AprsSymbolChoice kept{.by_category = false, .fixed = {'K', 'K'}};
+    for (const auto& [text, error, choice] : symbols) {
+        AprsSymbolChoice got = kept;
+        EXPECT_EQ(ParseAprsSymbol(text, got), error) << text;
+        EXPECT_EQ(got, *error ? kept : choice) << text;  // a refused text leaves the setting as it was
+        EXPECT_TRUE(*error || AprsSymbolText(got) == text) << text << " reads back as " << AprsSymbolText(got);
+    }
+    // Names are nine characters: the callsign once known, else the address.
+    const std::tuple<const char*, const char*, const char*, const char*> names[] = {
+        {"75802C", "PAL123  ", "75802C   ", "PAL123   "},
+        {"75802C", "        ", "75802C   ", "75802C   "},
+        {"75802C", "No-Call ", "75802C   ", "75802C   "},
+        {"75802C", "", "75802C   ", "75802C   "},
+        {"75802C", "CEBUPAC1", "75802C   ", "CEBUPAC1 "},
+        {"~1A2B3C", " GND1   ", "~1A2B3C  ", "GND1     "},  // a non-ICAO address keeps to nine too
+    };
+    for (const auto& [icao, flight, by_address, by_flight] : names) {
+        const DbRecord e = Aircraft(icao, flight, 0, 0);
+        EXPECT_EQ(AprsObjectName(e, AprsNaming::Address), by_address) << flight;
+        EXPECT_EQ(AprsObjectName(e, AprsNaming::Flight), by_flight) << flight;
+    }
+}
+
+TEST(AprsLook, ReadableCommentsKeepToFortyThreeCharacters) {
+    auto with = [](DbRecord e, auto change) {
+        change(e);
+        return e;
+    };
+    const std::pair<DbRecord, const char*> cases[] = {
+        // Every item at its widest: course/speed 7, altitude 9, EMERGENCY, the squawk and a
+        // 9-character climb fill the 43 characters; DAO, flight and airline are left out.
+        {with(Climbing(7777),
+              [](DbRecord& e) { e.Track = 359.6, e.Speed = 1200, e.Altitude = -1000, e.Emergency = 5, e.VertRate = -32640; }),
+         "360/999/A=-01000 EMERGENCY Sq7777 -32640fpm"},
+        // Squawk 7700 alone is an emergency; no room left for the DAO.
+        {Climbing(7700), "090/250/A=035000 EMERGENCY Sq7700 +1216fpm"},
+        // Room for the DAO but not the callsign: the airline goes with it.
+        {Climbing(1200), "090/250/A=035000 Sq1200 +1216fpm !W13!"},
+        // A callsign that just fits (43), and one a character too long, which takes the airline
+        // with it although "Air" alone would fit: later items go first.
+        {with(Climbing(1200), [](DbRecord& e) { e.Flight = "HELI    "; }), "090/250/A=035000 Sq1200 +1216fpm !W13! HELI"},
+        {with(Climbing(1200), [](DbRecord& e) { e.Flight = "HELI1   ", e.Airline = "Air"; }),
+         "090/250/A=035000 Sq1200 +1216fpm !W13!"},
+        // No track, level: the airline's name in whole words as far as they fit.
+        {with(Flying(), [](DbRecord& e) { e.Squawk = 1200, e.HasVertRate = true; }), "/A=035000 Sq1200 !W13! PAL123 Philippine"},
+        {Flying(), "/A=035000 !W13! PAL123 Philippine Airlines"},
+        // Surface: the DAO always fits (no altitude, no climb, even in an emergency).
+        {with(Flying("S"),
+              [](DbRecord& e) {
+                  e.Track = 45, e.Speed = 10, e.Squawk = 7600, e.Emergency = 1, e.VertRate = -32640, e.HasVertRate = true;
+              }),
+         "045/010EMERGENCY Sq7600 !W13! PAL123"},
+        // Nothing but the DAO: padded to the 7 characters a data extension takes, or direwolf
+        // does not look into it.
+        {with(Flying("S"), [](DbRecord& e) { e.Flight = "        ", e.Airline = ""; }), "!W13!  "},
+        // No callsign yet, an airline with accents and "|"; a first word too long is left out.
+        {with(Flying(), [](DbRecord& e) { e.Flight = "        ", e.Airline = "Aero\xC3\xA9x|ico"; }),
+         "/A=035000 !W13! Aeroexico"},
+        {with(Flying(), [](DbRecord& e) { e.Flight = "No-Call ", e.Airline = "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF"; }),
+         "/A=035000 !W13!"},
+    };
+    const std::string head = ";75802C   *051407z1018.76N/12358.74E^";
+    for (const auto& [e, comment] : cases) {
+        const std::string info = AprsObjectInfo(e, kAt, kReadable);
+        EXPECT_EQ(info, head + comment);
+        EXPECT_LE(info.size() - head.size(), kAprsMaxComment) << info;
+    }
+    // Named by its callsign, the object does not carry it again in the comment.
+    EXPECT_EQ(AprsObjectInfo(Flying(), kAt, kReadable, "PAL123   "),
+              ";PAL123   *051407z1018.76N/12358.74E^/A=035000 !W13! Philippine Airlines");
+
+    // By default none of it shows, emergency or not: the long-standing lines, byte for byte.
+    const DbRecord alarm = with(Climbing(7700), [](DbRecord& e) { e.Emergency = 1, e.Category = 0xA7; });
+    EXPECT_EQ(AprsObjectInfo(alarm, kAt), ";75802C   *051407z1018.  N/12358.00E^PAL123  ");
+    EXPECT_EQ(AprsObjectInfo(alarm, kAt, {.rich = true}), ";75802C   *051407z1018.76N/12358.74E^090/250/A=035000 PAL123");
+}
+
+TEST(AprsStation, AddressFieldAndKissBytes) {
     // Characters shifted left one bit, blanks to six; SSID byte: C (destination) or H
     // (repeated path entry), reserved 11, SSID, and the end bit on the last address.
     const std::tuple<AprsStation, std::string, std::string> cases[] = {
@@ -128,6 +255,9 @@ TEST(AprsStation, AddressFieldBytes) {
     // Without a path of their own, text lines keep "TCPIP*" and frames for a TNC go via WIDE1-1.
     EXPECT_EQ(Tnc2Header(AprsStation{}, AprsFormat::Text), "QZ7TRK>APZ001,TCPIP*:");
     EXPECT_EQ(Tnc2Header(AprsStation{}, AprsFormat::Kiss), "QZ7TRK>APZ001,WIDE1-1:");
+    // Bytes 0xC0 (FEND) and 0xDB (FESC) in a frame go out as FESC TFEND and FESC TFESC.
+    const std::string kiss = KissDataFrame("AB\xC0\xDB" "C");
+    EXPECT_EQ(kiss, "\xC0\x00" "AB\xDB\xDC\xDB\xDD" "C\xC0"s) << HexBytes(kiss);
 }
 
 TEST(AprsStation, RefusedSettings) {
@@ -157,42 +287,44 @@ TEST(AprsStation, RefusedSettings) {
     EXPECT_TRUE(path.empty());
 }
 
-TEST(AprsKiss, KnownReportWithEscapedBytes) {
-    // Bytes 0xC0 (FEND) and 0xDB (FESC) in the comment go out as FESC TFEND and FESC TFESC.
-    const AprsStation station;
-    const std::string frame = KissDataFrame(Ax25UiFrame(
-        station, station.PathFor(AprsFormat::Kiss), AprsObjectInfo(Aircraft("4CA1F3", "AB\xC0\xDB    ", 53.4213, 6.2701), kAt)));
-    const std::string expected =
-        "\xC0\x00"
-        "\x82\xA0\xB4\x60\x60\x62\xE0"  // APZ001, command
-        "\xA2\xB4\x6E\xA8\xA4\x96\x60"  // QZ7TRK
-        "\xAE\x92\x88\x8A\x62\x40\x63"  // WIDE1-1, last address
-        "\x03\xF0"
-        ";4CA1F3   *051407z5325.  N/00616.00E^AB\xDB\xDC\xDB\xDD    "
-        "\xC0"s;
-    EXPECT_EQ(frame, expected) << HexBytes(frame);
-}
-
-TEST(AprsReport, DecodeAprsReadsPlainAndRichReportsAndKissFrames) {
-    if (!HaveDecodeAprs()) GTEST_SKIP() << "decode_aprs (Debian package direwolf) is not installed";
-    // Monitor-format lines "SRC>DST,PATH:info", one a line, and a KISS frame in hex.
-    std::string plain = kNorth + AprsObjectLine(Aircraft("3C6DD2", "LAN800  ", -33.8688, 289.75), kAt);
-    std::replace(plain.begin(), plain.end(), '\r', '\n');
+TEST(AprsReport, DecodeAprsReadsEveryFormBack) {
+    if (std::system("command -v decode_aprs >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "decode_aprs (Debian package direwolf) is not installed";
+    // Monitor-format lines "SRC>DST,PATH:info", one a line, and a KISS frame as hex bytes.
+    std::string in = kNorth + AprsObjectLine(Aircraft("3C6DD2", "LAN800  ", -33.8688, 289.75), kAt);
+    std::replace(in.begin(), in.end(), '\r', '\n');
     const AprsStation station = Station("N0CALL-9", "APZ001", "WIDE1-1,WIDE2-1");
     const DbRecord rich = Aircraft("4CA1F3", "ABC123  ", 53.4213, 6.2701, "A", 35000, 250, 182.88);
     const DbRecord killed = Aircraft("E80451", "LAN800  ", -33.8688, 289.75, "A", 1250, 10, 270.0);
-    const std::string kiss = KissDataFrame(
-        Ax25UiFrame(station, *station.path, AprsObjectInfo(killed, kAt, {.rich = true, .killed = true})));
-    const std::string out = DecodeAprs(plain + Tnc2Header(station) + AprsObjectInfo(rich, kAt, {.rich = true}) +
-                                           "\n" + HexBytes(kiss) + "\n",
-                                       "aprs_reports.txt");
-    // decode_aprs gives speeds in miles per hour: 250 kt is 288 mph, 10 kt 12 mph.
+    in += Tnc2Header(station) + AprsObjectInfo(rich, kAt, {.rich = true}) + "\n" +
+          HexBytes(KissDataFrame(Ax25UiFrame(station, *station.path,
+                                             AprsObjectInfo(killed, kAt, {.rich = true, .killed = true})))) +
+          "\n";
+    // Readable comments: squawk, climb and the DAO digits.
+    DbRecord up = Climbing(1200);
+    up.Track = 182.88;
+    DbRecord down = up;
+    down.Icao = "3C6DD3", down.Flight = "DLH400  ", down.Squawk = 7700, down.VertRate = -640, down.Track = -1.0;
+    down.Lat = -33.86881, down.Lon = 289.74981;  // 52.1286 S, 15.0114 W: digits 8 and 1 (never rounded up)
+    DbRecord taxi = Flying("S");
+    taxi.Icao = "75802D", taxi.Squawk = 2000;
+    DbRecord parked = Flying("S");  // nothing to say but the DAO
+    parked.Icao = "75802E", parked.Flight = "        ", parked.Airline = "", parked.Lat = 10.31265;
+    for (const DbRecord* e : {&up, &down, &taxi, &parked})
+        in += "N0CALL-11>APZ001,TCPIP*:" + AprsObjectInfo(*e, kAt, kReadable) + "\n";
+    const std::string out = std::regex_replace(
+        RunCommand("decode_aprs " + WriteTemp("aprs_reports.txt", in) + " 2>&1").out, std::regex("\x1b\\[[0-9;]*[A-Za-z]"), "");
+    // Speeds in miles per hour: 250 kt is 288 mph, 10 kt 12 mph. The DAO digits make the
+    // position one digit finer (decode_aprs prints 4 decimals).
     for (const char* expected :
          {"Object, \"4CA1F3\", LARGE Aircraft", "N 53 25.0000, E 006 16.0000", "Object, \"3C6DD2\", LARGE Aircraft",
           "S 33 52.0000, W 070 15.0000", "N0CALL-9>APZ001,WIDE1-1,WIDE2-1:;4CA1F3",
           "N 53 25.2700, E 006 16.2000, 288 MPH, course 183, alt 35000 ft", "--- KISS frame ---",
           "N0CALL-9>APZ001,WIDE1-1,WIDE2-1:;E80451   _", "Killed Object, \"E80451\"",
-          "S 33 52.1200, W 070 15.0000, 12 MPH, course 270, alt 1250 ft"})
+          "S 33 52.1200, W 070 15.0000, 12 MPH, course 270, alt 1250 ft", "Object, \"75802C\", LARGE Aircraft",
+          "N 10 18.7610, E 123 58.7430, 288 MPH, course 183, alt 35000 ft", "Sq1200 +1216fpm", "Object, \"3C6DD3\"",
+          "S 33 52.1280, W 070 15.0110, alt 35000 ft", "EMERGENCY Sq7700 -640fpm", "Object, \"75802D\"",
+          "N 10 18.7610, E 123 58.7430", "Sq2000  PAL123", "Object, \"75802E\"", "N 10 18.7590, E 123 58.7430"})
         EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
     EXPECT_EQ(out.find("rror"), std::string::npos) << out;
 }
