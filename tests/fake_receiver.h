@@ -23,9 +23,7 @@ inline void EnsureApp() {
 // Spins the event loop until `done` holds or `deadline_ms` passed; true when done. The
 // deadline is only a guard against a hang, never what a test checks.
 template <typename F>
-bool WaitFor(F done, int deadline_ms = 15000) {
-    return QTest::qWaitFor(done, deadline_ms);
-}
+bool WaitFor(F done, int deadline_ms = 15000) { return QTest::qWaitFor(done, deadline_ms); }
 
 class FakeReceiver {
 public:

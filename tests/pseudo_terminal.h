@@ -18,10 +18,7 @@ struct Pty {
     int master = -1, slave = -1;
     char name[256] = {};
     Pty() { EXPECT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0); }
-    ~Pty() {
-        if (slave >= 0) close(slave);
-        if (master >= 0) close(master);
-    }
+    ~Pty() { if (slave >= 0) close(slave); if (master >= 0) close(master); }
     void Write(const std::string& s) const { EXPECT_EQ(write(master, s.data(), s.size()), ssize_t(s.size())); }
     // Reads what the program sent until `want` bytes arrived, spinning the event loop (a
     // generous deadline guards against a hang).

@@ -9,17 +9,13 @@
 using namespace ternwick;
 using namespace ternwick::test;
 
-TEST(FrameBytes, Crc24KnownAnswers) {
-    // A frame, its first 11 bytes, short inputs; widely published frames from real aircraft check out.
-    for (auto [hex, crc] : {std::pair{"8D4CA2B120513531CB38206CB0D3", 0}, {"8D4CA2B120513531CB38206CB0D0", 0xFFE812},
-                            {"8D4CA2B120513531CB3820", 0x6CB0D3}, {"616263", 0x612DE3}, {"01", 0xFFF409},
-                            {"8D40621D58C382D690C8AC2863A7", 0}, {"8D40621D58C386435CC412692AD6", 0},
-                            {"8D485020994409940838175B284F", 0}})
-        EXPECT_EQ(CRC24_Bytes(cv_BytesFromHex(hex)), crc) << hex;
-}
-
-// Every length a reply has and beyond, against the bitwise long division of ICAO Annex 10.
+// Every length a reply has and beyond, against the bitwise long division of ICAO Annex 10;
+// widely published frames from real aircraft check out, and the first 11 bytes give the parity.
 TEST(FrameBytes, Crc24OfEveryLengthMatchesTheLongDivision) {
+    for (const char* hex : {"8D4CA2B120513531CB38206CB0D3", "8D40621D58C382D690C8AC2863A7",
+                            "8D40621D58C386435CC412692AD6", "8D485020994409940838175B284F"})
+        EXPECT_EQ(CRC24_Bytes(cv_BytesFromHex(hex)), 0) << hex;
+    EXPECT_EQ(CRC24_Bytes(cv_BytesFromHex("8D4CA2B120513531CB3820")), 0x6CB0D3);
     auto long_division = [](const std::vector<uint8_t>& bytes) {
         uint32_t r = 0;
         for (uint8_t b : bytes)

@@ -4,8 +4,6 @@
 
 #include <sys/resource.h>
 
-#include <QCoreApplication>
-
 #include "io/message_log.h"
 #include "temp_path.h"
 
@@ -49,8 +47,7 @@ TEST(MessageLog, FullDiskAndFileSizeLimitKeepWholeLines) {
     const std::string path = TempPath("limited.log");
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 100;
+    const rlimit small{100, old.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     Logging l;
     ASSERT_TRUE(l.log.Open(QString::fromStdString(path), l.error)) << l.error.toStdString();

@@ -1,7 +1,6 @@
-// The network source against a local receiver: targets and retry delays, AVR from a
-// receiver that restarts, a silent link. (Beast traffic over TCP giving the table of a file
-// replay, and connections that cannot be made, are the command's and the window's tests;
-// every split of a Beast stream the framing test's.)
+// The network source against a local receiver: targets and retry delays, AVR from a receiver that
+// restarts, a silent link. (Beast over TCP and connections that cannot be made: the command's and
+// the window's tests; every split of a Beast stream: the framing test's.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -35,10 +34,7 @@ struct Linked {
         QObject::connect(&source, &NetworkSource::errorOccurred, [this](const QString& m) { errors.push_back(m); });
         QObject::connect(&source, &NetworkSource::receivingChanged, [this](bool on) { receiving.push_back(on); });
     }
-    bool Start() {
-        QString error;
-        return source.Start(QString::fromStdString(rx.Target()), error);
-    }
+    bool Start() { QString error; return source.Start(QString::fromStdString(rx.Target()), error); }
     bool Saw(const std::string& error) const {
         return std::find(errors.begin(), errors.end(), QString::fromStdString(rx.Target() + error)) != errors.end();
     }
@@ -108,10 +104,8 @@ TEST(NetworkSource, AvrFromAReceiverThatRestarts) {
     EXPECT_EQ(l.d.evaluated, (Strings{"8D4CA2B120513531CB38206CB0D3", "5D4CA2B1C1A2B3",
                                       "8D485020994409940838175B284F", "8D40621D58C386435CC412692AD6"}));
     EXPECT_TRUE(l.Saw(": the receiver closed the connection"));
-    const NetworkCounters c = l.source.counters();
-    EXPECT_EQ(c.connects, 2u);
-    EXPECT_EQ(c.drops, 1u);
-    EXPECT_EQ(c.avr.bad, 1u);  // the record the restart cut
+    const NetworkCounters c = l.source.counters();  // avr.bad: the record the restart cut
+    EXPECT_EQ(std::tie(c.connects, c.drops, c.avr.bad), std::tuple(2u, 1u, 1u));
     // The state went round: connecting, connected, retrying (refused meanwhile), connected.
     EXPECT_EQ(l.states.front(), std::make_pair(NetworkSource::State::Connecting, 0));
     EXPECT_EQ(l.states.back(), std::make_pair(NetworkSource::State::Connected, 0));
@@ -136,8 +130,7 @@ TEST(NetworkSource, EveryByteRestartsTheSilenceTimerASilentLinkIsDroppedAndDataR
         l.rx.Send("*0000;\n");
         QTest::qWait(50);
     }
-    EXPECT_EQ(l.source.counters().drops, 0u);
-    EXPECT_EQ(l.source.counters().avr.keepalive, 30u);
+    EXPECT_EQ(std::tuple(l.source.counters().drops, l.source.counters().avr.keepalive), std::tuple(0u, 30u));
     // Then nothing: dropped; the link delivered, so the next wait is 1 s again, not 2.
     ASSERT_TRUE(WaitFor([&] { return l.source.counters().drops == 1; }));
     EXPECT_TRUE(l.Saw(": no data for 0.6 s; connection dropped"));
@@ -155,10 +148,7 @@ TEST(NetworkSource, AnAttemptNobodyAnswersTimesOut) {
     };
     Linked l;
     int attempts = 0;
-    l.source.SetSocketFactory([&attempts] {
-        ++attempts;
-        return new Unanswered;
-    });
+    l.source.SetSocketFactory([&attempts] { ++attempts; return new Unanswered; });
     l.source.SetSilenceTimeout(300);
     l.source.SetRetryDelays(10000, 10000);
     QString error;
@@ -167,9 +157,8 @@ TEST(NetworkSource, AnAttemptNobodyAnswersTimesOut) {
     ASSERT_TRUE(WaitFor([&] { return !l.errors.empty(); }));
     EXPECT_EQ(l.errors, (std::vector<QString>{"192.0.2.7:30005: no answer within 0.3 s"}));
     EXPECT_EQ(l.source.state(), NetworkSource::State::Retrying);
-    EXPECT_EQ(l.source.RetrySeconds(), 10);
-    EXPECT_EQ(attempts, 1);
-    EXPECT_EQ(l.source.counters().connects, 0u);
-    EXPECT_EQ(l.source.counters().drops, 0u);  // never connected, so nothing was lost
+    EXPECT_EQ(std::tuple(l.source.RetrySeconds(), attempts), std::tuple(10, 1));
+    // Never connected, so nothing was lost.
+    EXPECT_EQ(std::tuple(l.source.counters().connects, l.source.counters().drops), std::tuple(0u, 0u));
     l.source.Stop();
 }

@@ -13,7 +13,7 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <regex>
 #include <string>
 
 #include "temp_path.h"
@@ -31,13 +31,8 @@ bool Updating() { return std::getenv("TERNWICK_UPDATE_GOLDEN") != nullptr; }
 
 // The lines of --stats that measure this run rather than the traffic are left out.
 std::string WithoutTimings(const std::string& out) {
-    std::istringstream in(out);
-    std::string kept, line;
-    while (std::getline(in, line))
-        if (line.rfind("elapsed seconds:", 0) != 0 && line.rfind("messages per second:", 0) != 0 &&
-            line.rfind("peak memory:", 0) != 0)
-            kept += line + "\n";
-    return kept;
+    static const std::regex timings("(elapsed seconds|messages per second|peak memory):[^\n]*\n");
+    return std::regex_replace(out, timings, "");
 }
 
 // Output too long to keep whole, by its length and SHA-256.
@@ -97,13 +92,8 @@ TEST(GoldenOutputs, MapPicturesAreUnchangedPixelForPixel) {
         const QImage expected(QString::fromStdString(golden)), actual(QString::fromStdString(out));
         ASSERT_FALSE(expected.isNull()) << golden;
         ASSERT_EQ(actual.size(), expected.size());
-        const QImage a = actual.convertToFormat(QImage::Format_RGB32);
-        const QImage e = expected.convertToFormat(QImage::Format_RGB32);
-        int differing = 0, first_x = -1, first_y = -1;
-        for (int y = 0; y < e.height(); ++y)
-            for (int x = 0; x < e.width(); ++x)
-                if (a.pixel(x, y) != e.pixel(x, y) && differing++ == 0) first_x = x, first_y = y;
-        EXPECT_EQ(differing, 0) << "map " << map << ", first at " << first_x << "," << first_y;
+        EXPECT_TRUE(actual.convertToFormat(QImage::Format_RGB32) == expected.convertToFormat(QImage::Format_RGB32))
+            << "map " << map;
     }
 }
 

@@ -30,7 +30,8 @@ struct Report {
 };
 
 struct Fixture : Decoding {
-    bool surface = false;
+    bool surface;
+    explicit Fixture(bool surface = false, double offset = 0) : surface(surface) { host.surf_offset = offset; }
     DbRecord& e() { return Entry("ABC123"); }
     // Feeds the reports in turn, checking the entry after each.
     void Play(std::initializer_list<Report> reports) {
@@ -49,30 +50,24 @@ struct Fixture : Decoding {
 
 }  // namespace
 
-TEST(Plausibility, GapDoesNotStoreZoneError) {
+TEST(Plausibility, GapDoesNotStoreZoneErrorAndReappearsFarAwayAfterTwoFreshPairs) {
     // Northbound along 5 E, then 30 km north with no messages and a single even report: paired
     // with the stale odd half, the latitude zone index comes out wrong (over 5 degrees off);
     // decoded next to the last position, the report alone gives the truth. The next odd
     // report pairs with the fresh even one and tracking goes on.
-    Fixture f;
+    Fixture f, g;
     f.Play({{54.60, 5.0, 0}, {54.60, 5.0, 1, 54.60, 5.0}, {54.87, 5.0, 0, 54.87, 5.0}, {54.871, 5.0, 1, 54.871, 5.0}});
-}
-
-TEST(Plausibility, ReappearsFarAwayAfterTwoFreshPairs) {
     // Silence, then 300 km east (within half a zone, so a report decoded next to the old
     // position lands there too): the first pair is held, a second agreeing pair is believed.
-    Fixture f;
-    f.Play({{50.0, 8.0, 0}, {50.0, 8.0, 1, 50.0, 8.0}, {50.0, 12.2, 0}, {50.0, 12.2, 1, 50.0, 8.0},
+    g.Play({{50.0, 8.0, 0}, {50.0, 8.0, 1, 50.0, 8.0}, {50.0, 12.2, 0}, {50.0, 12.2, 1, 50.0, 8.0},
             {50.0, 12.21, 0}, {50.0, 12.22, 1, 50.0, 12.22}});
-    EXPECT_EQ(f.host.plotted.size(), 2u);
+    EXPECT_EQ(g.host.plotted.size(), 2u);
 }
 
 TEST(Plausibility, SurfaceGapAndReappearance) {
     // 8 km north across a surface latitude zone edge (dlat 1.5254 for odd: edge at 10.678):
     // the pair across the edge is refused, the next one believed.
-    Fixture f;
-    f.surface = true;
-    f.host.surf_offset = 90;  // an airport at 124 E decodes in 0..90 and is shifted
+    Fixture f(true, 90);  // an airport at 124 E decodes in 0..90 and is shifted
     f.Play({{10.30, 123.97, 0}, {10.30, 123.97, 1, 10.30, 123.97}, {10.66, 123.97, 1}, {10.69, 123.97, 0, 10.30, 123.97},
             {10.691, 123.97, 1}, {10.692, 123.97, 0, 10.692, 123.97}});
 }
@@ -89,9 +84,7 @@ TEST(Plausibility, StaleHalfBeforeTheFirstPair) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
-        Fixture f;
-        f.surface = c.surface;
-        f.host.surf_offset = c.offset;
+        Fixture f(c.surface, c.offset);
         f.Play({{c.lat + c.back_lat, c.lon + c.back_lon, 1}, {c.lat, c.lon, 0, kNoPos}});
         EXPECT_EQ(f.t.stats().refused_pairs, 1u);
         f.Play({{c.lat, c.lon + 0.0001, 1, c.lat, c.lon + 0.0001}});
@@ -106,9 +99,7 @@ TEST(Plausibility, HalvesOfTwoMomentsInterleaved) {
     const int order[][2] = {{0, 0}, {1, 1}, {0, 1}, {1, 0}, {0, 0}, {1, 1}, {0, 1}, {1, 0}};  // {moment, odd}
     for (const auto& [late, odd] : order) {
         Feed(f.t, AirbornePos(kIcao, lat, late ? then : now, odd));
-        if (f.e().Lat != 0) {
-            EXPECT_TRUE(At(f.e(), lat, now) || At(f.e(), lat, then)) << f.e().Lat << " " << f.e().Lon;
-        }
+        if (f.e().Lat != 0) { EXPECT_TRUE(At(f.e(), lat, now) || At(f.e(), lat, then)) << f.e().Lat << " " << f.e().Lon; }
     }
     EXPECT_TRUE(At(f.e(), lat, then));
     EXPECT_EQ(f.t.stats().refused_pairs, 4u);
@@ -157,7 +148,7 @@ TEST(Plausibility, LandingThenTaxiingWithSurfaceMovement) {
     EXPECT_EQ(f.e().Altitude, 975);
 }
 
-TEST(Plausibility, HalvesPairOnlyCloseInTime) {
+TEST(Plausibility, HalvesPairOnlyCloseInTimeASingleReportCountsUpToTenMinutes) {
     // 11 s apart: no pair; 10 s: a pair. An hour later, 9 degrees east (the clock counts
     // seconds within the hour): a pair across the hour is held, and a single report is not
     // decoded next to the hour-old position, where it would land a zone (9.5 degrees) away.
@@ -166,9 +157,16 @@ TEST(Plausibility, HalvesPairOnlyCloseInTime) {
             {50.0, 17.0, 1, kAny, kAny, 3595}, {50.0, 17.03, 0, kAny, kAny, 5}, {50.0, 17.2, 1, 50.0, 8.06, 40},
             {50.0, 17.23, 0, 50.0, 17.23, 45}});
     // On the surface, 50 s.
-    Fixture g;
-    g.surface = true;
+    Fixture g(true);
     g.Play({{51.47, 0.45, 0, kNoPos, 0, 0}, {51.47, 0.45, 1, kNoPos, 0, 51}, {51.47, 0.451, 0, 51.47, 0.451, 101}});
+
+    // A single report decoded next to the last fix: 1 minute and exactly 10 minutes later still a
+    // position, 10 minutes and 1 second later none (five minutes on the surface).
+    Fixture h, k(true);
+    h.Play({{50.0, 8.0, 0, kNoPos, 0, 100}, {50.0, 8.0, 1, 50.0, 8.0, 101}, {50.1, 8.1, 0, 50.1, 8.1, 161},
+            {50.2, 8.2, 1, 50.2, 8.2, 761}, {50.3, 8.3, 0, 50.2, 8.2, 1362}});
+    k.Play({{51.47, 0.45, 0, kNoPos, 0, 0}, {51.47, 0.45, 1, 51.47, 0.45, 1}, {51.471, 0.452, 0, 51.471, 0.452, 61},
+            {51.472, 0.454, 1, 51.472, 0.454, 361}, {51.473, 0.456, 0, 51.472, 0.454, 662}});
 }
 
 TEST(Plausibility, ZoneBoundariesTheEquatorAndGreenwichArePositions) {
@@ -186,23 +184,10 @@ TEST(Plausibility, ZoneBoundariesTheEquatorAndGreenwichArePositions) {
 TEST(Plausibility, NoLatitudeBeyondAPole) {
     // Taxiing at the South Pole station; a damaged report whose nearest zone lies beyond the
     // pole (-90.01, close enough to pass for a move) is no position.
-    Fixture f;
-    f.surface = true;
+    Fixture f(true);
     f.Play({{-89.95, 10.0, 0}, {-89.95, 10.0, 1}});
     ASSERT_TRUE(f.e().HasPos);
     Feed(f.t, MakeEs(kIcao, traffic::SurfacePositionMe(7, 0, -1, 0, {130000, EncodeCpr(-89.95, 10.0, 0, true).lon})));
     EXPECT_GE(f.e().Lat, -90.0);
     EXPECT_NEAR(f.e().Lat, -89.95, 0.01);
-}
-
-TEST(Plausibility, ASingleReportUpToTenMinutesAfterTheLastFixMovesTheAircraft) {
-    // Decoded next to the last fix: 1 minute and exactly 10 minutes later still a position,
-    // 10 minutes and 1 second later none (five minutes on the surface).
-    Fixture f;
-    f.Play({{50.0, 8.0, 0, kNoPos, 0, 100}, {50.0, 8.0, 1, 50.0, 8.0, 101}, {50.1, 8.1, 0, 50.1, 8.1, 161},
-            {50.2, 8.2, 1, 50.2, 8.2, 761}, {50.3, 8.3, 0, 50.2, 8.2, 1362}});
-    Fixture g;
-    g.surface = true;
-    g.Play({{51.47, 0.45, 0, kNoPos, 0, 0}, {51.47, 0.45, 1, 51.47, 0.45, 1}, {51.471, 0.452, 0, 51.471, 0.452, 61},
-            {51.472, 0.454, 1, 51.472, 0.454, 361}, {51.473, 0.456, 0, 51.472, 0.454, 662}});
 }

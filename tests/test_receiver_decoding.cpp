@@ -25,13 +25,8 @@ struct Rx : Decoding {
         host.seconds = second;
         Feed(t, AirbornePos(kIcao, p.lat, p.lon, odd));
     }
-    void Surf(geo::LatLon p, int odd, int second = 0) {
-        host.seconds = second;
-        Feed(t, SurfacePos(kIcao, p.lat, p.lon, odd));
-    }
-    bool At(geo::LatLon p, double tol_nm = 0.01) {
-        return e().HasPos && geo::DistanceNm({e().Lat, e().Lon}, p) <= tol_nm;
-    }
+    void Surf(geo::LatLon p, int odd) { Feed(t, SurfacePos(kIcao, p.lat, p.lon, odd)); }
+    bool At(geo::LatLon p, double tol_nm = 0.01) { return e().HasPos && geo::DistanceNm({e().Lat, e().Lon}, p) <= tol_nm; }
 };
 
 }  // namespace
@@ -73,7 +68,7 @@ TEST(ReceiverDecoding, FirstFixFromOneReportAtTheRangeLimits) {
     }
 }
 
-TEST(ReceiverDecoding, FirstPairConfirmsOrReplacesTheSingleReport) {
+TEST(ReceiverDecoding, FirstPairConfirmsOrReplacesTheSingleReportPairsBeyondTheRangeAreRefused) {
     // Confirmed: the pair lands where the single report did, and the position is a pair's.
     Rx f;
     const geo::LatLon p = Away(kDelft, 10, 40);
@@ -88,21 +83,18 @@ TEST(ReceiverDecoding, FirstPairConfirmsOrReplacesTheSingleReport) {
     f.Air(p, 0);
     EXPECT_TRUE(f.At(p));
     EXPECT_EQ(f.t.stats().positions, 3u);
-}
 
-TEST(ReceiverDecoding, PairsBeyondTheMaximumRangeAreRefused) {
-    // 120 NM out with a range of 100: the pair is refused and counted, and nothing is stored.
-    Rx f(kDelft, 100);
-    const geo::LatLon p = Away(kDelft, 300, 120);
-    f.Air(p, 0);
-    f.Air(p, 1);
-    EXPECT_FALSE(f.e().HasPos);
-    EXPECT_EQ(f.t.stats().beyond_range, 1u);
-    // 95 NM: believed.
-    const geo::LatLon q = Away(kDelft, 300, 95);
-    f.Air(q, 0);
-    f.Air(q, 1);
-    EXPECT_TRUE(f.At(q));
+    // 120 NM out with a range of 100: the pair is refused and counted, and nothing is stored;
+    // 95 NM out it is believed.
+    Rx g(kDelft, 100);
+    const geo::LatLon far = Away(kDelft, 300, 120), near = Away(kDelft, 300, 95);
+    g.Air(far, 0);
+    g.Air(far, 1);
+    EXPECT_FALSE(g.e().HasPos);
+    EXPECT_EQ(g.t.stats().beyond_range, 1u);
+    g.Air(near, 0);
+    g.Air(near, 1);
+    EXPECT_TRUE(g.At(near));
 }
 
 TEST(ReceiverDecoding, SurfaceNextToReceiversInFourHemispheres) {
@@ -164,12 +156,8 @@ TEST(ReceiverDecoding, SpeedCheckWhereTheClockTells) {
         for (const Step& st : c.steps) {
             f.Air(c.p, st.odd, st.second);
             SCOPED_TRACE(testing::Message() << "at second " << st.second);
-            if (!std::isnan(st.want.lat)) {
-                EXPECT_TRUE(f.At(st.want));
-            }
-            if (st.too_fast >= 0) {
-                EXPECT_EQ(f.t.stats().too_fast, uint64_t(st.too_fast));
-            }
+            if (!std::isnan(st.want.lat)) { EXPECT_TRUE(f.At(st.want)); }
+            if (st.too_fast >= 0) { EXPECT_EQ(f.t.stats().too_fast, uint64_t(st.too_fast)); }
         }
     }
 }

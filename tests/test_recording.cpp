@@ -1,7 +1,6 @@
-// Recordings with time: the 12 MHz counter turned into seconds (wrapping, going back a
-// little, restarting), every stamped form read with its time, and the session's clock,
-// list ages and expiry following the recording's time rather than the wall's; the speed check
-// that a recording's stamps switch on, and a stream that fails while stepped by hand.
+// Recordings with time: the 12 MHz counter turned into seconds, every stamped form read with its
+// time, the session's clock, list ages, expiry and speed check following the recording's time
+// rather than the wall's, and a stream that fails while stepped by hand.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -46,9 +45,7 @@ struct Replaying : HeadlessSession {
     Replaying() : HeadlessSession("7:10:00:00") {
         s.SetMessageObserver([this] { times.push_back(s.tracker().Now() - s.clock().BaseTime()); });
     }
-    void Records(const std::string& bytes) {
-        input.Feed({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
-    }
+    void Records(const std::string& bytes) { input.Feed({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}); }
     int16_t Heard(const char* icao) {
         const int16_t i = s.Db().IcaoDbPointer(icao);
         return i < 0 ? -1 : s.Db()(i).LastHeard;
@@ -136,7 +133,7 @@ TEST(RecordedInput, AgesExpiryAndReportTimesFollowTheRecording) {
     EXPECT_EQ(r.Heard("3C6DD2"), 130);
     // Reports carry the recording's time: the clock's start plus 2 min 10 s.
     const AprsTime t = r.s.ReportTime();
-    EXPECT_EQ(std::vector<int>({t.day, t.hour, t.minute}), std::vector<int>({7, 10, 2}));
+    EXPECT_EQ(std::tie(t.day, t.hour, t.minute), std::tuple(7, 10, 2));
     // The old form afterwards runs by the fixed clock again.
     r.input.EndFile();
     r.Records("*" + AllCall(0x4CA1F3) + ";\n");
@@ -186,9 +183,8 @@ TEST(RecordedInput, AStreamThatFailsWhileSteppedByHandReportsTheFailure) {
     Replaying r;
     FileReplay replay(r.s.pump(), nullptr, &r.s.clock());
     replay.SetMode(ReplayMode::Manual);
-    QString failure;
+    QString failure, error;
     QObject::connect(&replay, &FileReplay::failed, [&failure](const QString& m) { failure = m; });
-    QString error;
     ASSERT_TRUE(replay.Start(QString::fromStdString(fifo), error)) << error.toStdString();
     EXPECT_TRUE(replay.Step());
     EXPECT_EQ(r.times.size(), 1u);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <stdexcept>
 #include <vector>
 
 #include "cpr_encoder.h"
@@ -61,11 +62,16 @@ inline std::string SurfacePos(uint32_t icao, double lat, double lon, int odd, in
     return MakeEs(icao, traffic::SurfacePositionMe(7, movement, -1, odd, EncodeCpr(lat, lon, odd, true)));
 }
 
-// Evaluates one message given as hex text.
-inline void Feed(Tracker& t, const std::string& hex) {
-    t.Squitter = hex;
-    t.EvalSquitter();
+// The identification ME of `callsign` with emitter category `category` (a test fails on a
+// callsign the generator cannot write).
+inline uint64_t IdMe(const char* callsign, int category = 0) {
+    uint64_t me = 0;
+    if (!traffic::IdentificationMe(callsign, category, me)) throw std::invalid_argument(callsign);
+    return me;
 }
+
+// Evaluates one message given as hex text.
+inline void Feed(Tracker& t, const std::string& hex) { t.Squitter = hex; t.EvalSquitter(); }
 
 // A tracker with its byte pump, recording every evaluated message.
 struct Decoding {
@@ -78,6 +84,16 @@ struct Decoding {
         pump.after_message = [this] { evaluated.emplace_back(t.LastMessage()); };
     }
     DbRecord& Entry(const std::string& icao) { return t.Db(t.Db.IcaoDbPointer(icao)); }
+};
+
+// Decoding at second 1000 of the hour with a few airlines (TST twice: the first row counts).
+struct Tracking : Decoding {
+    Tracking() {
+        airlines.LoadText("TS,TST,Test Airways,Nowhere\nLH,DLH,Lufthansa,Germany\nXX,TST,Second Test,Dup\n"
+                          "KL,KLM,KLM Royal Dutch Airlines,Netherlands\n");
+        host.seconds = 1000;
+    }
+    DbRecord& e(const char* icao) { return Entry(icao); }
 };
 
 }  // namespace ternwick::test

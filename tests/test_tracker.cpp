@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <tuple>
 
 #include "test_support.h"
@@ -10,16 +9,7 @@ using namespace ternwick::test;
 
 namespace {
 
-struct Fixture : Decoding {
-    Fixture() {
-        airlines.LoadText("TS,TST,Test Airways,Nowhere\nLH,DLH,Lufthansa,Germany\nXX,TST,Second Test,Dup\n");
-        host.seconds = 1234;
-    }
-    DbRecord& e(const char* icao) { return Entry(icao); }
-};
-
-// A position message from raw CPR values (for the documented pairs); with TC 7 and ac12 0
-// a surface one without movement or track.
+// A position message from raw CPR values (the documented pairs); TC 7, ac12 0: surface, no movement.
 std::string RawPos(uint32_t icao, int tc, int odd, uint32_t lat, uint32_t lon, uint32_t ac12 = 0x10) {
     return MakeEs(icao, traffic::AirbornePositionMe(tc, ac12, odd, {lat, lon}));
 }
@@ -27,15 +17,14 @@ std::string RawPos(uint32_t icao, int tc, int odd, uint32_t lat, uint32_t lon, u
 }  // namespace
 
 TEST(Tracker, TracesAndStatus) {
-    Fixture f;
+    Tracking f;
     EXPECT_EQ(f.t.StatusText(), "Flights in range: 0\r\nFlights with pos: 0\r\n");
     Feed(f.t, "8D4CA2B120513531CB38206CB0D3");
     EXPECT_EQ(f.t.RxText(),
               "8D4CA2B120513531CB38206CB0D3\r\nDF17 Extended Squitter\r\nICAO 4CA2B1\r\nTC04 Identification\r\nTST123  ");
-    EXPECT_EQ(f.e("4CA2B1").LastHeard, 1234);
-    EXPECT_EQ(f.e("4CA2B1").Flight, "TST123  ");
-    EXPECT_EQ(f.e("4CA2B1").IataFlight, "TS123   ");
-    EXPECT_EQ(f.e("4CA2B1").Airline, "Test Airways");  // first row of a repeated designator
+    const DbRecord& e = f.e("4CA2B1");  // the airline from the first row of a repeated designator
+    EXPECT_EQ(std::tie(e.LastHeard, e.Flight, e.IataFlight, e.Airline),
+              std::tuple(1000, "TST123  ", "TS123   ", "Test Airways"));
 
     // Damaged parity, short and empty messages, and an all-call reply whose parity leaves
     // no interrogator code below 80 (CRC of the first 32 bits XOR parity: 0xD60D49, noise).
@@ -50,8 +39,7 @@ TEST(Tracker, TracesAndStatus) {
     EXPECT_EQ(f.t.RxText(), AllCall(0x40621D, 79) + "\r\nDF11 All Call Reply\r\nICAO 40621D");
     Feed(f.t, AllCall(0x40621E, 80));
     EXPECT_EQ(f.t.stats().allcall_rejected, 2u);
-    EXPECT_EQ(f.e("40621D").Flight, "No-Call ");
-    EXPECT_EQ(f.e("40621D").PosKind, "-");
+    EXPECT_EQ(std::tie(f.e("40621D").Flight, f.e("40621D").PosKind), std::tuple("No-Call ", "-"));
     EXPECT_EQ(f.t.StatusText(), "Flights in range: 2\r\nFlights with pos: 0\r\n");
 
     // Contract breaks are ignored, not half-evaluated.
@@ -61,7 +49,7 @@ TEST(Tracker, TracesAndStatus) {
 }
 
 TEST(Tracker, IdentificationOfEveryTypeCodeGivesCallsignAndCategory) {
-    Fixture f;
+    Tracking f;
     // Type codes 4 to 1 carry emitter category sets A to D (DO-260B); 1 to 3 are evaluated
     // like 4, and only their trace stays the bare type code.
     const std::tuple<int, int, const char*, uint8_t, const char*> cases[] = {
@@ -74,10 +62,8 @@ TEST(Tracker, IdentificationOfEveryTypeCodeGivesCallsignAndCategory) {
     };
     uint32_t icao = 0x3C0000;
     for (const auto& [tc, category, call, stored, trace] : cases) {
-        uint64_t me = 0;
-        ASSERT_TRUE(traffic::IdentificationMe(call, category, me));
-        me = (me & ~(uint64_t(0x1F) << 51)) | uint64_t(tc) << 51;  // ME 1-5: the type code
-        const std::string hex = MakeEs(++icao, me);
+        // ME 1-5: the type code.
+        const std::string hex = MakeEs(++icao, (IdMe(call, category) & ~(uint64_t(0x1F) << 51)) | uint64_t(tc) << 51);
         Feed(f.t, hex);
         const std::string id = traffic::ToHex({uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)});
         EXPECT_EQ(f.t.RxText(), hex + "\r\nDF17 Extended Squitter\r\nICAO " + id + "\r\n" + trace) << call;
@@ -97,11 +83,14 @@ TEST(Tracker, IdentificationOfEveryTypeCodeGivesCallsignAndCategory) {
 }
 
 TEST(Tracker, VelocityFillsSpeed) {
-    Fixture f;
-    Feed(f.t, "8D485020994409940838175B284F");  // ground speed 159 kt (published example)
+    Tracking f;
+    // Published example: ground speed 159 kt, track 182.88, 832 ft/min down; then one climbing.
+    Feed(f.t, "8D485020994409940838175B284F");
     EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC19 Airborne Velocity");
-    EXPECT_EQ(f.e("485020").Speed, 159);
-    EXPECT_NEAR(f.e("485020").Track, 182.88, 0.01);  // the published track
+    EXPECT_EQ(std::tie(f.e("485020").Speed, f.e("485020").HasVertRate, f.e("485020").VertRate), std::tuple(159, true, -832));
+    EXPECT_NEAR(f.e("485020").Track, 182.88, 0.01);
+    Feed(f.t, MakeEs(0x485021, traffic::VelocityMe({.east_kt = 100, .north_kt = 100, .vertical_fpm = 1216})));
+    EXPECT_EQ(f.e("485021").VertRate, 1216);
     Feed(f.t, "8DA05F219B06B6AF189400CBC33F");  // true airspeed 375 kt (published example)
     EXPECT_EQ(f.e("A05F21").Speed, 375);
     EXPECT_LT(f.e("A05F21").Track, 0.0);  // an airspeed message gives no track
@@ -127,34 +116,8 @@ TEST(Tracker, VelocityFillsSpeed) {
     EXPECT_EQ(f.e("485020").Lat, 0.0);
 }
 
-TEST(Tracker, AltitudeBothCodings) {
-    // Q=1: 25-ft steps from -1000 ft. Gillham (Q=0), bits C1 A1 C2 A2 C4 A4 B1 Q B2 D2 B4 D4:
-    // the lowest step, one in an odd 500-foot band (counted backwards), and one far up.
-    for (auto [ac12, feet] : {std::pair{0x010u, -1000}, {0xFFFu, 50175}, {0b000010000000u, -1200},
-                              {0b100000000010u, -700}, {0b001101100010u, 10000}}) {
-        int32_t ft = 0;
-        ASSERT_TRUE(AltitudeFromAc12(ac12, ft)) << ac12;
-        EXPECT_EQ(ft, feet) << std::hex << ac12;
-    }
-    // All 2048 Q = 0 codes against the conversion from the altitude side (the traffic
-    // generator's): the 1280 codes of the 100-ft steps from -1200 ft, and no altitude for
-    // the 768 codes no step makes.
-    std::map<uint32_t, int> legal;
-    for (int feet = -1200; feet <= 126700; feet += 100) legal[*traffic::AltitudeGillham(feet)] = feet;
-    ASSERT_EQ(legal.size(), 1280u);
-    for (uint32_t code = 0; code < 4096; ++code) {
-        if (code & 0x10) continue;  // Q = 1
-        int32_t got = 12345;
-        const auto it = legal.find(code);
-        ASSERT_EQ(AltitudeFromAc12(code, got), it != legal.end()) << std::hex << code;
-        if (it != legal.end()) {
-            ASSERT_EQ(got, it->second) << std::hex << code;
-        }
-    }
-}
-
 TEST(Tracker, PositionsThroughTheEvaluation) {
-    Fixture f;
+    Tracking f;
     Feed(f.t, RawPos(0x4CA1F3, 11, 0, 34953, 85779));
     EXPECT_EQ(f.e("4CA1F3").Lat, 0.0);  // one format only: no position yet
     EXPECT_EQ(f.e("4CA1F3").Altitude, -1000);
@@ -179,7 +142,7 @@ TEST(Tracker, PositionsThroughTheEvaluation) {
 }
 
 TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
-    Fixture f;
+    Tracking f;
     for (int i = 0; i <= 500; ++i) Feed(f.t, AllCall(0x100000 + i));
     EXPECT_EQ(f.t.NewDbPos, 500);
     EXPECT_EQ(f.t.Db.AvailDb(), -1);
@@ -199,13 +162,11 @@ TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
 
 TEST(Tracker, TraceIsWrittenOnlyWhileShownAndDecodingIsTheSame) {
     // Every kind of message the trace describes, one of them with a damaged bit.
-    uint64_t ident = 0;
-    ASSERT_TRUE(traffic::IdentificationMe("DLH400", 3, ident));
     std::string damaged = MakeEs(0x3C6586, traffic::EmergencyMe(1, 7700));
     damaged[9] = damaged[9] == '0' ? '1' : '0';
     const std::vector<std::string> messages = {
         AllCall(0x3C6586),
-        MakeEs(0x3C6586, ident),
+        MakeEs(0x3C6586, IdMe("DLH400", 3)),
         AirbornePos(0x3C6586, 50.1, 8.6, 0),
         AirbornePos(0x3C6586, 50.1, 8.6, 1, 36000),
         damaged,
@@ -216,7 +177,7 @@ TEST(Tracker, TraceIsWrittenOnlyWhileShownAndDecodingIsTheSame) {
         traffic::ToHex(traffic::AddressParityReply(4, 1, traffic::Ac13FromAc12(traffic::AltitudeQ1(36100)), 0x3C6586)),
         traffic::ToHex(traffic::AddressParityReply(4, 0, 0, 0x123456)),
     };
-    Fixture shown, hidden;
+    Tracking shown, hidden;
     hidden.t.SetTraceShown(false);
     for (const std::string& m : messages) {
         Feed(shown.t, m);
@@ -249,7 +210,7 @@ TEST(Tracker, AnyCharacterNotAnUpperCaseHexDigitAnywhereMakesTheMessageMalformed
     // Neighbours of the digit ranges, lower case, bytes from 0x80 (negative as char), NUL.
     const std::string bad = std::string("/:@G`afg ;*\x7F\x80\xFF", 15) + '\0';
     for (const std::string& good : {std::string("8D4CA2B120513531CB38206CB0D3"), AllCall(0x40621D)}) {
-        Fixture f;
+        Tracking f;
         uint64_t malformed = 0;
         for (size_t k = 0; k < good.size(); ++k) {
             for (const char c : bad) {
