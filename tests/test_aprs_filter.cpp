@@ -180,7 +180,8 @@ TEST(AprsFilter, RadiusAroundTheSessionsReceiver) {
     g.s.SetReceiver(geo::LatLon{10.0, 123.0});  // the receiver moves away
     g.Position("5:14:07:10", 9000);
     EXPECT_EQ(g.Names(), "ABC001 ABC001_ ");
-    g.s.SetReceiver(std::nullopt);  // and none at all
+    g.s.SetReceiver(std::nullopt);  // and none at all: nobody is within any radius
+    g.Filter({.radius_nm = 5000});
     g.Position("5:14:07:15", 9000);
     // Both halves of the first pair plotted (the first decoded next to the receiver).
     EXPECT_EQ(g.s.aprs().Counts().filtered.radius, 4u);

@@ -16,9 +16,10 @@ namespace {
 
 // The drawing as the surface did it with the painter alone: each circle drawn into a small
 // transparent image at its quarter-pixel offset and copied, each line stroked.
-class PainterReference {
-public:
-    PainterReference() : image_(MapSurface::kWidth, MapSurface::kHeight, QImage::Format_RGB32) {
+struct PainterReference {
+    QImage image_{MapSurface::kWidth, MapSurface::kHeight, QImage::Format_RGB32};
+    QPainter painter_;
+    PainterReference() {
         image_.fill(MapSurface::kBackground);
         painter_.begin(&image_);
         painter_.setRenderHint(QPainter::Antialiasing, false);
@@ -45,10 +46,6 @@ public:
         painter_.end();
         return image_;
     }
-
-private:
-    QImage image_;
-    QPainter painter_;
 };
 
 int DifferingPixels(const QImage& a, const QImage& b, QPoint& first) {
@@ -76,6 +73,16 @@ TEST(MapDrawing, CirclesAndTracksMatchThePainterPixelForPixel) {
         MapSurface surface;
         PainterReference reference;
         surface.SetDrawWidth(width);
+        auto circle = [&](float x, float y, double radius, bool solid, int32_t pen, int32_t fill) {
+            surface.SetFillStyle(solid ? MapSurface::kFillSolid : MapSurface::kFillTransparent);
+            surface.SetFillColor(fill);
+            surface.Circle(x, y, radius, pen);
+            reference.Circle(x, y, radius, width, solid, pen, fill);
+        };
+        auto line = [&](float x1, float y1, float x2, float y2, int32_t col) {
+            surface.Line(x1, y1, x2, y2, col);
+            reference.Line(x1, y1, x2, y2, width, col);
+        };
         // Flights as the map plots them: a dot, then a track back to the previous dot, mostly
         // a pixel or less away; now and then a jump, and some at and beyond the edges.
         struct Track { float x, y; int32_t col; };
@@ -89,27 +96,16 @@ TEST(MapDrawing, CirclesAndTracksMatchThePainterPixelForPixel) {
             Track& t = tracks[rng() % tracks.size()];
             const float x = t.x + (step % 50 == 0 ? 30.0f * jitter(rng) : jitter(rng) * 0.4f);
             const float y = t.y + (step % 50 == 0 ? 30.0f * jitter(rng) : jitter(rng) * 0.4f);
-            const double radius = step % 7 == 0 ? 2.0 : 4.0;
-            const bool solid = step % 11 != 0;
-            const int32_t fill = step % 5 == 0 ? palette[step % 4] : t.col;  // the map fills in the pen's colour
-            surface.SetFillStyle(solid ? MapSurface::kFillSolid : MapSurface::kFillTransparent);
-            surface.SetFillColor(fill);
-            surface.Circle(x, y, radius, t.col);
-            reference.Circle(x, y, radius, width, solid, t.col, fill);
-            if (step % 13 == 0) {  // another colour over the dot before its track is drawn
-                const int32_t over = palette[(step / 13) % 4];
-                surface.Line(x - 3.0f, y, x + 3.0f, y + 1.0f, over);
-                reference.Line(x - 3.0f, y, x + 3.0f, y + 1.0f, width, over);
-            }
-            surface.Line(x, y, t.x, t.y, t.col);
-            reference.Line(x, y, t.x, t.y, width, t.col);
+            // The map fills in the pen's colour; other fills and no fill now and then.
+            circle(x, y, step % 7 == 0 ? 2.0 : 4.0, step % 11 != 0, t.col, step % 5 == 0 ? palette[step % 4] : t.col);
+            // Another colour over the dot before its track is drawn.
+            if (step % 13 == 0) line(x - 3.0f, y, x + 3.0f, y + 1.0f, palette[(step / 13) % 4]);
+            line(x, y, t.x, t.y, t.col);
             t.x = x, t.y = y;
         }
         // A few far outside the picture, which leave it alone.
-        surface.Circle(-5000.0f, 200.0f, 4.0, palette[0]);
-        reference.Circle(-5000.0f, 200.0f, 4.0, width, true, palette[0], palette[0]);
-        surface.Line(-5000.0f, 200.0f, -4999.0f, 201.0f, palette[0]);
-        reference.Line(-5000.0f, 200.0f, -4999.0f, 201.0f, width, palette[0]);
+        circle(-5000.0f, 200.0f, 4.0, true, palette[0], palette[0]);
+        line(-5000.0f, 200.0f, -4999.0f, 201.0f, palette[0]);
 
         QPoint first;
         EXPECT_EQ(DifferingPixels(surface.Image(), reference.Image(), first), 0)

@@ -39,9 +39,7 @@ struct Fixture {
     }
     void Plot(int i, const char* icao, const char* kind, double lon, double lat) {
         if (db(i).Icao != icao) db.SetIcao(i, icao);
-        db(i).PosKind = kind;
-        db(i).Lon = lon;
-        db(i).Lat = lat;
+        db(i).PosKind = kind, db(i).Lon = lon, db(i).Lat = lat;
         view.PlotPosDb(db, static_cast<int16_t>(i));
     }
     QImage Image() { return view.Surface().Image(); }
@@ -55,8 +53,7 @@ TEST(MapPlot, LabelOnFirstPlotTrackAfterNothingOnEdgesSurfaceColour) {
     const QImage blank = f.Image();
     // On the west edge and on the north edge: off the map, nothing drawn, still reported.
     f.db.SetIcao(0, "4CA1F3");
-    f.db(0).PlotX = 123;
-    f.db(0).PlotY = 45;
+    f.db(0).PlotX = 123, f.db(0).PlotY = 45;
     f.Plot(0, "4CA1F3", "A", 0.0, 52.5);
     f.Plot(1, "1B2C3D", "A", 5.0, 55.0);
     EXPECT_EQ(f.Image(), blank);
@@ -102,9 +99,9 @@ TEST(MapPlot, HomeMarkAndItsName) {
     const QImage img = f.Image();
     const QRgb red = qRgb(255, 0, 0);
     EXPECT_EQ(img.pixel(398, 219), red);
-    const double line = f.view.Surface().TextHeight();
     // "Airport" on the second line starts at the dot's x; nothing left of it.
     EXPECT_FLOAT_EQ(f.view.Surface().CurrentX(), 397.7966f);
+    const double line = f.view.Surface().TextHeight();
     const int top = static_cast<int>(219.4 + line), height = static_cast<int>(line);
     EXPECT_GT(CountColour(img, QRect(398, top, 40, height), red), 10);
     EXPECT_EQ(CountColour(img, QRect(380, top, 17, height), red), 0);
@@ -132,8 +129,7 @@ TEST(MapPicture, LoadShowsOwnSizeClearWipesAndFailureKeepsPicture) {
     f.Plot(4, "4CA1F3", "A", 2.5, 52.5);
     ASSERT_TRUE(f.view.ClearMap(f.db, error));  // "Clr Map": marks gone, plot state reset
     EXPECT_EQ(f.Image(), loaded);
-    EXPECT_EQ(f.db(4).PlotX, 0);
-    EXPECT_EQ(f.db(4).Lon, 2.5);  // the table keeps its positions
+    EXPECT_EQ(std::pair(f.db(4).PlotX, f.db(4).Lon), std::pair(int16_t{0}, 2.5));  // the table keeps its positions
 
     f.Plot(4, "4CA1F3", "A", 2.5, 52.5);
     ASSERT_TRUE(f.view.SelectMap(2));

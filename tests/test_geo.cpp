@@ -25,12 +25,11 @@ TEST(GreatCircle, BearingsInEveryQuadrantAndAcrossTheAntimeridian) {
   const Case cases[] = {
       {{0, 0}, {1, 0}, 0},     {{0, 0}, {0, 1}, 90},     {{0, 0}, {-1, 0}, 180},
       {{0, 0}, {0, -1}, 270},  {{0, 179}, {0, -179}, 90}, {{0, -179}, {0, 179}, 270},
-      {{0, 0}, {1, 1}, 44.9956}, {{-33.9, 151.2}, {-33.9, 151.2}, 0},
+      {{0, 0}, {1, 1}, 44.9956}, {{-33.9, 151.2}, {-33.9, 151.2}, 0}, {{0, 0}, {1, -0.01}, 359.4271},
       {{51.4700, -0.4543}, {40.6413, -73.7781}, 288.0}, // London Heathrow to New York JFK
   };
-  for (const Case& c : cases) {
+  for (const Case& c : cases)
     EXPECT_NEAR(geo::BearingDeg(c.a, c.b), c.deg, c.deg == 288.0 ? 0.5 : 0.001) << c.a.lat << "," << c.a.lon;
-  }
 }
 
 TEST(GreatCircle, DestinationGoesBackAlongTheSameDistanceAndBearing) {
@@ -39,15 +38,10 @@ TEST(GreatCircle, DestinationGoesBackAlongTheSameDistanceAndBearing) {
     for (double b = 0; b < 360; b += 45) {
       const LatLon d = geo::Destination(s, b, 300);
       EXPECT_NEAR(geo::DistanceKm(s, d), 300, 1e-6);
-      if (s.lat > -80) {
-        EXPECT_NEAR(geo::BearingDeg(s, d), b, 1e-6) << s.lat << " " << b;
-      }
-      EXPECT_LE(d.lon, 180);
-      EXPECT_GT(d.lon, -180);
+      EXPECT_NEAR(s.lat > -80 ? geo::BearingDeg(s, d) : b, b, 1e-6) << s.lat << " " << b;
+      EXPECT_TRUE(d.lon > -180 && d.lon <= 180) << d.lon;
     }
-  EXPECT_EQ(geo::WrapLon180(-180), 180);
-  EXPECT_EQ(geo::WrapLon180(540), 180);
-  EXPECT_EQ(geo::WrapLon180(359.5), -0.5);
+  EXPECT_EQ(std::tuple(geo::WrapLon180(-180), geo::WrapLon180(540), geo::WrapLon180(359.5)), std::tuple(180, 180, -0.5));
 }
 
 #include "geo/registration.h"
@@ -88,10 +82,10 @@ TEST(ViewProjection, KnownPointsAtTheEquatorThePoleAndAcrossTheAntimeridian) {
 TEST(ViewProjection, RoundTripsAtThePolesTheAntimeridianAndTheEquator) {
   const LatLon centres[] = {{90, 0}, {-90, 0}, {89.99, 45}, {0, 180}, {0, -180}, {0, 179.99},
                             {0, 0}, {10.3, 123.9}, {-33.9, 151.2}, {64.1, -21.9}};
-  for (const LatLon c : centres) {
+  for (const LatLon c : centres)
     for (const double km_across : {20.0, 250.0, 5000.0, 40000.0}) {
       const ViewProjection v(c, km_across, 800, 600);
-      for (const double d : {0.0, 0.3, 9.0, 120.0, 2000.0, 15000.0}) {
+      for (const double d : {0.0, 0.3, 9.0, 120.0, 2000.0, 15000.0})
         for (double b = 0; b < 360; b += 30) {
           const LatLon p = geo::Destination(c, b, d);
           ScreenPoint s;
@@ -100,12 +94,9 @@ TEST(ViewProjection, RoundTripsAtThePolesTheAntimeridianAndTheEquator) {
           ASSERT_TRUE(v.FromScreen(s, back));
           // Within a metre on the ground, whatever the longitude's branch.
           EXPECT_LT(geo::DistanceKm(p, back), 0.001) << c.lat << "," << c.lon << " d " << d << " b " << b;
-          EXPECT_LE(back.lon, 180);
-          EXPECT_GT(back.lon, -180);
+          EXPECT_TRUE(back.lon > -180 && back.lon <= 180) << back.lon;
         }
-      }
     }
-  }
 }
 
 TEST(ViewProjection, PanAndZoomKeepThePointUnderTheMouse) {
@@ -128,12 +119,28 @@ TEST(ViewProjection, PanAndZoomKeepThePointUnderTheMouse) {
   EXPECT_NEAR(s.y, 300, 0.01);
   // The view's box over Cebu, and one over the pole that takes every longitude.
   const ViewProjection::Box box = v.GeoBounds();
-  EXPECT_LT(box.west, 122.8);
-  EXPECT_GT(box.east, 125.0);
-  EXPECT_LT(box.south, 9.6);
-  EXPECT_GT(box.north, 11.0);
+  EXPECT_TRUE(box.west < 122.8 && box.east > 125.0 && box.south < 9.6 && box.north > 11.0)
+      << box.west << " " << box.east << " " << box.south << " " << box.north;
   const ViewProjection::Box polar = ViewProjection({89, 0}, 1000, 800, 600).GeoBounds();
   EXPECT_EQ(std::tie(polar.west, polar.east, polar.north), std::tuple(-180.0, 180.0, 90.0));
+}
+
+TEST(ViewProjection, EveryPointOnTheEdgesOfAViewOrOfAPartOfItLiesInItsBox) {
+  // The box is worked out from some points of the edges, which bulge between them.
+  for (const ViewProjection& v : {ViewProjection({10.3, 123.9}, 250, 800, 600), ViewProjection({60, 10}, 3000, 800, 600),
+                                  ViewProjection({-70, 175}, 8000, 800, 600)})
+    for (const auto& [x0, y0, x1, y1] : {std::tuple(0, 0, 800, 600), std::tuple(130, 70, 517, 333)}) {
+      const ViewProjection::Box b = v.GeoBounds(x0, y0, x1, y1);
+      for (double t = 0; t <= 1; t += 1.0 / 1024) {
+        const double x = x0 + t * (x1 - x0), y = y0 + t * (y1 - y0);
+        for (const ScreenPoint s : {ScreenPoint{x, double(y0)}, {x, double(y1)}, {double(x0), y}, {double(x1), y}}) {
+          LatLon p;
+          ASSERT_TRUE(v.FromScreen(s, p));
+          const bool in_lon = b.west <= b.east ? p.lon >= b.west && p.lon <= b.east : p.lon >= b.west || p.lon <= b.east;
+          ASSERT_TRUE(in_lon && p.lat >= b.south && p.lat <= b.north) << v.centre().lat << " " << s.x << "," << s.y;
+        }
+      }
+    }
 }
 
 TEST(Registration, AddressBlocksAndUsNumbersAgainstKnownPairs) {

@@ -41,45 +41,35 @@ bool IsLand(const OutlineStore& s, OutlineDetail d, double lat, double lon) {
   return crossings & 1;
 }
 
-// A file of the outline format from literal runs (units of 1/10000 degree).
-struct Writer {
-  std::string out;
-  void U16(uint32_t v) { out += {char(v & 0xff), char(v >> 8 & 0xff)}; }
-  void U32(uint32_t v) { for (int i = 0; i < 4; ++i) out += char(v >> 8 * i & 0xff); }
-  static void Varint(std::string& s, uint32_t v) {
-    for (; v >= 0x80; v >>= 7) s += char((v & 0x7f) | 0x80);
-    s += char(v);
-  }
-  void Layer(uint32_t kind, const std::vector<std::vector<int>>& runs) {
-    std::string data;
-    for (const auto& run : runs) {
-      Varint(data, static_cast<uint32_t>(run.size() / 2));
-      int px = 0, py = 0;
-      for (size_t i = 0; i < run.size(); i += 2) {
-        const int dx = run[i] - px, dy = run[i + 1] - py;
-        Varint(data, dx >= 0 ? 2 * dx : -2 * dx - 1);
-        Varint(data, dy >= 0 ? 2 * dy : -2 * dy - 1);
-        px = run[i], py = run[i + 1];
-      }
-    }
-    U32(kind);
-    U32(static_cast<uint32_t>(runs.size()));
-    U32(static_cast<uint32_t>(data.size()));
-    out += data;
-  }
-  // The bytes so far and their CRC-32.
-  std::string Finish() {
-    uint32_t c = 0xffffffffu;
-    for (unsigned char b : out) {
-      c ^= b;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-    }
-    U32(c ^ 0xffffffffu);
-    return out;
-  }
-};
+using Each = void (OutlineStore::*)(OutlineDetail, const GeoBox&, const std::function<void(PointRun)>&) const;
+size_t Runs(const OutlineStore& s, Each each, OutlineDetail d, GeoBox box) {
+  size_t n = 0;
+  (s.*each)(d, box, [&](PointRun) { ++n; });
+  return n;
+}
 
 using Rings = std::vector<std::vector<int>>;
+
+// Little-endian integers and varints, as the outline format writes them.
+void Int(std::string& s, size_t v, int bytes = 4) { for (int i = 0; i < bytes; ++i) s += char(v >> 8 * i & 0xff); }
+void Varint(std::string& s, uint32_t v) {
+  for (; v >= 0x80; v >>= 7) s += char((v & 0x7f) | 0x80);
+  s += char(v);
+}
+
+// One layer of literal runs in units of 1/10000 degree, its header claiming `count` runs.
+void Layer(std::string& out, uint32_t kind, const Rings& runs, size_t count) {
+  std::string data;
+  for (const auto& run : runs) {
+    Varint(data, static_cast<uint32_t>(run.size() / 2));
+    for (size_t i = 0; i < run.size(); ++i) {  // each coordinate as a zigzag step from the point before
+      const int d = run[i] - (i >= 2 ? run[i - 2] : 0);
+      Varint(data, d >= 0 ? 2 * d : -2 * d - 1);
+    }
+  }
+  Int(out, kind), Int(out, count), Int(out, data.size());
+  out += data;
+}
 
 // A square island from west to east, south to north (degrees), as a ring in file units.
 std::vector<int> Square(double west, double south, double east, double north) {
@@ -88,64 +78,51 @@ std::vector<int> Square(double west, double south, double east, double north) {
 }
 
 // A small 1:110m file: by default one square island from 10..12 E, 20..22 N, its coast, no
-// border. `land_runs_claimed` overwrites the land layer's count of outlines.
+// border, and the CRC-32 of all that.
 std::string SmallFile(uint16_t version = 1, uint32_t land_runs_claimed = 1, Rings land = {Square(10, 20, 12, 22)}) {
-  Writer w;
-  w.out = "TWOL";
-  w.U16(version);
-  w.U16(110);
-  w.U32(10000);
-  w.U32(3);
-  const size_t layer_start = w.out.size();
-  w.Layer(1, land);
-  // The run count sits 4 bytes into the layer header.
-  if (land_runs_claimed != land.size())
-    for (int i = 0; i < 4; ++i) w.out[layer_start + 4 + i] = char(land_runs_claimed >> 8 * i & 0xff);
-  Rings coast = land;
-  for (auto& ring : coast) ring.insert(ring.end(), {ring[0], ring[1]});
-  w.Layer(2, coast);
-  w.Layer(3, {});
-  return w.Finish();
+  std::string out = "TWOL";
+  Int(out, version, 2), Int(out, 110, 2), Int(out, 10000), Int(out, 3);
+  Layer(out, 1, land, land_runs_claimed);
+  for (auto& ring : land) ring.insert(ring.end(), {ring[0], ring[1]});
+  Layer(out, 2, land, land.size());
+  Layer(out, 3, {}, 0);
+  uint32_t c = 0xffffffffu;
+  for (unsigned char b : out) {
+    c ^= b;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
+  }
+  Int(out, c ^ 0xffffffffu);
+  return out;
 }
 
 }  // namespace
 
 TEST(OutlineStore, KnownLandAndSeaAtEveryLevel) {
-  struct Case { const char* place; double lat, lon; bool land; };
+  // Land from level `land_from` on (0: at every level, 3: sea at every level).
+  struct Case { const char* place; double lat, lon; int land_from; };
   const Case cases[] = {
-      {"Mindanao", 7.5, 125.0, true},
-      {"Sulu Sea", 8.5, 121.0, false},
-      {"Cebu", 10.0, 123.6, true},
-      {"mid-Pacific", 0.5, -150.5, false},
-      {"Vanua Levu, west of 180", -16.6, 179.3, true},
-      {"Chukotka, west of 180", 66.5, 179.5, true},
-      {"Chukotka, east of 180", 66.5, -179.5, true},
-      {"Caspian Sea (a hole in Asia)", 42.5, 50.5, false},
-      {"Antarctica", -80.5, 0.5, true},
-      {"next to the South Pole", -89.5, 45.5, true},
-      {"Arctic Ocean", 88.0, 10.0, false},
-      {"Siberia", 60.5, 100.5, true},
+      {"Mindanao", 7.5, 125.0, 0}, {"Sulu Sea", 8.5, 121.0, 3}, {"Cebu", 10.0, 123.6, 0},
+      {"mid-Pacific", 0.5, -150.5, 3}, {"Vanua Levu, west of 180", -16.6, 179.3, 0},
+      {"Chukotka, west of 180", 66.5, 179.5, 0}, {"Chukotka, east of 180", 66.5, -179.5, 0},
+      {"Caspian Sea (a hole in Asia)", 42.5, 50.5, 3}, {"Antarctica", -80.5, 0.5, 0},
+      {"next to the South Pole", -89.5, 45.5, 0}, {"Arctic Ocean", 88.0, 10.0, 3}, {"Siberia", 60.5, 100.5, 0},
+      {"Bohol, too small for 1:110m", 9.85, 124.2, 1},
   };
   for (OutlineDetail d : kAll)
     for (const Case& c : cases)
-      EXPECT_EQ(IsLand(Shipped(), d, c.lat, c.lon), c.land) << c.place << " at level " << static_cast<int>(d);
-  // Bohol is too small for 1:110m.
-  EXPECT_FALSE(IsLand(Shipped(), OutlineDetail::k110m, 9.85, 124.2));
-  EXPECT_TRUE(IsLand(Shipped(), OutlineDetail::k50m, 9.85, 124.2));
-  EXPECT_TRUE(IsLand(Shipped(), OutlineDetail::k10m, 9.85, 124.2));
+      EXPECT_EQ(IsLand(Shipped(), d, c.lat, c.lon), static_cast<int>(d) >= c.land_from) << c.place << " at level "
+                                                                                        << static_cast<int>(d);
 }
 
 TEST(OutlineStore, QueriesReturnOnlyWhatMayBeInTheBox) {
   const OutlineStore& s = Shipped();
   for (OutlineDetail d : kAll) {
     const OutlineStore::Counts all = s.CountsOf(d);
-    size_t land = 0, coast = 0, border = 0;
     const GeoBox earth{-180, -90, 180, 90};
-    s.ForEachLand(d, earth, [&](PointRun) { ++land; });
-    s.ForEachCoastline(d, earth, [&](PointRun) { ++coast; });
-    s.ForEachBorder(d, earth, [&](PointRun) { ++border; });
-    EXPECT_EQ(std::tie(land, coast, border), std::tie(all.land_runs, all.coast_runs, all.border_runs));
-    EXPECT_GT(border, 0u);
+    EXPECT_EQ(std::tuple(Runs(s, &OutlineStore::ForEachLand, d, earth), Runs(s, &OutlineStore::ForEachCoastline, d, earth),
+                         Runs(s, &OutlineStore::ForEachBorder, d, earth)),
+              std::tie(all.land_runs, all.coast_runs, all.border_runs));
+    EXPECT_GT(all.border_runs, 0u);
     // Lines come in short runs, so a view at the end of a long coast reads only a stretch.
     size_t longest = 0;
     s.ForEachCoastline(d, earth, [&](PointRun r) { longest = std::max<size_t>(longest, r.count); });
@@ -165,12 +142,9 @@ TEST(OutlineStore, QueriesReturnOnlyWhatMayBeInTheBox) {
   EXPECT_GT(runs, 0u);
   EXPECT_LT(points, 2000u);
   // Iceland is an island country: coast, no border.
-  size_t borders = 0, coasts = 0;
   const GeoBox iceland{-24, 63.3, -13.5, 66.6};
-  s.ForEachBorder(OutlineDetail::k10m, iceland, [&](PointRun) { ++borders; });
-  s.ForEachCoastline(OutlineDetail::k10m, iceland, [&](PointRun) { ++coasts; });
-  EXPECT_EQ(borders, 0u);
-  EXPECT_GT(coasts, 0u);
+  EXPECT_EQ(Runs(s, &OutlineStore::ForEachBorder, OutlineDetail::k10m, iceland), 0u);
+  EXPECT_GT(Runs(s, &OutlineStore::ForEachCoastline, OutlineDetail::k10m, iceland), 0u);
 }
 
 TEST(OutlineStore, NoRunWithAPointInTheBoxIsLeftOut) {
@@ -195,9 +169,7 @@ TEST(OutlineStore, NoRunWithAPointInTheBoxIsLeftOut) {
       for (const PointRun& r : every) {
         bool in = false;
         for (uint32_t i = 0; i < r.count && !in; ++i) in = inside(r.lonlat[2 * i], r.lonlat[2 * i + 1]);
-        if (in) {
-          EXPECT_TRUE(got.count(r.lonlat)) << "box " << west << "," << south << " " << east << "," << north;
-        }
+        EXPECT_TRUE(!in || got.count(r.lonlat)) << "box " << west << "," << south << " " << east << "," << north;
       }
     }
   }
@@ -221,23 +193,24 @@ TEST(OutlineStore, BoxAcrossTheAntimeridianTakesBothSidesAndNothingBetween) {
     EXPECT_EQ(coast, expect) << box.west << " " << box.east;
   }
   // A box north of them, one wholly between them, one with no height and one of NaN read nothing.
-  size_t n = 0;
   for (GeoBox box : {GeoBox{177, -15.9, -178, -10}, GeoBox{-178.9, -19, -177.6, -15}, GeoBox{177, -16, -178, -17},
-                     GeoBox{NAN, -19, -178, -15}}) {
-    s.ForEachLand(OutlineDetail::k110m, box, [&](PointRun) { ++n; });
-    s.ForEachCoastline(OutlineDetail::k110m, box, [&](PointRun) { ++n; });
-  }
-  EXPECT_EQ(n, 0u);
+                     GeoBox{NAN, -19, -178, -15}})
+    EXPECT_EQ(Runs(s, &OutlineStore::ForEachLand, OutlineDetail::k110m, box) +
+                  Runs(s, &OutlineStore::ForEachCoastline, OutlineDetail::k110m, box), 0u) << box.west << " " << box.south;
 }
 
 TEST(OutlineCells, RingsAreCutAtCellEdgesAndKeepTheirArea) {
-  // A square of 2 by 2 degrees centred on 0,0 with 1-degree cells: four unit squares.
-  const auto layer = geo::BuildRingCells({{-1, -1, 1, -1, 1, 1, -1, 1}}, 1.0);
-  ASSERT_EQ(layer.runs.size(), 4u);
+  // A triangle of 2 square degrees with its long side sloping across 1-degree cells: a square
+  // and two halves, which add up to the whole only if the cuts meet the slope where it crosses.
+  const auto layer = geo::BuildRingCells({{0, 0, 2, 0, 0, 2}}, 1.0);
+  ASSERT_EQ(layer.runs.size(), 3u);
+  double area = 0;
   for (const auto& r : layer.runs) {
-    EXPECT_FLOAT_EQ(r.east - r.west, 1.0f);
-    EXPECT_FLOAT_EQ(r.north - r.south, 1.0f);
+    EXPECT_TRUE(r.east - r.west <= 1 && r.north - r.south <= 1) << r.west << " " << r.south;
+    const float* p = &layer.points[2 * r.offset];
+    for (uint32_t i = 0, j = r.count - 1; i < r.count; j = i++) area += (p[2 * j] * p[2 * i + 1] - p[2 * i] * p[2 * j + 1]) / 2;
   }
+  EXPECT_NEAR(area, 2.0, 1e-6);
   EXPECT_EQ(layer.cell_start[90 * 360 + 180 + 1] - layer.cell_start[90 * 360 + 180], 1u);  // the cell 0..1 E, 0..1 N
   // A line from 0.5 to 2.5 E along 0.5 N: three runs, split at 1 and 2 E.
   const auto lines = geo::BuildLineCells({{0.5, 0.5, 2.5, 0.5}}, 1.0);
@@ -253,8 +226,7 @@ TEST(OutlineStore, BrokenFilesAreRefusedWithTheirName) {
   OutlineStore s;
   std::string error;
   ASSERT_TRUE(s.LoadLevel(OutlineDetail::k110m, SmallFile(), "small.bin", &error)) << error;
-  EXPECT_TRUE(IsLand(s, OutlineDetail::k110m, 21, 11));
-  EXPECT_FALSE(IsLand(s, OutlineDetail::k110m, 21, 13));
+  EXPECT_TRUE(IsLand(s, OutlineDetail::k110m, 21, 11) && !IsLand(s, OutlineDetail::k110m, 21, 13));
 
   const std::string good = SmallFile();
   std::string flipped = good;
@@ -289,9 +261,8 @@ TEST(OutlineStore, BrokenFilesAreRefusedWithTheirName) {
       << ternwick::test::ReadWholeFile(TERNWICK_SOURCE_DIR "/data/outlines/outlines-50m.bin").substr(0, 1000);
   EXPECT_FALSE(s.Load(dir, &error));
   EXPECT_EQ(error, dir + "/outlines-50m.bin: damaged (its checksum does not match)");
-  EXPECT_TRUE(s.Has(OutlineDetail::k110m));
-  EXPECT_FALSE(s.Has(OutlineDetail::k50m));
-  EXPECT_FALSE(s.Has(OutlineDetail::k10m));
+  EXPECT_EQ(std::tuple(s.Has(OutlineDetail::k110m), s.Has(OutlineDetail::k50m), s.Has(OutlineDetail::k10m)),
+            std::tuple(true, false, false));
   std::remove((dir + "/outlines-50m.bin").c_str());
   EXPECT_FALSE(s.Load(dir, &error));
   EXPECT_EQ(error, "cannot read outline file " + dir + "/outlines-50m.bin: No such file or directory");

@@ -247,10 +247,10 @@ TEST(ReplayCli, ReceiverPositionFirstFixRangeBearingAndCoverage) {
     EXPECT_EQ(Pixel(png, 400, 194), qRgb(255, 0, 255));
 }
 
-TEST(ReplayDisplay, PictureListReportsAndMapChoice) {
+TEST(ReplayDisplay, PictureListReportsMapChoiceAndLiveMap) {
     const std::string png = TempPath("display_out.png"), cat = "--catalogue " + Catalogue() + " ", log = TrafficLog();
     fs::remove(png);
-    const RunResult r = Replay("--at 5:14:07:30 " + cat + "--png " + png + " --list --aprs --expire 60 " + log);
+    RunResult r = Replay("--at 5:14:07:30 " + cat + "--png " + png + " --list --aprs --expire 60 " + log);
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(TextHolds(r.out, "QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.  N/00356.00E^        \n"
                                  "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5000.  N/00300.00W^        \n"
@@ -282,32 +282,30 @@ TEST(ReplayDisplay, PictureListReportsAndMapChoice) {
     fs::create_directories(dir);
     fs::copy_file(kReplay, dir / "ternwick-replay", fs::copy_options::overwrite_existing);
     const std::string program = dir / "ternwick-replay";
-    RunResult solo = Replay("--csv " + log, program);
-    EXPECT_EQ(solo.status, 0) << solo.out;
-    EXPECT_TRUE(TextHolds(solo.out, "4CA1F3,        ,,,A,35000,0,50.009998,-3.010031,,,ADS-B\n"));
-    solo = Replay("--list " + log, program);
-    EXPECT_EQ(solo.status, 2);
-    EXPECT_TRUE(TextHolds(solo.out, "Map catalogue \"" + (dir / "setup.txt").string() + "\" cannot be read"));
-}
+    r = Replay("--csv " + log, program);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(TextHolds(r.out, "4CA1F3,        ,,,A,35000,0,50.009998,-3.010031,,,ADS-B\n"));
+    r = Replay("--list " + log, program);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(TextHolds(r.out, "Map catalogue \"" + (dir / "setup.txt").string() + "\" cannot be read"));
 
-TEST(ReplayDisplay, LiveMapPictureOfAChosenViewAndOfEveryAircraft) {
-    const std::string png = TempPath("live_out.png");
-    fs::remove(png);
-    RunResult r = Replay("--live-png " + png + " --view 50,0,2000 --size 400x300 " + TrafficLog());
+    // The live map of a chosen view: 4CA1F3 west of Greenwich, in its own colour, about 43 px
+    // left of the middle; without a view every aircraft is fitted in.
+    const std::string live = TempPath("live_out.png");
+    fs::remove(live);
+    r = Replay("--live-png " + live + " --view 50,0,2000 --size 400x300 " + log);
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(TextHolds(r.out, "live map " + png + ": centre 50.0000 N 0.0000 E, 2000.0 km across, 2 aircraft\n"));
-    QImage img(QString::fromStdString(png));
-    ASSERT_EQ(img.size(), QSize(400, 300));
-    // 4CA1F3 west of Greenwich, in its own colour, about 43 px left of the middle.
+    EXPECT_TRUE(TextHolds(r.out, "live map " + live + ": centre 50.0000 N 0.0000 E, 2000.0 km across, 2 aircraft\n"));
+    const QImage view(QString::fromStdString(live));
+    ASSERT_EQ(view.size(), QSize(400, 300));
     bool found = false;
     for (int x = 150; x < 165 && !found; ++x)
-        for (int y = 143; y < 158 && !found; ++y) found = img.pixel(x, y) == qRgb(10, 126, 29);
+        for (int y = 143; y < 158 && !found; ++y) found = view.pixel(x, y) == qRgb(10, 126, 29);
     EXPECT_TRUE(found);
-    // Without a view every aircraft is fitted in.
-    r = Replay("--live-png " + png + " " + TrafficLog());
+    r = Replay("--live-png " + live + " " + log);
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(TextHolds(r.out, "km across, 3 aircraft\n"));
-    EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(1024, 768));
+    EXPECT_EQ(QImage(QString::fromStdString(live)).size(), QSize(1024, 768));
 }
 
 TEST(ReplayNetwork, BeastUntilInterruptedRecordedAndReplayedToTheSameTable) {

@@ -66,15 +66,12 @@ TEST_F(LiveMapWindowTest, TabsFitA1024By768ScreenAnd1920By1080AndTheMapIsDrawnOn
 }
 
 TEST(WindowStartSize, MostOfTheScreenAllOfItWhereTheControlsWantItNeverBelowTheMinimum) {
-    struct Case {
-        QSize available, expect;
-    } cases[] = {
+    const std::pair<QSize, QSize> cases[] = {  // {available, start size}
         {{1920, 1080}, {1728, 1080}}, {{1920, 1040}, {1728, 1040}}, {{1024, 768}, {1024, 768}},
         {{1280, 1024}, {1240, 1024}}, {{2560, 1440}, {2304, 1296}}, {{800, 600}, {900, 620}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(MainWindow::StartSize({1240, 1084}, {900, 620}, c.available), c.expect)
-            << c.available.width() << "x" << c.available.height();
+    for (const auto& [available, expect] : cases)
+        EXPECT_EQ(MainWindow::StartSize({1240, 1084}, {900, 620}, available), expect) << available.width() << "x" << available.height();
 }
 
 TEST_F(LiveMapWindowTest, SelectOnTheMapAndInTheListReadTheDetailsClearWithEscapeAndLeaveWithTheTable) {
@@ -86,7 +83,6 @@ TEST_F(LiveMapWindowTest, SelectOnTheMapAndInTheListReadTheDetailsClearWithEscap
     EXPECT_EQ(live->accessibleDescription(), "centre 10.3000 N 123.9800 E, 20.0 km across, 6 aircraft");
     // Every label at the airport is drawn once zoomed in.
     for (const DrawnAircraft& a : live->Frame().aircraft) EXPECT_TRUE(a.labelled) << std::hex << a.key;
-    // Click the first aircraft drawn.
     ASSERT_FALSE(live->Frame().aircraft.empty());
     const DrawnAircraft first = live->Frame().aircraft.front();
     QTest::mouseClick(live, Qt::LeftButton, {}, QPoint(int(first.x), int(first.y)));

@@ -1,7 +1,6 @@
-// The window's replay modes and its log: "Read Timer" by a clock the test moves (speed
-// changes and pause take effect at once), "Read Manual" one message per "Go", and a
-// recording made from the serial receiver and a network source that replays to the same
-// flight table.
+// The window's replay modes and its log: "Read Timer" by a clock the test moves (speed changes and pause
+// take effect at once), "Read Manual" one message per "Go", and a recording made from the serial receiver
+// and a network source that replays to the same flight table.
 #include <QComboBox>
 #include <QFileDialog>
 
@@ -21,9 +20,7 @@ namespace {
 constexpr uint64_t kSecond = 12'000'000;
 
 std::string Stamped(uint64_t ticks, const std::string& digits) {
-    char s[16];
-    std::snprintf(s, sizeof s, "%012llX", static_cast<unsigned long long>(ticks));
-    return "@" + std::string(s) + digits + ";\n";
+    return QString::asprintf("@%012llX", static_cast<unsigned long long>(ticks)).toStdString() + digits + ";\n";
 }
 
 struct ReplayWindow : WindowFixture {

@@ -37,11 +37,6 @@ inline QApplication& App() {
     return *app;
 }
 
-inline QString AccessibleName(QWidget* w) {
-    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-    return a ? a->text(QAccessible::Name) : QString();
-}
-
 // The one widget of type T under `root` that a screen reader calls `name`.
 template <typename T = QWidget>
 T* Named(QWidget* root, const QString& name) {
@@ -51,7 +46,8 @@ T* Named(QWidget* root, const QString& name) {
         // tab bar with its current tab's title, but it is what the tab shows that is wanted.
         if (!std::is_same_v<T, QLabel> && qobject_cast<QLabel*>(w)) continue;
         if (qobject_cast<QTabBar*>(w)) continue;
-        if (AccessibleName(w) != name) continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        if (!a || a->text(QAccessible::Name) != name) continue;
         EXPECT_EQ(found, nullptr) << "two controls named " << name.toStdString();
         found = w;
     }
@@ -139,9 +135,7 @@ struct WindowFixture : testing::Test {
     QAbstractButton* InGroup(const char* group, const char* name) { return Button(Group(w.get(), group), name); }
     QAbstractButton* File(const char* name) { return InGroup("File Data Source:", name); }
     QString Label(const char* name) { return Named<QLabel>(w.get(), name)->text(); }
-    void SetText(const char* name, const std::string& text) {
-        Named<QLineEdit>(w.get(), name)->setText(QString::fromStdString(text));
-    }
+    void SetText(const char* name, const std::string& text) { Named<QLineEdit>(w.get(), name)->setText(QString::fromStdString(text)); }
     // What a line or text box shows.
     QString Text(const char* name) {
         QWidget* t = Named(w.get(), name);
