@@ -46,8 +46,7 @@ std::string Digest(const std::string& out) {
 std::string Outputs(const std::string& log) {
     const RunResult tables = RunCommand(kReplay + " " + kFixed + "--list --csv --stats " + log);
     const RunResult trace = RunCommand(kReplay + " " + kFixed + "--trace " + log);
-    EXPECT_EQ(tables.status, 0);
-    EXPECT_EQ(trace.status, 0);
+    EXPECT_EQ(std::tie(tables.status, trace.status), std::tuple(0, 0));
     return WithoutTimings(tables.out) + "trace: " + Digest(trace.out);
 }
 
@@ -77,8 +76,7 @@ TEST(GoldenOutputs, DemoAndSoakTextIsUnchanged) {
 
 TEST(GoldenOutputs, MapPicturesAreUnchangedPixelForPixel) {
     int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name, nullptr};
+    char name[] = "test", *argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
     const std::string catalogue = WhiteCatalogue();
     for (const std::string map : {"1", "2"}) {

@@ -99,7 +99,9 @@ TEST(Plausibility, HalvesOfTwoMomentsInterleaved) {
     const int order[][2] = {{0, 0}, {1, 1}, {0, 1}, {1, 0}, {0, 0}, {1, 1}, {0, 1}, {1, 0}};  // {moment, odd}
     for (const auto& [late, odd] : order) {
         Feed(f.t, AirbornePos(kIcao, lat, late ? then : now, odd));
-        if (f.e().Lat != 0) { EXPECT_TRUE(At(f.e(), lat, now) || At(f.e(), lat, then)) << f.e().Lat << " " << f.e().Lon; }
+        if (f.e().Lat != 0) {
+            EXPECT_TRUE(At(f.e(), lat, now) || At(f.e(), lat, then)) << f.e().Lat << " " << f.e().Lon;
+        }
     }
     EXPECT_TRUE(At(f.e(), lat, then));
     EXPECT_EQ(f.t.stats().refused_pairs, 4u);

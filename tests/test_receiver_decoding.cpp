@@ -26,7 +26,7 @@ struct Rx : Decoding {
         Feed(t, AirbornePos(kIcao, p.lat, p.lon, odd));
     }
     void Surf(geo::LatLon p, int odd) { Feed(t, SurfacePos(kIcao, p.lat, p.lon, odd)); }
-    bool At(geo::LatLon p, double tol_nm = 0.01) { return e().HasPos && geo::DistanceNm({e().Lat, e().Lon}, p) <= tol_nm; }
+    bool At(geo::LatLon p, double nm = 0.01) { return e().HasPos && geo::DistanceNm({e().Lat, e().Lon}, p) <= nm; }
 };
 
 }  // namespace

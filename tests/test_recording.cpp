@@ -45,7 +45,7 @@ struct Replaying : HeadlessSession {
     Replaying() : HeadlessSession("7:10:00:00") {
         s.SetMessageObserver([this] { times.push_back(s.tracker().Now() - s.clock().BaseTime()); });
     }
-    void Records(const std::string& bytes) { input.Feed({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}); }
+    void Records(const std::string& b) { input.Feed({reinterpret_cast<const uint8_t*>(b.data()), b.size()}); }
     int16_t Heard(const char* icao) {
         const int16_t i = s.Db().IcaoDbPointer(icao);
         return i < 0 ? -1 : s.Db()(i).LastHeard;

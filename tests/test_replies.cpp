@@ -52,7 +52,8 @@ TEST(ReplyFields, AltitudeAndIdentityCodes) {
     }
     // AC13 alone: a DF20 of the recorded traffic (A0001838..., Q = 1, N = 1560), M = 1 (metres),
     // and codes that are no altitude (all zeros: not available; C1 C2 C4 all set).
-    for (auto [code, feet] : {std::pair{0x1838u, 38000}, {traffic::Ac13Metric(1000), 3281}, {traffic::Ac13Metric(1), 3}}) {
+    for (auto [code, feet] :
+         {std::pair{0x1838u, 38000}, {traffic::Ac13Metric(1000), 3281}, {traffic::Ac13Metric(1), 3}}) {
         int32_t got = 0;
         ASSERT_TRUE(AltitudeFromAc13(code, got)) << std::hex << code;
         EXPECT_EQ(got, feet) << std::hex << code;

@@ -87,7 +87,8 @@ TEST(Tracker, VelocityFillsSpeed) {
     // Published example: ground speed 159 kt, track 182.88, 832 ft/min down; then one climbing.
     Feed(f.t, "8D485020994409940838175B284F");
     EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC19 Airborne Velocity");
-    EXPECT_EQ(std::tie(f.e("485020").Speed, f.e("485020").HasVertRate, f.e("485020").VertRate), std::tuple(159, true, -832));
+    const DbRecord& v = f.e("485020");
+    EXPECT_EQ(std::tie(v.Speed, v.HasVertRate, v.VertRate), std::tuple(159, true, -832));
     EXPECT_NEAR(f.e("485020").Track, 182.88, 0.01);
     Feed(f.t, MakeEs(0x485021, traffic::VelocityMe({.east_kt = 100, .north_kt = 100, .vertical_fpm = 1216})));
     EXPECT_EQ(f.e("485021").VertRate, 1216);
