@@ -22,6 +22,7 @@ TEST(Coverage, RangeBearingAndSectors) {
     const struct { LatLon pos; bool widened; int sector; double range, bearing; } heard[] = {
         {{1, 0}, true, 0, 60.0405, 0.0},            // due north
         {{0, 1}, true, 18, 60.0405, 90.0},          // due east
+        {{0, 1}, false, 18, 60.0405, 90.0},         // the same again: not wider
         {{0, -1}, true, 54, 60.0405, 270.0},        // due west
         {{0, -2}, true, 54, 120.0811, 270.0},       // farther in the same sector: replaces
         {{0, -0.5}, false, 54, 120.0811, 270.0},    // nearer: the sector keeps its point
