@@ -49,16 +49,15 @@ TEST(MapgenAdd, CatalogueTextKeepsEveryOtherByte) {
     NewMap m;
     std::string error;
     ASSERT_TRUE(MakeFrame("Home", 10.3, 123.9, 4, m, error));
-    const std::string line = "\"Home\",\"maps/home.png\",121.9,4,9.3,2,4,2,90";
+    const std::string line = "\"Home\",\"maps/home.png\",121.9,4,9.3,2,4,2,90", a = "\"A\",\"a.png\",0,8,0,4,4,2,0";
     struct Case { std::string before, after; };
     const Case cases[] = {
-        {"1\n\"A\",\"a.png\",0,8,0,4,4,2,0\n", "2\n\"A\",\"a.png\",0,8,0,4,4,2,0\n" + line + "\n"},
-        {"1\r\n\"A\",\"a.png\",0,8,0,4,4,2,0\r\n", "2\r\n\"A\",\"a.png\",0,8,0,4,4,2,0\r\n" + line + "\r\n"},
-        // No line end at the end of the file; blanks around the count stay.
-        {" 1 \n\"A\",\"a.png\",0,8,0,4,4,2,0", " 2 \n\"A\",\"a.png\",0,8,0,4,4,2,0\n" + line + "\n"},
+        {"1\n" + a + "\n", "2\n" + a + "\n" + line + "\n"},
+        {"1\r\n" + a + "\r\n", "2\r\n" + a + "\r\n" + line + "\r\n"},
+        {" 1 \n" + a, " 2 \n" + a + "\n" + line + "\n"},  // no line end at the end; blanks around the count stay
         // What follows the last map (not read) stays after the new one.
-        {"1\n\"A\",\"a.png\",0,8,0,4,4,2,0\n; notes\n", "2\n\"A\",\"a.png\",0,8,0,4,4,2,0\n" + line + "\n; notes\n"},
-        {"9\n" + std::string(), ""},  // the catalogue does not read: nothing is added
+        {"1\n" + a + "\n; notes\n", "2\n" + a + "\n" + line + "\n; notes\n"},
+        {"9\n", ""},  // the catalogue does not read: nothing is added
     };
     for (const Case& c : cases) {
         std::string out;
@@ -69,13 +68,12 @@ TEST(MapgenAdd, CatalogueTextKeepsEveryOtherByte) {
     std::string out;
     NewMap twice = m;
     twice.name = "a";
-    EXPECT_FALSE(AddToCatalogue("1\n\"A\",\"a.png\",0,8,0,4,4,2,0\n", "setup.txt", twice, out, error));
+    EXPECT_FALSE(AddToCatalogue("1\n" + a + "\n", "setup.txt", twice, out, error));
     EXPECT_EQ(error, "setup.txt already holds a map named \"A\" (map 1); choose another name");
     twice.name = "say \"hi\"";
-    EXPECT_FALSE(AddToCatalogue("1\n\"A\",\"a.png\",0,8,0,4,4,2,0\n", "setup.txt", twice, out, error));
+    EXPECT_FALSE(AddToCatalogue("1\n" + a + "\n", "setup.txt", twice, out, error));
     // Two maps on one line cannot take a third without moving the second.
-    EXPECT_FALSE(AddToCatalogue("1\n\"A\",\"a.png\",0,8,0,4,4,2,0,\"B\",\"b.png\",0,8,0,4,4,2,0\n", "setup.txt", m,
-                                out, error));
+    EXPECT_FALSE(AddToCatalogue("1\n" + a + ",\"B\",\"b.png\",0,8,0,4,4,2,0\n", "setup.txt", m, out, error));
 }
 
 TEST(MapgenAdd, CommandAddsOneMapAndRefusesWhatIsWrong) {
