@@ -107,6 +107,19 @@ TEST(Plausibility, HalvesOfTwoMomentsInterleaved) {
     EXPECT_EQ(f.t.stats().refused_pairs, 4u);
 }
 
+TEST(Plausibility, APairWhoseHalvesLieApartIsRefusedAndAHeldPairIsForgottenWhenTheTrackGoesOn) {
+    // 0.04 degree apart along one meridian: the two decodes differ in latitude alone.
+    Fixture f;
+    f.Play({{50.0, 8.0, 0}, {50.04, 8.0, 1, kNoPos}});
+    EXPECT_EQ(f.t.stats().refused_pairs, 1u);
+    // A pair 4 degrees east is held; the track then goes on where it was, and a later pair
+    // near the held one is only held in its turn, not taken as its confirmation.
+    Fixture g;
+    g.Play({{50.0, 8.0, 0}, {50.0, 8.0, 1, 50.0, 8.0}, {50.0, 12.2, 0}, {50.0, 12.2, 1, 50.0, 8.0},
+            {50.0, 8.01, 0}, {50.0, 8.01, 1, 50.0, 8.01}, {50.0, 12.21, 0}, {50.0, 12.22, 1, 50.0, 8.01},
+            {50.0, 12.23, 0}, {50.0, 12.24, 1, 50.0, 12.24}});
+}
+
 TEST(Plausibility, WrongPositionCorrectedByTwoPairs) {
     // Near the equator the zone counts do not change within 6 degrees, so a stale half 0.1017
     // degree south (the difference of the even and odd zone heights) makes a pair whose two

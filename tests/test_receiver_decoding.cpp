@@ -171,3 +171,21 @@ TEST(ReceiverDecoding, PlausibleMoves) {
     };
     for (const auto& c : cases) EXPECT_NEAR(PlausibleMoveNm(c.seconds, c.knots, c.surface), c.want, 1e-9);
 }
+
+TEST(ReceiverDecoding, ALoneFixStaysProvisionalUntilAPairAndIsNeverBeyondAPole) {
+    // A single report places the aircraft; the next one, too late to pair with it, is decoded
+    // next to that position and still goes back to a single report, so the first checked pair
+    // may yet replace it.
+    Rx f;
+    const geo::LatLon p = Away(kDelft, 10, 40), q = Away(kDelft, 10, 41);
+    f.Air(p, 1, 0);
+    f.Air(q, 0, 20);
+    EXPECT_TRUE(f.At(q));
+    EXPECT_TRUE(f.e().Provisional);
+
+    // At the South Pole station a damaged report whose zone next to the receiver lies beyond
+    // the pole (-90.01) is no position.
+    Rx pole({-89.95, 10.0});
+    Feed(pole.t, MakeEs(kIcao, traffic::SurfacePositionMe(7, 0, -1, 0, {130000, EncodeCpr(-89.95, 10.0, 0, true).lon})));
+    EXPECT_FALSE(pole.e().HasPos) << pole.e().Lat;
+}
