@@ -376,6 +376,8 @@ TEST(AprsIs, ServerPasscodeLoginAndAnswer) {
         {":14580", "", 0, "APRS-IS server \":14580\": no host (host or host:port)"},
         {"host:0", "", 0, "APRS-IS server \"host:0\": the port after \":\" is a number from 1 to 65535"},
         {"host:", "", 0, "APRS-IS server \"host:\": the port after \":\" is a number from 1 to 65535"},
+        {"host:+80", "", 0, "APRS-IS server \"host:+80\": the port after \":\" is a number from 1 to 65535"},
+        {"host: 80", "", 0, "APRS-IS server \"host: 80\": the port after \":\" is a number from 1 to 65535"},
     };
     for (const auto& [text, host, port, error] : servers) {
         QString h, e;

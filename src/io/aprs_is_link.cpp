@@ -1,5 +1,7 @@
 #include "aprs_is_link.h"
 
+#include "host_port.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -51,17 +53,16 @@ bool AprsIsLink::ParseServer(std::string_view text, QString& host, quint16& port
         error = QStringLiteral("APRS-IS server \"%1\": no host (host or host:port)").arg(Text(s));
         return false;
     }
-    uint p = kDefaultPort;
+    std::optional<qlonglong> p = kDefaultPort;
     if (!digits.empty() || colon + 1 == s.size()) {
-        bool ok = false;
-        p = Text(digits).toUInt(&ok);
-        if (!ok || p < 1 || p > 65535) {
+        p = PortNumber(Text(digits));
+        if (!p || *p < 1 || *p > 65535) {
             error = QStringLiteral("APRS-IS server \"%1\": the port after \":\" is a number from 1 to 65535").arg(Text(s));
             return false;
         }
     }
     host = Text(h);
-    port = static_cast<quint16>(p);
+    port = static_cast<quint16>(*p);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "kiss_tcp_link.h"
 
+#include "host_port.h"
+
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -48,21 +50,17 @@ bool KissTcpLink::ParseHostPort(std::string_view text, QString& host, quint16& p
     const size_t colon = s.rfind(':');
     std::string_view h = colon == std::string_view::npos ? s : s.substr(0, colon);
     if (h.size() >= 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
-    const QString digits = colon == std::string_view::npos ? QString() : Text(s.substr(colon + 1));
-    // Digits only: a sign or a blank after the colon is a typing slip, not a port.
-    bool ok = !digits.isEmpty() &&
-              std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    const uint p = ok ? digits.toUInt(&ok) : 0;
+    const std::optional<qlonglong> p = PortNumber(colon == std::string_view::npos ? QString() : Text(s.substr(colon + 1)));
     if (h.empty()) {
         error = QStringLiteral("KISS server \"%1\": no host before the port (host:port)").arg(Text(s));
         return false;
     }
-    if (!ok || p < 1 || p > 65535) {
+    if (!p || *p < 1 || *p > 65535) {
         error = QStringLiteral("KISS server \"%1\": the port after \":\" is a number from 1 to 65535").arg(Text(s));
         return false;
     }
     host = Text(h);
-    port = static_cast<quint16>(p);
+    port = static_cast<quint16>(*p);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "network_source.h"
 
+#include "host_port.h"
+
 #include <QTcpSocket>
 
 #include <algorithm>
@@ -33,19 +35,16 @@ std::optional<HostPort> ParseHostPort(const QString& text, QString& error) {
         error = QStringLiteral("Network source \"%1\": no host name").arg(t);
         return std::nullopt;
     }
-    // Digits only: a sign or a blank after the colon is a typing slip, not port 80.
-    bool number = !port.isEmpty() &&
-                  std::all_of(port.begin(), port.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    const qlonglong n = number ? port.toLongLong(&number) : 0;
+    const std::optional<qlonglong> number = PortNumber(port);
     if (!number) {
         error = QStringLiteral("Network source %1: port \"%2\" is not a number").arg(t, port);
         return std::nullopt;
     }
-    if (n < 1 || n > 65535) {
-        error = QStringLiteral("Network source %1: port %2 is out of range (1 to 65535)").arg(t).arg(n);
+    if (*number < 1 || *number > 65535) {
+        error = QStringLiteral("Network source %1: port %2 is out of range (1 to 65535)").arg(t).arg(*number);
         return std::nullopt;
     }
-    return HostPort{host, static_cast<quint16>(n)};
+    return HostPort{host, static_cast<quint16>(*number)};
 }
 
 int RetryBackoff::Next() {
