@@ -18,18 +18,12 @@ using namespace ternwick;
 
 namespace {
 
-void App() {
-    static int argc = 1;
-    static char name[] = "test_live_map", *argv[] = {name, nullptr};
-    [[maybe_unused]] static QGuiApplication* app = new QGuiApplication(argc, argv);
-}
-
 void Put(FlightTable& db, int i, const std::string& icao, double lat, double lon, const char* kind = "A") {
     db.SetIcao(i, icao);
     db(i) = {icao, "        ", "", "", 0, kind, {}, {}, 0, 0, lon, lat, 0, 0, {}, true};
 }
 
-// An 800 x 600 view 250 km across of open sea (no outlines) over a flight table and its tracks.
+// A view (by default 800 x 600 px, 250 km across) of open sea, no outlines, over a flight table and its tracks.
 struct Scene {
     FlightTable db;
     LiveTracks tracks;
@@ -37,20 +31,14 @@ struct Scene {
     QImage image;
     LiveMapState state;
     geo::ViewProjection view;
-    explicit Scene(geo::LatLon centre) : view(centre, 250, 800, 600) { App(), state.db = &db, state.tracks = &tracks; }
-    LiveMapFrame Render() { return renderer.Render(image, view, state); }
-};
-
-// One aircraft alone at the centre, drawn as the diamond of an unknown heading, whose middle
-// lies well inside its border.
-struct OneAircraft : Scene {
-    OneAircraft(const char* kind, double position_age) : Scene({10.23, 123.77}) {
-        Put(db, 0, "75953D", 10.23, 123.77, kind);
-        db(0).Altitude = 12000;
-        state.now = 5000;
-        tracks.Position(0x75953D, state.now - position_age, 10.23, 123.77, kind[0] == 'S');
+    explicit Scene(geo::LatLon centre, double km = 250, int width = 800, int height = 600)
+        : view(centre, km, width, height) {
+        static int argc = 1;
+        static char name[] = "test_live_map", *argv[] = {name, nullptr};
+        [[maybe_unused]] static QGuiApplication* app = new QGuiApplication(argc, argv);
+        state.db = &db, state.tracks = &tracks;
     }
-    QColor Middle() { return Render(), image.pixelColor(399, 299); }
+    LiveMapFrame Render() { return renderer.Render(image, view, state); }
 };
 
 }  // namespace
@@ -191,13 +179,19 @@ TEST(LiveMap, OldPositionsAreHollowAndEmergenciesRedWithTheirCodeInTheLabel) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.kind << " " << c.age << " " << c.squawk << "/" << c.state);
-        OneAircraft one(c.kind[0] ? c.kind : "A", c.age);
-        one.state.air_expire = 10, one.state.surf_expire = 30;
+        // Alone at the centre, drawn as the diamond of an unknown heading: its middle lies well
+        // inside its border.
+        Scene one({10.23, 123.77});
+        Put(one.db, 0, "75953D", 10.23, 123.77, c.kind);
         DbRecord& e = one.db(0);
-        e.PosKind = c.kind, e.Squawk = static_cast<int16_t>(c.squawk), e.Emergency = static_cast<int8_t>(c.state);
+        e.Altitude = 12000, e.Squawk = static_cast<int16_t>(c.squawk), e.Emergency = static_cast<int8_t>(c.state);
+        one.state.now = 5000, one.state.air_expire = 10, one.state.surf_expire = 30;
+        one.tracks.Position(0x75953D, one.state.now - c.age, 10.23, 123.77, c.kind[0] == 'S');
         EXPECT_EQ(LabelLine2(e), c.line2);
         if (!c.kind[0]) continue;  // no position: not drawn
-        EXPECT_EQ(one.Middle(), c.look.isValid() ? c.look : ColorFromRgbValue(EntryColour("75953D", c.kind)));
+        one.Render();
+        EXPECT_EQ(one.image.pixelColor(399, 299),
+                  c.look.isValid() ? c.look : ColorFromRgbValue(EntryColour("75953D", c.kind)));
     }
 }
 
@@ -236,15 +230,14 @@ TEST(LiveMap, TheCoverageOutlineIsDrawnWithAReceiverSet) {
 }
 
 TEST(LiveMap, ADraggedViewSlidesTheKeptBaseMapWithoutSeamsAndIsDrawnAfreshWhenItRests) {
-    App();
+    Scene s({10.5, 123.0}, 1200, 640, 400);  // the base map alone: land, coasts, graticule, rings
     geo::OutlineStore outlines;
     std::string error;
     ASSERT_TRUE(outlines.Load(TERNWICK_BIN_DIR "/outlines", &error)) << error;
-    LiveMapState state;  // the base map alone: land, coasts, graticule, rings
+    LiveMapState& state = s.state;
     state.outlines = &outlines;
     state.receiver = geo::LatLon{10.3, 123.9};
-    const geo::ViewProjection view({10.5, 123.0}, 1200, 640, 400);
-    const geo::ViewProjection dragged = view.Panned(-150, -60);
+    const geo::ViewProjection view = s.view, dragged = view.Panned(-150, -60);
     LiveMapRenderer once, twice, fresh;
     QImage still, a, b, exact;
     once.Render(still, view, state);
