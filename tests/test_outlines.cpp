@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <random>
 #include <set>
 #include <tuple>
@@ -9,10 +8,8 @@
 #include "geo/outlines.h"
 #include "temp_path.h"
 
-using geo::GeoBox;
-using geo::OutlineDetail;
-using geo::OutlineStore;
-using geo::PointRun;
+using namespace geo;
+using namespace ternwick::test;
 
 namespace {
 
@@ -132,7 +129,7 @@ TEST(OutlineStore, QueriesReturnOnlyWhatMayBeInTheBox) {
   struct Span { double degrees; OutlineDetail detail; };
   for (const Span& sp : {Span{360, OutlineDetail::k110m}, Span{90.5, OutlineDetail::k110m}, Span{90, OutlineDetail::k50m},
                          Span{20, OutlineDetail::k50m}, Span{19.5, OutlineDetail::k10m}, Span{0.2, OutlineDetail::k10m}})
-    EXPECT_EQ(geo::DetailForSpan(sp.degrees), sp.detail) << sp.degrees;
+    EXPECT_EQ(DetailForSpan(sp.degrees), sp.detail) << sp.degrees;
   // A view 20 km across over Cebu City at 1:10m reads a handful of runs of a million points.
   size_t runs = 0, points = 0;
   const GeoBox cebu{123.80, 10.22, 123.98, 10.40};
@@ -202,7 +199,7 @@ TEST(OutlineStore, BoxAcrossTheAntimeridianTakesBothSidesAndNothingBetween) {
 TEST(OutlineCells, RingsAreCutAtCellEdgesAndKeepTheirArea) {
   // A triangle of 2 square degrees with its long side sloping across 1-degree cells: a square
   // and two halves, which add up to the whole only if the cuts meet the slope where it crosses.
-  const auto layer = geo::BuildRingCells({{0, 0, 2, 0, 0, 2}}, 1.0);
+  const auto layer = BuildRingCells({{0, 0, 2, 0, 0, 2}}, 1.0);
   ASSERT_EQ(layer.runs.size(), 3u);
   double area = 0;
   for (const auto& r : layer.runs) {
@@ -213,7 +210,7 @@ TEST(OutlineCells, RingsAreCutAtCellEdgesAndKeepTheirArea) {
   EXPECT_NEAR(area, 2.0, 1e-6);
   EXPECT_EQ(layer.cell_start[90 * 360 + 180 + 1] - layer.cell_start[90 * 360 + 180], 1u);  // the cell 0..1 E, 0..1 N
   // A line from 0.5 to 2.5 E along 0.5 N: three runs, split at 1 and 2 E.
-  const auto lines = geo::BuildLineCells({{0.5, 0.5, 2.5, 0.5}}, 1.0);
+  const auto lines = BuildLineCells({{0.5, 0.5, 2.5, 0.5}}, 1.0);
   ASSERT_EQ(lines.runs.size(), 3u);
   const float expect[3][2] = {{0.5f, 1.0f}, {1.0f, 2.0f}, {2.0f, 2.5f}};
   for (int i = 0; i < 3; ++i) {
@@ -253,12 +250,10 @@ TEST(OutlineStore, BrokenFilesAreRefusedWithTheirName) {
   EXPECT_FALSE(s.Has(OutlineDetail::k110m));
 
   // A folder with a missing and a truncated file: both named, the good level still loads.
-  const std::string dir = ternwick::test::TempPath("outlines");
+  const std::string dir = TempPath("outlines"), shipped = TERNWICK_SOURCE_DIR "/data/outlines/outlines-";
   ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
-  std::ofstream(dir + "/outlines-110m.bin", std::ios::binary)
-      << ternwick::test::ReadWholeFile(TERNWICK_SOURCE_DIR "/data/outlines/outlines-110m.bin");
-  std::ofstream(dir + "/outlines-50m.bin", std::ios::binary)
-      << ternwick::test::ReadWholeFile(TERNWICK_SOURCE_DIR "/data/outlines/outlines-50m.bin").substr(0, 1000);
+  WriteTemp("outlines/outlines-110m.bin", ReadWholeFile(shipped + "110m.bin"));
+  WriteTemp("outlines/outlines-50m.bin", ReadWholeFile(shipped + "50m.bin").substr(0, 1000));
   EXPECT_FALSE(s.Load(dir, &error));
   EXPECT_EQ(error, dir + "/outlines-50m.bin: damaged (its checksum does not match)");
   EXPECT_EQ(std::tuple(s.Has(OutlineDetail::k110m), s.Has(OutlineDetail::k50m), s.Has(OutlineDetail::k10m)),
