@@ -1,7 +1,6 @@
-// Shared test helpers: a host with a fixed clock that records plots, a tracker with its byte
-// pump, and messages built with the traffic generator's encoder (written from the published
-// formulas, independent of the decoder's arithmetic, and checked against the published
-// examples by its own tests).
+// Shared test helpers: a host with a fixed clock that records plots, a tracker with its byte pump, and
+// messages built with the traffic generator's encoder (independent of the decoder's arithmetic, and
+// checked against the published examples by its own tests).
 #pragma once
 
 #include <cmath>
@@ -25,7 +24,6 @@ using traffic::EncodeCpr;
 class FakeHost : public TrackerHost {
 public:
     int seconds = 0;
-    bool plot_air = true, plot_surf = true;
     double surf_offset = 0.0;
     std::vector<int16_t> plotted;
     std::optional<ReceiverRef> receiver;  // none: decoding without a receiver position
@@ -33,8 +31,8 @@ public:
     int SecondsInHour() const override { return seconds; }
     std::optional<ReceiverRef> Receiver() const override { return receiver; }
     bool MessageTimesReal() const override { return times_real; }
-    bool PlotAir() const override { return plot_air; }
-    bool PlotSurf() const override { return plot_surf; }
+    bool PlotAir() const override { return true; }
+    bool PlotSurf() const override { return true; }
     double MapSurfLonOffset() const override { return surf_offset; }
     void PlotPosDb(int16_t dbpos) override { plotted.push_back(dbpos); }
 };
@@ -80,9 +78,7 @@ struct Decoding {
     Tracker t{host, airlines};
     BytePump pump{t};
     std::vector<std::string> evaluated;
-    Decoding() {
-        pump.after_message = [this] { evaluated.emplace_back(t.LastMessage()); };
-    }
+    Decoding() { pump.after_message = [this] { evaluated.emplace_back(t.LastMessage()); }; }
     DbRecord& Entry(const std::string& icao) { return t.Db(t.Db.IcaoDbPointer(icao)); }
 };
 
