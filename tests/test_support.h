@@ -24,6 +24,7 @@ using traffic::EncodeCpr;
 class FakeHost : public TrackerHost {
 public:
     int seconds = 0;
+    bool plot_air = true, plot_surf = true;
     double surf_offset = 0.0;
     std::vector<int16_t> plotted;
     std::optional<ReceiverRef> receiver;  // none: decoding without a receiver position
@@ -31,8 +32,8 @@ public:
     int SecondsInHour() const override { return seconds; }
     std::optional<ReceiverRef> Receiver() const override { return receiver; }
     bool MessageTimesReal() const override { return times_real; }
-    bool PlotAir() const override { return true; }
-    bool PlotSurf() const override { return true; }
+    bool PlotAir() const override { return plot_air; }
+    bool PlotSurf() const override { return plot_surf; }
     double MapSurfLonOffset() const override { return surf_offset; }
     void PlotPosDb(int16_t dbpos) override { plotted.push_back(dbpos); }
 };
