@@ -208,10 +208,8 @@ TEST(OutlineCells, RingsAreCutAtCellEdgesAndKeepTheirArea) {
   const auto lines = BuildLineCells({{0.5, 0.5, 2.5, 0.5}}, 1.0);
   ASSERT_EQ(lines.runs.size(), 3u);
   const float expect[3][2] = {{0.5f, 1.0f}, {1.0f, 2.0f}, {2.0f, 2.5f}};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_FLOAT_EQ(lines.runs[i].west, expect[i][0]);
-    EXPECT_FLOAT_EQ(lines.runs[i].east, expect[i][1]);
-  }
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(std::pair(lines.runs[i].west, lines.runs[i].east), std::pair(expect[i][0], expect[i][1])) << "run " << i;
 }
 
 TEST(OutlineStore, BrokenFilesAreRefusedWithTheirName) {
