@@ -84,8 +84,7 @@ TEST(MapPlot, LabelOnFirstPlotTrackAfterNothingOnEdgesSurfaceColourAndTheHomeMar
     EXPECT_EQ(f.Image().pixel(750, 200), c);
     EXPECT_EQ(CountColour(f.Image(), QRect(758, 190, 41, 60), c), 0);
 
-    // Surface entries are 24 lighter; x 101.5 and y 212.5 go to the even neighbours
-    // (4 pixels a degree both ways, so the halves are exact).
+    // Surface entries are 24 lighter; x 101.5 and y 212.5 (exact at 4 px a degree) go to the even neighbours.
     f.view.SetCurrentMap(Frame(0, 200, -10, 100));
     f.Plot(2, "4CA1F3", "S", 25.375, 36.875);
     EXPECT_EQ(f.PlottedAt(2), std::pair(102, 212));

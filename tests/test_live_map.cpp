@@ -76,8 +76,7 @@ TEST(LabelPlacement, NeverOverprintsALabelOrASymbolOverManyRandomLayouts) {
     EXPECT_EQ(corner(PlaceLabels({{630, 100, 40, 20, false}}, r, width, height)[0]), std::pair(579.0, 90.0));
     // So it does when something else (the scale bar) is in the way on the right.
     EXPECT_EQ(corner(PlaceLabels({{100, 100, 40, 20, false}}, r, width, height, {{112, 80, 60, 40}})[0]), std::pair(49.0, 90.0));
-    // Two symbols on top of each other: one label fits; a forced one always gets its place
-    // first, even when it is the second asked for.
+    // Two symbols on one spot: a forced label is placed first, even when it is asked for second.
     auto two = PlaceLabels({{300, 200, 40, 20, false}, {300, 200, 40, 20, true}}, r, width, height);
     EXPECT_EQ(corner(two[1]), std::pair(311.0, 190.0));
     ASSERT_TRUE(two[0] && two[1]);
@@ -179,8 +178,7 @@ TEST(LiveMap, OldPositionsAreHollowAndEmergenciesRedWithTheirCodeInTheLabel) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.kind << " " << c.age << " " << c.squawk << "/" << c.state);
-        // Alone at the centre, drawn as the diamond of an unknown heading: its middle lies well
-        // inside its border.
+        // Alone at the centre as the diamond of an unknown heading, its middle well inside its border.
         Scene one({10.23, 123.77});
         Put(one.db, 0, "75953D", 10.23, 123.77, c.kind);
         DbRecord& e = one.db(0);
@@ -217,8 +215,7 @@ TEST(LiveMap, TheCoverageOutlineIsDrawnWithAReceiverSet) {
     const int fill = green_at(inside);  // faintly filled inside
     EXPECT_TRUE(fill < 206 && fill > 150) << fill;
     EXPECT_EQ(green_at(geo::Destination(rx, 250, 100)), 206);  // nothing heard out there
-    // The kept base map follows the receiver and the view: its mark shows at once, and moves
-    // with the view.
+    // The kept base map follows the receiver and the view: its mark shows at once and moves with the view.
     auto red_mark_at = [&](int x, int y) {
         const QColor c = one.image.pixelColor(x, y);
         return c.red() > 150 && c.green() < 60 && c.blue() < 80;
@@ -242,14 +239,12 @@ TEST(LiveMap, ADraggedViewSlidesTheKeptBaseMapWithoutSeamsAndIsDrawnAfreshWhenIt
     QImage still, a, b, exact;
     once.Render(still, view, state);
     once.Render(a, dragged, state, true);
-    // Dragged there in one step or in two, the cells newly in view drawn at other times:
-    // the same pixels, no seam.
+    // Dragged there in one step or two, the cells newly in view drawn at other times: the same pixels, no seam.
     twice.Render(b, view, state);
     twice.Render(b, view.Panned(-70, -35), state, true);
     twice.Render(b, dragged, state, true);
     EXPECT_TRUE(a == b);
-    // What was in view before is the same picture moved by whole pixels (away from the
-    // labels at the edges and the scale bar).
+    // What was in view is the same picture moved by whole pixels (away from edge labels and the scale bar).
     const QRect inner(50, 20, 390, 280);
     EXPECT_TRUE(a.copy(inner) == still.copy(inner.translated(150, 60)));
     // At rest the view is drawn in its own projection, as a renderer that never saw another.

@@ -77,8 +77,7 @@ std::vector<int> Square(double west, double south, double east, double north) {
   return {u(west), u(south), u(east), u(south), u(east), u(north), u(west), u(north)};
 }
 
-// A small 1:110m file: by default one square island from 10..12 E, 20..22 N, its coast, no
-// border, and the CRC-32 of all that.
+// A small 1:110m file: by default one square island (10..12 E, 20..22 N), its coast, no border, a CRC-32.
 std::string SmallFile(uint16_t version = 1, uint32_t land_runs_claimed = 1, Rings land = {Square(10, 20, 12, 22)}) {
   std::string out = "TWOL";
   Int(out, version, 2), Int(out, 110, 2), Int(out, 10000), Int(out, 3);

@@ -1,6 +1,5 @@
-// The shipped data parses with the program's own readers (airline directory, map catalogue
-// and pictures, demo recording); the map tool reads the same catalogue, refuses broken input
-// and draws what it is given.
+// The shipped data parses with the program's own readers (airline directory, map catalogue and pictures,
+// demo recording); the map tool reads the same catalogue, refuses broken input and draws what it is given.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
