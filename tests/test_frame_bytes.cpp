@@ -76,7 +76,7 @@ TEST(BytePump, RecordedTextInReadsOfAnySize) {
     }
 }
 
-TEST(BytePump, RecordedTextRules) {
+TEST(BytePump, RecordedTextRulesReceiverRulesAndTheSharedSquitter) {
     auto collect = [](const std::string& text) {
         Decoding d;
         d.pump.FeedRecorded(text);
@@ -98,19 +98,16 @@ TEST(BytePump, RecordedTextRules) {
     EXPECT_EQ(bytewise.evaluated, V{m14});
     // 29 digits never shrink back to 28 however long the garbage runs.
     EXPECT_TRUE(collect("*" + m28 + "0" + std::string(1000, 'A') + ";").empty());
-}
 
-// The receiver's rules in reads split anywhere (the window's receiver test plays the rest
-// through a pseudo-terminal), and a replay after reception.
-TEST(BytePump, ReceiverRulesAndTheSharedSquitter) {
-    const std::string m28 = "8D4CA2B120513531CB38206CB0D3", m14 = AllCall(0x4CA2B1);
+    // The receiver's rules in reads split anywhere (the window's receiver test plays the rest
+    // through a pseudo-terminal), and a replay after reception.
     Decoding d;
     d.pump.StartReception();
     // A repeated ";" evaluates the same digits again; digits after a ";" without a start
     // marker are appended (42 digits, nothing evaluated).
     for (const std::string& read : {"*" + m28.substr(0, 5), m28.substr(5) + ";", ";" + m14, ";*" + m14 + ";"})
         d.pump.FeedReceiver(read);
-    EXPECT_EQ(d.evaluated, (std::vector<std::string>{m28, m28, m14}));
+    EXPECT_EQ(d.evaluated, (V{m28, m28, m14}));
 
     // A replay started after reception continues from the Squitter the receiver left:
     // only a record with a start marker is evaluated.

@@ -197,8 +197,7 @@ TEST(Replies, Df18ByControlFieldAndNonIcaoAddressesApart) {
     Feed(f.t, Df18(0xABCDEF, 1, IdMe("TST9")));  // heard only as non-ICAO
     Feed(f.t, Reply(5, 0, Id13(7700), 0xABCDEF));
     EXPECT_TRUE(Has(f.t.RxText(), "Unknown address ABCDEF"));
-    EXPECT_EQ(f.e("~ABCDEF").Squawk, -1);
-    EXPECT_EQ(f.t.Db.IcaoDbPointer("ABCDEF"), -1);
+    EXPECT_EQ(std::tuple(f.e("~ABCDEF").Squawk, f.t.Db.IcaoDbPointer("ABCDEF")), std::tuple(-1, -1));
 }
 
 TEST(Replies, OneWrongBitRepairedTwoNot) {

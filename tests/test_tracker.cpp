@@ -109,7 +109,7 @@ TEST(Tracker, IdentificationOfEveryTypeCodeAndVelocity) {
     EXPECT_EQ(f.e("485020").Lat, 0.0);
 }
 
-TEST(Tracker, PositionsThroughTheEvaluation) {
+TEST(Tracker, PositionsThroughTheEvaluationAndAFullTable) {
     Tracking f;
     Feed(f.t, RawPos(0x4CA1F3, 11, 0, 34953, 85779));
     EXPECT_EQ(std::tie(f.e("4CA1F3").Lat, f.e("4CA1F3").Altitude), std::tuple(0.0, -1000));  // one format: no position
@@ -131,23 +131,22 @@ TEST(Tracker, PositionsThroughTheEvaluation) {
     EXPECT_NEAR(f.e("4CA1F3").Lat, 49.630004, 5e-6);
     EXPECT_NEAR(f.e("4CA1F3").Lon, 6.210003, 5e-6);
     EXPECT_EQ(f.host.plotted.size(), 1u);  // "Plot Surface" not ticked
-}
 
-TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
-    Tracking f;
-    for (int i = 0; i <= 500; ++i) Feed(f.t, AllCall(0x100000 + i));
-    EXPECT_EQ(std::tuple(f.t.NewDbPos, f.t.Db.AvailDb()), std::tuple(500, -1));
+    // A full table writes only the overflow entry.
+    Tracking g;
+    for (int i = 0; i <= 500; ++i) Feed(g.t, AllCall(0x100000 + i));
+    EXPECT_EQ(std::tuple(g.t.NewDbPos, g.t.Db.AvailDb()), std::tuple(500, -1));
     // Halves of two aircraft meet in the overflow entry: pairing them would invent a
     // position (10.35N 132.4W) that neither has, so nothing is stored, plotted or reported.
-    Feed(f.t, AirbornePos(0xABCDEF, 10.3, 123.9, 0));
-    Feed(f.t, AirbornePos(0xFEDCBA, 10.35, 60.0, 1));
-    Feed(f.t, AirbornePos(0xABCDEF, 10.3, 123.9, 1));
-    EXPECT_EQ(std::tuple(f.t.NewDbPos, f.t.stats().table_full), std::tuple(-1, 3u));
-    EXPECT_EQ(std::tie(f.t.Db(-1).Lat, f.t.Db(-1).Lon), std::tuple(0.0, 0.0));
-    EXPECT_TRUE(f.host.plotted.empty());
-    EXPECT_EQ(f.t.StatusText(), "Flights in range: 501\r\nFlights with pos: 0\r\n");
-    f.t.Db.InitDbPos(500);
-    EXPECT_EQ(f.t.Db.AvailDb(), 500);
+    Feed(g.t, AirbornePos(0xABCDEF, 10.3, 123.9, 0));
+    Feed(g.t, AirbornePos(0xFEDCBA, 10.35, 60.0, 1));
+    Feed(g.t, AirbornePos(0xABCDEF, 10.3, 123.9, 1));
+    EXPECT_EQ(std::tuple(g.t.NewDbPos, g.t.stats().table_full), std::tuple(-1, 3u));
+    EXPECT_EQ(std::tie(g.t.Db(-1).Lat, g.t.Db(-1).Lon), std::tuple(0.0, 0.0));
+    EXPECT_TRUE(g.host.plotted.empty());
+    EXPECT_EQ(g.t.StatusText(), "Flights in range: 501\r\nFlights with pos: 0\r\n");
+    g.t.Db.InitDbPos(500);
+    EXPECT_EQ(g.t.Db.AvailDb(), 500);
 }
 
 TEST(Tracker, TraceIsWrittenOnlyWhileShownAndDecodingIsTheSame) {
