@@ -1,6 +1,5 @@
-// A receiver as the network tests meet it: a TCP server on 127.0.0.1 that takes
-// connections, sends what the test gives it and keeps what its clients send (a KISS server
-// for the report output; an APRS-IS server builds on it), and waiting on the event loop.
+// A receiver as the network tests meet it (and a KISS server; the APRS-IS one builds on it): a TCP
+// server on 127.0.0.1 that sends what the test gives it and keeps what its clients send.
 #pragma once
 
 #include <QCoreApplication>

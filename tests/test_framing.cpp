@@ -69,8 +69,7 @@ TEST(AvrFraming, SkipsCountsAndResynchronises) {
                  "*8D4CA2B120513531CB38206CB0D3"         // lost its ";" ...
                  "*5D4CA2B1C1A2B3;\n"                    // ... which costs nothing here
                  "<0123456789AB8D4CA2B1C1A2B3;\n"));     // no signal level: 12 digits left
-    EXPECT_EQ(out, Messages{"5D4CA2B1C1A2B3"});
-    EXPECT_EQ(CountsOf(f.counts()), (Counts{1, 2, 1, 0, 4, 26}));
+    EXPECT_EQ(std::pair(out, CountsOf(f.counts())), std::pair(Messages{"5D4CA2B1C1A2B3"}, Counts{1, 2, 1, 0, 4, 26}));
 
     // 10 MB of digits without a ";" are one bad record; the next one is read.
     const std::string digits(1 << 20, 'A');

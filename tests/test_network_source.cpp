@@ -43,8 +43,7 @@ struct Linked {
 
 TEST(NetworkSource, TargetsAndRetryDelays) {
     const std::tuple<const char*, const char*, int, const char*> cases[] = {  // text, host, port, error
-        {"localhost:30005", "localhost", 30005, ""},
-        {" piaware:30002 ", "piaware", 30002, ""},
+        {"localhost:30005", "localhost", 30005, ""}, {" piaware:30002 ", "piaware", 30002, ""},
         {"[::1]:30005", "::1", 30005, ""},
         {"localhost", "", 0, "Network source \"localhost\": no port; write host:port (30002 AVR text, 30005 Beast binary)"},
         {":30005", "", 0, "Network source \":30005\": no host name"},

@@ -49,7 +49,7 @@ TEST(ReceiverDecoding, SureRangeOfASingleReportAndPlausibleMoves) {
         {0, 0, true, 0.1 + 1.0 / 18}, {58, 8, true, 0.1 + 1.0 / 3}, {1798, 400, false, 250.5},
     };
     for (const auto& c : moves)
-        EXPECT_NEAR(PlausibleMoveNm(c.seconds, c.knots, c.surface), c.want, 1e-9) << c.seconds << " s, " << c.knots << " kt";
+        EXPECT_NEAR(PlausibleMoveNm(c.seconds, c.knots, c.surface), c.want, 1e-9) << c.seconds << " s " << c.knots;
 }
 
 TEST(ReceiverDecoding, FirstFixFromOneReportAtTheRangeLimits) {

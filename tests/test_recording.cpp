@@ -74,8 +74,7 @@ TEST(RecordingTime, CounterStepsWrapsGoesBackAndRestarts) {
         RecordingTime t;
         std::vector<double> got;
         for (uint64_t counter : c.counters) got.push_back(t.Seconds(counter));
-        EXPECT_EQ(got, c.seconds) << c.what;
-        EXPECT_EQ(t.restarts(), c.restarts) << c.what;
+        EXPECT_EQ(std::tuple(got, t.restarts()), std::tuple(c.seconds, c.restarts)) << c.what;
     }
 }
 
@@ -101,9 +100,8 @@ TEST(RecordedInput, EveryStampedFormGivesEachMessageItsTime) {
         // Cut into small reads, as the replay's slices cut a file.
         for (size_t i = 0; i < c.file.size(); i += 7) r.Records(c.file.substr(i, 7));
         r.input.EndFile();
-        EXPECT_EQ(r.times, c.times) << c.what;
-        EXPECT_EQ(r.input.timed(), c.timed) << c.what;
-        EXPECT_EQ(r.s.clock().recording(), c.timed) << c.what;
+        EXPECT_EQ(std::tuple(r.times, r.input.timed(), r.s.clock().recording()), std::tuple(c.times, c.timed, c.timed))
+            << c.what;
     }
 }
 
