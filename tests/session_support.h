@@ -35,7 +35,6 @@ struct HeadlessSession {
         std::snprintf(when, sizeof when, "5:14:%02d:%02d", 7 + second / 60, second % 60);
         At(when);
     }
-    // One message given as hex.
     void Feed(const std::string& hex) { s.pump().FeedRecorded("*" + hex + ";"); }
     // At `second`, one airborne position message (the second half of a pair, and every later
     // one, plots) or both halves of a pair; at 10.31 N 123.91 E unless told.

@@ -37,10 +37,7 @@ inline testing::AssertionResult TextHolds(const std::string& text, const std::st
     return testing::AssertionFailure() << "\"" << part << "\" is not in \"" << text << "\"";
 }
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-};
+struct RunResult { int status = -1; std::string out; };
 
 // Runs a shell command line: its exit status and what it wrote to standard output.
 inline RunResult RunCommand(const std::string& command) {

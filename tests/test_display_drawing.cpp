@@ -12,51 +12,13 @@
 
 using namespace ternwick;
 
-namespace {
-
-// The drawing as the surface did it with the painter alone: each circle drawn into a small
-// transparent image at its quarter-pixel offset and copied, each line stroked.
-struct PainterReference {
-    QImage image_{MapSurface::kWidth, MapSurface::kHeight, QImage::Format_RGB32};
-    QPainter painter_;
-    PainterReference() {
-        image_.fill(MapSurface::kBackground);
-        painter_.begin(&image_);
-        painter_.setRenderHint(QPainter::Antialiasing, false);
-    }
-    void Circle(float x, float y, double radius, int width, bool solid, int32_t pen, int32_t fill) {
-        const double fx = std::floor(x), fy = std::floor(y);
-        const int half = static_cast<int>(std::ceil(std::fabs(radius) + width)) + 2;
-        QImage stamp(2 * half + 1, 2 * half + 1, QImage::Format_ARGB32_Premultiplied);
-        stamp.fill(Qt::transparent);
-        QPainter p(&stamp);
-        p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(QPen(ColorFromRgbValue(pen), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        if (solid) p.setBrush(ColorFromRgbValue(fill));
-        const double qx = static_cast<int>((x - fx) * 4) / 4.0, qy = static_cast<int>((y - fy) * 4) / 4.0;
-        p.drawEllipse(QPointF(half + qx, half + qy), radius, radius);
-        p.end();
-        painter_.drawImage(QPoint(static_cast<int>(fx) - half, static_cast<int>(fy) - half), stamp);
-    }
-    void Line(float x1, float y1, float x2, float y2, int width, int32_t col) {
-        painter_.setPen(QPen(ColorFromRgbValue(col), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter_.drawLine(QPointF(x1, y1), QPointF(x2, y2));
-    }
-    const QImage& Image() {
-        painter_.end();
-        return image_;
-    }
-};
-
-int DifferingPixels(const QImage& a, const QImage& b, QPoint& first) {
+static int DifferingPixels(const QImage& a, const QImage& b, QPoint& first) {
     int n = 0;
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x)
             if (a.pixel(x, y) != b.pixel(x, y) && n++ == 0) first = QPoint(x, y);
     return n;
 }
-
-}  // namespace
 
 TEST(MapDrawing, CirclesAndTracksMatchThePainterPixelForPixel) {
     static int argc = 1;
@@ -71,17 +33,34 @@ TEST(MapDrawing, CirclesAndTracksMatchThePainterPixelForPixel) {
         const int32_t palette[] = {RgbValue(200, 30, 30), RgbValue(30, 160, 40), RgbValue(20, 20, 220),
                                    RgbValue(255, 255, 192)};
         MapSurface surface;
-        PainterReference reference;
         surface.SetDrawWidth(width);
+        // The drawing as the surface did it with the painter alone: each circle drawn into a small
+        // transparent image at its quarter-pixel offset and copied, each line stroked.
+        QImage reference(MapSurface::kWidth, MapSurface::kHeight, QImage::Format_RGB32);
+        reference.fill(MapSurface::kBackground);
+        QPainter painter(&reference);
+        painter.setRenderHint(QPainter::Antialiasing, false);
         auto circle = [&](float x, float y, double radius, bool solid, int32_t pen, int32_t fill) {
             surface.SetFillStyle(solid ? MapSurface::kFillSolid : MapSurface::kFillTransparent);
             surface.SetFillColor(fill);
             surface.Circle(x, y, radius, pen);
-            reference.Circle(x, y, radius, width, solid, pen, fill);
+            const double fx = std::floor(x), fy = std::floor(y);
+            const int half = static_cast<int>(std::ceil(std::fabs(radius) + width)) + 2;
+            QImage stamp(2 * half + 1, 2 * half + 1, QImage::Format_ARGB32_Premultiplied);
+            stamp.fill(Qt::transparent);
+            QPainter p(&stamp);
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setPen(QPen(ColorFromRgbValue(pen), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            if (solid) p.setBrush(ColorFromRgbValue(fill));
+            const double qx = static_cast<int>((x - fx) * 4) / 4.0, qy = static_cast<int>((y - fy) * 4) / 4.0;
+            p.drawEllipse(QPointF(half + qx, half + qy), radius, radius);
+            p.end();
+            painter.drawImage(QPoint(static_cast<int>(fx) - half, static_cast<int>(fy) - half), stamp);
         };
         auto line = [&](float x1, float y1, float x2, float y2, int32_t col) {
             surface.Line(x1, y1, x2, y2, col);
-            reference.Line(x1, y1, x2, y2, width, col);
+            painter.setPen(QPen(ColorFromRgbValue(col), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.drawLine(QPointF(x1, y1), QPointF(x2, y2));
         };
         // Flights as the map plots them: a dot, then a track back to the previous dot, mostly
         // a pixel or less away; now and then a jump, and some at and beyond the edges.
@@ -107,8 +86,9 @@ TEST(MapDrawing, CirclesAndTracksMatchThePainterPixelForPixel) {
         circle(-5000.0f, 200.0f, 4.0, true, palette[0], palette[0]);
         line(-5000.0f, 200.0f, -4999.0f, 201.0f, palette[0]);
 
+        painter.end();
         QPoint first;
-        EXPECT_EQ(DifferingPixels(surface.Image(), reference.Image(), first), 0)
+        EXPECT_EQ(DifferingPixels(surface.Image(), reference, first), 0)
             << "width " << width << ", first at " << first.x() << "," << first.y();
     }
 }

@@ -48,7 +48,7 @@ struct Fixture {
 
 }  // namespace
 
-TEST(MapPlot, LabelOnFirstPlotTrackAfterNothingOnEdgesSurfaceColour) {
+TEST(MapPlot, LabelOnFirstPlotTrackAfterNothingOnEdgesSurfaceColourAndTheHomeMark) {
     Fixture f;
     const QImage blank = f.Image();
     // On the west edge and on the north edge: off the map, nothing drawn, still reported.
@@ -84,16 +84,13 @@ TEST(MapPlot, LabelOnFirstPlotTrackAfterNothingOnEdgesSurfaceColour) {
     EXPECT_EQ(f.Image().pixel(750, 200), c);
     EXPECT_EQ(CountColour(f.Image(), QRect(758, 190, 41, 60), c), 0);
 
-    // Surface entries are 24 lighter; x 101.5 and y 212.5 go to the even neighbours
-    // (4 pixels a degree both ways, so the halves are exact).
+    // Surface entries are 24 lighter; x 101.5 and y 212.5 (exact at 4 px a degree) go to the even neighbours.
     f.view.SetCurrentMap(Frame(0, 200, -10, 100));
     f.Plot(2, "4CA1F3", "S", 25.375, 36.875);
     EXPECT_EQ(f.PlottedAt(2), std::pair(102, 212));
     EXPECT_EQ(f.Image().pixel(101, 212), qRgb(34, 150, 53));
-}
 
-TEST(MapPlot, HomeMarkAndItsName) {
-    Fixture f;
+    // The home mark and its name, away from all of the above.
     f.view.SetCurrentMap(Frame(120, 8, 8.5, 4));
     f.view.DrawHomeMark();  // 123.977966E 10.306N: (397.7966, 219.4)
     const QImage img = f.Image();

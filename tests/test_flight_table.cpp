@@ -44,17 +44,14 @@ TEST(FlightTable, AddressKeysAndNonIcaoApart) {
     db.SetKey(0, 0x4CA2B1 | kNonIcaoFlag);
     db.SetKey(1, 0x4CA2B1);
     EXPECT_EQ(db(0).Icao, "~4CA2B1");
-    EXPECT_EQ(db.Find(0x4CA2B1), 1);
-    EXPECT_EQ(db.IcaoDbPointer("4CA2B1"), 1);
-    EXPECT_EQ(db.IcaoDbPointer("~4CA2B1"), 0);
-    EXPECT_EQ(db.Find(0x4CA2B1 | kNonIcaoFlag), 0);
+    EXPECT_EQ(std::tuple(db.Find(0x4CA2B1), db.IcaoDbPointer("4CA2B1"), db.Find(0x4CA2B1 | kNonIcaoFlag),
+                         db.IcaoDbPointer("~4CA2B1")),
+              std::tuple(1, 1, 0, 0));
     db(0).LastHeard = 1234;
     db(0).Flight = "TST123  ";
     db(0).Lat = 10;
     db.InitDbPos(0);
     EXPECT_EQ(std::tie(db(0).LastHeard, db(0).Flight, db(0).Lat), std::tuple(1234, "", 0.0));
-    EXPECT_EQ(db.IcaoDbPointer("~4CA2B1"), -1);
-    EXPECT_EQ(db.IcaoDbPointer("4CA2B1"), 1);
-    EXPECT_EQ(db.AvailDb(), 0);
-    EXPECT_EQ(db.InUse(), 1);
+    EXPECT_EQ(std::tuple(db.IcaoDbPointer("~4CA2B1"), db.IcaoDbPointer("4CA2B1"), db.AvailDb(), db.InUse()),
+              std::tuple(-1, 1, 0, 1));
 }

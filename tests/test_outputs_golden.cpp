@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
-#include <QGuiApplication>
 #include <QImage>
 
 #include <cstdlib>
@@ -75,21 +74,15 @@ TEST(GoldenOutputs, DemoAndSoakTextIsUnchanged) {
 }
 
 TEST(GoldenOutputs, MapPicturesAreUnchangedPixelForPixel) {
-    int argc = 1;
-    char name[] = "test", *argv[] = {name, nullptr};
-    QGuiApplication app(argc, argv);
     const std::string catalogue = WhiteCatalogue();
     for (const std::string map : {"1", "2"}) {
         const std::string out = TempPath("golden_map" + map + ".png");
-        const RunResult r =
-            RunCommand(kReplay + " " + kFixed + "--catalogue " + catalogue + " --map " + map + " --list --png " + out +
-                       " " TERNWICK_BIN_DIR "/demo.log > /dev/null");
-        ASSERT_EQ(r.status, 0) << "map " << map;
+        ASSERT_EQ(RunCommand(kReplay + " " + kFixed + "--catalogue " + catalogue + " --map " + map + " --list --png " +
+                             out + " " TERNWICK_BIN_DIR "/demo.log > /dev/null").status, 0) << "map " << map;
         const std::string golden = kGolden + "demo-map" + map + ".png";
         if (Updating()) std::ofstream(golden, std::ios::binary) << ReadWholeFile(out);
         const QImage expected(QString::fromStdString(golden)), actual(QString::fromStdString(out));
         ASSERT_FALSE(expected.isNull()) << golden;
-        ASSERT_EQ(actual.size(), expected.size());
         EXPECT_TRUE(actual.convertToFormat(QImage::Format_RGB32) == expected.convertToFormat(QImage::Format_RGB32))
             << "map " << map;
     }

@@ -31,7 +31,7 @@ struct Rx : Decoding {
 
 }  // namespace
 
-TEST(ReceiverDecoding, SureRangeOfASingleReport) {
+TEST(ReceiverDecoding, SureRangeOfASingleReportAndPlausibleMoves) {
     // The peers' rule: the maximum range when at most 180 NM, 360 less it when below 360,
     // nothing beyond; on the surface the same with 45 NM and at most 60 NM heard.
     const struct { double max_range; bool surface; double want; } cases[] = {
@@ -41,6 +41,15 @@ TEST(ReceiverDecoding, SureRangeOfASingleReport) {
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(LoneRangeNm(c.max_range, c.surface), c.want) << c.max_range << (c.surface ? " surface" : "");
+
+    // Reported speed plus a quarter (at least 200 kt airborne, 20 kt surface), else 600 and
+    // 100 kt, for the time since plus 2 s, plus 0.5 NM (0.1 surface).
+    const struct { double seconds; int knots; bool surface; double want; } moves[] = {
+        {10, 0, false, 2.5},          {10, 480, false, 2.5},  {10, 100, false, 0.5 + 2.0 / 3},
+        {0, 0, true, 0.1 + 1.0 / 18}, {58, 8, true, 0.1 + 1.0 / 3}, {1798, 400, false, 250.5},
+    };
+    for (const auto& c : moves)
+        EXPECT_NEAR(PlausibleMoveNm(c.seconds, c.knots, c.surface), c.want, 1e-9) << c.seconds << " s, " << c.knots << " kt";
 }
 
 TEST(ReceiverDecoding, FirstFixFromOneReportAtTheRangeLimits) {
@@ -57,25 +66,19 @@ TEST(ReceiverDecoding, FirstFixFromOneReportAtTheRangeLimits) {
         Rx f(kDelft, c.max_range);
         const geo::LatLon p = Away(kDelft, c.bearing, c.nm);
         f.Air(p, c.odd);
-        EXPECT_EQ(f.e().HasPos, c.stored);
-        if (c.stored) {
-            EXPECT_TRUE(f.At(p));
-            EXPECT_TRUE(f.e().Provisional);
-            EXPECT_EQ(f.host.plotted.size(), 1u);
-        }
-        EXPECT_EQ(f.t.stats().lone_fixes, c.stored ? 1u : 0u);
-        EXPECT_EQ(f.t.stats().lone_too_far, c.stored ? 0u : 1u);
+        EXPECT_EQ(std::tuple(f.e().HasPos, f.host.plotted.size(), f.t.stats().lone_fixes, f.t.stats().lone_too_far),
+                  std::tuple(c.stored, size_t(c.stored), uint64_t(c.stored), uint64_t(!c.stored)));
+        if (c.stored) { EXPECT_TRUE(f.At(p) && f.e().Provisional); }
     }
 }
 
-TEST(ReceiverDecoding, FirstPairConfirmsOrReplacesTheSingleReportPairsBeyondTheRangeAreRefused) {
+TEST(ReceiverDecoding, APairConfirmsOrReplacesASingleReportPairsBeyondTheRangeAndPolesAreRefused) {
     // Confirmed: the pair lands where the single report did, and the position is a pair's.
     Rx f;
     const geo::LatLon p = Away(kDelft, 10, 40);
     f.Air(p, 0);
     f.Air(p, 1);
-    EXPECT_TRUE(f.At(p));
-    EXPECT_FALSE(f.e().Provisional);
+    EXPECT_TRUE(f.At(p) && !f.e().Provisional);
     // Replaced: a position that no later report backs (however it got there) gives way to
     // the first checked pair even a zone away.
     f.e().Provisional = true;
@@ -90,11 +93,24 @@ TEST(ReceiverDecoding, FirstPairConfirmsOrReplacesTheSingleReportPairsBeyondTheR
     const geo::LatLon far = Away(kDelft, 300, 120), near = Away(kDelft, 300, 95);
     g.Air(far, 0);
     g.Air(far, 1);
-    EXPECT_FALSE(g.e().HasPos);
-    EXPECT_EQ(g.t.stats().beyond_range, 1u);
+    EXPECT_EQ(std::tuple(g.e().HasPos, g.t.stats().beyond_range), std::tuple(false, 1u));
     g.Air(near, 0);
     g.Air(near, 1);
     EXPECT_TRUE(g.At(near));
+
+    // A report too late to pair with a single report's fix is decoded next to it and stays
+    // provisional: the first checked pair may yet replace it.
+    Rx h;
+    const geo::LatLon q = Away(kDelft, 10, 41);
+    h.Air(p, 1, 0);
+    h.Air(q, 0, 20);
+    EXPECT_TRUE(h.At(q) && h.e().Provisional);
+
+    // At the South Pole station a damaged report whose zone next to the receiver lies beyond
+    // the pole (-90.01) is no position.
+    Rx pole({-89.95, 10.0});
+    Feed(pole.t, MakeEs(kIcao, traffic::SurfacePositionMe(7, 0, -1, 0, {130000, EncodeCpr(-89.95, 10.0, 0, true).lon})));
+    EXPECT_FALSE(pole.e().HasPos) << pole.e().Lat;
 }
 
 TEST(ReceiverDecoding, SurfaceNextToReceiversInFourHemispheres) {
@@ -102,10 +118,8 @@ TEST(ReceiverDecoding, SurfaceNextToReceiversInFourHemispheres) {
     // the first position, and a pair decodes in the receiver's quarter whatever the map's
     // offset says.
     const struct { const char* where; geo::LatLon rx; } receivers[] = {
-        {"north and east (Tokyo)", {35.55, 139.78}},
-        {"north and west (New York)", {40.64, -73.78}},
-        {"south and east (Sydney)", {-33.94, 151.18}},
-        {"south and west (Buenos Aires)", {-34.82, -58.54}},
+        {"north and east (Tokyo)", {35.55, 139.78}}, {"north and west (New York)", {40.64, -73.78}},
+        {"south and east (Sydney)", {-33.94, 151.18}}, {"south and west (Buenos Aires)", {-34.82, -58.54}},
     };
     for (const auto& r : receivers) {
         for (const double bearing : {45.0, 135.0, 225.0, 315.0}) {
@@ -160,32 +174,4 @@ TEST(ReceiverDecoding, SpeedCheckWhereTheClockTells) {
             if (st.too_fast >= 0) { EXPECT_EQ(f.t.stats().too_fast, uint64_t(st.too_fast)); }
         }
     }
-}
-
-TEST(ReceiverDecoding, PlausibleMoves) {
-    // Reported speed plus a quarter (at least 200 kt airborne, 20 kt surface), else 600 and
-    // 100 kt, for the time since plus 2 s, plus 0.5 NM (0.1 surface).
-    const struct { double seconds; int knots; bool surface; double want; } cases[] = {
-        {10, 0, false, 2.5},          {10, 480, false, 2.5},  {10, 100, false, 0.5 + 2.0 / 3},
-        {0, 0, true, 0.1 + 1.0 / 18}, {58, 8, true, 0.1 + 1.0 / 3}, {1798, 400, false, 250.5},
-    };
-    for (const auto& c : cases) EXPECT_NEAR(PlausibleMoveNm(c.seconds, c.knots, c.surface), c.want, 1e-9);
-}
-
-TEST(ReceiverDecoding, ALoneFixStaysProvisionalUntilAPairAndIsNeverBeyondAPole) {
-    // A single report places the aircraft; the next one, too late to pair with it, is decoded
-    // next to that position and still goes back to a single report, so the first checked pair
-    // may yet replace it.
-    Rx f;
-    const geo::LatLon p = Away(kDelft, 10, 40), q = Away(kDelft, 10, 41);
-    f.Air(p, 1, 0);
-    f.Air(q, 0, 20);
-    EXPECT_TRUE(f.At(q));
-    EXPECT_TRUE(f.e().Provisional);
-
-    // At the South Pole station a damaged report whose zone next to the receiver lies beyond
-    // the pole (-90.01) is no position.
-    Rx pole({-89.95, 10.0});
-    Feed(pole.t, MakeEs(kIcao, traffic::SurfacePositionMe(7, 0, -1, 0, {130000, EncodeCpr(-89.95, 10.0, 0, true).lon})));
-    EXPECT_FALSE(pole.e().HasPos) << pole.e().Lat;
 }

@@ -55,12 +55,8 @@ struct Replaying : HeadlessSession {
 }  // namespace
 
 TEST(RecordingTime, CounterStepsWrapsGoesBackAndRestarts) {
-    struct Case {
-        const char* what;
-        std::vector<uint64_t> counters;
-        std::vector<double> seconds;
-        uint64_t restarts;
-    } cases[] = {
+    const struct { const char* what; std::vector<uint64_t> counters; std::vector<double> seconds; uint64_t restarts; }
+        cases[] = {
         {"steps", {5000, 5000 + kSecond, 5000 + 3 * kSecond / 2}, {0, 1, 1.5}, 0},
         {"wraps at 2^48", {kWrap - kSecond, 0, kSecond}, {0, 1, 2}, 0},
         {"wraps mid-step", {kWrap - kSecond / 2, kSecond / 2}, {0, 1}, 0},
@@ -74,7 +70,7 @@ TEST(RecordingTime, CounterStepsWrapsGoesBackAndRestarts) {
         {"an hour is not yet a new start", {0, 3600 * kSecond}, {0, 3600}, 0},
         {"only 48 bits count", {kWrap + 5, kWrap + 5 + kSecond}, {0, 1}, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         RecordingTime t;
         std::vector<double> got;
         for (uint64_t counter : c.counters) got.push_back(t.Seconds(counter));
@@ -86,12 +82,7 @@ TEST(RecordingTime, CounterStepsWrapsGoesBackAndRestarts) {
 TEST(RecordedInput, EveryStampedFormGivesEachMessageItsTime) {
     const std::string a = AllCall(0x4CA1F3), b = AllCall(0x3C6DD2), pos = AirbornePos(0x4CA1F3, 10.3, 123.9, 0);
     const uint64_t s0 = kWrap - 2 * kSecond;  // the counter wraps within these recordings
-    struct Case {
-        const char* what;
-        std::string file;
-        std::vector<double> times;
-        bool timed;
-    } cases[] = {
+    const struct { const char* what; std::string file; std::vector<double> times; bool timed; } cases[] = {
         {"@ with 12 MHz counter",
          "@" + Stamp(s0) + a + ";\n@" + Stamp(s0 + kSecond / 4) + pos + ";\n@" + Stamp(s0 + 3 * kSecond) + b + ";\n",
          {0, 0.25, 3}, true},
@@ -105,7 +96,7 @@ TEST(RecordedInput, EveryStampedFormGivesEachMessageItsTime) {
         {"old form", "*" + a + ";\n*" + b + ";\n", {0, 0}, false},
         {"old form with a stamp later", "*" + a + ";\n@" + Stamp(s0 + kSecond) + b + ";\n", {0}, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Replaying r;
         // Cut into small reads, as the replay's slices cut a file.
         for (size_t i = 0; i < c.file.size(); i += 7) r.Records(c.file.substr(i, 7));
@@ -124,21 +115,19 @@ TEST(RecordedInput, AgesExpiryAndReportTimesFollowTheRecording) {
     // A heard at 0 s, B at 100 s and 130 s of the recording; the recording starts at the
     // clock's 10:00:00 and the list's expiry pass runs before every message.
     r.Records("@" + Stamp(s0) + AllCall(0x4CA1F3) + ";\n@" + Stamp(s0 + 100 * kSecond) + AllCall(0x3C6DD2) + ";\n");
-    EXPECT_EQ(r.Heard("4CA1F3"), 0);
-    EXPECT_EQ(r.Heard("3C6DD2"), 100);
+    EXPECT_EQ(std::tuple(r.Heard("4CA1F3"), r.Heard("3C6DD2")), std::tuple(0, 100));
     r.s.ShowTextTable();
     EXPECT_NE(r.s.ListText().find("4CA1F3"), std::string::npos) << "100 s old: still listed";
     r.Records("@" + Stamp(s0 + 130 * kSecond) + AllCall(0x3C6DD2) + ";\n");
-    EXPECT_EQ(r.Heard("4CA1F3"), -1) << "130 s old at the recording's 130th second: expired";
-    EXPECT_EQ(r.Heard("3C6DD2"), 130);
+    // 130 s old at the recording's 130th second: expired.
+    EXPECT_EQ(std::tuple(r.Heard("4CA1F3"), r.Heard("3C6DD2")), std::tuple(-1, 130));
     // Reports carry the recording's time: the clock's start plus 2 min 10 s.
     const AprsTime t = r.s.ReportTime();
     EXPECT_EQ(std::tie(t.day, t.hour, t.minute), std::tuple(7, 10, 2));
     // The old form afterwards runs by the fixed clock again.
     r.input.EndFile();
     r.Records("*" + AllCall(0x4CA1F3) + ";\n");
-    EXPECT_FALSE(r.s.clock().recording());
-    EXPECT_EQ(r.Heard("4CA1F3"), 0);
+    EXPECT_EQ(std::tuple(r.s.clock().recording(), r.Heard("4CA1F3")), std::tuple(false, 0));
     // A second recording goes on from the first one's last message, whatever its counter
     // says: the time never goes back.
     r.input.EndFile();
@@ -163,8 +152,7 @@ TEST(RecordedInput, ALoneReportNextToTheReceiverIsSpeedCheckedAgainstATimedFixOn
                   ";\n");
         if (!timed) r.input.EndFile();
         r.Records("@" + Stamp(kSecond) + AllCall(0x3C6DD2) + ";\n@" + Stamp(661 * kSecond) + far + ";\n");
-        const DbRecord& e = r.s.Db()(r.s.Db().IcaoDbPointer("4CA1F3"));
-        EXPECT_NEAR(e.Lat, timed ? 52.0 : 54.5, 1e-3);
+        EXPECT_NEAR(r.s.Db()(r.s.Db().IcaoDbPointer("4CA1F3")).Lat, timed ? 52.0 : 54.5, 1e-3);
         EXPECT_EQ(r.s.tracker().stats().too_fast, timed ? 1u : 0u);
     }
 }

@@ -1,6 +1,4 @@
-// ternwick-replay as a script uses it: traces, CSV and counts, refused options and output
-// that cannot be written, reports, the map picture and the live list, a receiver on
-// 127.0.0.1 and recorded Beast files.
+// ternwick-replay as a script uses it: files, standard input and a receiver on 127.0.0.1, every output and refusal.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -39,11 +37,17 @@ RunResult Replay(const std::string& args, const std::string& program = kReplay) 
     return RunCommand(program + " --airlines /dev/null " + args + " 2>&1");
 }
 
+// A run on `args` that ends with `status` and says each of `parts`.
+void Expect(const std::string& args, int status, std::initializer_list<std::string> parts,
+            const std::string& program = kReplay) {
+    const RunResult r = Replay(args, program);
+    EXPECT_EQ(r.status, status) << args << "\n" << r.out;
+    for (const std::string& part : parts) EXPECT_TRUE(TextHolds(r.out, part)) << args;
+}
+
 // A run refused before it starts or as it ends: status 2 and a message saying why.
 void ExpectRefused(const std::string& args, const std::string& message) {
-    const RunResult r = Replay(args);
-    EXPECT_EQ(r.status, 2) << args;
-    EXPECT_TRUE(TextHolds(r.out, "ternwick-replay: " + message)) << args;
+    Expect(args, 2, {"ternwick-replay: " + message});
 }
 
 // Starts the command on `args`, feeding it standard input.
@@ -103,12 +107,9 @@ TEST(ReplayCli, TraceCsvAndCountsGoOnPastAMissingFile) {
     // A missing file between two that are read, the second with garbage before a velocity message.
     const std::string a = WriteTemp("pair.log", kIdent + kPair);
     const std::string b = WriteTemp("vel.log", "garbage\x01\xff*8D485020994409940838175B284F;");
-    const RunResult r = Replay("--trace --csv --stats " + a + " /nonexistent.log " + b);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(TextHolds(r.out, "/nonexistent.log"));
-    EXPECT_TRUE(TextHolds(r.out, "8D4CA2B120513531CB38206CB0D3\nDF17 Extended Squitter\nICAO 4CA2B1\n"));
-    EXPECT_TRUE(TextHolds(r.out, kCsv));
-    EXPECT_TRUE(TextHolds(r.out, "messages evaluated: 4\n"));
+    Expect("--trace --csv --stats " + a + " /nonexistent.log " + b, 2,
+           {"/nonexistent.log", "8D4CA2B120513531CB38206CB0D3\nDF17 Extended Squitter\nICAO 4CA2B1\n", kCsv,
+            "messages evaluated: 4\n"});
 }
 
 TEST(ReplayCli, RepairsAndAddressParityRepliesCounted) {
@@ -121,13 +122,11 @@ TEST(ReplayCli, RepairsAndAddressParityRepliesCounted) {
     const std::string stray = traffic::ToHex(traffic::AddressParityReply(5, 0, traffic::Id13(7700), 0x123456));
     const std::string log =
         WriteTemp("repair.log", "*" + id + ";\r\n*" + AllCall(0x4CA2B1) + ";\r\n*" + df5 + ";\r\n*" + stray + ";\r\n");
-    RunResult r = Replay("--csv --stats " + log);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(TextHolds(r.out, kCsvHead + "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,7700,,ADS-B\n"));
-    EXPECT_TRUE(TextHolds(r.out, "one-bit repairs: 1\naddress/parity replies accepted: 1\naddress/parity replies refused: 1\n"));
-    r = Replay("--csv --stats --fix-bits 0 " + log);
-    EXPECT_TRUE(TextHolds(r.out, kCsvHead + "4CA2B1,No-Call ,,,-,0,0,0.000000,0.000000,7700,,\n"));
-    EXPECT_TRUE(TextHolds(r.out, "one-bit repairs: 0\n"));
+    Expect("--csv --stats " + log, 0,
+           {kCsvHead + "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,7700,,ADS-B\n",
+            "one-bit repairs: 1\naddress/parity replies accepted: 1\naddress/parity replies refused: 1\n"});
+    Expect("--csv --stats --fix-bits 0 " + log, 0,
+           {kCsvHead + "4CA2B1,No-Call ,,,-,0,0,0.000000,0.000000,7700,,\n", "one-bit repairs: 0\n"});
 }
 
 TEST(ReplayCli, APipedReceiverIsTracedAsItArrivesAndCtrlCPrintsWhatWasAsked) {
@@ -207,29 +206,25 @@ TEST(ReplayCli, RefusedOptionsAndOutputThatCannotBeWritten) {
 TEST(ReplayCli, ReceiverPositionFirstFixRangeBearingAndCoverage) {
     // One report of the published pair alone, 17 NM from the receiver: a position at once.
     const std::string one = WriteTemp("rx-one.log", "*8D40621D58C382D690C8AC2863A7;\r\n");
-    RunResult r = Replay("--csv --stats --receiver 52.0,4.1 " + one);
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(TextHolds(r.out, "40621D,        ,,,A,38000,0,52.257202,3.919373,,,ADS-B,16.8,336.7\n"));
-    EXPECT_TRUE(TextHolds(r.out, "positions from a single report next to the receiver: 1\n"
-                                 "single reports refused beyond the sure range: 0\n"
-                                 "pairs refused beyond the maximum range: 0\n"
-                                 "fixes refused as too fast: 0\n"));
+    Expect("--csv --stats --receiver 52.0,4.1 " + one, 0,
+           {"40621D,        ,,,A,38000,0,52.257202,3.919373,,,ADS-B,16.8,336.7\n",
+            "positions from a single report next to the receiver: 1\nsingle reports refused beyond the sure range: 0\n"
+            "pairs refused beyond the maximum range: 0\nfixes refused as too fast: 0\n"});
     // With a range of 10 NM neither report alone is sure, and the pair lies too far.
-    r = Replay("--stats --max-range 10 --receiver 52.0,4.1 " + WriteTemp("rx-pair.log", kPair));
-    EXPECT_TRUE(TextHolds(r.out, "positions decoded: 0\n"));
-    EXPECT_TRUE(TextHolds(r.out, "single reports refused beyond the sure range: 2\npairs refused beyond the maximum range: 1\n"));
+    Expect("--stats --max-range 10 --receiver 52.0,4.1 " + WriteTemp("rx-pair.log", kPair), 0,
+           {"positions decoded: 0\n",
+            "single reports refused beyond the sure range: 2\npairs refused beyond the maximum range: 1\n"});
     // Without a receiver nothing is said about one.
     EXPECT_FALSE(TextHolds(Replay("--stats " + one).out, "receiver"));
 
     // The pair 17.0 NM from the receiver, bearing 339.7; an aircraft without one.
     const std::string cov = TempPath("rx-coverage.csv");
-    r = Replay("--csv --stats --receiver 52.0,4.1 --coverage " + cov + " " + WriteTemp("rx-range.log", kPair + kIdent));
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(TextHolds(r.out, "icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon,squawk,"
-                                 "vertical_rate_fpm,source,range_nm,bearing_deg\n"
-                                 "40621D,        ,,,A,38000,0,52.265780,3.938913,,,ADS-B,17.0,339.7\n"
-                                 "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,,,ADS-B,,\n"));
-    EXPECT_TRUE(TextHolds(r.out, "farthest position: 17.0 NM at bearing 339.7 (52.265780, 3.938913)\n"));
+    Expect("--csv --stats --receiver 52.0,4.1 --coverage " + cov + " " + WriteTemp("rx-range.log", kPair + kIdent), 0,
+           {"icao,flight,iata_flight,airline,pos_kind,altitude_ft,speed_kt,lat,lon,squawk,"
+            "vertical_rate_fpm,source,range_nm,bearing_deg\n"
+            "40621D,        ,,,A,38000,0,52.265780,3.938913,,,ADS-B,17.0,339.7\n"
+            "4CA2B1,TST123  ,123   ,,-,0,0,0.000000,0.000000,,,ADS-B,,\n",
+            "farthest position: 17.0 NM at bearing 339.7 (52.265780, 3.938913)\n"});
     EXPECT_EQ(ReadWholeFile(cov), "bearing_deg,range_nm,lat,lon,altitude_ft\n339.7,17.0,52.265780,3.938913,38000\n");
 
     // The outline on the picture only when asked: 100 NM north and east of 30 N 60 E, the
@@ -250,16 +245,15 @@ TEST(ReplayCli, ReceiverPositionFirstFixRangeBearingAndCoverage) {
 TEST(ReplayDisplay, PictureListReportsMapChoiceAndLiveMap) {
     const std::string png = TempPath("display_out.png"), cat = "--catalogue " + Catalogue() + " ", log = TrafficLog();
     fs::remove(png);
-    RunResult r = Replay("--at 5:14:07:30 " + cat + "--png " + png + " --list --aprs --expire 60 " + log);
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(TextHolds(r.out, "QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.  N/00356.00E^        \n"
-                                 "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5000.  N/00300.00W^        \n"
-                                 "QZ7TRK>APZ001,TCPIP*:;3C6DD2   *051407z4030.  N/03016.00E^        \n"));
-    EXPECT_TRUE(TextHolds(r.out, " ICAO    ICAOid    IATAid     Airline       LON        LAT        T   Alt.    Knts  Hrd\n"
-                                 "---------------------------------------------------------------------------------------\n"
-                                 "40621D                                      003.9389   052.2658   A   38000   000   000   \n"
-                                 "4CA1F3                                      356.9900   050.0100   A   35000   000   000   \n"
-                                 "3C6DD2                                      030.2700   040.5100   S   Surf.   000   000   \n"));
+    Expect("--at 5:14:07:30 " + cat + "--png " + png + " --list --aprs --expire 60 " + log, 0,
+           {"QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.  N/00356.00E^        \n"
+            "QZ7TRK>APZ001,TCPIP*:;4CA1F3   *051407z5000.  N/00300.00W^        \n"
+            "QZ7TRK>APZ001,TCPIP*:;3C6DD2   *051407z4030.  N/03016.00E^        \n",
+            " ICAO    ICAOid    IATAid     Airline       LON        LAT        T   Alt.    Knts  Hrd\n"
+            "---------------------------------------------------------------------------------------\n"
+            "40621D                                      003.9389   052.2658   A   38000   000   000   \n"
+            "4CA1F3                                      356.9900   050.0100   A   35000   000   000   \n"
+            "3C6DD2                                      030.2700   040.5100   S   Surf.   000   000   \n"});
     const QImage img(QString::fromStdString(png));
     ASSERT_FALSE(img.isNull());
     EXPECT_EQ(img.pixel(89, 52), qRgb(18, 8, 107));       // 40621D
@@ -273,38 +267,30 @@ TEST(ReplayDisplay, PictureListReportsMapChoiceAndLiveMap) {
     EXPECT_EQ(Pixel(png, 400, 133), qRgb(255, 0, 0));
     EXPECT_EQ(Pixel(png, 755, 331), qRgb(255, 255, 255));
 
-    EXPECT_TRUE(TextHolds(Replay(cat + "--map 2 --csv " + log).out,  // surface offset 90
-                          "3C6DD2,        ,,,S,0,0,40.510002,120.270003,,,ADS-B\n"));
-    EXPECT_TRUE(TextHolds(Replay(cat + "--map 2 --surf-offset 0 --csv " + log).out,
-                          "3C6DD2,        ,,,S,0,0,40.510002,30.270003,,,ADS-B\n"));
+    // Map 2 shifts surface positions by 90 degrees, unless told otherwise.
+    Expect(cat + "--map 2 --csv " + log, 0, {"3C6DD2,        ,,,S,0,0,40.510002,120.270003,,,ADS-B\n"});
+    Expect(cat + "--map 2 --surf-offset 0 --csv " + log, 0, {"3C6DD2,        ,,,S,0,0,40.510002,30.270003,,,ADS-B\n"});
     // A copy of the program without setup.txt beside it: only the map options need it.
     const fs::path dir = TempPath("display_solo");
     fs::create_directories(dir);
     fs::copy_file(kReplay, dir / "ternwick-replay", fs::copy_options::overwrite_existing);
     const std::string program = dir / "ternwick-replay";
-    r = Replay("--csv " + log, program);
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(TextHolds(r.out, "4CA1F3,        ,,,A,35000,0,50.009998,-3.010031,,,ADS-B\n"));
-    r = Replay("--list " + log, program);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(TextHolds(r.out, "Map catalogue \"" + (dir / "setup.txt").string() + "\" cannot be read"));
+    Expect("--csv " + log, 0, {"4CA1F3,        ,,,A,35000,0,50.009998,-3.010031,,,ADS-B\n"}, program);
+    Expect("--list " + log, 2, {"Map catalogue \"" + (dir / "setup.txt").string() + "\" cannot be read"}, program);
 
     // The live map of a chosen view: 4CA1F3 west of Greenwich, in its own colour, about 43 px
     // left of the middle; without a view every aircraft is fitted in.
     const std::string live = TempPath("live_out.png");
     fs::remove(live);
-    r = Replay("--live-png " + live + " --view 50,0,2000 --size 400x300 " + log);
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(TextHolds(r.out, "live map " + live + ": centre 50.0000 N 0.0000 E, 2000.0 km across, 2 aircraft\n"));
+    Expect("--live-png " + live + " --view 50,0,2000 --size 400x300 " + log, 0,
+           {"live map " + live + ": centre 50.0000 N 0.0000 E, 2000.0 km across, 2 aircraft\n"});
     const QImage view(QString::fromStdString(live));
     ASSERT_EQ(view.size(), QSize(400, 300));
     bool found = false;
     for (int x = 150; x < 165 && !found; ++x)
         for (int y = 143; y < 158 && !found; ++y) found = view.pixel(x, y) == qRgb(10, 126, 29);
     EXPECT_TRUE(found);
-    r = Replay("--live-png " + live + " " + log);
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(TextHolds(r.out, "km across, 3 aircraft\n"));
+    Expect("--live-png " + live + " " + log, 0, {"km across, 3 aircraft\n"});
     EXPECT_EQ(QImage(QString::fromStdString(live)).size(), QSize(1024, 768));
 }
 
@@ -332,15 +318,11 @@ TEST(ReplayNetwork, BeastUntilInterruptedRecordedAndReplayedToTheSameTable) {
     // One stamped line per Mode S message; replayed at its pace it gives the same table.
     const std::string text = ReadWholeFile(path);
     EXPECT_EQ(std::count(text.begin(), text.end(), '@'), 4) << text;
-    EXPECT_TRUE(TextHolds(Replay("--csv --pace 1000 " + path).out, kCsv));
+    Expect("--csv --pace 1000 " + path, 0, {kCsv});
     // So do the frames in a file, told apart by their first byte or named.
     const std::string beast = WriteTemp("traffic.beast", BeastTraffic());
-    for (const char* format : {"", "--format beast "}) {
-        const RunResult r = Replay(std::string("--csv --stats ") + format + beast);
-        EXPECT_EQ(r.status, 0) << r.out;
-        EXPECT_TRUE(TextHolds(r.out, kCsv));
-        EXPECT_TRUE(TextHolds(r.out, "Beast binary frames: 8 (messages 4)\n"));
-    }
+    for (const std::string format : {"", "--format beast "})
+        Expect("--csv --stats " + format + beast, 0, {kCsv, "Beast binary frames: 8 (messages 4)\n"});
     // Where the recording cannot be written, the command does not start.
     ExpectRefused("--connect " + rx.Target() + " --record /nonexistent-ternwick/x.log",
                   "--record: Log file \"/nonexistent-ternwick/x.log\" cannot be written");
@@ -348,11 +330,9 @@ TEST(ReplayNetwork, BeastUntilInterruptedRecordedAndReplayedToTheSameTable) {
 
 TEST(ReplayNetwork, NoConnectionMeansStatusTwo) {
     const std::string target = "127.0.0.1:" + std::to_string(FreePort());
-    const RunResult r = Replay("--connect " + target + " --for 0.5 --csv");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(TextHolds(r.out, "ternwick-replay: " + target + ": connection refused\n"));
-    EXPECT_TRUE(TextHolds(r.out, "ternwick-replay: no connection to " + target + " was made\n"));
-    EXPECT_TRUE(TextHolds(r.out, kCsvHead));
+    Expect("--connect " + target + " --for 0.5 --csv", 2,
+           {"ternwick-replay: " + target + ": connection refused\n",
+            "ternwick-replay: no connection to " + target + " was made\n", kCsvHead});
     // A name with an empty label is refused before any lookup: nothing leaves the machine.
     ExpectRefused("--connect bad..name:30005 --for 0.5", "bad..name:30005: host not found\n");
     ExpectRefused("--connect 127.0.0.1:30005 some.log", "--connect reads the network, not files: give one or the other\n");

@@ -21,8 +21,7 @@ constexpr char kIdent[] = "8D4840D6202CC371C32CE0576098";
 TEST(SessionLiveMap, RemembersAircraftOnlyWhileALiveMapIsKeptAndRedrawsForKilometresAnHour) {
     HeadlessSession h("7:10:00:00");
     EXPECT_FALSE(h.s.LiveMapKept());
-    h.Feed(kEven);
-    h.Feed(kOdd);
+    for (const char* m : {kEven, kOdd}) h.Feed(m);
     const int16_t i = h.s.Db().IcaoDbPointer("40621D");
     ASSERT_GE(i, 0);
     EXPECT_TRUE(h.s.Db()(i).HasPos);  // decoding itself is the same
@@ -37,20 +36,16 @@ TEST(SessionLiveMap, RemembersAircraftOnlyWhileALiveMapIsKeptAndRedrawsForKilome
     EXPECT_GT(h.s.LiveRevision(), revision);
     const LiveAircraft* a = h.s.tracks().Find(0x40621D);
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->messages, 3u);
-    EXPECT_FALSE(a->has_position);
-    EXPECT_EQ(a->positions, 0u);
+    EXPECT_EQ(std::tuple(a->messages, a->has_position, a->positions), std::tuple(3u, false, 0u));
     const LiveAircraft* klm = h.s.tracks().Find(0x4840D6);
     ASSERT_NE(klm, nullptr);
     EXPECT_EQ(klm->messages, 1u);
 
     // The next pair is remembered with its place.
-    h.Feed(kEven);
-    h.Feed(kOdd);
+    for (const char* m : {kEven, kOdd}) h.Feed(m);
     a = h.s.tracks().Find(0x40621D);
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->messages, 5u);
-    ASSERT_TRUE(a->has_position);
+    EXPECT_EQ(std::tuple(a->messages, a->has_position), std::tuple(5u, true));
     ASSERT_FALSE(a->trail.empty());
     EXPECT_NEAR(a->trail.back().lat, 52.2658, 1e-4);
     EXPECT_NEAR(a->trail.back().lon, 3.9389, 1e-4);
@@ -62,12 +57,10 @@ TEST(SessionLiveMap, RemembersAircraftOnlyWhileALiveMapIsKeptAndRedrawsForKilome
 
     // Kilometres an hour redraw the map (the labels show speeds); the list's expiry does not.
     const uint64_t before = h.s.LiveRevision();
-    h.s.SetListSettings({120.0, true});
-    EXPECT_EQ(h.s.LiveRevision(), before + 1);
-    h.s.SetListSettings({60.0, true});
-    EXPECT_EQ(h.s.LiveRevision(), before + 1);
-    h.s.SetListSettings({60.0, false});
-    EXPECT_EQ(h.s.LiveRevision(), before + 2);
+    for (auto [expire, kmh, redraws] : {std::tuple{120.0, true, 1u}, {60.0, true, 1u}, {60.0, false, 2u}}) {
+        h.s.SetListSettings({expire, kmh});
+        EXPECT_EQ(h.s.LiveRevision(), before + redraws) << expire << (kmh ? " km/h" : " kt");
+    }
 }
 
 TEST(SessionReceiver, FarthestPositionInNauticalMilesOrKilometres) {

@@ -1,6 +1,5 @@
-// The shipped data parses with the program's own readers (airline directory, map catalogue
-// and pictures, demo recording); the map tool reads the same catalogue, refuses broken input
-// and draws what it is given.
+// The shipped data parses with the program's own readers (airline directory, map catalogue and pictures,
+// demo recording); the map tool reads the same catalogue, refuses broken input and draws what it is given.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
@@ -42,7 +41,6 @@ TEST(ShippedData, AirlineDirectoryAndTheDemoRecordingEndingAsItsTruthSays) {
     EXPECT_LT(bytes.size(), 3u << 20);
     d.host.surf_offset = 90;  // the Cebu map's
     // Stamped with its reception times, as a receiver writes them: replayed by the recording's time.
-    ASSERT_EQ(bytes.substr(0, 1), "@");
     RecordedInput input(d.pump, InputFormat::Auto);
     input.Feed({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
     EXPECT_TRUE(input.timed());

@@ -1,7 +1,6 @@
-// Shared test helpers: a host with a fixed clock that records plots, a tracker with its byte
-// pump, and messages built with the traffic generator's encoder (written from the published
-// formulas, independent of the decoder's arithmetic, and checked against the published
-// examples by its own tests).
+// Shared test helpers: a host with a fixed clock that records plots, a tracker with its byte pump, and
+// messages built with the traffic generator's encoder (independent of the decoder's arithmetic, and
+// checked against the published examples by its own tests).
 #pragma once
 
 #include <cmath>
@@ -80,9 +79,7 @@ struct Decoding {
     Tracker t{host, airlines};
     BytePump pump{t};
     std::vector<std::string> evaluated;
-    Decoding() {
-        pump.after_message = [this] { evaluated.emplace_back(t.LastMessage()); };
-    }
+    Decoding() { pump.after_message = [this] { evaluated.emplace_back(t.LastMessage()); }; }
     DbRecord& Entry(const std::string& icao) { return t.Db(t.Db.IcaoDbPointer(icao)); }
 };
 

@@ -44,21 +44,18 @@ TEST(Tracker, TracesAndStatus) {
 
     // Contract breaks are ignored, not half-evaluated.
     for (const char* bad : {"", "8D", "8d4ca2b120513531cb38206cb0d3", "8D4CA2B120513531CB38206CB0DG"}) Feed(f.t, bad);
-    EXPECT_EQ(f.t.stats().malformed, 4u);
-    EXPECT_EQ(f.t.Db.InUse(), 2);
+    EXPECT_EQ(std::tuple(f.t.stats().malformed, f.t.Db.InUse()), std::tuple(4u, 2));
 }
 
-TEST(Tracker, IdentificationOfEveryTypeCodeGivesCallsignAndCategory) {
+TEST(Tracker, IdentificationOfEveryTypeCodeAndVelocity) {
     Tracking f;
     // Type codes 4 to 1 carry emitter category sets A to D (DO-260B); 1 to 3 are evaluated
     // like 4, and only their trace stays the bare type code.
     const std::tuple<int, int, const char*, uint8_t, const char*> cases[] = {
-        {4, 7, "HELI1", 0xA7, "TC04 Identification\r\nHELI1   "},
-        {4, 0, "TST123", 0xA0, "TC04 Identification\r\nTST123  "},
-        {3, 1, "GLIDER", 0xB1, "TC03"},
-        {3, 2, "BALLOON", 0xB2, "TC03"},
-        {2, 1, "FIRE1", 0xC1, "TC02"},
-        {1, 5, "DLH400", 0xD5, "TC01"},
+        {4, 7, "HELI1   ", 0xA7, "TC04 Identification\r\nHELI1   "},
+        {4, 0, "TST123  ", 0xA0, "TC04 Identification\r\nTST123  "},
+        {3, 1, "GLIDER  ", 0xB1, "TC03"}, {3, 2, "BALLOON ", 0xB2, "TC03"},
+        {2, 1, "FIRE1   ", 0xC1, "TC02"}, {1, 5, "DLH400  ", 0xD5, "TC01"},
     };
     uint32_t icao = 0x3C0000;
     for (const auto& [tc, category, call, stored, trace] : cases) {
@@ -67,23 +64,18 @@ TEST(Tracker, IdentificationOfEveryTypeCodeGivesCallsignAndCategory) {
         Feed(f.t, hex);
         const std::string id = traffic::ToHex({uint8_t(icao >> 16), uint8_t(icao >> 8), uint8_t(icao)});
         EXPECT_EQ(f.t.RxText(), hex + "\r\nDF17 Extended Squitter\r\nICAO " + id + "\r\n" + trace) << call;
-        EXPECT_EQ(f.e(id.c_str()).Flight, (std::string(call) + "        ").substr(0, 8)) << call;
-        EXPECT_EQ(f.e(id.c_str()).Category, stored) << call;
+        EXPECT_EQ(std::tie(f.e(id.c_str()).Flight, f.e(id.c_str()).Category), std::tuple(call, stored)) << call;
     }
     EXPECT_EQ(f.t.stats().per_tc[1] + f.t.stats().per_tc[2] + f.t.stats().per_tc[3] + f.t.stats().per_tc[4], 6u);
     EXPECT_EQ(f.t.stats().per_tc[3], 2u);
-    EXPECT_EQ(f.e("3C0006").IataFlight, "LH400   ");
-    EXPECT_EQ(f.e("3C0006").Airline, "Lufthansa");
+    EXPECT_EQ(std::tie(f.e("3C0006").IataFlight, f.e("3C0006").Airline), std::tuple("LH400   ", "Lufthansa"));
     // Another callsign replaces Flight, IataFlight and Airline; code 63 adds no character.
     Feed(f.t, MakeEs(0x3C0006, 0x20513531CB3820));  // T S T 1 2 3 _ _ (6-bit codes)
     EXPECT_EQ(std::tie(f.e("3C0006").Flight, f.e("3C0006").IataFlight, f.e("3C0006").Airline),
               std::tuple("TST123  ", "TS123   ", "Test Airways"));
     Feed(f.t, MakeEs(0x3C0006, 0x2007F820820820));  // A, 63, six blanks
     EXPECT_EQ(f.e("3C0006").Flight, "A      ");
-}
 
-TEST(Tracker, VelocityFillsSpeed) {
-    Tracking f;
     // Published example: ground speed 159 kt, track 182.88, 832 ft/min down; then one climbing.
     Feed(f.t, "8D485020994409940838175B284F");
     EXPECT_EQ(f.t.RxText().substr(f.t.RxText().size() - 22), "TC19 Airborne Velocity");
@@ -120,8 +112,7 @@ TEST(Tracker, VelocityFillsSpeed) {
 TEST(Tracker, PositionsThroughTheEvaluation) {
     Tracking f;
     Feed(f.t, RawPos(0x4CA1F3, 11, 0, 34953, 85779));
-    EXPECT_EQ(f.e("4CA1F3").Lat, 0.0);  // one format only: no position yet
-    EXPECT_EQ(f.e("4CA1F3").Altitude, -1000);
+    EXPECT_EQ(std::tie(f.e("4CA1F3").Lat, f.e("4CA1F3").Altitude), std::tuple(0.0, -1000));  // one format: no position
     Feed(f.t, RawPos(0x4CA1F3, 11, 1, 16894, 83522));
     EXPECT_NEAR(f.e("4CA1F3").Lat, 49.600013, 5e-6);
     EXPECT_NEAR(f.e("4CA1F3").Lon, 6.200001, 5e-6);
@@ -145,15 +136,13 @@ TEST(Tracker, PositionsThroughTheEvaluation) {
 TEST(Tracker, FullTableWritesOnlyTheOverflowEntry) {
     Tracking f;
     for (int i = 0; i <= 500; ++i) Feed(f.t, AllCall(0x100000 + i));
-    EXPECT_EQ(f.t.NewDbPos, 500);
-    EXPECT_EQ(f.t.Db.AvailDb(), -1);
+    EXPECT_EQ(std::tuple(f.t.NewDbPos, f.t.Db.AvailDb()), std::tuple(500, -1));
     // Halves of two aircraft meet in the overflow entry: pairing them would invent a
     // position (10.35N 132.4W) that neither has, so nothing is stored, plotted or reported.
     Feed(f.t, AirbornePos(0xABCDEF, 10.3, 123.9, 0));
     Feed(f.t, AirbornePos(0xFEDCBA, 10.35, 60.0, 1));
     Feed(f.t, AirbornePos(0xABCDEF, 10.3, 123.9, 1));
-    EXPECT_EQ(f.t.NewDbPos, -1);
-    EXPECT_EQ(f.t.stats().table_full, 3u);
+    EXPECT_EQ(std::tuple(f.t.NewDbPos, f.t.stats().table_full), std::tuple(-1, 3u));
     EXPECT_EQ(std::tie(f.t.Db(-1).Lat, f.t.Db(-1).Lon), std::tuple(0.0, 0.0));
     EXPECT_TRUE(f.host.plotted.empty());
     EXPECT_EQ(f.t.StatusText(), "Flights in range: 501\r\nFlights with pos: 0\r\n");
@@ -223,8 +212,7 @@ TEST(Tracker, AnyCharacterNotAnUpperCaseHexDigitAnywhereMakesTheMessageMalformed
         }
         EXPECT_EQ(f.t.Db.InUse(), 0);
         Feed(f.t, good);  // and the message itself is read
-        EXPECT_EQ(f.t.stats().malformed, malformed);
-        EXPECT_EQ(f.t.Db.InUse(), 1);
-        EXPECT_EQ(f.t.LastMessage(), good);
+        EXPECT_EQ(std::tuple(f.t.stats().malformed, f.t.Db.InUse(), f.t.LastMessage()),
+                  std::tuple(malformed, 1, good));
     }
 }

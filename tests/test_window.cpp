@@ -1,5 +1,4 @@
-// The window driven as a person or a screen reader drives it: replays paused and held, a receiver and an APRS
-// port on pseudo-terminals, a KISS server and a receiver on 127.0.0.1, closing while busy, a broken catalogue.
+// The window driven as a person or a screen reader drives it: replays, serial and network sources, APRS output.
 #include <QComboBox>
 #include <QDateTime>
 #include <QSpinBox>

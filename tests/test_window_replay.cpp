@@ -1,13 +1,11 @@
-// The window's replay modes and its log: "Read Timer" by a clock the test moves (speed changes and pause
-// take effect at once), "Read Manual" one message per "Go", and a recording made from the serial receiver
-// and a network source that replays to the same flight table.
+// The window's replay modes and its log: "Read Timer" by a clock the test moves (speed changes and pause take
+// effect at once), "Read Manual" one message per "Go", and a recording of live reception replayed to the same table.
 #include <QComboBox>
 #include <QFileDialog>
 
 #include <regex>
 
 #include "fake_receiver.h"
-#include "io/network_source.h"
 #include "temp_path.h"
 #include "test_support.h"
 #include "window_support.h"
@@ -68,8 +66,7 @@ TEST_F(ReplayWindow, TimerPacesBySpeedAndPausesTheClock) {
     EXPECT_EQ(w->replay().ReplaySeconds(), 15.0);
     // 2x from here (15 s of the recording): the third, at 20 s, is due 2.5 s later.
     Labelled<QComboBox>(w.get(), "Replay speed")->setCurrentText("2x");
-    EXPECT_EQ(at(3.9), 2u);
-    EXPECT_EQ(at(4.0), 3u);
+    for (auto [t, n] : {std::pair{3.9, 2u}, {4.0, 3u}}) EXPECT_EQ(at(t), n) << "at " << t;
     // Paused, the clock stands still however long the wall runs.
     File("||")->click();
     EXPECT_EQ(at(400), 3u);

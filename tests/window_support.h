@@ -1,6 +1,5 @@
-// Driving the window as a person or a screen reader does: controls are found by their
-// accessible names (inside a group box by its title), the event loop is spun until
-// something happens, and serial peers are pseudo-terminals.
+// Driving the window as a person or a screen reader does: controls found by their accessible names (inside a
+// group box by its title), the event loop spun until something happens, serial peers on pseudo-terminals.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -31,8 +30,7 @@ namespace ternwick::test {
 
 inline QApplication& App() {
     static int argc = 1;
-    static char name[] = "test_window";
-    static char* argv[] = {name, nullptr};
+    static char name[] = "test_window", *argv[] = {name, nullptr};
     static QApplication* app = new QApplication(argc, argv);
     return *app;
 }
@@ -100,8 +98,7 @@ inline QString TakeMessage(QWidget* window) {
     return {};
 }
 
-// The flight table a session without a window makes of `bytes` (the shipped data beside
-// the tests).
+// The flight table a session without a window (the shipped data beside the tests) makes of `bytes`.
 inline std::string TableOf(const std::string& bytes) {
     Session s;
     SessionConfig config;
@@ -147,7 +144,6 @@ struct WindowFixture : testing::Test {
         w->ReplayFile(QString::fromStdString(path));
         return Until([&] { return !w->replay().IsActive(); });
     }
-    // Starts the serial receiver on `port`.
     void StartCom(const char* port) {
         SetText("Receiver port", port);
         InGroup("Serial Data Source:", "Start COM:")->click();
