@@ -1,6 +1,4 @@
-// An APRS-IS server as the tests meet it: it greets, answers a login line with "# logresp
-// CALL verified" when the passcode is the one the test gave it (else "unverified"), sends
-// keep-alive comments when asked, keeps every line its clients send and can drop them.
+// An APRS-IS server: it answers a login "verified" for the test's passcode (else "unverified"), keeps the lines.
 #pragma once
 
 #include <string>

@@ -1,11 +1,8 @@
-// Which aircraft the report output keeps, and under what name: the radius around the receiver,
-// the altitude bounds, callsigns only; an aircraft leaving them is withdrawn once and comes back
-// as a new report; objects named by callsign, where a name that changes withdraws the old object
-// once, through the station ceiling like any report, before the new one goes out; the counts by
-// rule; the options of the headless replay.
+// The report filters and naming: leaving them or a rename withdraws the old object once; replay options.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "aprs/aprs_filter.h"
@@ -36,8 +33,7 @@ std::string Identification(uint32_t icao, const char* call, int tc, int category
 // A headless session with aircraft ABC001 at 10.31 N 123.91 E.
 struct Gateway : HeadlessSession {
     int sent = 0;
-    // One position of the aircraft at `feet` (none: no altitude in the message); the first
-    // time, both halves of a pair so that it plots.
+    // A position at `feet` (none: no altitude in the message); the first time a pair, so that it plots.
     void Position(const char* when, std::optional<int> feet) {
         At(when);
         do {
@@ -45,10 +41,6 @@ struct Gateway : HeadlessSession {
             const uint32_t ac12 = feet ? traffic::AltitudeQ1(*feet) : 0;
             Feed(MakeEs(0xABC001, traffic::AirbornePositionMe(11, ac12, odd, EncodeCpr(10.31, 123.91, odd, false))));
         } while (++sent < 2);
-    }
-    void Filter(const AprsFilter& f) { s.aprs().SetFilter(f); }
-    void Identify(const char* call, int tc, int category, uint32_t icao = 0xABC001) {
-        Feed(Identification(icao, call, tc, category));
     }
     // Each report as its name, "*" (live) or "_" (withdrawn), and its symbol.
     std::string Objects() const {
@@ -63,15 +55,8 @@ struct Gateway : HeadlessSession {
 TEST(AprsFilter, EachPositionJudgedByTheFirstRuleItFails) {
     const geo::LatLon rx{52.0, 4.0};
     const DbRecord north = Aircraft(10000);
-    struct Case {
-        const char* what;
-        AprsFilter f;
-        DbRecord e;
-        std::optional<geo::LatLon> receiver;
-        AprsFilterRule want;
-    };
     using R = AprsFilterRule;
-    const Case cases[] = {
+    const std::tuple<const char*, AprsFilter, DbRecord, std::optional<geo::LatLon>, R> cases[] = {
         {"no filter: even without position or altitude", {}, DbRecord{}, std::nullopt, R::Pass},
         {"just inside the radius", {.radius_nm = 30.0204}, north, rx, R::Pass},
         {"just outside the radius", {.radius_nm = 30.0202}, north, rx, R::Radius},
@@ -95,7 +80,7 @@ TEST(AprsFilter, EachPositionJudgedByTheFirstRuleItFails) {
         {"the radius first", {.radius_nm = 10, .min_feet = 20000, .callsign_only = true}, north, rx, R::Radius},
         {"then the altitudes", {.radius_nm = 40, .max_feet = 5000, .callsign_only = true}, north, rx, R::MaxAltitude},
     };
-    for (const Case& c : cases) EXPECT_EQ(AprsFilterCheck(c.f, c.e, c.receiver), c.want) << c.what;
+    for (const auto& [what, f, e, receiver, want] : cases) EXPECT_EQ(AprsFilterCheck(f, e, receiver), want) << what;
 }
 
 TEST(AprsFilter, LeavingWithdrawsOnceAndReenteringReportsAnew) {
@@ -104,7 +89,7 @@ TEST(AprsFilter, LeavingWithdrawsOnceAndReenteringReportsAnew) {
         Gateway g;
         g.s.aprs().SetStyle(kill, kill);  // rich: the withdrawal shows where it was when it left
         g.s.SetListSettings({25.0, false});
-        g.Filter({.max_feet = 10000});
+        g.s.aprs().SetFilter({.max_feet = 10000});
         g.Position("5:14:07:00", 9000);
         EXPECT_EQ(g.Names(), "ABC001 ");
         EXPECT_EQ(g.s.aprs().Counts().reported, 1u);
@@ -130,12 +115,11 @@ TEST(AprsFilter, LeavingWithdrawsOnceAndReenteringReportsAnew) {
 }
 
 TEST(AprsFilter, ComingBackWaitsOutItsIntervalAndAnUnknownAltitudeWaits) {
-    // Back inside 20 s after its last report, with "Min. s" 60: its new report waits out the
-    // interval, so an aircraft at the edge does not take a slot at every crossing.
+    // Back inside 20 s after its report, "Min. s" 60: it waits, not taking a slot at every crossing of the edge.
     Gateway g;
     g.s.aprs().SetStyle(false, true);
     g.s.aprs().SetRate({60, 0});
-    g.Filter({.min_feet = 5000});
+    g.s.aprs().SetFilter({.min_feet = 5000});
     g.Position("5:14:07:00", 9000);
     g.Position("5:14:07:10", 3000);
     g.Position("5:14:07:20", 9600);  // moved: no double interval
@@ -147,8 +131,7 @@ TEST(AprsFilter, ComingBackWaitsOutItsIntervalAndAnUnknownAltitudeWaits) {
     EXPECT_EQ(c.filtered.min_alt, 1u);
     EXPECT_EQ(c.held.interval, 2u);
 
-    // Waiting out its interval when it leaves: it stops waiting, and nothing of it goes out
-    // while it stays outside.
+    // Waiting out its interval when it leaves: it stops waiting, and nothing of it goes out while it stays outside.
     g.Position("5:14:08:10", 12000);
     g.Position("5:14:08:20", 3000);
     g.Position("5:14:09:30", 3000);
@@ -156,7 +139,7 @@ TEST(AprsFilter, ComingBackWaitsOutItsIntervalAndAnUnknownAltitudeWaits) {
 
     // Positions without an altitude are held back by the bound until one is heard.
     Gateway u;
-    u.Filter({.max_feet = 40000});
+    u.s.aprs().SetFilter({.max_feet = 40000});
     u.Position("5:14:07:00", std::nullopt);
     u.Position("5:14:07:05", std::nullopt);
     EXPECT_EQ(u.Names(), "");
@@ -166,22 +149,21 @@ TEST(AprsFilter, ComingBackWaitsOutItsIntervalAndAnUnknownAltitudeWaits) {
 }
 
 TEST(AprsFilter, RadiusAroundTheSessionsReceiver) {
-    // The aircraft is 18.61 NM north of the receiver. (Callsigns only: the rule's cases and the
-    // replay's options.)
+    // The aircraft is 18.61 NM north of the receiver. (Callsigns only: the rule's cases and the replay's options.)
     Gateway g;
     g.s.SetReceiver(geo::LatLon{10.0, 123.91});
     g.s.aprs().SetStyle(false, true);
-    g.Filter({.radius_nm = 18.6});
+    g.s.aprs().SetFilter({.radius_nm = 18.6});
     g.Position("5:14:07:00", 9000);
     EXPECT_EQ(g.Names(), "");
-    g.Filter({.radius_nm = 18.7});
+    g.s.aprs().SetFilter({.radius_nm = 18.7});
     g.Position("5:14:07:05", 9000);
     EXPECT_EQ(g.Names(), "ABC001 ");
     g.s.SetReceiver(geo::LatLon{10.0, 123.0});  // the receiver moves away
     g.Position("5:14:07:10", 9000);
     EXPECT_EQ(g.Names(), "ABC001 ABC001_ ");
     g.s.SetReceiver(std::nullopt);  // and none at all: nobody is within any radius
-    g.Filter({.radius_nm = 5000});
+    g.s.aprs().SetFilter({.radius_nm = 5000});
     g.Position("5:14:07:15", 9000);
     // Both halves of the first pair plotted (the first decoded next to the receiver).
     EXPECT_EQ(g.s.aprs().Counts().filtered.radius, 4u);
@@ -192,7 +174,7 @@ TEST(AprsNaming, ARenamedObjectIsWithdrawnOnceThroughTheCeilingBeforeTheNewOne) 
     n.s.aprs().SetLook({.naming = AprsNaming::Flight, .symbol = {.by_category = true, .fixed = {}}, .comment = false});
     n.s.aprs().SetRate({0, 2});  // one report every 30 s at most
     n.Pair(0);   // no callsign yet: the address names it
-    n.Identify("HELI1", 4, 7);  // a rotorcraft
+    n.Feed(Identification(0xABC001, "HELI1", 4, 7));  // a rotorcraft
     n.Pair(10);  // the ceiling holds it
     EXPECT_EQ(n.Objects(), "ABC001   *^ ");
     n.Pair(30);  // its turn: the old object goes, in this slot (withdrawals show the symbol of now)
@@ -206,9 +188,8 @@ TEST(AprsNaming, ARenamedObjectIsWithdrawnOnceThroughTheCeilingBeforeTheNewOne) 
     n.Pair(120);
     EXPECT_EQ(n.Objects(), "ABC001   *^ ABC001   _X HELI1    *X HELI1    *X HELI1    *X ");
 
-    // A new callsign: once more one withdrawal, then the new name; "Kill expired" is off and
-    // a rename withdraws all the same.
-    n.Identify("HELI22", 4, 7);
+    // A new callsign: one withdrawal, then the new name; with "Kill expired" off a rename withdraws all the same.
+    n.Feed(Identification(0xABC001, "HELI22", 4, 7));
     n.Pair(150);
     n.Pair(180);
     EXPECT_EQ(n.Objects().substr(60), "HELI1    _X HELI22   *X ");
@@ -217,7 +198,7 @@ TEST(AprsNaming, ARenamedObjectIsWithdrawnOnceThroughTheCeilingBeforeTheNewOne) 
     EXPECT_EQ(n.s.aprs().Counts().reported, 1u);
 
     // Leaving, it is withdrawn under the name it has on the air, not a callsign heard since.
-    n.Identify("HELI3", 4, 7);
+    n.Feed(Identification(0xABC001, "HELI3", 4, 7));
     n.s.aprs().SetStyle(false, true);
     n.s.SetListSettings({10.0, false});
     n.At("5:14:11:00");
@@ -230,17 +211,15 @@ TEST(AprsNaming, ByAddressNothingIsRenamedAndAChangedSettingRenamesOnce) {
     Gateway n;
     n.s.aprs().SetRate({0, 60});  // one report a second: one for each pair
     n.Pair(0);
-    n.Identify("GLIDE1", 3, 1);  // a glider, set B
+    n.Feed(Identification(0xABC001, "GLIDE1", 3, 1));  // a glider, set B
     n.Pair(10);
     n.Pair(20);
     EXPECT_EQ(n.Objects(), "ABC001   *^ ABC001   *^ ABC001   *^ ");
-    // Named by flight from now on: the next report renames the object, once (the withdrawal
-    // takes that second's slot, the new name the next one).
+    // By flight from now on: the next report renames it once (the withdrawal in that slot, the name the next).
     n.s.aprs().SetLook({.naming = AprsNaming::Flight, .symbol = {.by_category = true, .fixed = {}}, .comment = false});
     n.Pair(30);
     n.Pair(40);
     EXPECT_EQ(n.Objects().substr(36), "ABC001   _g GLIDE1   *g ");
-    // Back to addresses.
     n.s.aprs().SetLook({});
     n.Pair(50);
     n.Pair(60);
@@ -251,8 +230,8 @@ TEST(AprsNaming, ByAddressNothingIsRenamedAndAChangedSettingRenamesOnce) {
 TEST(AprsNaming, TwoAircraftWithOneCallsignNeverShareAnObject) {
     Gateway n;
     n.s.aprs().SetLook({.naming = AprsNaming::Flight, .symbol = {}, .comment = false});
-    n.Identify("TWIN1", 4, 3, 0xABC001);
-    n.Identify("TWIN1", 4, 3, 0xABC002);
+    n.Feed(Identification(0xABC001, "TWIN1", 4, 3));
+    n.Feed(Identification(0xABC002, "TWIN1", 4, 3));
     n.Pair(0, 0xABC001);
     n.Pair(1, 0xABC002);  // the name is taken: the second keeps its address
     EXPECT_EQ(n.Objects(), "TWIN1    *^ ABC002   *^ ");
@@ -290,18 +269,14 @@ TEST(AprsFilter, ReplayOptionsForFiltersNamesSymbolsAndComments) {
     const RunResult near = RunCommand(replay + "--stats --receiver 52,4 --aprs-radius 16.2 --aprs-max-alt 38000 " + pair);
     EXPECT_EQ(near.status, 0);
     // The first report decoded next to the receiver, then the pair.
-    EXPECT_EQ(near.out.find("QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.  N/00355.00E^        \n"
-                            "QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.  N/00356.00E^        \n"),
-              0u)
-        << near.out;
+    EXPECT_EQ(near.out.rfind("QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.  N/00355.00E^        \n"
+                             "QZ7TRK>APZ001,TCPIP*:;40621D   *051407z5215.  N/00356.00E^        \n", 0), 0u) << near.out;
     const RunResult far =
         RunCommand(replay + "--stats --receiver 52,4 --aprs-radius 16.1 --aprs-min-alt 1000 --aprs-callsign-only " + pair);
     // The pair is 16.12 NM out; the single report nearer, but without a callsign.
-    EXPECT_NE(far.out.find("\nAPRS reports sent: 0\nAPRS reports held back: 2\n  by the interval: 0\n"
-                           "  hardly moved: 0\n  by the ceiling: 0\n  by the radius: 1\n  by the lowest altitude: 0\n"
-                           "  by the callsign: 1\nAPRS objects withdrawn: 0\n"),
-              std::string::npos)
-        << far.out;
+    EXPECT_TRUE(TextHolds(far.out, "\nAPRS reports sent: 0\nAPRS reports held back: 2\n  by the interval: 0\n  hardly "
+                                   "moved: 0\n  by the ceiling: 0\n  by the radius: 1\n  by the lowest altitude: 0\n"
+                                   "  by the callsign: 1\nAPRS objects withdrawn: 0\n"));
 
     // A glider (type code 3, category 1) squawking 7700, climbing 1216 ft/min eastwards.
     traffic::GroundVelocity v;

@@ -1,7 +1,4 @@
-// APRS object reports: the text line and the rich report byte for byte; the object's name, its
-// symbol by emitter category and the readable comment within the 43 characters APRS 1.01
-// allows; AX.25 addresses and the KISS frame, refused station settings, what an independent
-// decoder (direwolf's decode_aprs) reads back, and the report port through a pseudo-terminal.
+// APRS reports and AX.25/KISS frames byte for byte, refused settings, decode_aprs reading them, a KISS TNC.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,9 +26,7 @@ AprsStation Station(const char* source, const char* destination, const char* pat
     AprsStation s;
     EXPECT_EQ(ParseAx25Address(source, false, s.source), "") << source;
     EXPECT_EQ(ParseAx25Address(destination, false, s.destination), "") << destination;
-    std::vector<Ax25Address> p;
-    EXPECT_EQ(ParseAx25Path(path, p), "") << path;
-    s.path = p;
+    EXPECT_EQ(ParseAx25Path(path, s.path.emplace()), "") << path;
     return s;
 }
 
@@ -43,8 +38,7 @@ DbRecord Aircraft(const char* icao, const std::string& flight, double lat, doubl
     return e;
 }
 
-// An airborne aircraft at 10.31269 N 123.97905 E: minutes 18.7614 and 58.7430, so the
-// thousandths digits (the "!DAO!" digits) are 1 and 3.
+// An airborne aircraft at 10.31269 N 123.97905 E: minutes 18.7614 and 58.7430, "!DAO!" digits 1 and 3.
 DbRecord Flying(const char* kind = "A") {
     DbRecord e = Aircraft("75802C", "PAL123  ", 10.31269, 123.97905, kind, 35000);
     e.Airline = "Philippine Airlines";
@@ -66,10 +60,9 @@ std::string HexBytes(const std::string& bytes) { return QByteArray::fromStdStrin
 
 }  // namespace
 
-TEST(AprsReport, LineBytes) {
+TEST(AprsReport, LineAndRichReportBytes) {
     EXPECT_EQ(AprsObjectLine(Aircraft("4CA1F3", "ABC123  ", 53.4213, 6.2701), kAt), kNorth);  // 67 bytes
-    // Positions never round up; south and west carry S and W with unsigned degrees; the
-    // table's longitudes above 180 are west, and surface longitudes may be below 0.
+    // Never rounded up; S and W with unsigned degrees; table longitudes above 180 are west, surface ones below 0.
     const std::tuple<double, double, const char*> positions[] = {
         {5.25, 0.5, "0515.  N/00030.00E^"},    {53.9999, 179.99999, "5359.  N/17959.00E^"},
         {0.0, 0.0, "0000.  N/00000.00E^"},     {-33.8688, 289.75, "3352.  S/07015.00W^"},
@@ -80,9 +73,7 @@ TEST(AprsReport, LineBytes) {
         EXPECT_EQ(AprsObjectLine(Aircraft("ABCDEF", "        ", lat, lon), {1, 0, 0}).substr(39, 19), text) << lat;
     EXPECT_EQ(AprsObjectLine(Aircraft("4CA1F3", "No-Call ", 1, 1), {31, 0, 59}).substr(32),
               "310059z0100.  N/00100.00E^No-Call \r");
-}
 
-TEST(AprsReport, RichReports) {
     const std::pair<DbRecord, const char*> cases[] = {
         {Aircraft("4CA1F3", "ABC123  ", 53.4213, 6.2701, "A", 35000, 250, 182.88),
          ";4CA1F3   *051407z5325.27N/00616.20E^183/250/A=035000 ABC123"},
@@ -113,17 +104,12 @@ TEST(AprsReport, RichReports) {
 }
 
 TEST(AprsReport, NonIcaoAddressesAreKeptApartFromIcaoOnes) {
-    // {text, the text its key gives back}; "~" marks a non-ICAO address, which must never
-    // share a key with an ICAO one of the same or any other digits.
-    const std::pair<const char*, const char*> cases[] = {
-        {"4CA1F3", "4CA1F3"}, {"~4CA1F3", "~4CA1F3"}, {"CCA1F3", "CCA1F3"}, {"~000000", "~000000"}};
-    for (const auto& [text, back] : cases) EXPECT_EQ(AprsAddressText(AprsAddressKey(text)), back) << text;
-    EXPECT_NE(AprsAddressKey("~4CA1F3"), AprsAddressKey("4CA1F3"));
-    EXPECT_NE(AprsAddressKey("~4CA1F3"), AprsAddressKey("CCA1F3"));
-    EXPECT_NE(AprsAddressKey("~000000"), AprsAddressKey("800000"));
+    // Each key gives its own text back: a non-ICAO address ("~") never shares a key with an ICAO one.
+    for (const char* text : {"4CA1F3", "~4CA1F3", "CCA1F3", "~000000", "800000"})
+        EXPECT_EQ(AprsAddressText(AprsAddressKey(text)), text);
 }
 
-TEST(AprsLook, SymbolForEveryEmitterCategory) {
+TEST(AprsLook, SymbolsByEmitterCategoryAndAsTyped) {
     // Sets A (type code 4) to D (type code 1), categories 0 to 7.
     const char* const expected[4] = {
         "/^ /' /^ /^ /^ /^ /^ /X",  // A: none, light, small, large, high vortex, heavy, high performance, rotorcraft
@@ -144,10 +130,8 @@ TEST(AprsLook, SymbolForEveryEmitterCategory) {
     }
     // Nothing heard: the long-standing symbol (a fixed one and where it goes: the replay's test).
     EXPECT_EQ(SymbolFor(DbRecord{}, by_category), (AprsSymbol{'/', '^'}));
-}
 
-TEST(AprsLook, ParsedSymbolsAndNames) {
-    // Refusals of the table and of a single character: the replay's and the window's tests.
+    // As typed. Refusals of the table and of a single character: the replay's and the window's tests.
     const std::tuple<const char*, const char*, AprsSymbolChoice> symbols[] = {
         {"category", "", {.by_category = true, .fixed = {}}},
         {"/'", "", {.by_category = false, .fixed = {'/', '\''}}},
@@ -164,12 +148,12 @@ TEST(AprsLook, ParsedSymbolsAndNames) {
         EXPECT_EQ(got, *error ? kept : choice) << text;  // a refused text leaves the setting as it was
         EXPECT_TRUE(*error || AprsSymbolText(got) == text) << text << " reads back as " << AprsSymbolText(got);
     }
-    // Names are nine characters: the callsign once known, else the address.
+}
+
+TEST(AprsLook, NamesAreNineCharactersTheCallsignOnceKnownElseTheAddress) {
     const std::tuple<const char*, const char*, const char*, const char*> names[] = {
-        {"75802C", "PAL123  ", "75802C   ", "PAL123   "},
-        {"75802C", "        ", "75802C   ", "75802C   "},
-        {"75802C", "No-Call ", "75802C   ", "75802C   "},
-        {"75802C", "", "75802C   ", "75802C   "},
+        {"75802C", "PAL123  ", "75802C   ", "PAL123   "}, {"75802C", "        ", "75802C   ", "75802C   "},
+        {"75802C", "No-Call ", "75802C   ", "75802C   "}, {"75802C", "", "75802C   ", "75802C   "},
         {"75802C", "CEBUPAC1", "75802C   ", "CEBUPAC1 "},
         {"~1A2B3C", " GND1   ", "~1A2B3C  ", "GND1     "},  // a non-ICAO address keeps to nine too
     };
@@ -186,8 +170,7 @@ TEST(AprsLook, ReadableCommentsKeepToFortyThreeCharacters) {
         return e;
     };
     const std::pair<DbRecord, const char*> cases[] = {
-        // Every item at its widest: course/speed 7, altitude 9, EMERGENCY, the squawk and a
-        // 9-character climb fill the 43 characters; DAO, flight and airline are left out.
+        // Every item at its widest (course/speed, altitude, EMERGENCY, squawk, climb) fills the 43: no DAO or names.
         {with(Climbing(7777),
               [](DbRecord& e) { e.Track = 359.6, e.Speed = 1200, e.Altitude = -1000, e.Emergency = 5, e.VertRate = -32640; }),
          "360/999/A=-01000 EMERGENCY Sq7777 -32640fpm"},
@@ -195,8 +178,7 @@ TEST(AprsLook, ReadableCommentsKeepToFortyThreeCharacters) {
         {Climbing(7700), "090/250/A=035000 EMERGENCY Sq7700 +1216fpm"},
         // Room for the DAO but not the callsign: the airline goes with it.
         {Climbing(1200), "090/250/A=035000 Sq1200 +1216fpm !W13!"},
-        // A callsign that just fits (43), and one a character too long, which takes the airline
-        // with it although "Air" alone would fit: later items go first.
+        // A callsign that just fits (43); one a character too long goes, and the airline first, "Air" or not.
         {with(Climbing(1200), [](DbRecord& e) { e.Flight = "HELI    "; }), "090/250/A=035000 Sq1200 +1216fpm !W13! HELI"},
         {with(Climbing(1200), [](DbRecord& e) { e.Flight = "HELI1   ", e.Airline = "Air"; }),
          "090/250/A=035000 Sq1200 +1216fpm !W13!"},
@@ -209,8 +191,7 @@ TEST(AprsLook, ReadableCommentsKeepToFortyThreeCharacters) {
                   e.Track = 45, e.Speed = 10, e.Squawk = 7600, e.Emergency = 1, e.VertRate = -32640, e.HasVertRate = true;
               }),
          "045/010EMERGENCY Sq7600 !W13! PAL123"},
-        // Nothing but the DAO: padded to the 7 characters a data extension takes, or direwolf
-        // does not look into it.
+        // Nothing but the DAO: padded to the 7 characters a data extension takes, or direwolf does not look into it.
         {with(Flying("S"), [](DbRecord& e) { e.Flight = "        ", e.Airline = ""; }), "!W13!  "},
         // No callsign yet, an airline with accents and "|"; a first word too long is left out.
         {with(Flying(), [](DbRecord& e) { e.Flight = "        ", e.Airline = "Aero\xC3\xA9x|ico"; }),
@@ -220,9 +201,8 @@ TEST(AprsLook, ReadableCommentsKeepToFortyThreeCharacters) {
     };
     const std::string head = ";75802C   *051407z1018.76N/12358.74E^";
     for (const auto& [e, comment] : cases) {
-        const std::string info = AprsObjectInfo(e, kAt, kReadable);
-        EXPECT_EQ(info, head + comment);
-        EXPECT_LE(info.size() - head.size(), kAprsMaxComment) << info;
+        EXPECT_EQ(AprsObjectInfo(e, kAt, kReadable), head + comment);
+        EXPECT_LE(std::string(comment).size(), kAprsMaxComment) << comment;
     }
     // Named by its callsign, the object does not carry it again in the comment.
     EXPECT_EQ(AprsObjectInfo(Flying(), kAt, kReadable, "PAL123   "),
@@ -234,9 +214,8 @@ TEST(AprsLook, ReadableCommentsKeepToFortyThreeCharacters) {
     EXPECT_EQ(AprsObjectInfo(alarm, kAt, {.rich = true}), ";75802C   *051407z1018.76N/12358.74E^090/250/A=035000 PAL123");
 }
 
-TEST(AprsStation, AddressFieldAndKissBytes) {
-    // Characters shifted left one bit, blanks to six; SSID byte: C (destination) or H
-    // (repeated path entry), reserved 11, SSID, and the end bit on the last address.
+TEST(AprsStation, AddressFieldKissBytesAndRefusedSettings) {
+    // Characters shifted left, blanks to six; SSID byte: C (destination) or H (repeated), 11, SSID, end bit.
     const std::tuple<AprsStation, std::string, std::string> cases[] = {
         {Station("n0call-15", "APRS-1", "WIDE1*,WIDE2-2"), "N0CALL-15>APRS-1,WIDE1*,WIDE2-2:",
          "\x82\xA0\xA4\xA6\x40\x40\xE2"  "\x9C\x60\x86\x82\x98\x98\x7E"
@@ -258,15 +237,12 @@ TEST(AprsStation, AddressFieldAndKissBytes) {
     // Bytes 0xC0 (FEND) and 0xDB (FESC) in a frame go out as FESC TFEND and FESC TFESC.
     const std::string kiss = KissDataFrame("AB\xC0\xDB" "C");
     EXPECT_EQ(kiss, "\xC0\x00" "AB\xDB\xDC\xDB\xDD" "C\xC0"s) << HexBytes(kiss);
-}
 
-TEST(AprsStation, RefusedSettings) {
     const std::pair<const char*, const char*> calls[] = {
         {"N0CALLX", "a callsign has at most 6 letters and digits"},
         {"N0CALL-16", "the SSID after \"-\" is a number from 0 to 15"},
         {"N0CALL-1A", "the SSID after \"-\" is a number from 0 to 15"},
-        {"N0.CAL", "a callsign has only letters and digits"},
-        {"", "no callsign"},
+        {"N0.CAL", "a callsign has only letters and digits"}, {"", "no callsign"},
         {"N0CALL*", "\"*\" (already repeated) belongs only in a path"},
     };
     Ax25Address a{"KEPT"};
@@ -274,8 +250,7 @@ TEST(AprsStation, RefusedSettings) {
     EXPECT_EQ(a.call, "KEPT");  // a refused text leaves the setting as it was
 
     const std::pair<const char*, const char*> paths[] = {
-        {"A,B,C,D,E,F,G,H,I", "a path has at most 8 entries"},
-        {"WIDE1-1,", "entry 2: no callsign"},
+        {"A,B,C,D,E,F,G,H,I", "a path has at most 8 entries"}, {"WIDE1-1,", "entry 2: no callsign"},
         {"WIDE1-1,RELAY-X", "entry 2: the SSID after \"-\" is a number from 0 to 15"},
         {"WIDE1-1,TOOLONG1", "entry 2: a callsign has at most 6 letters and digits"},
     };
@@ -296,10 +271,9 @@ TEST(AprsReport, DecodeAprsReadsEveryFormBack) {
     const AprsStation station = Station("N0CALL-9", "APZ001", "WIDE1-1,WIDE2-1");
     const DbRecord rich = Aircraft("4CA1F3", "ABC123  ", 53.4213, 6.2701, "A", 35000, 250, 182.88);
     const DbRecord killed = Aircraft("E80451", "LAN800  ", -33.8688, 289.75, "A", 1250, 10, 270.0);
-    in += Tnc2Header(station) + AprsObjectInfo(rich, kAt, {.rich = true}) + "\n" +
-          HexBytes(KissDataFrame(Ax25UiFrame(station, *station.path,
-                                             AprsObjectInfo(killed, kAt, {.rich = true, .killed = true})))) +
-          "\n";
+    in += Tnc2Header(station) + AprsObjectInfo(rich, kAt, {.rich = true}) + "\n";
+    const std::string killed_info = AprsObjectInfo(killed, kAt, {.rich = true, .killed = true});
+    in += HexBytes(KissDataFrame(Ax25UiFrame(station, *station.path, killed_info))) + "\n";
     // Readable comments: squawk, climb and the DAO digits.
     DbRecord up = Climbing(1200);
     up.Track = 182.88;
@@ -308,14 +282,12 @@ TEST(AprsReport, DecodeAprsReadsEveryFormBack) {
     down.Lat = -33.86881, down.Lon = 289.74981;  // 52.1286 S, 15.0114 W: digits 8 and 1 (never rounded up)
     DbRecord taxi = Flying("S");
     taxi.Icao = "75802D", taxi.Squawk = 2000;
-    DbRecord parked = Flying("S");  // nothing to say but the DAO
-    parked.Icao = "75802E", parked.Flight = "        ", parked.Airline = "", parked.Lat = 10.31265;
+    DbRecord parked = Aircraft("75802E", "        ", 10.31265, 123.97905, "S", 35000);  // nothing but the DAO
     for (const DbRecord* e : {&up, &down, &taxi, &parked})
         in += "N0CALL-11>APZ001,TCPIP*:" + AprsObjectInfo(*e, kAt, kReadable) + "\n";
     const std::string out = std::regex_replace(
         RunCommand("decode_aprs " + WriteTemp("aprs_reports.txt", in) + " 2>&1").out, std::regex("\x1b\\[[0-9;]*[A-Za-z]"), "");
-    // Speeds in miles per hour: 250 kt is 288 mph, 10 kt 12 mph. The DAO digits make the
-    // position one digit finer (decode_aprs prints 4 decimals).
+    // Speeds in mph: 250 kt is 288, 10 kt 12. The DAO digits make the position one digit finer (4 decimals).
     for (const char* expected :
          {"Object, \"4CA1F3\", LARGE Aircraft", "N 53 25.0000, E 006 16.0000", "Object, \"3C6DD2\", LARGE Aircraft",
           "S 33 52.0000, W 070 15.0000", "N0CALL-9>APZ001,WIDE1-1,WIDE2-1:;4CA1F3",

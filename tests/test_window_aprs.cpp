@@ -1,6 +1,4 @@
-// The "APRS Output:" group with an APRS-IS server: the transport, the passcode box, the
-// login's answer beside the port box, and the message for a login the server refused; the
-// filters and their counts.
+// The "APRS Output:" group: filters and their counts, an APRS-IS passcode and the login's answer.
 #include <QComboBox>
 #include <QSpinBox>
 
