@@ -1,6 +1,5 @@
-// Decoding with the receiver's position: single reports next to it within the range where
-// that is sure, pairs beyond the maximum range refused, surface positions in the receiver's
-// quarter of the globe, and the speed check where the clock tells.
+// Decoding with the receiver's position: single reports within the range where that is sure, pairs
+// beyond the maximum range refused, surface positions in its quarter, the speed check by the clock.
 #include <gtest/gtest.h>
 
 #include "cpr/cpr.h"

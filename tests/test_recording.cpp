@@ -1,6 +1,5 @@
-// Recordings with time: the 12 MHz counter turned into seconds, every stamped form read with its
-// time, the session's clock, list ages, expiry and speed check following the recording's time
-// rather than the wall's, and a stream that fails while stepped by hand.
+// Recordings with time: the 12 MHz counter in seconds, every stamped form, the clock, list ages, expiry
+// and speed check following the recording's time, and a stream that fails while stepped by hand.
 #include <gtest/gtest.h>
 
 #include <cstdio>
