@@ -51,6 +51,8 @@ TEST(Cpr, PairsKnownAnswersAndPairsThatGiveNothing) {
     }
     // Nothing from a damaged pair: j = 20 puts the even candidate at 120..126 degrees.
     EXPECT_FALSE(DecodeAirbornePair({{44431, 1}, {0, 0}}, 0));
+    // Nor when both candidates lie just past the pole (90.50 and 90.55 degrees).
+    EXPECT_FALSE(DecodeAirbornePair({{10923, 109044}, {0, 0}}, 0));
     // Even report just south of the 42/41 zone boundary, odd report just north of it.
     const CprReport e = EncodeCpr(44.18, 10.0, 0, false), o = EncodeCpr(44.21, 10.0, 1, false);
     EXPECT_FALSE(DecodeAirbornePair({{double(e.lat), double(o.lat)}, {double(e.lon), double(o.lon)}}, 1));
