@@ -27,6 +27,11 @@ TEST(FlightTable, IndexAgreesWithLinearScan) {
         ASSERT_EQ(db.IcaoDbPointer(icao), scan_ptr);
         ASSERT_EQ(db.AvailDb(), scan_free);
     }
+    // An address set twice (a whole record copied in) is found where a scan finds it first.
+    FlightTable twice;
+    twice.SetIcao(3, "A00001");
+    twice.SetIcao(1, "A00001");
+    EXPECT_EQ(twice.IcaoDbPointer("A00001"), 1);
 }
 
 // Addresses as keys: the text shown, "~" for an address that is not an ICAO one, and two
