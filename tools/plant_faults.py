@@ -48,7 +48,7 @@ FAULTS = [
      "    if (total == 0 || state_ != State::Connected) return;\n    silence_timer_.start(silence_ms_);",
      "    if (total == 0 || state_ != State::Connected) return;",
      "dropped: bytes do not restart the silence timer"),
-    ("io10", "io", "src/io/network_source.cpp", "if (n < 1 || n > 65535) {", "if (n < 1 || n > 65536) {",
+    ("io10", "io", "src/io/network_source.cpp", "if (*number < 1 || *number > 65535) {", "if (*number < 1 || *number > 65536) {",
      "off by one: port 65536 accepted"),
     ("io11", "io", "src/io/kiss_tcp_link.cpp", "        delay_ms_ = first_delay_ms_;\n        last_error_.clear();\n        SetState(",
      "        last_error_.clear();\n        SetState(", "dropped: a good KISS connection keeps the long retry wait"),
